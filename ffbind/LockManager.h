@@ -1,0 +1,20 @@
+#pragma once
+// The codec lock: one process-wide mutex that serialises every codec open and
+// close the program makes, with the create/obtain/release/destroy operations
+// and log lines of the old library lock manager.
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+enum TLockOp { LockCreate = 0, LockObtain = 1, LockRelease = 2, LockDestroy = 3 };
+
+// mutex points at the variable that holds the current mutex (or nullptr).
+int LockManagerCallback(void** mutex, int op);
+
+// "Registration": destroys the mutex of an earlier registration, then creates one.
+void RegisterLockManager();
+void UnregisterLockManager();
+
+// Every codec open and free of the program goes through these two.
+int CodecOpen(AVCodecContext* ctx, const AVCodec* codec, AVDictionary** options);
+void CodecFree(AVCodecContext** ctx);

@@ -1,0 +1,98 @@
+#include "MainThread.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+struct HandOff {
+    std::function<void()> fn;
+    bool done = false;
+    std::exception_ptr error;
+};
+
+struct MainQueue {
+    std::mutex mutex;
+    std::condition_variable queued;    // a hand-off arrived
+    std::condition_variable finished;  // a hand-off ran
+    std::deque<HandOff*> items;
+    std::function<void()> wakeHook;
+    std::thread::id mainId;
+    bool haveMain = false;
+};
+
+MainQueue& Queue() {
+    static MainQueue q;
+    return q;
+}
+
+} // namespace
+
+void InitMainThread() {
+    MainQueue& q = Queue();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    q.mainId = std::this_thread::get_id();
+    q.haveMain = true;
+}
+
+bool IsMainThread() {
+    MainQueue& q = Queue();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    return !q.haveMain || q.mainId == std::this_thread::get_id();
+}
+
+void RunInMainThread(const std::function<void()>& fn) {
+    if (IsMainThread()) {
+        fn();
+        return;
+    }
+    MainQueue& q = Queue();
+    HandOff item;
+    item.fn = fn;
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> lock(q.mutex);
+        q.items.push_back(&item);
+        hook = q.wakeHook;
+    }
+    q.queued.notify_all();
+    if (hook) hook();
+    {
+        std::unique_lock<std::mutex> lock(q.mutex);
+        q.finished.wait(lock, [&] { return item.done; });
+    }
+    if (item.error) std::rethrow_exception(item.error);
+}
+
+bool CheckSynchronize(int timeoutMs) {
+    MainQueue& q = Queue();
+    std::deque<HandOff*> batch;
+    {
+        std::unique_lock<std::mutex> lock(q.mutex);
+        if (q.items.empty() && timeoutMs > 0) {
+            q.queued.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !q.items.empty(); });
+        }
+        batch.swap(q.items);
+    }
+    for (HandOff* item : batch) {
+        try {
+            item->fn();
+        } catch (...) {
+            item->error = std::current_exception();
+        }
+        std::lock_guard<std::mutex> lock(q.mutex);
+        item->done = true;
+    }
+    if (!batch.empty()) q.finished.notify_all();
+    return !batch.empty();
+}
+
+void SetWakeMainThreadHook(std::function<void()> hook) {
+    MainQueue& q = Queue();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    q.wakeHook = std::move(hook);
+}

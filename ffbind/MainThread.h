@@ -1,0 +1,24 @@
+#pragma once
+// Hand-offs to the main thread. A worker that must run something on the main
+// thread queues it and waits; the main thread runs the queue whenever it calls
+// CheckSynchronize (the GUI from its event loop through the wake hook, the
+// command-line program from its own loop, a thread waiting for a worker every 20 ms).
+#include <functional>
+
+// Records the calling thread as the main thread. Until this is called every
+// hand-off runs at once on the calling thread.
+void InitMainThread();
+bool IsMainThread();
+
+// Runs fn on the main thread and waits until it has returned. On the main
+// thread itself (or before InitMainThread) fn runs at once. An exception thrown
+// by fn reaches the caller.
+void RunInMainThread(const std::function<void()>& fn);
+
+// Main thread only: runs every queued hand-off. Waits up to timeoutMs for one
+// to arrive when the queue is empty. True when at least one ran.
+bool CheckSynchronize(int timeoutMs = 0);
+
+// Called (on the queuing thread) whenever a hand-off is queued, so the owner of
+// the main loop can wake up and call CheckSynchronize.
+void SetWakeMainThreadHook(std::function<void()> hook);

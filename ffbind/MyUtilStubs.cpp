@@ -1,0 +1,3 @@
+#include "MyUtilStubs.h"
+
+TEMBRIO_DEFINE_STUB_MODULE(TEMBRIO_LIBC_ENTRIES, MyUtil)

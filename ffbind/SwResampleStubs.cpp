@@ -1,0 +1,3 @@
+#include "SwResampleStubs.h"
+
+TEMBRIO_DEFINE_STUB_MODULE(TEMBRIO_SWRESAMPLE_ENTRIES, SwResample)

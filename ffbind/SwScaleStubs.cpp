@@ -1,0 +1,3 @@
+#include "SwScaleStubs.h"
+
+TEMBRIO_DEFINE_STUB_MODULE(TEMBRIO_SWSCALE_ENTRIES, SwScale)
