@@ -14,6 +14,6 @@ extern "C" {
     X(avfilter_inout_free) X(av_buffersrc_add_frame_flags) X(av_buffersrc_write_frame)        \
     X(av_buffersink_get_frame) X(av_buffersink_get_frame_flags) X(av_buffersink_get_time_base) \
     X(av_buffersink_get_w) X(av_buffersink_get_h) X(av_buffersink_get_format)                 \
-    X(av_buffersink_get_sample_aspect_ratio) X(av_buffersink_get_frame_rate)
+    X(av_buffersink_get_sample_aspect_ratio) X(av_buffersink_get_frame_rate) X(avfilter_free)
 
 TEMBRIO_DECLARE_STUB_MODULE(TEMBRIO_AVFILTER_ENTRIES, AVFilter)

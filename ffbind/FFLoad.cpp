@@ -21,6 +21,7 @@ extern "C" {
 #include "AVUtilStubs.h"
 #include "Exception.h"
 #include "FFLog.h"
+#include "FFUtils.h"
 #include "Format.h"
 #include "InterruptCB.h"
 #include "LockManager.h"
@@ -261,5 +262,6 @@ void FFBindShutdown() {
     if (p.loader) p.loader->Unload(AllLibraries);
     p.loader.reset();
     FreeInterruptRegistry();
+    ClearLastOptionMessage();
     FinalizeLogBridge();
 }

@@ -3,6 +3,7 @@
 // code logs through Log/LogFmt; library messages arrive through LogCallback,
 // which joins fragments into lines per thread, prefixes the context and folds
 // repeats. Delivered lines reach OnLog, by default on the main thread.
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <functional>
@@ -29,9 +30,11 @@ public:
     bool TriggerEventInMainThread = true;
     TLogEvent OnLog;
 
-    TLogLevel LogLevel() const { return logLevel_; }
+    TLogLevel LogLevel() const { return logLevel_.load(); }
     void SetLogLevel(TLogLevel level);
-    // Names ("quiet" … "debug", any case) or a decimal library level.
+    // Names ("quiet" … "debug", any case) or a decimal library level. Raises
+    // Exception "'<text>' is not a valid integer value" for anything else and
+    // leaves the level as it was.
     void SetLogLevelByName(const std::string& text);
 
     void Log(void* sender, TLogLevel level, const std::string& message);
@@ -46,11 +49,13 @@ public:
 
 private:
     friend TFFLogger* GlobalLogger();
+    friend void InstallLogCallback();
     void ApplyLogLevel();
     void Deliver(void* sender, uint32_t threadId, TLogLevel level, const std::string& message);
 
     bool autoCreated_ = false;
-    TLogLevel logLevel_ = llInfo;
+    // Read by every producing thread, written by the owner.
+    std::atomic<TLogLevel> logLevel_{llInfo};
 };
 
 // The process's logger, created (and marked auto-created) on first use.
@@ -63,6 +68,6 @@ void InstallLogCallback();
 // The callback handed to the library.
 void LogCallback(void* context, int level, const char* format, va_list args);
 
-// Process shutdown of the bridge: pending text is dropped, an auto-created
-// logger freed.
+// Process shutdown of the bridge: pending text is dropped without delivery, an
+// auto-created logger freed, the repeat state cleared.
 void FinalizeLogBridge();

@@ -19,15 +19,24 @@ struct TInterruptItem {
     TInterruptCheck Check;
 };
 
+// Checks are registered and removed by the thread they are for (a transcoder
+// for its own worker thread). That is what lets Check run a check after it has
+// let go of the lock: while a thread is inside Check for itself, nobody else can
+// remove its entry, so the object the entry names stays alive. A check may
+// therefore log and wait on the main thread, and may even call Add or Remove.
 class TInterruptCB {
 public:
+    // Appends an entry unless one with the same thread, object and check exists.
     void Add(uint32_t threadId, void* object, TInterruptCheck check);
+    // Removes the first entry with the same thread, object and check.
     void Remove(uint32_t threadId, void* object, TInterruptCheck check);
+    // Runs the first check registered for the thread; false without one.
     bool Check(uint32_t threadId);
     void Clear();
+    size_t Count();
 
 private:
-    std::mutex lock_;
+    std::mutex lock_;  // guards items_
     std::vector<TInterruptItem> items_;
 };
 

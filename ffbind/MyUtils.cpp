@@ -47,7 +47,14 @@ void BindVariable(const std::string& fileName, void* handle, const char* symbol,
 
 void* OpenSharedObject(const std::string& path, std::string& error) {
     dlerror();
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    int flags = RTLD_NOW | RTLD_GLOBAL;
+#ifdef TEMBRIO_SANITIZE_BUILD
+    // The libraries keep allocations reachable only from their own static data;
+    // once unmapped, the leak checker would report them as lost. Sanitizer builds
+    // therefore keep every library mapped until the process ends.
+    flags |= RTLD_NODELETE;
+#endif
+    void* handle = dlopen(path.c_str(), flags);
     if (!handle) {
         const char* err = dlerror();
         error = CleanSystemText(err ? err : "unknown error");

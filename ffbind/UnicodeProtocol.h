@@ -2,7 +2,16 @@
 // File names that do not survive the locale's charset reach the container
 // library as "unicode:utf8:" + UTF-8; such URLs are served by the program's own
 // I/O (a custom AVIOContext over a file descriptor).
+#include <cstdint>
 #include <string>
+#include <vector>
+
+extern "C" {
+#include <libavformat/avio.h>
+}
+
+// The URL prefix of names served by the "unicode" protocol (13 bytes).
+inline constexpr char UnicodeURLPrefix[] = "unicode:utf8:";
 
 bool NeedsUnicodeURL(const std::wstring& name);
 std::string FileNameToURL(const std::wstring& name);
@@ -12,3 +21,47 @@ bool IsUnicodeURL(const std::string& text);
 
 // Adds "unicode" to the program's protocol list, once per process.
 void RegisterUnicodeProtocol();
+bool UnicodeProtocolRegistered();
+// The protocol names the program can open: the library's own (input and
+// output, each name once) followed by "unicode" once it is registered.
+std::vector<std::string> ProtocolNames();
+
+// UTF-8 text of a wide string and back; malformed UTF-8 decodes to U+FFFD.
+std::string WideToUtf8(const std::wstring& text);
+std::wstring Utf8ToWide(const std::string& text);
+
+// One open file of the protocol. The container library sees it as the opaque
+// value of the AVIOContext; it is touched only by the thread that reads or
+// writes that context.
+struct TUnicodeFile {
+    int Handle = -1;
+    // Pipes and FIFOs: reads wait in short polls so that the interrupt
+    // callback can end a read that would otherwise block for ever.
+    bool Streamed = false;
+    AVIOInterruptCB Interrupt{nullptr, nullptr};
+};
+
+// Opens the file named by a "unicode:utf8:" URL. Flags are the library's
+// AVIO_FLAG_READ / AVIO_FLAG_WRITE / AVIO_FLAG_READ_WRITE: any write access
+// creates the file or empties an existing one; read-only opens existing files
+// only. 0 on success, -2 on failure.
+int UnicodeOpen(TUnicodeFile* file, const std::string& url, int flags);
+// Bytes read, AVERROR_EOF at end of file, AVERROR_EXIT when the interrupt
+// callback ended a wait, -1 on failure.
+int UnicodeRead(void* opaque, uint8_t* buf, int size);
+// Bytes written (all of them), -1 on failure.
+int UnicodeWrite(void* opaque, uint8_t* buf, int size);
+// New position; with AVSEEK_SIZE the file size without moving. AVSEEK_FORCE is
+// ignored. -1 on failure (and for the size of a pipe).
+int64_t UnicodeSeek(void* opaque, int64_t pos, int whence);
+// Non-zero when the handle was closed.
+int UnicodeClose(TUnicodeFile* file);
+
+// A library I/O context over a newly opened unicode file (flags as for
+// UnicodeOpen). 0 and *pb set, or a negative library error code.
+int OpenUnicodeIO(AVIOContext** pb, const std::string& url, int flags, const AVIOInterruptCB& interrupt);
+// True for contexts made by OpenUnicodeIO.
+bool IsUnicodeIO(const AVIOContext* pb);
+// Flushes a writing context, closes the file and frees the context; *pb
+// becomes nullptr. Nothing happens for nullptr.
+void CloseUnicodeIO(AVIOContext** pb);

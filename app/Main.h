@@ -1,0 +1,88 @@
+#pragma once
+// The main window: a frameless four-page wizard with the instruction line on
+// top and the button row at the bottom. Its creation runs the program's
+// start-up (settings, log, libraries); closing it saves the settings.
+#include <QEvent>
+#include <QMainWindow>
+#include <string>
+
+#include "FFLog.h"
+
+class QAction;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+
+// Posted to the main window once start-up has succeeded.
+constexpr QEvent::Type WM_AFTERSTART = static_cast<QEvent::Type>(QEvent::User + 3);
+
+// The update helper looked for beside the executable; none is shipped.
+constexpr const char* UpdateHelperName = "updr";
+
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // exeName: the full path of the executable. The application folder, the
+    // "lib" folder and the log file are found beside it.
+    explicit TFormMain(const std::string& exeName, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // Instruction line, button captions and states for the current page.
+    void UpdatePageCaptions();
+
+    const std::string& AppDir() const { return appDir_; }
+
+    // The logger comes first: the libraries log through it while they load.
+    TFFLogger FFLogger;
+
+    QLabel* LabelTitle = nullptr;
+    QTabWidget* PageControlMain = nullptr;
+    QWidget* TabSheetStep1 = nullptr;
+    QWidget* TabSheetStep2 = nullptr;
+    QWidget* TabSheetStep3 = nullptr;
+    QWidget* TabSheetStep4 = nullptr;
+    QLabel* LabelFinishTitle1 = nullptr;
+    QLabel* LabelFinishTitle2 = nullptr;
+
+    QAction* ActionHelp = nullptr;
+    QAction* ActionLog = nullptr;
+    QAction* ActionBack = nullptr;
+    QAction* ActionNext = nullptr;
+    QAction* ActionExit = nullptr;
+    QPushButton* ButtonHelp = nullptr;
+    QPushButton* ButtonLog = nullptr;
+    QPushButton* ButtonBack = nullptr;
+    QPushButton* ButtonNext = nullptr;
+    QPushButton* ButtonExit = nullptr;
+
+protected:
+    void customEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // MainLayout.cpp
+    void CreateControls();
+    QWidget* CreateFinishPage();
+    QWidget* CreateButtonRow();
+    QPushButton* CreateActionButton(QAction* action, QWidget* parent);
+
+    void FormCreate();
+    bool FormCloseQuery();
+    void FormClose();
+    void WMAfterStart();
+    void FFLoggerLog(void* sender, uint32_t threadId, TLogLevel level, const std::string& message);
+    void ImageMainMouseMove();
+    void ActionExitExecute();
+
+    // Stand-ins for the encoder component's library operations, which only
+    // forward to the loader.
+    bool LibrariesLoaded() const;
+    bool LoadLibraries(const std::string& folder, std::string& lastErrorMessage);
+
+    void ShowException(const std::exception& e);
+
+    std::string exeName_;
+    std::string appDir_;  // the executable's folder, with a trailing separator
+};

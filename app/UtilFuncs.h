@@ -1,0 +1,42 @@
+#pragma once
+// Small helpers the application's windows share. Everything here is free of the
+// GUI toolkit so that the command-line program can use it too; the helpers that
+// need the desktop are in UtilFuncsGui.h.
+#include <cstdint>
+#include <string>
+
+// The folder for a well-known name: "AppData" is the user's configuration
+// folder ($XDG_CONFIG_HOME, else ~/.config), "Personal" the documents folder
+// (the XDG user folder, else ~/Documents when it exists). Any other name, or a
+// folder that cannot be determined, gives the home folder, the fixed fallback.
+std::string GetShellFolder(const std::string& valueName);
+
+// The user's home folder ($HOME, else the password database, else "/").
+std::string HomeFolder();
+
+// The path with a trailing separator. An empty path stays empty, so that it
+// keeps meaning "the current folder" instead of turning into the root.
+std::string IncludeBackslash(const std::string& path);
+
+// The application data folder: the configuration folder followed by the
+// application title. When that folder is missing and cannot be created, the
+// configuration folder itself. Always ends with a separator.
+std::string DetermineAppDataDir(const std::string& applicationTitle);
+
+// The settings file in GlobalVars.AppDataDir.
+std::string SettingsFilePath();
+
+// Reads section "System" into GlobalVars, each key defaulting to the field's
+// current value; true when the file existed. On a first start the defaults are
+// written (SaveSettings) and the result is false.
+bool LoadSettings();
+
+// Writes the thirteen keys of section "System" from GlobalVars, keeping every
+// other section of the file. Raises Exception when the file cannot be written.
+void SaveSettings();
+
+// "hh:mm:ss.zzz" of a count of microseconds; hours are not wrapped.
+std::string FormatDuration(int64_t microseconds);
+
+// The path with its extension (if any) replaced by the given one (".log").
+std::string ChangeFileExt(const std::string& path, const std::string& extension);

@@ -1,0 +1,66 @@
+#include "UtilFuncsGui.h"
+
+#include <QCursor>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QUrl>
+#include <QWidget>
+
+#include "IniFile.h"
+#include "WindowPlacement.h"
+
+namespace {
+
+TWindowPlacement CurrentPlacement(const QWidget* window) {
+    TWindowPlacement p;
+    p.Left = window->x();
+    p.Top = window->y();
+    p.Width = window->width();
+    p.Height = window->height();
+    p.Maximized = window->isMaximized();
+    return p;
+}
+
+} // namespace
+
+bool LoadWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath) {
+    TIniFile ini(PlacementFilePath(iniPath));
+    TWindowPlacement p = ReadWindowPlacement(ini, section, CurrentPlacement(window));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize size = screen->geometry().size();
+        p = FitToScreen(p, size.width(), size.height());
+    }
+    // Bounds go to the normal state; a maximized window takes them as the size
+    // it returns to.
+    window->setWindowState(window->windowState() & ~Qt::WindowMaximized);
+    window->move(p.Left, p.Top);
+    window->resize(p.Width, p.Height);
+    if (p.Maximized) window->setWindowState(window->windowState() | Qt::WindowMaximized);
+    return true;
+}
+
+void SaveWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath) {
+    TIniFile ini(PlacementFilePath(iniPath));
+    WriteWindowPlacement(ini, section, CurrentPlacement(window));
+    ini.UpdateFile();
+}
+
+void ShellOpen(const std::string& target) {
+    const QString text = QString::fromLocal8Bit(target.c_str());
+    // A scheme of one letter would be a drive, not a scheme; paths have none.
+    const QUrl url(text);
+    const bool hasScheme = url.isValid() && url.scheme().size() > 1;
+    QDesktopServices::openUrl(hasScheme ? url : QUrl::fromLocalFile(text));
+}
+
+// Qt's override-cursor stack is the nesting counter: the program pushes a
+// cursor only here, so each EndBusy pops exactly what a BeginBusy pushed.
+void BeginBusy() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+
+void EndBusy() {
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    if (cursor && cursor->shape() == Qt::WaitCursor) QGuiApplication::restoreOverrideCursor();
+}
+
+std::string ApplicationTitle() { return QGuiApplication::applicationDisplayName().toLocal8Bit().toStdString(); }

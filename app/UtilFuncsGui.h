@@ -1,0 +1,25 @@
+#pragma once
+// The helpers of UtilFuncs that need the desktop: window placement, opening
+// things with the desktop's handler, and the busy cursor.
+#include <string>
+
+class QWidget;
+
+// Reads the five placement keys of the section (an empty or blank path means
+// the settings file), keeps the window on the primary screen and applies it.
+// Always true.
+bool LoadWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath);
+// Writes the window's left, top, height, width and maximized state. Raises
+// Exception when the file cannot be written.
+void SaveWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath);
+
+// Hands a file, folder, web address or "mailto:" address to the desktop.
+void ShellOpen(const std::string& target);
+
+// Nesting busy cursor: the wait cursor shows from the first BeginBusy until the
+// matching EndBusy. An EndBusy without a BeginBusy does nothing.
+void BeginBusy();
+void EndBusy();
+
+// The application title as the program start set it.
+std::string ApplicationTitle();

@@ -1,0 +1,3 @@
+#include "globals.h"
+
+TGlobalVars GlobalVars;

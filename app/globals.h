@@ -1,0 +1,38 @@
+#pragma once
+// The application's state record and its single instance. Everything the wizard
+// chooses lives here until the main window closes and the settings are saved.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Output format codes: the value of OutputFormat, the index into Presets and
+// the order of the preset keys in the settings file.
+enum TOutputFormat : uint8_t { ofWAV, ofMP3, ofWMA, ofOGG, ofAAC, ofM4A, ofFLAC, ofMP2 };
+constexpr int OutputFormatCount = 8;
+
+constexpr const char* ApplicationTitleText = "Tembrio Audio Converter";
+constexpr const char* SettingsFileName = "system20120110.dat";
+
+struct TGlobalVars {
+    std::string AppDataDir;                 // always ends with the path separator
+    std::string LastOpenDir;
+    std::vector<std::string> LogLines;      // the in-memory log
+    std::vector<std::string> FailedFiles;   // errors of the last add operation
+    int32_t FailedCount = 0;
+    std::string OutputFileDir;
+    uint8_t OutputFormat = ofMP3;
+    std::array<int32_t, OutputFormatCount> Presets{};
+    double BatchStartTime = 0;              // local time, days
+    int64_t FinishedDuration = 0;           // milliseconds
+    int64_t BatchDuration = 0;              // microseconds
+    bool PlayASoundWhenFinished = false;
+    bool ShutDownWhenFinished = false;
+    std::string HelpAddress;
+    std::string HomePageAddress;
+    std::string UpdatesAddress;
+    std::string SupportAddress;
+};
+
+// Main thread only.
+extern TGlobalVars GlobalVars;

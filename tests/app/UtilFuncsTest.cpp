@@ -1,0 +1,299 @@
+// The toolkit-free helpers of the application: folders, the settings file,
+// window placement arithmetic, the log file and the duration text.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "Exception.h"
+#include "IniFile.h"
+#include "LogLines.h"
+#include "UtilFuncs.h"
+#include "WindowPlacement.h"
+#include "globals.h"
+
+namespace {
+
+std::string Str(const QString& s) { return s.toStdString(); }
+
+QByteArray ReadAll(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteAll(const std::string& path, const QByteArray& data) {
+    QFile f(QString::fromStdString(path));
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+const QByteArray DefaultSystemSection =
+    "[System]\n"
+    "LastOpenDir=/docs\n"
+    "OutputFileDir=/docs\n"
+    "OutputFormat=1\n"
+    "OutputWAVPreset=0\n"
+    "OutputMP3Preset=0\n"
+    "OutputWMAPreset=0\n"
+    "OutputOGGPreset=0\n"
+    "OutputM4APreset=0\n"
+    "OutputAACPreset=0\n"
+    "OutputFLACPreset=0\n"
+    "OutputMP2Preset=0\n"
+    "PlayASoundWhenFinished=0\n"
+    "ShutDownWhenFinished=0\n";
+
+} // namespace
+
+class UtilFuncsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir home_;
+
+    void ResetGlobals(std::string appDataDir) {
+        GlobalVars = TGlobalVars{};
+        GlobalVars.AppDataDir = appDataDir;
+        GlobalVars.LastOpenDir = "/docs";
+        GlobalVars.OutputFileDir = "/docs";
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(home_.isValid());
+        qputenv("HOME", home_.path().toUtf8());
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    void init() {
+        qputenv("HOME", home_.path().toUtf8());
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    void formatDurationSplitsHoursMinutesSecondsMilliseconds() {
+        QCOMPARE(FormatDuration(3723004000LL), std::string("01:02:03.004"));
+        QCOMPARE(FormatDuration(0), std::string("00:00:00.000"));
+        QCOMPARE(FormatDuration(100LL * 3600 * 1000000), std::string("100:00:00.000"));
+        QCOMPARE(FormatDuration(999), std::string("00:00:00.000"));        // below one millisecond
+        QCOMPARE(FormatDuration(59999999), std::string("00:00:59.999"));   // milliseconds truncate
+        QCOMPARE(FormatDuration(3600LL * 1000000 - 1), std::string("00:59:59.999"));
+    }
+
+    void includeBackslashAddsOneSeparator() {
+        QCOMPARE(IncludeBackslash("/home/u/Music"), std::string("/home/u/Music/"));
+        QCOMPARE(IncludeBackslash("/home/u/Music/"), std::string("/home/u/Music/"));
+        QCOMPARE(IncludeBackslash("/"), std::string("/"));
+        QCOMPARE(IncludeBackslash(""), std::string(""));
+    }
+
+    void changeFileExtReplacesOnlyTheNamesExtension() {
+        QCOMPARE(ChangeFileExt("/opt/t/tembrio", ".log"), std::string("/opt/t/tembrio.log"));
+        QCOMPARE(ChangeFileExt("/opt/t.d/tembrio", ".log"), std::string("/opt/t.d/tembrio.log"));
+        QCOMPARE(ChangeFileExt("/opt/t/tembrio.bin", ".log"), std::string("/opt/t/tembrio.log"));
+        QCOMPARE(LogFileName("/opt/t/tembrio"), std::string("/opt/t/tembrio.log"));
+    }
+
+    void shellFoldersFollowXdgAndFallBackToHome() {
+        const std::string home = Str(home_.path());
+        QCOMPARE(GetShellFolder("AppData"), home + "/.config");
+        qputenv("XDG_CONFIG_HOME", "relative/dir");  // ignored, as XDG says
+        QCOMPARE(GetShellFolder("AppData"), home + "/.config");
+        qputenv("XDG_CONFIG_HOME", "/srv/conf");
+        QCOMPARE(GetShellFolder("AppData"), std::string("/srv/conf"));
+        qunsetenv("XDG_CONFIG_HOME");
+
+        // No documents folder at all: the home folder.
+        QCOMPARE(GetShellFolder("Personal"), home);
+        QCOMPARE(GetShellFolder("Cookies"), home);
+        QVERIFY(QDir(home_.path()).mkpath("Documents"));
+        QCOMPARE(GetShellFolder("Personal"), home + "/Documents");
+        // The user's XDG folder list wins.
+        QVERIFY(QDir(home_.path()).mkpath(".config"));
+        WriteAll(home + "/.config/user-dirs.dirs", "# comment\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
+        QCOMPARE(GetShellFolder("Personal"), home + "/Dokumente");
+        WriteAll(home + "/.config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/\"\n");  // switched off
+        QCOMPARE(GetShellFolder("Personal"), home + "/Documents");
+        QFile::remove(home_.filePath(".config/user-dirs.dirs"));
+        QDir(home_.filePath("Documents")).removeRecursively();
+    }
+
+    void appDataDirIsCreatedWithItsParents() {
+        QTemporaryDir tmp;
+        const std::string config = Str(tmp.path()) + "/fresh/.config";
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config));
+        QCOMPARE(DetermineAppDataDir(ApplicationTitleText), config + "/Tembrio Audio Converter/");
+        QVERIFY(QFileInfo(QString::fromStdString(config + "/Tembrio Audio Converter")).isDir());
+    }
+
+    void appDataDirFallsBackToTheConfigFolder() {
+        QTemporaryDir tmp;
+        const std::string blocker = Str(tmp.path()) + "/not-a-folder";
+        WriteAll(blocker, "x");
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(blocker));
+        QCOMPARE(DetermineAppDataDir(ApplicationTitleText), blocker + "/");
+    }
+
+    void parseIniIntegerAcceptsDecimalAndHexOnly() {
+        int32_t v = -1;
+        QVERIFY(ParseIniInteger("0x10", v) && v == 16);
+        QVERIFY(ParseIniInteger("0X1f", v) && v == 31);
+        QVERIFY(ParseIniInteger("-12", v) && v == -12);
+        QVERIFY(ParseIniInteger("+7", v) && v == 7);
+        QVERIFY(ParseIniInteger("010", v) && v == 10);  // not octal
+        QVERIFY(ParseIniInteger("2147483647", v) && v == INT32_MAX);
+        QVERIFY(ParseIniInteger("-2147483648", v) && v == INT32_MIN);
+        v = 42;
+        for (const char* bad : {"", "abc", "0x", "12a", "1.5", "-", "2147483648", "0x100000000", "99999999999999999999"})
+            QVERIFY2(!ParseIniInteger(bad, v) && v == 42, bad);
+    }
+
+    void firstStartWritesTheSystemSectionOnly() {
+        QTemporaryDir tmp;
+        ResetGlobals(Str(tmp.path()) + "/");
+        QVERIFY(!LoadSettings());
+        QCOMPARE(ReadAll(SettingsFilePath()), DefaultSystemSection);
+        QVERIFY(LoadSettings());
+        QVERIFY(!QFile::exists(QString::fromStdString(SettingsFilePath() + ".tmp")));
+    }
+
+    void loadSettingsReadsValuesAndKeepsDefaultsForBadOnes() {
+        QTemporaryDir tmp;
+        ResetGlobals(Str(tmp.path()) + "/");
+        GlobalVars.Presets[ofOGG] = 3;
+        WriteAll(SettingsFilePath(),
+                 "[system]\n"
+                 "lastopendir=/music/in\n"
+                 "OutputFormat=9\n"
+                 "OutputMP3Preset=0x10\n"
+                 "OutputWMAPreset=abc\n"
+                 "OutputM4APreset=5\n"
+                 "OutputAACPreset=4\n"
+                 "OutputMP2Preset=-2\n"
+                 "PlayASoundWhenFinished=0x1\n"
+                 "ShutDownWhenFinished=yes\n");
+        QVERIFY(LoadSettings());
+        const TGlobalVars& g = GlobalVars;
+        QCOMPARE(g.LastOpenDir, std::string("/music/in"));
+        QCOMPARE(g.OutputFileDir, std::string("/docs"));  // missing: default
+        QCOMPARE(int(g.OutputFormat), 9);                 // kept as read
+        QCOMPARE(g.Presets[ofMP3], 16);
+        QCOMPARE(g.Presets[ofWMA], 0);                    // invalid: default
+        QCOMPARE(g.Presets[ofOGG], 3);                    // missing: current value
+        QCOMPARE(g.Presets[ofM4A], 5);
+        QCOMPARE(g.Presets[ofAAC], 4);
+        QCOMPARE(g.Presets[ofMP2], -2);
+        QVERIFY(g.PlayASoundWhenFinished);
+        QVERIFY(!g.ShutDownWhenFinished);
+    }
+
+    void outputFormatThatDoesNotFitAByteReadsAsDefault() {
+        QTemporaryDir tmp;
+        ResetGlobals(Str(tmp.path()) + "/");
+        WriteAll(SettingsFilePath(), "[System]\nOutputFormat=300\n");
+        QVERIFY(LoadSettings());
+        QCOMPARE(int(GlobalVars.OutputFormat), int(ofMP3));
+        WriteAll(SettingsFilePath(), "[System]\nOutputFormat=abc\n");
+        GlobalVars.OutputFormat = ofFLAC;
+        QVERIFY(LoadSettings());
+        QCOMPARE(int(GlobalVars.OutputFormat), int(ofFLAC));
+    }
+
+    void saveSettingsKeepsOtherSectionsAndOrder() {
+        QTemporaryDir tmp;
+        ResetGlobals(Str(tmp.path()) + "/");
+        WriteAll(SettingsFilePath(), "[System]\nOutputFormat=2\n\n[Form]\nx=10\ny=20\n");
+        GlobalVars.OutputFormat = ofFLAC;
+        GlobalVars.Presets[ofFLAC] = 2;
+        GlobalVars.ShutDownWhenFinished = true;
+        GlobalVars.LastOpenDir = "/Müsik/a=b";
+        SaveSettings();
+        // Blank lines between sections are the INI writer's layout, not ours.
+        QCOMPARE(ReadAll(SettingsFilePath()).replace("\n\n", "\n").replace("\n\n", "\n"),
+                 QByteArray("[System]\n"
+                            "OutputFormat=6\n"
+                            "LastOpenDir=/Müsik/a=b\n"
+                            "OutputFileDir=/docs\n"
+                            "OutputWAVPreset=0\nOutputMP3Preset=0\nOutputWMAPreset=0\nOutputOGGPreset=0\n"
+                            "OutputM4APreset=0\nOutputAACPreset=0\nOutputFLACPreset=2\nOutputMP2Preset=0\n"
+                            "PlayASoundWhenFinished=0\nShutDownWhenFinished=1\n"
+                            "[Form]\nx=10\ny=20\n"));
+        ResetGlobals(std::string(GlobalVars.AppDataDir));
+        QVERIFY(LoadSettings());
+        QCOMPARE(GlobalVars.LastOpenDir, std::string("/Müsik/a=b"));
+        QCOMPARE(GlobalVars.Presets[ofFLAC], 2);
+        QVERIFY(GlobalVars.ShutDownWhenFinished);
+    }
+
+    void saveSettingsReportsAnUnwritableFolder() {
+        QTemporaryDir tmp;
+        ResetGlobals(Str(tmp.path()) + "/missing/");
+        try {
+            SaveSettings();
+            QFAIL("no exception");
+        } catch (const Exception& e) {
+            QCOMPARE(e.Message(), "Unable to write to " + SettingsFilePath());
+        }
+    }
+
+    void placementIsKeptOnTheScreen() {
+        auto fit = [](int x, int y, int w, int h) { return FitToScreen({x, y, w, h, false}, 800, 600); };
+        TWindowPlacement p = fit(100, 50, 2000, 500);
+        QCOMPARE(p.Width, 800);
+        QCOMPARE(p.Left, 0);
+        p = fit(-50, -7, 300, 200);
+        QCOMPARE(p.Left, 0);
+        QCOMPARE(p.Top, 0);
+        p = fit(700, 500, 300, 200);  // hangs over the right and bottom edges
+        QCOMPARE(p.Left, 500);
+        QCOMPARE(p.Top, 400);
+        p = fit(10, 10, 300, 900);
+        QCOMPARE(p.Height, 600);
+        QCOMPARE(p.Top, 0);
+        QCOMPARE(p.Width, 300);
+    }
+
+    void placementKeysAreWrittenInOrderAndReadWithDefaults() {
+        QTemporaryDir tmp;
+        const std::string path = Str(tmp.path()) + "/p.ini";
+        {
+            TIniFile ini(path);
+            WriteWindowPlacement(ini, "Log", {1, 2, 3, 4, true});
+            ini.UpdateFile();
+        }
+        QCOMPARE(ReadAll(path), QByteArray("[Log]\nx=1\ny=2\nheight=4\nwidth=3\nmaximized=1\n"));
+        WriteAll(path, "[Log]\nwidth=bad\ny=9\n");
+        TIniFile ini(path);
+        const TWindowPlacement p = ReadWindowPlacement(ini, "LOG", {5, 6, 7, 8, true});
+        QCOMPARE(p.Left, 5);
+        QCOMPARE(p.Top, 9);
+        QCOMPARE(p.Width, 7);
+        QCOMPARE(p.Height, 8);
+        QVERIFY(!p.Maximized);
+    }
+
+    void placementPathDefaultsToTheSettingsFile() {
+        GlobalVars.AppDataDir = "/cfg/";
+        QCOMPARE(PlacementFilePath(""), std::string("/cfg/system20120110.dat"));
+        QCOMPARE(PlacementFilePath("  "), std::string("/cfg/system20120110.dat"));
+        QCOMPARE(PlacementFilePath("/x.ini"), std::string("/x.ini"));
+    }
+
+    void logLinesAreReadWithEitherLineEnd() {
+        QTemporaryDir tmp;
+        const std::string path = Str(tmp.path()) + "/t.log";
+        WriteAll(path, "#1.5: one\r\n#2.3: two\n\nlast");
+        std::vector<std::string> lines{"old"};
+        QVERIFY(LoadLinesFromFile(path, lines));
+        QCOMPARE(lines, (std::vector<std::string>{"#1.5: one", "#2.3: two", "", "last"}));
+        QVERIFY(!LoadLinesFromFile(path + ".missing", lines));
+        QCOMPARE(lines.size(), size_t(4));
+        QVERIFY(!LoadLinesFromFile(Str(tmp.path()), lines));  // a folder cannot be read
+    }
+
+    void logLineCarriesThreadAndLevel() {
+        QCOMPARE(FormatLogLine(100, llWarning, "hello"), std::string("#100.4: hello"));
+        QCOMPARE(FormatLogLine(4294967295u, llQuiet, "x %d"), std::string("#4294967295.0: x %d"));
+    }
+};
+
+QTEST_APPLESS_MAIN(UtilFuncsTest)
+#include "UtilFuncsTest.moc"
