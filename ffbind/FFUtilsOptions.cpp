@@ -9,6 +9,8 @@
 #include "AVUtilStubs.h"
 #include "FFLog.h"
 #include "FFUtils.h"
+
+#include "CLocale.h"
 #include "Format.h"
 #include "SwScaleStubs.h"
 
@@ -166,6 +168,7 @@ void FreeOptionContexts(OptionContexts& record) {
 }
 
 bool SetGenericOption(OptionContexts& record, const std::string& name, const std::string& value) {
+    TCLocaleScope cLocale;  // the library parses numbers with the thread's locale
     if (BlankName(name)) return false;
     SetOutcome outcome = SetOnDefaults(record, name, value);
     if (outcome.found && outcome.result < 0) {
@@ -189,6 +192,7 @@ bool SetGenericOption(OptionContexts& record, const std::string& name, const std
 }
 
 bool ApplyGenericOptions(OptionContexts& record, void* target, void* defaults, const AVCodec* codec, int flags) {
+    TCLocaleScope cLocale;  // values travel as text between contexts
     if (!target) return true;
     void* privateOptions = PrivateOptionsOf(target, codec);
     bool allApplied = true;

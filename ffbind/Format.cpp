@@ -1,21 +1,17 @@
 #include "Format.h"
 
+#include "CLocale.h"
+
 #include <clocale>
 #include <cstdio>
 #include <locale.h>
 
 namespace {
 
-// Numbers in messages use "." whatever the desktop's locale says.
-locale_t CLocale() {
-    static locale_t loc = newlocale(LC_ALL_MASK, "C", nullptr);
-    return loc;
-}
-
 // Renders one argument for a conversion; flags/width/precision are kept.
 std::string Convert(std::string flags, char conv, const FormatArg& a) {
     std::string out;
-    locale_t old = uselocale(CLocale());
+    TCLocaleScope cLocale;
     auto run = [&](const std::string& spec, auto value) {
         int n = std::snprintf(nullptr, 0, spec.c_str(), value);
         if (n > 0) {
@@ -65,7 +61,6 @@ std::string Convert(std::string flags, char conv, const FormatArg& a) {
     default:
         out = "%" + flags + conv;
     }
-    uselocale(old);
     return out;
 }
 

@@ -1,0 +1,105 @@
+#pragma once
+// The records of one transcode run: per input file, per input stream, per
+// output stream, and the map records set by options.
+#include <cstdint>
+#include <vector>
+
+#include "FFPtr.h"
+#include "FFUtils.h"
+
+extern "C" {
+#include <libavcodec/bsf.h>
+#include <libavfilter/avfilter.h>
+}
+
+struct BsfContextDeleter {
+    void operator()(AVBSFContext* c) const { ff::av_bsf_free(&c); }
+};
+using BsfContextPtr = std::unique_ptr<AVBSFContext, BsfContextDeleter>;
+// A bit-stream filter chain: every packet passes the filters in order.
+using TBitstreamFilterChain = std::vector<BsfContextPtr>;
+
+struct TStreamMap {
+    int FileIndex = 0;
+    int StreamIndex = 0;
+    int SyncFileIndex = 0;
+    int SyncStreamIndex = 0;
+};
+
+struct TMetadataMapSpec {
+    int FileIndex = 0;
+    char Kind = 'g';  // 'g' global, 's' stream, 'c' chapter, 'p' program
+    int Index = 0;
+};
+
+// Output side first, input side second.
+struct TMetadataMap {
+    TMetadataMapSpec Out;
+    TMetadataMapSpec In;
+};
+
+struct TChapterMap {
+    int InFile = 0;
+    int OutFile = 0;
+};
+
+struct TInputFile {
+    int EOFReached = 0;
+    int FirstStream = 0;
+    int StreamCount = 0;
+};
+
+struct TInputStream {
+    int FileIndex = 0;
+    int StreamIndex = 0;
+    AVStream* Stream = nullptr;       // the demuxer's stream
+    CodecContextPtr Decoder;          // the decoder context this run owns for the stream
+    int Unmapped = 1;
+    int NeedsDecoding = 0;
+    int64_t StartClock = 0;
+    int64_t NextPts = 0;
+    int64_t Pts = 0;
+    TPtsCorrection PtsCorrection{};
+    int AtStart = 0;
+    int MultiFrameWarned = 0;
+    int PastRecordingTime = 0;
+    int Flushed = 0;
+    AVFilterContext* FilterOutput = nullptr;  // owned by the run's filter graph
+    AVFilterContext* FilterInput = nullptr;
+    FramePtr FilteredPicture;
+};
+
+struct TOutputStream {
+    int FileIndex = 0;
+    int StreamIndex = 0;
+    int SourceIndex = 0;
+    AVStream* Stream = nullptr;       // the muxer's stream; owned by its container
+    CodecContextPtr Encoder;          // the encoder context of the stream (streams carry no context any more)
+    int NeedsEncoding = 0;
+    int FrameNumber = 0;
+    TInputStream* SyncSource = nullptr;
+    int64_t SyncPosition = 0;
+    TBitstreamFilterChain BitstreamFilters;
+    int VideoResample = 0;
+    FramePtr TempPicture;
+    SwsContextPtr ScaleContext;
+    int ResampleHeight = 0;
+    int ResampleWidth = 0;
+    int ResamplePixelFormat = 0;
+    int InitialHeight = 0;
+    int InitialWidth = 0;
+    std::vector<int64_t> ForcedKeyFrames;
+    int ForcedKeyFrameCount = 0;
+    int ForcedKeyFrameIndex = 0;
+    int AudioResample = 0;
+    SwrContextPtr Resampler;
+    int ResampleSampleFormat = 0;
+    int ResampleChannels = 0;
+    int ResampleSampleRate = 0;
+    int ReformatPair = -6;
+    SwrContextPtr Reformatter;
+    std::vector<uint8_t> Fifo;        // whole interleaved samples waiting for an encoder frame
+    FILE* PassLogFile = nullptr;      // opened through the bound C runtime
+    int SavedCodecId = 0;
+    int Active = 0;
+};

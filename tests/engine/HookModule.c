@@ -1,0 +1,59 @@
+/* A frame hook module for the tests. It counts the calls it receives and
+ * remembers the last picture geometry, so a test can see what the host did.
+ * Built three times: complete, without "Process" (HOOK_NO_PROCESS) and
+ * without "Configure" (HOOK_NO_CONFIGURE). A first argument "fail" makes
+ * "Configure" refuse. */
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+struct HookPicture {
+    uint8_t* data[4];
+    int linesize[4];
+};
+
+struct HookCounters {
+    int Loads;
+    int Configures;
+    int LastArgc;
+    int Processes;
+    int Releases;
+    int LastWidth;
+    int LastHeight;
+    int LastPixelFormat;
+    int64_t LastPts;
+    void* LastContext;
+};
+
+static struct HookCounters counters;
+
+__attribute__((constructor)) static void HookLoaded(void) { counters.Loads++; }
+
+struct HookCounters* HookModuleCounters(void) { return &counters; }
+
+#ifndef HOOK_NO_CONFIGURE
+int Configure(void** context, int argc, char* argv[]) {
+    counters.Configures++;
+    counters.LastArgc = argc;
+    if (argc > 1 && strcmp(argv[1], "fail") == 0) return 1;
+    *context = malloc(16);
+    return 0;
+}
+#endif
+
+#ifndef HOOK_NO_PROCESS
+void Process(void* context, struct HookPicture* picture, int pixelFormat, int width, int height, int64_t pts) {
+    (void)picture;
+    counters.Processes++;
+    counters.LastContext = context;
+    counters.LastPixelFormat = pixelFormat;
+    counters.LastWidth = width;
+    counters.LastHeight = height;
+    counters.LastPts = pts;
+}
+#endif
+
+void Release(void* context) {
+    counters.Releases++;
+    free(context);
+}
