@@ -19,6 +19,7 @@
 #include "FFLoad.h"
 #include "Format.h"
 #include "LogLines.h"
+#include "PageInputList.h"
 #include "UtilFuncs.h"
 #include "UtilFuncsGui.h"
 #include "globals.h"
@@ -66,9 +67,12 @@ TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
     FormCreate();
 }
 
-// FormDestroy: nothing of this window's own needs freeing yet; the controls
-// belong to the window and the logger is a member.
-TFormMain::~TFormMain() { FFLogger.OnLog = nullptr; }
+// FormDestroy: the controls belong to the window, the thumbnails to page 1,
+// and the probe and the logger are members.
+TFormMain::~TFormMain() {
+    TabSheetStep1->SetDecoder(nullptr);
+    FFLogger.OnLog = nullptr;
+}
 
 void TFormMain::FormCreate() {
     const std::string title = ApplicationTitle();
@@ -117,6 +121,8 @@ void TFormMain::FormCreate() {
             return;
         }
     }
+    Decoder = std::make_unique<TFFDecoder>(this);
+    TabSheetStep1->SetDecoder(Decoder.get());
     PageControlMain->tabBar()->hide();
     PageControlMain->setCurrentIndex(0);
     UpdatePageCaptions();

@@ -4,14 +4,17 @@
 // start-up (settings, log, libraries); closing it saves the settings.
 #include <QEvent>
 #include <QMainWindow>
+#include <memory>
 #include <string>
 
+#include "FFDecode.h"
 #include "FFLog.h"
 
 class QAction;
 class QLabel;
 class QPushButton;
 class QTabWidget;
+class TPageInputList;
 
 // Posted to the main window once start-up has succeeded.
 constexpr QEvent::Type WM_AFTERSTART = static_cast<QEvent::Type>(QEvent::User + 3);
@@ -35,10 +38,14 @@ public:
 
     // The logger comes first: the libraries log through it while they load.
     TFFLogger FFLogger;
+    // The probe of every add operation, made once the libraries are loaded.
+    // It stands for the encoder component's Decoder, which takes its place
+    // when the encoder joins the window.
+    std::unique_ptr<TFFDecoder> Decoder;
 
     QLabel* LabelTitle = nullptr;
     QTabWidget* PageControlMain = nullptr;
-    QWidget* TabSheetStep1 = nullptr;
+    TPageInputList* TabSheetStep1 = nullptr;
     QWidget* TabSheetStep2 = nullptr;
     QWidget* TabSheetStep3 = nullptr;
     QWidget* TabSheetStep4 = nullptr;

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "Main.h"
+#include "PageInputList.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ void TFormMain::CreateControls() {
 
     PageControlMain = new QTabWidget(client);
     PageControlMain->setObjectName("PageControlMain");
-    TabSheetStep1 = new QWidget;
+    TabSheetStep1 = new TPageInputList(this);
     TabSheetStep2 = new QWidget;
     TabSheetStep3 = new QWidget;
     TabSheetStep4 = CreateFinishPage();

@@ -15,6 +15,7 @@
 #include "FFLoad.h"
 #include "Main.h"
 #include "MainThread.h"
+#include "PageInputList.h"
 #include "ThreadId.h"
 #include "UtilFuncs.h"
 #include "globals.h"
@@ -110,6 +111,9 @@ private slots:
         const std::string expected = "Load library " + appDir_->path().toStdString() + "/lib/libavcodec.so.59 error: ";
         QVERIFY2(GlobalVars.LogLines[0].rfind(expected, 0) == 0, GlobalVars.LogLines[0].c_str());
         QVERIFY(!FFLoader()->AllLoaded(EngineLibraries));
+        // Without the libraries there is no probe, and files cannot be added.
+        QVERIFY(!form->Decoder);
+        QVERIFY(!form->TabSheetStep1->ActionAdd->isEnabled());
         // The settings were still read and written.
         QVERIFY(QFile::exists(SettingsPath()));
     }
@@ -124,6 +128,8 @@ private slots:
         QCOMPARE(form->PageControlMain->currentIndex(), 0);
         QVERIFY(FFLoader()->AllLoaded(EngineLibraries));
         QVERIFY(GlobalVars.LogLines.empty());
+        QVERIFY(form->Decoder);
+        QVERIFY(form->TabSheetStep1->ActionAdd->isEnabled());
 
         const QByteArray written = ReadAll(SettingsPath());
         QVERIFY(written.startsWith("[System]\nLastOpenDir=" + home_->path().toUtf8() + "\nOutputFileDir="));

@@ -1,0 +1,62 @@
+#pragma once
+// The rows of page 1's file list. Every row carries fourteen text columns; the
+// list shows only the first five (through its delegate), the others are the
+// row's data for building the batch. The model is read-only for the view,
+// apart from moving rows, which reorders the batch.
+#include <QAbstractTableModel>
+#include <QPixmap>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+enum TFileListColumn : int {
+    NxGraphicColumnMainImage,     // the row's picture (DecorationRole)
+    NxTextColumnFileMinName,      // the full path, shortened to fit the row
+    NxTextColumnDuration,         // "Duration: ..."
+    NxTextColumnBitrate,          // "Audio Bit rate: ..."
+    NxTextColumnDimension,        // "Audio Encoder: ..."
+    NxTextColumnFileFullName,     // the full path; the file the batch converts
+    NxTextColumnFileSize,
+    NxTextColumnVideoEncoder,
+    NxTextColumnAudioChannels,
+    NxTextColumnAudioSampleRate,
+    NxTextColumnAudioBitrate,
+    NxTextColumnAudioEncoder,
+    NxTextColumnFrameRate,
+    NxTextColumnRealDuration,     // microseconds as a decimal integer, "0" when unknown
+    FileListColumnCount
+};
+
+struct TFileRow {
+    // Shares its pixels with the page's Thumbnails list.
+    QPixmap Picture;
+    std::array<QString, FileListColumnCount> Cells;
+};
+
+class TFileListModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    explicit TFileListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    Qt::DropActions supportedDropActions() const override;
+    bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+    bool moveRows(const QModelIndex& sourceParent, int sourceRow, int count, const QModelIndex& destinationParent,
+                  int destinationChild) override;
+
+    void AppendRow(TFileRow row);
+    void Clear();
+    const TFileRow& Row(int row) const { return rows_[static_cast<size_t>(row)]; }
+    QString Cell(int row, int column) const { return Row(row).Cells[static_cast<size_t>(column)]; }
+    // The file of a row and its duration in microseconds (0 when unknown).
+    QString FileFullName(int row) const { return Cell(row, NxTextColumnFileFullName); }
+    int64_t RealDuration(int row) const { return Cell(row, NxTextColumnRealDuration).toLongLong(); }
+
+private:
+    std::vector<TFileRow> rows_;
+};

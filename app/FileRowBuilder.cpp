@@ -1,0 +1,118 @@
+#include "FileRowBuilder.h"
+
+#include <QFontMetrics>
+#include <QImage>
+
+#include "FFDecode.h"
+#include "MinimizeName.h"
+#include "UtilFuncs.h"
+
+namespace {
+
+QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
+
+// Closes the probe however the row ends.
+class TCloseFileGuard {
+public:
+    explicit TCloseFileGuard(TFFDecoder& decoder) : decoder_(decoder) {}
+    ~TCloseFileGuard() { decoder_.CloseFile(); }
+    TCloseFileGuard(const TCloseFileGuard&) = delete;
+    TCloseFileGuard& operator=(const TCloseFileGuard&) = delete;
+
+private:
+    TFFDecoder& decoder_;
+};
+
+QImage::Format ImageFormat(int bitsPixel) {
+    // The converter's 24-bit pixels are B, G, R bytes; its 32-bit pixels are
+    // the same plus one unused byte, which is QImage's RGB32 word in memory.
+    switch (bitsPixel) {
+    case 24: return QImage::Format_BGR888;
+    case 32: return QImage::Format_RGB32;
+    default: return QImage::Format_Invalid;
+    }
+}
+
+// The picture as it is meant to be seen: anamorphic video gets its display
+// proportions back before it is fitted into the area.
+QSize ShownSize(const QSize& coded, float aspectRatio, const QSize& area) {
+    QSize shown = coded;
+    if (aspectRatio > 0 && coded.height() > 0) shown.setWidth(qRound(coded.height() * aspectRatio));
+    if (shown.isEmpty()) return shown;
+    return shown.scaled(area, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+// A picture from the middle of the file; empty when none can be decoded.
+QPixmap VideoPicture(TFFDecoder& decoder, float aspectRatio, const TFileRowLook& look) {
+    TFileStreamInfo info;
+    decoder.GetFileStreamInfo(info);
+    // A still picture cannot seek and says so in the log; decoding still works.
+    decoder.Seek(AVSEEK_FLAG_BACKWARD, info.Duration > 0 ? info.Duration / 2 : 0);
+    if (!decoder.DecodeVideoFrame(decoder.FirstVideoStream())) return {};
+    TBitmap bitmap;
+    if (!decoder.CopyToBitmap(bitmap)) return {};
+    const QImage::Format format = ImageFormat(bitmap.BitsPixel);
+    if (format == QImage::Format_Invalid || bitmap.Width <= 0 || bitmap.Height <= 0) return {};
+    // Wraps the bitmap's rows where they are; scaling makes the one copy kept.
+    const QImage frame(bitmap.Bits.data(), bitmap.Width, bitmap.Height, bitmap.Stride, format);
+    const QSize area = look.PictureArea * look.DevicePixelRatio;
+    const QSize size = ShownSize(frame.size(), aspectRatio, area);
+    QPixmap picture = QPixmap::fromImage(frame.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    picture.setDevicePixelRatio(look.DevicePixelRatio);
+    return picture;
+}
+
+QString Labelled(const char* label, const QString& value) { return QString::fromUtf8(label) + value; }
+
+// A probe number, or nothing when the probe does not know it.
+QString Number(int64_t value, const char* unit = "") {
+    return value < 0 ? QString() : QString::number(value) + QString::fromUtf8(unit);
+}
+
+QString FrameRateText(const TVideoStreamInfo& video) {
+    if (video.FrameRateNum <= 0 || video.FrameRateDen <= 0) return {};
+    return QString::number(static_cast<double>(video.FrameRateNum) / video.FrameRateDen, 'f', 2) + " fps";
+}
+
+} // namespace
+
+QString DurationText(int64_t duration) {
+    if (duration < 0) return QStringLiteral("Duration is not preseted");
+    return Text(FormatDuration(duration));
+}
+
+QString AudioBitRateText(int32_t bitRate) {
+    if (bitRate < 1) return QStringLiteral("Bit rate is not preseted");
+    return QString::asprintf("%d Kbps", bitRate / 1000);
+}
+
+bool BuildFileRow(TFFDecoder& decoder, const QString& fileName, const TFileRowLook& look, TFileRow& row) {
+    if (!decoder.LoadFile(fileName.toStdWString(), "")) return false;
+    TCloseFileGuard guard(decoder);
+
+    // A missing stream leaves the record's defaults; the probe logs it.
+    TFileStreamInfo file;
+    decoder.GetFileStreamInfo(file);
+    TVideoStreamInfo video;
+    decoder.GetVideoStreamInfo(decoder.FirstVideoStream(), video);
+    TAudioStreamInfo audio;
+    decoder.GetAudioStreamInfo(decoder.FirstAudioStream(), audio);
+
+    row.Picture = decoder.FirstVideoStream() < 0 ? look.AudioIcon : VideoPicture(decoder, video.AspectRatio, look);
+
+    auto& c = row.Cells;
+    c[NxTextColumnFileMinName] = MinimizeName(fileName, QFontMetrics(look.NameFont), look.NameWidth);
+    c[NxTextColumnDuration] = Labelled("Duration: ", DurationText(file.Duration));
+    c[NxTextColumnBitrate] = Labelled("Audio Bit rate: ", AudioBitRateText(audio.BitRate));
+    c[NxTextColumnDimension] = Labelled("Audio Encoder: ", Text(audio.CodecDesc));
+    c[NxTextColumnFileFullName] = fileName;
+    c[NxTextColumnFileSize] = Labelled("File Size: ", Number(decoder.FileSize(), " bytes"));
+    c[NxTextColumnVideoEncoder] = Labelled("Video Encoder: ", Text(video.CodecDesc));
+    c[NxTextColumnAudioChannels] = Labelled("Audio Channels: ", Number(audio.Channels));
+    c[NxTextColumnAudioSampleRate] = Labelled("Audio Sample Rate: ", Number(audio.SampleRate, " Hz"));
+    c[NxTextColumnAudioBitrate] = Labelled("Audio Bit Rate: ", Number(audio.BitRate, " bps"));
+    c[NxTextColumnAudioEncoder] = Labelled("Audio Codec: ", Text(audio.CodecDesc));
+    c[NxTextColumnFrameRate] = Labelled("Frame Rate: ", FrameRateText(video));
+    c[NxTextColumnRealDuration] = file.Duration < 0 ? QStringLiteral("0") : QString::number(file.Duration);
+    return true;
+}

@@ -1,0 +1,79 @@
+#include "FileRowDelegate.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPixmap>
+#include <algorithm>
+
+#include "FileListModel.h"
+
+namespace {
+
+// Top of each text line within the row, and the column it shows.
+struct TTextLine {
+    int Top;
+    int Column;
+};
+constexpr TTextLine TextLines[] = {
+    {0, NxTextColumnFileMinName},
+    {33, NxTextColumnDuration},
+    {49, NxTextColumnBitrate},
+    {65, NxTextColumnDimension},
+};
+
+// The picture scaled into the area, keeping its proportions and centred.
+QRect PictureRect(const QPixmap& picture, const QRect& area) {
+    QSize size = picture.deviceIndependentSize().toSize();
+    if (size.width() > area.width() || size.height() > area.height()) size.scale(area.size(), Qt::KeepAspectRatio);
+    QRect r(QPoint(0, 0), size);
+    r.moveCenter(area.center());
+    return r;
+}
+
+} // namespace
+
+void TFileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    // The style draws the selection and focus; the content is drawn here.
+    opt.text.clear();
+    opt.icon = QIcon();
+    opt.features &= ~QStyleOptionViewItem::HasDecoration;
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+
+    painter->save();
+    const QRect row = option.rect;
+    const QRect pictureArea(row.left() + 1, row.top() + 1, PictureWidth, PictureHeight);
+    const QPixmap picture = index.sibling(index.row(), NxGraphicColumnMainImage).data(Qt::DecorationRole).value<QPixmap>();
+    if (!picture.isNull()) {
+        painter->setRenderHint(QPainter::SmoothPixmapTransform);
+        const QRect target = PictureRect(picture, pictureArea);
+        painter->drawPixmap(target, picture);
+        // A hairline keeps white picture edges apart from the list's background.
+        painter->setPen(option.palette.color(QPalette::Mid));
+        painter->drawRect(target.adjusted(0, 0, -1, -1));
+    }
+
+    const bool selected = option.state & QStyle::State_Selected;
+    const QPalette::ColorGroup group = option.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+    painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    // Lines are at least TextWidth wide and take what the row has beyond it.
+    const int textWidth = std::max(TextWidth, row.right() - (row.left() + TextLeft) - 4);
+    for (const TTextLine& line : TextLines) {
+        QFont font = option.font;
+        font.setBold(line.Column == NxTextColumnFileMinName);
+        painter->setFont(font);
+        const QFontMetrics metrics(font);
+        const QRect rect(row.left() + TextLeft, row.top() + line.Top, textWidth, metrics.height());
+        const QString text = index.sibling(index.row(), line.Column).data().toString();
+        painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                          metrics.elidedText(text, Qt::ElideRight, textWidth));
+    }
+    painter->restore();
+}
+
+QSize TFileRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
+    return {TextLeft + TextWidth, RowHeight};
+}

@@ -1,0 +1,476 @@
+// Page 1 with real media: adding files by the dialog's names and by drops,
+// the failure report, the rows' texts and pictures, and the list actions.
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+#include <memory>
+
+#include "AddFailed.h"
+#include "FFLoad.h"
+#include "Fixtures.h"
+#include "Main.h"
+#include "MainThread.h"
+#include "PageInputList.h"
+#include "globals.h"
+
+namespace {
+
+// Records what the program hands to the desktop instead of opening it.
+class TUrlRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> Urls;
+
+public slots:
+    void open(const QUrl& url) { Urls << url; }
+};
+
+int CountLinesStartingWith(const std::string& prefix) {
+    int n = 0;
+    for (const std::string& line : GlobalVars.LogLines) n += line.rfind(prefix, 0) == 0;
+    return n;
+}
+
+bool IsRedish(QRgb c) { return qRed(c) > 180 && qGreen(c) < 80 && qBlue(c) < 80; }
+bool IsBlueish(QRgb c) { return qBlue(c) > 180 && qRed(c) < 80 && qGreen(c) < 80; }
+
+} // namespace
+
+class PageInputListTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir media_;
+    std::unique_ptr<QTemporaryDir> home_;
+    std::unique_ptr<QTemporaryDir> appDir_;
+    std::unique_ptr<TFormMain> form_;
+    TPageInputList* page_ = nullptr;
+    TUrlRecorder urls_;
+
+    QString Media(const char* name) const { return media_.path() + "/" + QString::fromUtf8(name); }
+    QStringList Order() const {
+        QStringList names;
+        for (int i = 0; i < page_->Model()->rowCount(); ++i) names << page_->Model()->FileFullName(i);
+        return names;
+    }
+    QString Cell(int row, int column) const { return page_->Model()->Cell(row, column); }
+
+    // The enabled states of Delete, Play, Clear, Move Up and Move Down.
+    QString Enabled() const {
+        QString s;
+        for (QAction* a : {page_->ActionDelete, page_->ActionPlay, page_->ActionClear, page_->ActionMoveUp,
+                           page_->ActionMoveDown})
+            s += a->isEnabled() ? '1' : '0';
+        return s;
+    }
+
+    void SendDrop(QWidget* target, const QList<QUrl>& urls, bool* accepted) {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint at = target->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        *accepted = enter.isAccepted();
+        if (!*accepted) return;
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &drop);
+        // The drop is answered first and the files are added right after.
+        QCoreApplication::sendPostedEvents(page_, QEvent::MetaCall);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(media_.isValid());
+        FFLoader()->SetLibraryPath(TEMBRIO_LIB_DIR);
+        QVERIFY2(FFLoader()->Load(EngineLibraries), FFLoader()->LastError().c_str());
+        const std::wstring folder = media_.path().toStdWString();
+        for (const wchar_t* name : {L"tone-44k-stereo.wav", L"video-audio.mp4", L"video-only.mkv",
+                                    L"unknown-duration.m4v", L"text.mp3"})
+            GenerateFixture(name, folder);
+        // A nominal bit rate just below 128 kbit/s, which the stream header keeps.
+        TFixtureMedia vorbis;
+        vorbis.Seconds = 1.0;
+        vorbis.Audio.push_back({"libvorbis", 44100, 2, AV_SAMPLE_FMT_NONE, 440.0, 127999});
+        WriteMedia(folder + L"/nominal.ogg", vorbis);
+        QDesktopServices::setUrlHandler("file", &urls_, "open");
+        QDesktopServices::setUrlHandler("https", &urls_, "open");
+    }
+
+    void cleanupTestCase() {
+        QDesktopServices::unsetUrlHandler("file");
+        QDesktopServices::unsetUrlHandler("https");
+    }
+
+    void init() {
+        home_ = std::make_unique<QTemporaryDir>();
+        appDir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(home_->isValid() && appDir_->isValid());
+        qputenv("HOME", home_->path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", (home_->path() + "/.config").toUtf8());
+        GlobalVars = TGlobalVars{};
+        urls_.Urls.clear();
+        form_ = std::make_unique<TFormMain>((appDir_->path() + "/tembrio").toStdString());
+        QCoreApplication::sendPostedEvents(form_.get(), WM_AFTERSTART);
+        page_ = form_->TabSheetStep1;
+        QVERIFY(page_->ActionAdd->isEnabled());
+        GlobalVars.LogLines.clear();
+    }
+
+    void cleanup() {
+        form_.reset();
+        appDir_.reset();
+        home_.reset();
+    }
+
+    void oneBadFileAmongThreeIsReportedOnce() {
+        const QString bad = Media("text.mp3");
+        page_->AddFiles({Media("tone-44k-stereo.wav"), bad, Media("video-audio.mp4")});
+
+        QCOMPARE(Order(), QStringList({Media("tone-44k-stereo.wav"), Media("video-audio.mp4")}));
+        QCOMPARE(GlobalVars.FailedFiles.size(), size_t(1));
+        const std::string error = GlobalVars.FailedFiles[0];
+        QVERIFY2(error.find(bad.toStdString()) != std::string::npos, error.c_str());
+        QCOMPARE(CountLinesStartingWith("File load error: "), 1);
+        QVERIFY(std::find(GlobalVars.LogLines.begin(), GlobalVars.LogLines.end(), "File load error: " + error) !=
+                GlobalVars.LogLines.end());
+
+        TFormFailedAddFile* dialog = page_->FormFailedAddFile;
+        QVERIFY(dialog);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+        QCOMPARE(dialog->windowTitle(), QString("Failed to Add Files"));
+        QCOMPARE(dialog->findChild<QLabel*>("LabelExplanation")->text(),
+                 QString("Failed to add the following files. The converter might not support the file type or might "
+                         "not support the codec that was used to compress the file. Click \"More Information\" to "
+                         "view a list of supported file types and releavant codecs."));
+        QCOMPARE(dialog->ListViewFiles->headerItem()->text(0), QString("File"));
+        QCOMPARE(dialog->ListViewFiles->columnWidth(0), 380);
+        QCOMPARE(dialog->ListViewFiles->topLevelItemCount(), 1);
+        QCOMPARE(dialog->ListViewFiles->topLevelItem(0)->text(0), QString::fromStdString(error));
+        QCOMPARE(dialog->ButtonClose->text(), QString("Close"));
+        QVERIFY(dialog->ButtonClose->isDefault());
+        QCOMPARE(dialog->ButtonMoreInfo->text(), QString("More Information..."));
+        const QRect main = form_->frameGeometry();
+        QCOMPARE(dialog->x(), main.left() + (main.width() - dialog->width()) / 2);
+        QCOMPARE(dialog->y(), main.top() + (main.height() - dialog->height()) / 2);
+        QCOMPARE(dialog->minimumSize(), dialog->maximumSize());  // fixed size
+
+        // "More Information..." opens the help pages and leaves the list open.
+        GlobalVars.HelpAddress = "https://tembrio.org/help/";
+        dialog->ButtonMoreInfo->click();
+        QCOMPARE(urls_.Urls, QList<QUrl>({QUrl("https://tembrio.org/help/")}));
+        QVERIFY(dialog->isVisible());
+        dialog->ButtonClose->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!page_->FormFailedAddFile);
+
+        // The next add operation starts with no failures and shows nothing.
+        page_->AddFiles({Media("video-only.mkv")});
+        QVERIFY(GlobalVars.FailedFiles.empty());
+        QVERIFY(!page_->FormFailedAddFile);
+        QCOMPARE(page_->Model()->rowCount(), 3);
+    }
+
+    void rowsShowTheProbedValues() {
+        page_->AddFiles({Media("tone-44k-stereo.wav"), Media("video-audio.mp4")});
+        QCOMPARE(Cell(0, NxTextColumnDuration), QString("Duration: 00:00:02.000"));
+        QCOMPARE(Cell(0, NxTextColumnBitrate), QString("Audio Bit rate: 1411 Kbps"));
+        QCOMPARE(Cell(0, NxTextColumnDimension), QString("Audio Encoder: pcm_s16le(PCM signed 16-bit little-endian)"));
+        QCOMPARE(Cell(0, NxTextColumnFileFullName), Media("tone-44k-stereo.wav"));
+        QCOMPARE(Cell(0, NxTextColumnRealDuration), QString("2000000"));
+        QCOMPARE(page_->Model()->RealDuration(1), int64_t(4000000));
+        QCOMPARE(Cell(1, NxTextColumnDimension), QString("Audio Encoder: aac(AAC (Advanced Audio Coding))"));
+        QVERIFY(Cell(1, NxTextColumnVideoEncoder).contains("MPEG-4"));
+
+        // The shortened name ends with the file's name and fits its line in bold.
+        const QString shortName = Cell(0, NxTextColumnFileMinName);
+        QVERIFY2(shortName.endsWith("/tone-44k-stereo.wav"), qPrintable(shortName));
+        QFont bold = page_->NextGrid->font();
+        bold.setBold(true);
+        QVERIFY(QFontMetrics(bold).horizontalAdvance(shortName) <= 280);
+
+        // Audio rows share the fixed picture; video rows show their middle
+        // picture in the test pattern's colours, the right way up.
+        const QPixmap audio = page_->Model()->Row(0).Picture;
+        QCOMPARE(audio.cacheKey(), page_->ImageAudioIcon->pixmap().cacheKey());
+        QCOMPARE(audio.size(), QSize(118, 78));
+        const QImage video = page_->Model()->Row(1).Picture.toImage();
+        QVERIFY(!video.isNull());
+        QVERIFY(video.width() <= 128 * video.devicePixelRatio() && video.height() <= 88 * video.devicePixelRatio());
+        QVERIFY(qAbs(video.width() * 3 - video.height() * 4) <= 4);  // 160 × 120 keeps its shape
+        const int x = video.width() * 3 / 4;
+        QVERIFY(IsRedish(video.pixel(x, video.height() / 4)));
+        QVERIFY(IsBlueish(video.pixel(x, video.height() * 3 / 4)));
+        QCOMPARE(page_->Thumbnails.size(), size_t(2));
+    }
+
+    void missingDurationAndAudioHaveTheirTexts() {
+        page_->AddFiles({Media("unknown-duration.m4v")});
+        QCOMPARE(page_->Model()->rowCount(), 1);
+        QCOMPARE(Cell(0, NxTextColumnDuration), QString("Duration: Duration is not preseted"));
+        QCOMPARE(Cell(0, NxTextColumnRealDuration), QString("0"));
+        QCOMPARE(Cell(0, NxTextColumnBitrate), QString("Audio Bit rate: Bit rate is not preseted"));
+        QCOMPARE(Cell(0, NxTextColumnDimension), QString("Audio Encoder: "));
+        // The missing audio stream reaches the log through the probe.
+        QVERIFY(CountLinesStartingWith("#") > 0);
+        bool noAudioLogged = false;
+        for (const std::string& line : GlobalVars.LogLines) noAudioLogged |= line.find(": no audio stream.") != std::string::npos;
+        QVERIFY(noAudioLogged);
+        QVERIFY(!page_->Model()->Row(0).Picture.isNull());  // decoded from the start
+    }
+
+    void bitRateIsShownInWholeKbps() {
+        page_->AddFiles({Media("nominal.ogg")});
+        QCOMPARE(Cell(0, NxTextColumnBitrate), QString("Audio Bit rate: 127 Kbps"));
+        QCOMPARE(Cell(0, NxTextColumnAudioBitrate), QString("Audio Bit Rate: 127999 bps"));
+    }
+
+    void theSameFileTwiceIsListedTwice() {
+        page_->AddFiles({Media("tone-44k-stereo.wav"), Media("tone-44k-stereo.wav")});
+        page_->AddFiles({Media("tone-44k-stereo.wav")});
+        QCOMPARE(Order(), QStringList(3, Media("tone-44k-stereo.wav")));
+    }
+
+    void deleteSelectsTheNextRemainingRow() {
+        const QStringList three{Media("tone-44k-stereo.wav"), Media("nominal.ogg"), Media("video-only.mkv")};
+        page_->AddFiles(three);
+        page_->SelectRow(2);
+        page_->ActionDelete->trigger();
+        QCOMPARE(Order(), three.mid(0, 2));
+        QCOMPARE(page_->SelectedRow(), 1);
+        page_->SelectRow(0);
+        page_->ActionDelete->trigger();
+        QCOMPARE(Order(), three.mid(1, 1));
+        QCOMPARE(page_->SelectedRow(), 0);
+        page_->ActionDelete->trigger();
+        QCOMPARE(page_->Model()->rowCount(), 0);
+        QCOMPARE(page_->SelectedRow(), -1);
+
+        // Without a selection nothing is deleted, even when asked directly.
+        page_->AddFiles(three);
+        page_->SelectRow(-1);
+        page_->ActionDeleteExecute();
+        QCOMPARE(Order(), three);
+        // Clear empties the list; the pictures stay until the window goes.
+        page_->ActionClear->trigger();
+        QCOMPARE(page_->Model()->rowCount(), 0);
+        QCOMPARE(page_->Thumbnails.size(), size_t(6));
+    }
+
+    void movesKeepTheSelectionOnTheMovedRow() {
+        const QString a = Media("tone-44k-stereo.wav"), b = Media("nominal.ogg"), c = Media("video-only.mkv");
+        page_->AddFiles({a, b, c});
+        page_->SelectRow(0);
+        page_->ActionMoveDown->trigger();
+        QCOMPARE(Order(), QStringList({b, a, c}));
+        QCOMPARE(page_->SelectedRow(), 1);
+        page_->ActionMoveDown->trigger();
+        QCOMPARE(Order(), QStringList({b, c, a}));
+        QCOMPARE(page_->SelectedRow(), 2);
+        page_->ActionMoveDownExecute();  // already last: nothing happens
+        QCOMPARE(Order(), QStringList({b, c, a}));
+        page_->ActionMoveUp->trigger();
+        QCOMPARE(Order(), QStringList({b, a, c}));
+        QCOMPARE(page_->SelectedRow(), 1);
+        page_->SelectRow(0);
+        page_->ActionMoveUpExecute();  // already first
+        QCOMPARE(Order(), QStringList({b, a, c}));
+        QCOMPARE(page_->SelectedRow(), 0);
+    }
+
+    void actionsAreEnabledByRowsAndSelection() {
+        // Delete, Play, Clear, Move Up, Move Down
+        QCOMPARE(Enabled(), QString("00000"));
+        page_->AddFiles({Media("tone-44k-stereo.wav"), Media("nominal.ogg"), Media("video-only.mkv")});
+        QCOMPARE(Enabled(), QString("00100"));
+        page_->SelectRow(0);
+        QCOMPARE(Enabled(), QString("11101"));
+        page_->SelectRow(1);
+        QCOMPARE(Enabled(), QString("11111"));
+        page_->SelectRow(2);
+        QCOMPARE(Enabled(), QString("11110"));
+        page_->ActionDelete->trigger();  // row 1 selected, now the last
+        QCOMPARE(Enabled(), QString("11110"));
+        page_->ActionMoveUp->trigger();  // row 0 of two
+        QCOMPARE(Enabled(), QString("11101"));
+        page_->ActionClear->trigger();
+        QCOMPARE(Enabled(), QString("00000"));
+
+        // The buttons follow their actions.
+        QVERIFY(!page_->ButtonRemoveAll->isEnabled());
+        page_->AddFiles({Media("tone-44k-stereo.wav")});
+        QVERIFY(page_->ButtonRemoveAll->isEnabled());
+        QVERIFY(!page_->ButtonPlay->isEnabled());
+        page_->SelectRow(0);
+        QVERIFY(page_->ButtonPlay->isEnabled() && page_->ButtonRemoveSelect->isEnabled());
+        QVERIFY(!page_->ButtonMoveUp->isEnabled() && !page_->ButtonMoveDown->isEnabled());
+    }
+
+    void actionsHaveTheirCaptionsShortcutsAndMenu() {
+        struct Expected { QAction* action; QPushButton* button; const char* text; QKeySequence key; };
+        const Expected expected[] = {
+            {page_->ActionAdd, page_->ButtonAddAFile, "&Add...", QKeySequence(Qt::CTRL | Qt::Key_O)},
+            {page_->ActionDelete, page_->ButtonRemoveSelect, "&Delete", QKeySequence(Qt::Key_Delete)},
+            {page_->ActionClear, page_->ButtonRemoveAll, "&Clear", QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
+            {page_->ActionMoveUp, page_->ButtonMoveUp, "&Move Up", QKeySequence()},
+            {page_->ActionMoveDown, page_->ButtonMoveDown, "M&ove Down", QKeySequence()},
+            {page_->ActionPlay, page_->ButtonPlay, "&Play", QKeySequence(Qt::CTRL | Qt::Key_P)},
+        };
+        for (const Expected& e : expected) {
+            QCOMPARE(e.action->text(), QString(e.text));
+            QCOMPARE(e.button->text(), QString(e.text));
+            QCOMPARE(e.action->shortcut(), e.key);
+            QVERIFY(form_->actions().contains(e.action));  // works from every page
+        }
+        QStringList menu;
+        for (QAction* a : page_->PopupMenuList->actions()) menu << (a->isSeparator() ? "-" : a->text());
+        QCOMPARE(menu, QStringList({"&Add...", "&Delete", "&Clear", "-", "&Move Up", "M&ove Down", "-", "&Play"}));
+    }
+
+    void shortcutsActOnTheListFromAnotherPage() {
+        page_->AddFiles({Media("tone-44k-stereo.wav"), Media("nominal.ogg")});
+        form_->PageControlMain->setCurrentIndex(2);
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        page_->SelectRow(0);
+        QTest::keyClick(form_.get(), Qt::Key_Delete);
+        QCOMPARE(Order(), QStringList({Media("nominal.ogg")}));
+        QTest::keyClick(form_.get(), Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(urls_.Urls, QList<QUrl>({QUrl::fromLocalFile(Media("nominal.ogg"))}));
+        QTest::keyClick(form_.get(), Qt::Key_Delete, Qt::ShiftModifier);
+        QCOMPARE(page_->Model()->rowCount(), 0);
+    }
+
+    void playAndDoubleClickOpenTheFile() {
+        page_->AddFiles({Media("tone-44k-stereo.wav"), Media("nominal.ogg")});
+        page_->ActionPlayExecute();  // nothing selected
+        QVERIFY(urls_.Urls.isEmpty());
+        page_->SelectRow(1);
+        page_->ActionPlay->trigger();
+        QCOMPARE(urls_.Urls, QList<QUrl>({QUrl::fromLocalFile(Media("nominal.ogg"))}));
+
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        QListView* list = page_->NextGrid;
+        const QPoint first = list->visualRect(page_->Model()->index(0, 0)).center();
+        // A double click is a press and release followed by the double-click event.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, first);
+        QVERIFY(urls_.Urls.size() == 1);  // a single click only selects
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, first);
+        QCOMPARE(page_->SelectedRow(), 0);
+        QCOMPARE(urls_.Urls.size(), 2);
+        QCOMPARE(urls_.Urls.last(), QUrl::fromLocalFile(Media("tone-44k-stereo.wav")));
+    }
+
+    void openDialogStartsInTheLastFolderAndRemembersIt() {
+        const QStringList filters = page_->OpenDialog->nameFilters();
+        QCOMPARE(filters.size(), 4);
+        QVERIFY(filters[0].startsWith("All Supported Formats (*.AVI *.AVM *.ASF"));
+        QVERIFY(filters[0].endsWith("*.AC3 *.DTS)"));
+        QCOMPARE(filters[0].count("*."), 42);
+        QVERIFY(filters[1].startsWith("All Video Formats (all types) (*.AVI"));
+        QVERIFY(filters[2].startsWith("All Audio Formats (all types) (*.MP3"));
+        QCOMPARE(filters[3], QString("All Files (*.*)"));
+        QCOMPARE(page_->OpenDialog->fileMode(), QFileDialog::ExistingFiles);
+
+        // Cancelling adds nothing and forgets nothing.
+        GlobalVars.LastOpenDir = media_.path().toStdString();
+        bool shown = false;
+        QString shownIn;
+        QTimer::singleShot(0, page_, [&] {
+            shown = page_->OpenDialog->isVisible();
+            shownIn = page_->OpenDialog->directory().absolutePath();
+            page_->OpenDialog->reject();
+        });
+        page_->ActionAddExecute();
+        QVERIFY(shown);
+        QCOMPARE(shownIn, media_.path());
+        QCOMPARE(page_->Model()->rowCount(), 0);
+        QCOMPARE(GlobalVars.LastOpenDir, media_.path().toStdString());
+
+        // Two chosen files: the name field is emptied and their folder kept.
+        auto* nameField = page_->OpenDialog->findChild<QLineEdit*>("fileNameEdit");
+        QVERIFY(nameField);
+        GlobalVars.LastOpenDir = "/nowhere";
+        nameField->setText("\"tone-44k-stereo.wav\" \"nominal.ogg\"");
+        page_->AddSelectedFiles({Media("tone-44k-stereo.wav"), Media("nominal.ogg")});
+        QCOMPARE(page_->Model()->rowCount(), 2);
+        QCOMPARE(nameField->text(), QString());
+        QCOMPARE(GlobalVars.LastOpenDir, media_.path().toStdString());
+
+        // One chosen file keeps its name for the next time.
+        QTemporaryDir other;
+        QVERIFY(QFile::copy(Media("nominal.ogg"), other.path() + "/copy.ogg"));
+        nameField->setText("copy.ogg");
+        page_->AddSelectedFiles({other.path() + "/copy.ogg"});
+        QCOMPARE(nameField->text(), QString("copy.ogg"));
+        QCOMPARE(GlobalVars.LastOpenDir, other.path().toStdString());
+        QCOMPARE(page_->Model()->rowCount(), 3);
+    }
+
+    void dropsAddSupportedFilesOnEveryPage() {
+        QTemporaryDir dropped;
+        QVERIFY(QDir(dropped.path()).mkdir("folder.wav"));
+        QFile notes(dropped.path() + "/notes.txt");
+        QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("not media") > 0);
+        notes.close();
+        bool accepted = false;
+
+        // A text file and a folder are ignored without a word.
+        SendDrop(form_.get(), {QUrl::fromLocalFile(notes.fileName()), QUrl::fromLocalFile(dropped.path() + "/folder.wav")},
+                 &accepted);
+        QVERIFY(accepted);
+        QCOMPARE(page_->Model()->rowCount(), 0);
+        QVERIFY(!page_->FormFailedAddFile);
+        QCOMPARE(CountLinesStartingWith("File load error: "), 0);
+
+        form_->PageControlMain->setCurrentIndex(3);
+        SendDrop(form_.get(), {QUrl::fromLocalFile(Media("tone-44k-stereo.wav")), QUrl::fromLocalFile(notes.fileName()),
+                               QUrl::fromLocalFile(Media("video-only.mkv"))}, &accepted);
+        QCOMPARE(Order(), QStringList({Media("tone-44k-stereo.wav"), Media("video-only.mkv")}));
+
+        // The list's own area takes files as well as its row moves.
+        form_->PageControlMain->setCurrentIndex(0);
+        SendDrop(page_->NextGrid->viewport(), {QUrl::fromLocalFile(Media("text.mp3"))}, &accepted);
+        QVERIFY(accepted);
+        QCOMPARE(page_->Model()->rowCount(), 2);
+        QVERIFY(page_->FormFailedAddFile);
+        QCOMPARE(page_->FormFailedAddFile->ListViewFiles->topLevelItemCount(), 1);
+    }
+
+    void withoutLibrariesNothingCanBeAdded() {
+        page_->SetDecoder(nullptr);
+        QVERIFY(!page_->ActionAdd->isEnabled());
+        bool accepted = true;
+        SendDrop(form_.get(), {QUrl::fromLocalFile(Media("tone-44k-stereo.wav"))}, &accepted);
+        QVERIFY(!accepted);
+        QCOMPARE(page_->Model()->rowCount(), 0);
+        page_->SetDecoder(form_->Decoder.get());
+        QVERIFY(page_->ActionAdd->isEnabled());
+    }
+};
+
+int main(int argc, char* argv[]) {
+    TFFBindProcess binding;
+    QApplication app(argc, argv);
+    InitMainThread();
+    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
+    PageInputListTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "PageInputListTest.moc"
