@@ -1,5 +1,7 @@
 #include "UtilFuncs.h"
 
+#include <sys/resource.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -176,4 +178,11 @@ bool IsSupportedExtension(const std::string& fileName) {
     for (const char* e : Extensions)
         if (extension == e) return true;
     return false;
+}
+
+void RaiseOpenFileLimit() {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
 }

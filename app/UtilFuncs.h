@@ -45,3 +45,7 @@ std::string ChangeFileExt(const std::string& path, const std::string& extension)
 // is one of the audio and video extensions the converter reads. A name without
 // an extension never is.
 bool IsSupportedExtension(const std::string& fileName);
+
+// Raises the soft limit of open files to the hard limit: every queued task
+// holds its input and output open, so a batch of thousands of files needs it.
+void RaiseOpenFileLimit();

@@ -36,7 +36,12 @@ TCustomFFmpeg::TCustomFFmpeg(int fileCapacity) {
     if (FFLoader() && FFLoader()->AllLoaded(EngineLibraries)) ResetState();
 }
 
-TCustomFFmpeg::~TCustomFFmpeg() { Cleanup(); }
+TCustomFFmpeg::~TCustomFFmpeg() {
+    RequestStop(true);
+    if (TerminateThread.joinable()) TerminateDoneEvent.Wait();
+    JoinThreads();
+    Cleanup();
+}
 
 void TCustomFFmpeg::ResetState() {
     std::fill(InputFiles.begin(), InputFiles.end(), nullptr);

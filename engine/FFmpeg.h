@@ -18,6 +18,7 @@
 #include "FFPtr.h"
 #include "FFmpegRecords.h"
 #include "FrameHook.h"
+#include "TaskRecords.h"
 #include "ManualResetEvent.h"
 
 class FFmpegException : public Exception {
@@ -117,6 +118,45 @@ public:
     // A new zero-filled record for the last stream of output file `fileIndex`,
     // appended to that file's list. Raises "Could not alloc output stream".
     TOutputStream* NewOutputStreamRecord(AVFormatContext* output, int fileIndex);
+
+    // ---- input and output files, stream creation, option records
+    //      (FFmpegInput*.cpp, FFmpegOutput.cpp, FFmpegNewStream*.cpp,
+    //      TaskRecordApply.cpp); the thread that configures the task ----
+    // Opens and analyses an input and appends it to InputFiles. False with
+    // SetupError; raises FFmpegException for an unknown forced format, a
+    // failed allocation or a stream of no known kind.
+    bool OpenInputFile(const std::wstring& FileName);
+    // Opens an output with its streams. The new OutputFileCount, or -1 with
+    // SetupError.
+    int OpenOutputFile(const std::wstring& FileName, bool Join);
+    // Which media kinds the first (FirstOnly) or every input has.
+    void CheckInputStreamTypes(bool FirstOnly, bool& HasVideo, bool& HasAudio, bool& HasSubtitle);
+    // Add one stream to output container `Output` in slot `Slot`; raise on failure.
+    void NewVideoStream(AVFormatContext* Output, int Slot);
+    void NewAudioStream(AVFormatContext* Output, int Slot);
+    void NewSubtitleStream(AVFormatContext* Output, int Slot);
+    // Validates a codec name for a kind; false with SetupError. No name: true
+    // with AV_CODEC_ID_NONE.
+    bool FindCodec(const std::string& Name, TMediaKind Kind, bool ForEncoding, int StrictLevel, AVCodecID& CodecId);
+    // The "strict" option of the kind's generic options.
+    int StrictLevelOf(TMediaKind Kind) const;
+    // After a joining output was opened: one output slot per input, all on
+    // the same container, and TotalDuration the sum of the inputs.
+    void SetUpJoin();
+    // The target presets with an explicit fallback norm (the output records
+    // choose it; the "target" option always falls back to "ntsc").
+    void ApplyTargetPreset(const std::string& Type, const std::string& Norm, const std::string& FallbackNorm);
+    // Keeps a copy of the record of input/output slot `Slot`.
+    void StoreInputOptions(int Slot, const TInputOptions& Record);
+    void StoreOutputOptions(int Slot, const TOutputOptions& Record);
+
+    std::vector<TInputOptions> InputOptionCopies;      // kept record copies, by input slot
+    std::vector<TOutputOptions> OutputOptionCopies;    // kept record copies, by output slot
+    // Muxer options of each output slot ("preload", "loop"), for avformat_write_header.
+    std::vector<DictionaryPtr> OutputMuxerOptions;
+    THookSwitches HookSwitches;                        // from the last output record
+    // Called while an input is opened, before its streams are analysed.
+    std::function<void(TCustomFFmpeg* Sender, AVFormatContext* Context)> BeforeFindStreamInfoRelay;
 
     // ---- file and map tables ----
     int FileCapacity = 0;
@@ -240,7 +280,7 @@ public:
     std::vector<TInputStream*> OpenedDecoders;
 
     // ---- control ----
-    std::thread* Thread = nullptr;                     // the worker, while one runs
+    std::atomic<std::thread*> Thread{nullptr};         // the worker, while one runs
     ManualResetEvent ConvertDoneEvent{true};
     ManualResetEvent TerminateDoneEvent{true};
     uint8_t PreviewFlags = 0;
@@ -265,7 +305,109 @@ public:
     static std::mutex& PreviewLock();
     static std::mutex& CodecCloseLock();
 
+    // ---- transcode run (FFmpegTranscode*.cpp, StreamCopy.cpp, WriteFrame.cpp,
+    //      AudioOutput*.cpp, Progress*.cpp); worker thread only during a run ----
+    // Report values of one progress report (the relay fills TProgressInfo).
+    using TProgressRelay = std::function<void(TCustomFFmpeg* Sender, int FileIndex, int FrameNumber, int FPS,
+                                              float Quality, float BitRate, int64_t TotalSize,
+                                              int64_t CurrentDuration, int64_t TotalDuration)>;
+    // Decoded interleaved samples, changeable in place, before they are encoded.
+    using TAudioHookRelay = std::function<void(TCustomFFmpeg* Sender, int64_t Pts, uint8_t* Samples, int Size,
+                                               int SampleRate, int Channels, int SampleFormat)>;
+    TProgressRelay ProgressRelay;
+    TAudioHookRelay AudioHookRelay;
+
+    // Converts the opened inputs into the opened outputs. Raises FFmpegException
+    // (after releasing the run) when the set-up or the run fails; a stop
+    // request still finalises the output and leaves Completed false.
+    void Transcode();
+
+    // Task-owned work buffers: grown when a block needs more, never shrunk.
+    std::vector<uint8_t> DecodeBuffer;                 // decoded interleaved samples of every input stream
+    std::vector<uint8_t> AudioBuffer;                  // converted samples; one encoder frame
+    std::vector<uint8_t> SilenceBuffer;                // decoded samples behind inserted silence
+    std::vector<uint8_t> BitBuffer;                    // size BitBufferSize; kept for its size rules
+
+    // ---- running the task (FFmpegRun.cpp); driven by the encoder component ----
+    // Starts the run once: inline (the whole run before returning) or on a new
+    // worker thread. A task without an input or output fails and terminates.
+    void Start(bool inThread);
+    // The run itself: transcode, close the run's codecs, clean up, terminate.
+    void Run();
+    // Stops a running task, or reports termination of one that never ran.
+    void Stop(bool wait);
+    // Asks a running task to stop; with `wait`, returns when its worker is done
+    // (serving main-thread hand-offs meanwhile when called on the main thread).
+    void RequestStop(bool wait);
+    void MarkTerminated();
+    // Waits for the worker and the termination thread to end (a thread never
+    // waits for itself).
+    void JoinThreads();
+    std::function<void(TCustomFFmpeg* Sender)> TerminateRelay;
+    std::thread Worker;                                // joinable once a worker was started
+    std::thread TerminateThread;                       // reports a never-started task's end
+
+    // The QP histogram shared by every task of the process (52 counters).
+    static std::array<std::atomic<int64_t>, 52>& QpHistogramCounters();
+
+    // Decode buffer size after a packet of `packetSize` bytes arrived.
+    static size_t DecodeBufferSizeFor(size_t current, int64_t packetSize);
+
 private:
+    struct TRun;                                       // the run tables (FFmpegTranscodeRun.h)
+    struct TRunDeleter {
+        void operator()(TRun* run) const;
+    };
+    std::unique_ptr<TRun, TRunDeleter> Run_;
+    void TranscodeSetup();
+    void BuildInputTables();
+    void BuildOutputTable();
+    int ChooseSource(const TOutputStream& ost, int outputFile);
+    void PrepareStreams();
+    void PrepareStreamCopy(TOutputStream& ost, TInputStream& ist);
+    void PrepareEncoding(TOutputStream& ost, TInputStream& ist, int tableIndex);
+    void OpenEncoders();
+    void OpenEncoder(TOutputStream& ost, int tableIndex, bool reopening);
+    void InitBitstreamFilters(TOutputStream& ost);
+    void OpenDecoders();
+    void InitTimestamps();
+    void ApplyMetadataMaps();
+    void CopyChapters(int inFile, int outFile);
+    void WriteHeaders();
+    void DescribeRun();
+    void RaiseAfterDescription(const std::string& text);
+    void ReleaseRun();
+    void CloseRunCodecs();
+    void TranscodeLoop();
+    int ChooseInputFile();
+    bool EndJoinedFile(int file);
+    void ReopenEncoders();
+    void FinishRun();
+    bool AdjustPacket(AVPacket* pkt, TInputStream& ist, int file);
+    int DecodePacket(TInputStream& ist, int index, const AVPacket* pkt);
+    int DecodeAudio(TInputStream& ist, int index, const AVPacket* pkt);
+    int DecodeVideo(TInputStream& ist, int index, const AVPacket* pkt);
+    int DecodeSubtitle(TInputStream& ist, int index, const AVPacket* pkt);
+    void AdvanceWithoutDecoding(TInputStream& ist, const AVPacket* pkt);
+    void DeliverAudioFrame(TInputStream& ist, int index, AVFrame* frame);
+    void EmulateRate(const TInputStream& ist) const;
+    void RouteDecoded(TInputStream& ist, int index, const AVPacket* pkt, const uint8_t* data, int size);
+    void DrainEncoders(int index);
+    void DrainAudioEncoder(TOutputStream& ost);
+    void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
+    void WriteFrame(AVFormatContext* output, AVPacket* pkt, TOutputStream& ost);
+    void MuxPacket(AVFormatContext* output, AVPacket* pkt, TOutputStream& ost);
+    AVCodecContext* EncoderOf(const TOutputStream& ost) const;
+    TOutputStream& LeadOf(TOutputStream& ost) const;
+    void DoAudioOut(AVFormatContext* output, TOutputStream& ost, TInputStream& ist, const uint8_t* data, int size);
+    void SizeAudioBuffers(TOutputStream& ost, TInputStream& ist, int64_t room);
+    void SetUpAudioConversion(TOutputStream& ost, TInputStream& ist);
+    int KeepAudioInStep(TOutputStream& ost, TInputStream& ist, const uint8_t*& data, int& size, int64_t& room);
+    void EncodeAudioBlock(AVFormatContext* output, TOutputStream& ost, const uint8_t* data, int size);
+    void SendAudioFrame(AVFormatContext* output, TOutputStream& ost, const uint8_t* data, int samples);
+    void ReceiveAudioPackets(AVFormatContext* output, TOutputStream& ost);
+    void ReportProgress(bool final, int fileIndex);
+
     void CloseOutputs();
     void CloseInputs();
 

@@ -67,6 +67,14 @@ struct TInputStream {
     AVFilterContext* FilterOutput = nullptr;  // owned by the run's filter graph
     AVFilterContext* FilterInput = nullptr;
     FramePtr FilteredPicture;
+
+    // ---- transcode run state (FFmpegTranscode*.cpp, AudioOutput*.cpp) ----
+    FramePtr DecodedFrame;            // the frame the decoder hands back, reused per packet
+    int DeliveredFormat = -1;         // packed sample format, rate and channels of the samples in the decode buffer
+    int DeliveredRate = 0;
+    int DeliveredChannels = 0;
+    int64_t PacketTime = INT64_MIN;   // video: pts of the packet being decoded, microseconds
+    float Quality = 0;
 };
 
 struct TOutputStream {
@@ -102,4 +110,14 @@ struct TOutputStream {
     FILE* PassLogFile = nullptr;      // opened through the bound C runtime
     int SavedCodecId = 0;
     int Active = 0;
+    int StreamCopy = 0;               // set when the stream is created: it copies its input's packets
+
+    // ---- transcode run state (FFmpegTranscode*.cpp, AudioOutput*.cpp) ----
+    int64_t EncoderPts = 0;           // samples handed to the encoder so far: the next frame's pts
+    FramePtr EncoderFrame;            // the frame handed to the encoder, reused
+    PacketPtr EncoderPacket;          // the packet taken from the encoder, reused
+    int64_t LastMuxDts = INT64_MIN;   // last dts written to the muxer stream, in its time base
+    int64_t MuxDtsShift = 0;          // join mode: shift that keeps a re-created encoder after the last packet
+    bool EncoderDrained = false;      // the end of input was sent; the encoder takes nothing more
+    bool BsfInitialised = false;      // the bit-stream filters know their input parameters
 };

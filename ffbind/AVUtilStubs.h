@@ -29,7 +29,7 @@ extern "C" {
     X(av_audio_fifo_alloc) X(av_audio_fifo_free) X(av_audio_fifo_write) X(av_audio_fifo_read)      \
     X(av_audio_fifo_size) X(av_find_nearest_q_idx) X(av_opt_find) X(av_opt_set) X(av_opt_set_int) \
     X(av_opt_set_double) X(av_opt_set_q) X(av_opt_set_bin) X(av_opt_get) X(av_opt_get_int)        \
-    X(av_opt_set_dict) X(av_opt_next) X(av_opt_set_defaults) X(av_opt_free) X(av_free) X(av_freep) \
+    X(av_opt_set_dict) X(av_opt_copy) X(av_opt_next) X(av_opt_set_defaults) X(av_opt_free) X(av_free) X(av_freep) \
     X(av_gcd) X(av_get_pix_fmt) X(av_get_pix_fmt_name) X(av_get_pix_fmt_string)                   \
     X(av_pix_fmt_desc_get) X(av_pix_fmt_desc_next) X(av_get_bits_per_pixel)                        \
     X(av_get_padded_bits_per_pixel) X(av_pix_fmt_get_chroma_sub_sample) X(av_log)                  \

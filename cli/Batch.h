@@ -1,0 +1,12 @@
+#pragma once
+// Converting a batch of files with the encoder component, as the desktop
+// program does: probe, build the records, queue, run, report.
+#include <iosfwd>
+
+#include "Arguments.h"
+
+// The exit status: 0 when every file converted, 1 otherwise.
+int ConvertBatch(const TCliOptions& options, std::ostream& out, std::ostream& err);
+// Prints what the probe finds in each file; 1 when a file cannot be opened.
+int PrintInfo(const TCliOptions& options, std::ostream& out, std::ostream& err);
+void PrintPresets(std::ostream& out);

@@ -1,0 +1,63 @@
+// tembrio-convert: the converter's engine driven from a terminal.
+#include <clocale>
+#include <filesystem>
+#include <iostream>
+
+#include "Arguments.h"
+#include "Batch.h"
+#include "Exception.h"
+#include "FFLoad.h"
+#include "FFLog.h"
+#include "MainThread.h"
+#include "UtilFuncs.h"
+
+namespace {
+
+std::string ExecutableFolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : exe.parent_path().string();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    TCliOptions options;
+    try {
+        options = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const UsageError& e) {
+        std::cerr << "tembrio-convert: " << e.what() << "\n\n" << UsageText();
+        return 2;
+    }
+    if (options.Help) {
+        std::cout << UsageText();
+        return 0;
+    }
+    if (options.ListPresets) {
+        PrintPresets(std::cout);
+        return 0;
+    }
+
+    TFFBindProcess binding;
+    InitMainThread();
+    RaiseOpenFileLimit();
+    // The engine's own log goes to standard error only when asked for; failures
+    // reach the user through the batch's own lines either way.
+    TFFLogger logger;
+    if (!options.LogLevel.empty()) {
+        try {
+            logger.SetLogLevelByName(options.LogLevel);
+        } catch (const Exception& e) {
+            std::cerr << "tembrio-convert: --log-level: " << e.what() << "\n";
+            return 2;
+        }
+        logger.OnLog = [](void*, uint32_t, TLogLevel, const std::string& message) { std::cerr << message << "\n"; };
+    }
+    FFLoader()->SetLibraryPath(ExecutableFolder() + "/lib");
+    if (!FFLoader()->Load(EngineLibraries)) {
+        std::cerr << FFLoader()->LastError() << "\n";
+        return 1;
+    }
+    return options.Info ? PrintInfo(options, std::cout, std::cerr) : ConvertBatch(options, std::cout, std::cerr);
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Sample-level helpers of the audio path: packing decoded frames into
+// interleaved samples, the volume change, and unpacking interleaved samples
+// into an encoder's (possibly planar) frame.
+#include <cstdint>
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/samplefmt.h>
+}
+
+// Writes the frame's samples interleaved into `out` (nb_samples × channels ×
+// bytes), whether the frame is planar or packed.
+void InterleaveSamples(const AVFrame* frame, uint8_t* out, int bytesPerSample, int channels);
+
+// Fills `frame` (format, channels and nb_samples already set, buffers
+// allocated) from `samples` interleaved samples at `in`.
+void DeinterleaveSamples(const uint8_t* in, AVFrame* frame, int bytesPerSample, int channels);
+
+// Multiplies every sample by volume / 256 in the samples' own packed format:
+// integers are rounded to nearest (halves up) and clipped to their range,
+// floating-point samples are clipped to -1..1.
+void ApplySampleVolume(uint8_t* data, int size, AVSampleFormat packedFormat, int volume);

@@ -1,0 +1,162 @@
+// tembrio-convert as a user runs it: whole batches, bad files, parallel jobs,
+// probe output and usage errors, checked with ffprobe.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/wait.h>
+
+#include "Fixtures.h"
+#include "TestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CliResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+class CliTest : public LibrariesTest {
+protected:
+    CliResult Run(const std::vector<std::string>& args) {
+        std::string command = Quote(std::string(TEMBRIO_BUILD_DIR) + "/tembrio-convert");
+        for (const std::string& a : args) command += " " + Quote(a);
+        command += " >" + Quote(dir_.File("stdout")) + " 2>" + Quote(dir_.File("stderr")) + " </dev/null";
+        CliResult r;
+        const int status = std::system(command.c_str());
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = ReadTextFile(dir_.File("stdout"));
+        r.err = ReadTextFile(dir_.File("stderr"));
+        return r;
+    }
+    // "codec,rate,channels" of the first audio stream, by ffprobe.
+    std::string Probe(const std::string& file) {
+        const std::string command = "ffprobe -v error -select_streams a:0 -show_entries "
+                                    "stream=codec_name,sample_rate,channels -of csv=p=0 " +
+                                    Quote(file) + " >" + Quote(dir_.File("probe")) + " 2>&1";
+        if (std::system(command.c_str()) != 0) return "ffprobe failed: " + ReadTextFile(dir_.File("probe"));
+        std::string text = ReadTextFile(dir_.File("probe"));
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        return text;
+    }
+    std::string Source(const std::string& name) {
+        return Utf8Path(GenerateFixture(WidePath(name), WidePath(src_.Path())));
+    }
+    TempDir dir_, src_, out_;
+};
+
+} // namespace
+
+TEST_F(CliTest, AMixedSetConvertsToEveryFormat) {
+    const std::vector<std::string> files = {Source("tone-44k-stereo.wav"), Source("tagged-48k.flac"),
+                                            Source("tone.mp3"), Source("video-audio.mp4")};
+    const std::vector<std::pair<std::string, std::string>> formats = {
+        {"wav", "pcm_s16le,11025,1"}, {"mp3", "mp3,44100,2"}, {"wma", "wmav2,48000,2"},
+        {"ogg", "vorbis,11025,2"},     {"aac", "aac,16000,1"}, {"m4a", "aac,44100,2"},
+        {"flac", "flac,"},             {"mp2", "mp2,22050,1"}};
+    for (const auto& [format, expected] : formats) {
+        SCOPED_TRACE(format);
+        const std::string out = out_.File(format);
+        std::vector<std::string> args = {"-f", format, "-o", out};
+        args.insert(args.end(), files.begin(), files.end());
+        CliResult r = Run(args);
+        ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+        EXPECT_NE(r.out.find("Total files: 4\nSuccessed: 4\nFailed: 0\n"), std::string::npos) << r.out;
+        for (const char* stem : {"tone-44k-stereo", "tagged-48k", "tone", "video-audio"}) {
+            const std::string file = out + "/" + stem + "." + format;
+            ASSERT_TRUE(fs::exists(file)) << file;
+            EXPECT_EQ(Probe(file).substr(0, expected.size()), expected) << file;
+        }
+    }
+}
+
+TEST_F(CliTest, ABadFileIsReportedWhileTheOthersConvert) {
+    const std::string good = Source("tone-44k-stereo.wav");
+    const std::string bad = Source("text.mp3");
+    CliResult r = Run({"-f", "flac", "-o", out_.Path(), bad, good});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("File load error: " + bad + ": "), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("Total files: 2\nSuccessed: 1\nFailed: 1\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::exists(out_.File("tone-44k-stereo.flac")));
+    EXPECT_FALSE(fs::exists(out_.File("text.flac")));
+}
+
+TEST_F(CliTest, AFailedQueueAttemptLeavesNoOutputFile) {
+    const std::string good = Source("tone-44k-stereo.wav");
+    // An option the engine refuses makes the output's set-up fail.
+    CliResult r = Run({"-f", "mp3", "-o", out_.Path(), "-x", "qscale=0", good});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Cannot do convert, error: qscale must be > 0.0 and <= 255"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_empty(out_.Path()));
+}
+
+TEST_F(CliTest, TwoJobsWriteTheSameFilesAsOne) {
+    std::vector<std::string> files = {Source("tone-44k-stereo.wav"), Source("tagged-48k.flac"), Source("tone.mp3"),
+                                      Source("tone.ogg")};
+    for (const char* jobs : {"1", "2"}) {
+        std::vector<std::string> args = {"-f", "flac", "-j", jobs, "-o", out_.File(jobs)};
+        args.insert(args.end(), files.begin(), files.end());
+        ASSERT_EQ(Run(args).exitCode, 0);
+    }
+    for (const auto& entry : fs::directory_iterator(out_.File("1"))) {
+        const std::string other = out_.File("2") + "/" + entry.path().filename().string();
+        EXPECT_EQ(ReadTextFile(entry.path()), ReadTextFile(other)) << entry.path();
+    }
+}
+
+TEST_F(CliTest, SameNamesInOneBatchGetACounter) {
+    const std::string wav = Source("tone-44k-stereo.wav");
+    fs::copy_file(wav, src_.File("a.wav"));
+    WriteTone(WidePath(src_.File("a.flac")), "flac", 44100, 2, 0.5);
+    CliResult r = Run({"-o", out_.Path(), src_.File("a.wav"), src_.File("a.flac")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(fs::exists(out_.File("a.mp3")));
+    EXPECT_TRUE(fs::exists(out_.File("a(1).mp3")));
+}
+
+TEST_F(CliTest, ElevenHundredFilesQueueAndConvert) {
+    WriteToneWav(WidePath(src_.File("0.wav")), 8000, 1, 0.05);
+    std::vector<std::string> args = {"-f", "wav", "-o", out_.Path()};
+    for (int i = 0; i < 1100; ++i) {
+        const std::string name = src_.File(std::to_string(i) + ".wav");
+        if (i > 0) fs::copy_file(src_.File("0.wav"), name);
+        args.push_back(name);
+    }
+    CliResult r = Run(args);
+    EXPECT_EQ(r.exitCode, 0) << r.err.substr(0, 2000);
+    EXPECT_NE(r.out.find("Total files: 1100\nSuccessed: 1100\nFailed: 0\n"), std::string::npos);
+    EXPECT_EQ(std::distance(fs::directory_iterator(out_.Path()), fs::directory_iterator()), 1100);
+}
+
+TEST_F(CliTest, InfoPrintsTheProbeRecordsOrTheError) {
+    const std::string flac = Source("tagged-48k.flac");
+    CliResult r = Run({"--info", flac});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Audio.SampleRate: 48000\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Title: "), std::string::npos);
+    CliResult missing = Run({"--info", src_.File("missing.mp3")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwo) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {}, {"--bogus", "a.wav"}, {"-f", "xyz", "a.wav"}, {"-p", "9", "a.wav"}, {"-j", "0", "a.wav"},
+             {"-x", "novalue", "a.wav"}}) {
+        CliResult r = Run(args);
+        EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(r.err.find("usage: tembrio-convert"), std::string::npos);
+    }
+    CliResult help = Run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    CliResult presets = Run({"--list-presets"});
+    EXPECT_NE(presets.out.find("  5  Compression Level 5 (Default)\n"), std::string::npos);
+}

@@ -1,0 +1,209 @@
+// The encoder component: queueing tasks, starting them one after another or
+// several at a time, stopping them, and the order of its events.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <set>
+#include <mutex>
+#include <thread>
+
+#include "FFEncode.h"
+#include "Fixtures.h"
+#include "MainThread.h"
+#include "TestSupport.h"
+
+namespace {
+
+struct Event {
+    char kind;  // 'p' progress, 't' terminate
+    int task;
+    bool completed = false;
+    bool failed = false;
+    std::string error;
+    std::thread::id thread;
+};
+
+class EncoderTest : public LibrariesTest {
+protected:
+    void SetUp() override {
+        InitMainThread();
+        encoder_.OnProgress = [this](void*, PProgressInfo info) {
+            Record({'p', info->TaskIndex, false, false, "", std::this_thread::get_id()});
+            int running = 0;
+            for (int i = 0; i < encoder_.Tasks().Count(); ++i) running += encoder_.Tasks().Items(i)->Running ? 1 : 0;
+            maxRunning_ = std::max(maxRunning_.load(), running);
+        };
+        encoder_.OnTerminate = [this](void*, const TTerminateInfo& info) {
+            Record({'t', info.TaskIndex, info.Completed, info.Failed, info.ErrorMessage, std::this_thread::get_id()});
+            if (info.TaskIndex < 0) allEnded_ = true;
+        };
+    }
+    void Record(const Event& e) {
+        std::lock_guard<std::mutex> lock(lock_);
+        events_.push_back(e);
+    }
+    std::wstring Tone(const std::string& name, double seconds) {
+        const std::wstring path = WidePath(src_.File(name));
+        WriteToneWav(path, 44100, 2, seconds);
+        return path;
+    }
+    // Queues `count` tasks converting tones of `seconds` to MP3.
+    void Queue(int count, double seconds) {
+        for (int i = 0; i < count; ++i) {
+            const int index = encoder_.AddTask(Tone("in" + std::to_string(i) + ".wav", seconds));
+            ASSERT_EQ(index, i) << encoder_.LastErrorMessage;
+            TOutputOptions options;
+            options.AudioBitrate = 128000;
+            ASSERT_TRUE(encoder_.SetOutputFile(index, WidePath(out_.File(std::to_string(i) + ".mp3")), &options))
+                << encoder_.LastErrorMessage;
+        }
+    }
+    void WaitForAllEnded() {
+        while (!allEnded_) CheckSynchronize(20);
+        encoder_.ClearTasks();  // joins the delivery threads
+    }
+    std::vector<Event> Terminations() {
+        std::vector<Event> t;
+        for (const Event& e : events_)
+            if (e.kind == 't') t.push_back(e);
+        return t;
+    }
+
+    TempDir src_, out_;
+    TFFEncoder encoder_;
+    std::mutex lock_;
+    std::vector<Event> events_;
+    std::atomic<bool> allEnded_{false};
+    std::atomic<int> maxRunning_{0};
+};
+
+} // namespace
+
+TEST_F(EncoderTest, SettingsAndGuards) {
+    encoder_.SetProgressInterval(50);
+    EXPECT_EQ(encoder_.ProgressInterval(), 100);
+    encoder_.SetProgressInterval(100);
+    EXPECT_EQ(encoder_.ProgressInterval(), 100);
+
+    EXPECT_EQ(encoder_.AddTask(WidePath(src_.File("missing.wav"))), -1);
+    EXPECT_EQ(encoder_.LastErrorMessage, src_.File("missing.wav") + ": No such file or directory");
+    EXPECT_EQ(encoder_.Tasks().Count(), 0);
+
+    const int index = encoder_.AddTask(Tone("a.wav", 0.2));
+    ASSERT_EQ(index, 0);
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(encoder_.SetOutputFile(index, WidePath(out_.File(std::to_string(i) + ".wav")))) << i;
+    EXPECT_FALSE(encoder_.SetOutputFile(index, WidePath(out_.File("21.wav"))));
+    EXPECT_EQ(encoder_.LastErrorMessage, "max output files 20 reached");
+    EXPECT_THROW(encoder_.SetOutputFile(5, WidePath(out_.File("x.wav"))), Exception);
+}
+
+TEST_F(EncoderTest, OneAtATimeInOrderWithTheFinalRecordLast) {
+    encoder_.SetProgressInterval(100);
+    Queue(3, 8.0);
+    encoder_.StartTask(1);
+    WaitForAllEnded();
+    const auto ends = Terminations();
+    ASSERT_EQ(ends.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(ends[i].task, i);
+        EXPECT_TRUE(ends[i].completed) << ends[i].error;
+        EXPECT_FALSE(ends[i].failed);
+        EXPECT_NE(ends[i].thread, std::this_thread::get_id());
+    }
+    EXPECT_EQ(ends[3].task, -1);
+    EXPECT_TRUE(ends[3].completed);
+    EXPECT_EQ(maxRunning_, 1);
+    // Progress of a task never follows its own end, and tasks report in turn.
+    int lastEnded = -1;
+    for (const Event& e : events_) {
+        if (e.kind == 't') lastEnded = std::max(lastEnded, e.task);
+        if (e.kind == 'p') {
+            EXPECT_GT(e.task, lastEnded);
+            EXPECT_EQ(e.thread, std::this_thread::get_id());  // handed to the main thread
+        }
+    }
+    for (int i = 0; i < 3; ++i) EXPECT_GT(std::filesystem::file_size(out_.File(std::to_string(i) + ".mp3")), 1000u);
+}
+
+TEST_F(EncoderTest, InlineRunDeliversEveryEventBeforeReturning) {
+    Queue(2, 0.5);
+    encoder_.StartTask(0);
+    EXPECT_TRUE(allEnded_);
+    const auto ends = Terminations();
+    ASSERT_EQ(ends.size(), 3u);
+    for (const Event& e : ends) EXPECT_EQ(e.thread, std::this_thread::get_id());
+    EXPECT_EQ(ends[2].task, -1);
+    EXPECT_THROW(encoder_.AddTask(Tone("late.wav", 0.1)), Exception);
+    try {
+        encoder_.AddTask(Tone("late.wav", 0.1));
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "Cannot AddTask while working.");
+    }
+    encoder_.ClearTasks();
+    EXPECT_EQ(encoder_.AddTask(Tone("late.wav", 0.1)), 0);
+}
+
+TEST_F(EncoderTest, StopEndsTheRunningTaskAndReportsTheUnstartedOnes) {
+    encoder_.SetProgressInterval(100);
+    Queue(3, 60.0);
+    encoder_.StartTask(1);
+    // Wait for the first task to be under way, then stop everything.
+    while (true) {
+        CheckSynchronize(10);
+        std::lock_guard<std::mutex> lock(lock_);
+        if (!events_.empty()) break;
+    }
+    encoder_.Stop(true);
+    WaitForAllEnded();
+    const auto ends = Terminations();
+    ASSERT_EQ(ends.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(ends[i].task, i);
+        EXPECT_FALSE(ends[i].completed);
+        EXPECT_FALSE(ends[i].failed) << ends[i].error;
+    }
+    EXPECT_EQ(ends[3].task, -1);
+    // The stopped output was finalised; the unstarted ones left no empty file.
+    EXPECT_GT(std::filesystem::file_size(out_.File("0.mp3")), 0u);
+    EXPECT_FALSE(std::filesystem::exists(out_.File("1.mp3")));
+}
+
+TEST_F(EncoderTest, ATaskWithoutOutputFailsAndAnEmptyBatchEndsAtOnce) {
+    ASSERT_EQ(encoder_.AddTask(Tone("a.wav", 0.1)), 0);
+    encoder_.StartTask(1);
+    WaitForAllEnded();
+    auto ends = Terminations();
+    ASSERT_EQ(ends.size(), 2u);
+    EXPECT_TRUE(ends[0].failed);
+    EXPECT_EQ(ends[0].error, "At least one output file must be specified");
+    EXPECT_EQ(ends[1].task, -1);
+
+    events_.clear();
+    allEnded_ = false;
+    encoder_.StartTask(1);
+    WaitForAllEnded();
+    ends = Terminations();
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].task, -1);
+}
+
+TEST_F(EncoderTest, TwoAtATimeNeverMoreAndEachEventCarriesItsOwnTask) {
+    encoder_.SetProgressInterval(100);
+    Queue(4, 20.0);
+    encoder_.StartTask(2);
+    WaitForAllEnded();
+    EXPECT_LE(maxRunning_, 2);
+    EXPECT_EQ(maxRunning_, 2);
+    const auto ends = Terminations();
+    ASSERT_EQ(ends.size(), 5u);
+    std::set<int> seen;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(ends[i].completed);
+        seen.insert(ends[i].task);
+    }
+    EXPECT_EQ(seen, (std::set<int>{0, 1, 2, 3}));
+    EXPECT_EQ(ends[4].task, -1);
+    for (int i = 0; i < 4; ++i) EXPECT_GT(std::filesystem::file_size(out_.File(std::to_string(i) + ".mp3")), 100000u);
+}

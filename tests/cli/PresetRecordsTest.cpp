@@ -1,0 +1,140 @@
+// The converter's formats and presets as option records, and output naming.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "FFDecode.h"
+#include "Fixtures.h"
+#include "Presets.h"
+#include "TestSupport.h"
+
+namespace {
+
+class PresetRecordsTest : public LibrariesTest {
+protected:
+    // A probe with `name` (generated as a short tone, or a video clip) open.
+    TFFDecoder& Open(const std::string& name, bool video = false) {
+        const std::wstring path = WidePath(dir_.File(name));
+        if (video) {
+            TFixtureMedia media;
+            media.Seconds = 1;
+            media.Video.push_back({});
+            media.Audio.push_back({"mp2", 44100, 2});
+            WriteMedia(path, media);
+        } else if (!std::filesystem::exists(dir_.File(name))) {
+            WriteToneWav(path, 44100, 2, 0.5);
+        }
+        EXPECT_TRUE(probe_.LoadFile(path)) << probe_.LastErrMsg();
+        return probe_;
+    }
+    TempDir dir_;
+    TempDir out_;
+    TFFDecoder probe_;
+};
+
+struct Expected {
+    int format, preset, channels, rate, bitrate;
+    const char* codec;
+    const char* ext;
+};
+
+} // namespace
+
+TEST_F(PresetRecordsTest, EveryPresetOfEveryFormatGivesItsFields) {
+    const Expected rows[] = {
+        {0, 0, 1, 11025, -1, "", "sample_fmt=s16"},      {0, 1, 1, 22050, -1, "", "sample_fmt=s16"},
+        {0, 2, 2, 22050, -1, "pcm_s24le", ""},           {0, 3, 2, 48000, -1, "pcm_s32le", ""},
+        {0, 4, 2, 44100, -1, "", "sample_fmt=s16"},      {1, 0, 2, 44100, 112000, "libmp3lame", ""},
+        {1, 1, 2, 48000, 128000, "libmp3lame", ""},      {1, 2, 2, 48000, 256000, "libmp3lame", ""},
+        {1, 3, 2, 48000, 320000, "libmp3lame", ""},      {2, 0, 2, 48000, 192000, "wmav2", ""},
+        {2, 1, 2, 44100, 96000, "wmav2", ""},            {2, 2, 2, 44100, 128000, "wmav2", ""},
+        {2, 3, 2, 44100, 128000, "wmav2", ""},           {3, 0, -1, 11025, -1, "libvorbis", "aq=4.97"},
+        {3, 1, -1, 22050, -1, "libvorbis", "aq=4.97"},   {3, 2, -1, 22050, -1, "libvorbis", "aq=4.97"},
+        {3, 3, -1, 44100, -1, "libvorbis", "aq=4.97"},   {3, 4, -1, 48000, -1, "libvorbis", "aq=8.05"},
+        {4, 0, 1, 16000, 96000, "aac", ""},              {4, 1, 1, 22500, 112000, "aac", ""},
+        {4, 2, 2, 22500, 224000, "aac", ""},             {4, 3, 2, 44100, 256000, "aac", ""},
+        {4, 4, 2, 48000, 256000, "aac", ""},             {5, 0, 2, 44100, 96000, "", ""},
+        {5, 1, 2, 48000, 256000, "", ""},                {7, 0, 1, 22050, 96000, "", ""},
+        {7, 1, 1, 22050, 112000, "", ""},                {7, 2, 2, 22050, 128000, "", ""},
+    };
+    TFFDecoder& probe = Open("song.wav");
+    for (const Expected& row : rows) {
+        SCOPED_TRACE(std::to_string(row.format) + "/" + std::to_string(row.preset));
+        TOutputOptions o = BuildOutputOptions(probe, out_.Path(), row.format, row.preset);
+        EXPECT_EQ(o.AudioChannels, row.channels);
+        EXPECT_EQ(o.AudioSampleRate, row.rate);
+        EXPECT_EQ(o.AudioBitrate, row.bitrate);
+        EXPECT_EQ(o.AudioCodec, row.codec);
+        EXPECT_EQ(o.ExtOptions, row.ext);
+        EXPECT_TRUE(o.DisableSubtitle);
+        EXPECT_EQ(o.DisableVideo, row.format == 2 || row.format == 3 || row.format == 5);
+        EXPECT_EQ(o.VideoCodec, row.format == 3 ? "libtheora" : "");
+    }
+    for (int level = 0; level <= 8; ++level) {
+        TOutputOptions o = BuildOutputOptions(probe, out_.Path(), 6, level);
+        EXPECT_EQ(o.ExtOptions, "compression_level=" + std::to_string(level));
+        EXPECT_EQ(o.AudioCodec, "flac");
+        EXPECT_EQ(o.AudioSampleRate, -1);
+    }
+}
+
+TEST_F(PresetRecordsTest, AnIndexTheFormatLacksSetsOnlyTheFormatsOwnFields) {
+    TFFDecoder& probe = Open("song.wav");
+    for (int preset : {-1, 99}) {
+        TOutputOptions o = BuildOutputOptions(probe, out_.Path(), 2, preset);
+        EXPECT_EQ(o.AudioCodec, "wmav2");
+        EXPECT_TRUE(o.DisableVideo);
+        EXPECT_EQ(o.AudioSampleRate, -1);
+        EXPECT_EQ(o.AudioBitrate, -1);
+        EXPECT_EQ(o.ExtOptions, "");
+    }
+    TOutputOptions none = BuildOutputOptions(probe, out_.Path(), 9, 0);
+    EXPECT_EQ(none.AudioCodec, "");
+    EXPECT_EQ(none.FileName, WidePath(out_.File("song")));
+}
+
+TEST_F(PresetRecordsTest, LosslessWmaTakesTheSourceBitRate) {
+    TFFDecoder& probe = Open("song.wav");
+    EXPECT_EQ(BuildOutputOptions(probe, out_.Path(), 2, 4).AudioBitrate, 1411200);
+    probe.CloseFile();
+    WriteMedia(WidePath(dir_.File("silent.mkv")), [] {
+        TFixtureMedia media;
+        media.Seconds = 1;
+        media.Video.push_back({});
+        return media;
+    }());
+    ASSERT_TRUE(probe.LoadFile(WidePath(dir_.File("silent.mkv"))));
+    EXPECT_EQ(BuildOutputOptions(probe, out_.Path(), 2, 4).AudioBitrate, -1);
+}
+
+TEST_F(PresetRecordsTest, OutputNamesTakeTheFormatsExtensionAndNeverAnExistingName) {
+    TFFDecoder& probe = Open("clip.avi", true);
+    TOutputOptions flac = BuildOutputOptions(probe, out_.Path(), 6, 5);
+    EXPECT_EQ(flac.FileName, WidePath(out_.File("clip.flac")));
+    EXPECT_EQ(flac.ExtOptions, "compression_level=5");
+
+    TInputOptions input = BuildInputOptions(probe);
+    EXPECT_EQ(input.FileName, WidePath(dir_.File("clip.avi")));
+    EXPECT_EQ(input.ExtOptions, "vn=1");
+    EXPECT_EQ(input.FileFormat, "");
+
+    probe.CloseFile();
+    Open("song.wav");
+    WriteTextFile(out_.File("song.mp3"), "taken");
+    EXPECT_EQ(BuildOutputOptions(probe_, out_.Path(), 1, 0).FileName, WidePath(out_.File("song(1).mp3")));
+    WriteTextFile(out_.File("song(1).mp3"), "taken");
+    EXPECT_EQ(BuildOutputOptions(probe_, out_.Path(), 1, 0).FileName, WidePath(out_.File("song(2).mp3")));
+}
+
+TEST(UniqueFileNameTest, CountsInParenthesesAndNeverInterpretsTheName) {
+    TempDir dir;
+    EXPECT_EQ(UniqueFileName("a%d%s.mp3", dir.Path()), "a%d%s.mp3");
+    WriteTextFile(dir.File("a%d%s.mp3"), "x");
+    EXPECT_EQ(UniqueFileName("a%d%s.mp3", dir.Path()), "a%d%s(1).mp3");
+    WriteTextFile(dir.File("noext"), "x");
+    EXPECT_EQ(UniqueFileName("noext", dir.Path()), "noext(1)");
+    EXPECT_EQ(StripExtension("dir.v2/name"), "dir.v2/name");
+    EXPECT_EQ(StripExtension("dir/name.tar.gz"), "dir/name.tar");
+    EXPECT_EQ(OutputExtension(7), ".mp2");
+    EXPECT_EQ(OutputExtension(8), "");
+}
