@@ -2,7 +2,7 @@
 # Times one conversion task of the converter against `ffmpeg -threads 1` doing
 # the same conversion, on generated inputs, in the same run; prints wall-time
 # and peak-memory ratios (target: time <= 1.05x, memory <= 1.0x).
-#   bench/convert.sh [BUILD_DIR]   (default: build)
+#   [RUNS=n] bench/convert.sh [BUILD_DIR]   (default: build; best of RUNS runs, default 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -22,7 +22,7 @@ ffmpeg -v error -f lavfi -i "testsrc=duration=60:size=640x360:rate=25" \
 # measure NAME -- command...: best wall time of three runs and the peak RSS.
 measure() {
   local best="" mem=0
-  for _ in 1 2 3; do
+  for _ in $(seq "${RUNS:-3}"); do
     /usr/bin/time -f "%e %M" -o "$work/t" "$@" >/dev/null 2>"$work/err" || { cat "$work/err"; exit 1; }
     read -r sec kb <"$work/t"
     if [ -z "$best" ] || awk "BEGIN{exit !($sec < $best)}"; then best=$sec; fi

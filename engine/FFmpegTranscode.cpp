@@ -1,14 +1,11 @@
 // The transcode of a task: the set-up in its ten steps, the loop, and the
 // release step that frees every run table whatever way the run ends.
-#include <cmath>
 
 #include "FFLog.h"
 #include "FFmpegTranscodeRun.h"
 #include "Format.h"
 #include "InterruptCB.h"
-#include "MainThread.h"
 #include "MyUtilStubs.h"
-#include "ThreadId.h"
 
 void TCustomFFmpeg::TRunDeleter::operator()(TRun* run) const { delete run; }
 
