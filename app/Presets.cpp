@@ -131,13 +131,17 @@ std::string UniqueFileName(const std::string& name, const std::string& folder) {
     return candidate;
 }
 
+std::wstring OutputFileNameFor(const std::wstring& source, const std::string& outputDir, int format) {
+    const std::string path = WideToUtf8(source);
+    const size_t slash = path.find_last_of('/');
+    const std::string bare = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string name = UniqueFileName(StripExtension(bare) + OutputExtension(format), outputDir);
+    return Utf8ToWide(IncludeBackslash(outputDir) + name);
+}
+
 TOutputOptions BuildOutputOptions(TCustomDecoder& probe, const std::string& outputDir, int format, int presetIndex) {
     TOutputOptions options;
-    const std::string source = WideToUtf8(probe.GetFileName());
-    const size_t slash = source.find_last_of('/');
-    const std::string bare = slash == std::string::npos ? source : source.substr(slash + 1);
-    const std::string name = UniqueFileName(StripExtension(bare) + OutputExtension(format), outputDir);
-    options.FileName = Utf8ToWide(IncludeBackslash(outputDir) + name);
+    options.FileName = OutputFileNameFor(probe.GetFileName(), outputDir, format);
 
     if (format >= 0 && format < static_cast<int>(PresetTable().size())) {
         const TFormatPresets& presets = PresetTable()[format];

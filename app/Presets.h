@@ -41,6 +41,10 @@ TOutputOptions BuildOutputOptions(TCustomDecoder& probe, const std::string& outp
 // The input record for the file open in `probe`: its name and "vn=1".
 TInputOptions BuildInputOptions(TCustomDecoder& probe);
 
+// The output file for `source`: its name with the format's extension, made
+// unique in `outputDir` against the files that exist there now.
+std::wstring OutputFileNameFor(const std::wstring& source, const std::string& outputDir, int format);
+
 // The name without the extension of its last path component.
 std::string StripExtension(const std::string& fileName);
 // `name` when it does not exist in `folder`, else name(1).ext, name(2).ext, …

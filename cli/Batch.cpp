@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 #include <ostream>
 #include <unistd.h>
 
@@ -49,7 +50,7 @@ public:
         }
         encoder_.OnTerminate = [this](void*, const TTerminateInfo& info) { Terminated(info); };
         encoder_.OnProgress = [this](void*, PProgressInfo info) { Progress(*info); };
-        for (const std::string& file : options_.Files) QueueFile(file);
+        ProbeAndQueueAll();
 
         auto previous = std::signal(SIGINT, OnInterrupt);
         encoder_.StartTask(options_.Jobs);
@@ -71,19 +72,74 @@ public:
     }
 
 private:
-    void QueueFile(const std::string& file) {
-        TFFDecoder& probe = encoder_.Decoder();
+    // What probing one file gave: its records, or the probe's error text.
+    struct TProbed {
+        bool Loaded = false;
+        std::string Error;
+        TInputOptions Input;
+        TOutputOptions Output;
+    };
+
+    // Probing is the slow part of queueing, and each probe stands alone: the
+    // files are probed on `Jobs` threads at once, each with a probe of its own.
+    // This thread queues each file as soon as its probe is done, in file order,
+    // and serves the hand-offs the probes' log lines make meanwhile.
+    void ProbeAndQueueAll() {
+        const size_t count = options_.Files.size();
+        std::vector<TProbed> probed(count);
+        std::vector<char> ready(count, 0);
+        std::mutex readyLock;
+        std::atomic<size_t> next{0};
+        auto work = [&] {
+            TFFDecoder probe;
+            for (size_t i = next++; i < count; i = next++) {
+                TProbed result = Probe(probe, options_.Files[i]);
+                std::lock_guard<std::mutex> lock(readyLock);
+                probed[i] = std::move(result);
+                ready[i] = 1;
+            }
+        };
+        const int workers = std::max(1, std::min<int>(options_.Jobs, static_cast<int>(count)));
+        std::vector<std::thread> threads;
+        for (int i = 0; i < workers; ++i) threads.emplace_back(work);
+        for (size_t i = 0; i < count; ++i) {
+            for (;;) {
+                {
+                    std::lock_guard<std::mutex> lock(readyLock);
+                    if (ready[i]) break;
+                }
+                CheckSynchronize(1);
+            }
+            QueueFile(options_.Files[i], probed[i]);
+        }
+        for (std::thread& t : threads) t.join();
+    }
+
+    TProbed Probe(TFFDecoder& probe, const std::string& file) {
+        TProbed result;
         if (!probe.LoadFile(Utf8ToWide(file))) {
-            Line(err_, "File load error: " + probe.LastErrMsg());
+            result.Error = probe.LastErrMsg();
+            return result;
+        }
+        result.Loaded = true;
+        result.Output = BuildOutputOptions(probe, options_.OutputDir, options_.Format, options_.Preset);
+        for (const std::string& line : options_.ExtraLines)
+            result.Output.ExtOptions += (result.Output.ExtOptions.empty() ? "" : "\n") + line;
+        result.Input = BuildInputOptions(probe);
+        probe.CloseFile();
+        return result;
+    }
+
+    void QueueFile(const std::string& file, TProbed& probed) {
+        if (!probed.Loaded) {
+            Line(err_, "File load error: " + probed.Error);
             return;
         }
-        TOutputOptions output = BuildOutputOptions(probe, options_.OutputDir, options_.Format, options_.Preset);
-        for (const std::string& line : options_.ExtraLines)
-            output.ExtOptions += (output.ExtOptions.empty() ? "" : "\n") + line;
-        TInputOptions input = BuildInputOptions(probe);
-        probe.CloseFile();
-
-        const int index = encoder_.AddTask(input.FileName, &input);
+        // Earlier files of this batch have created their outputs by now: the
+        // name is made unique against them here, not while probing.
+        TOutputOptions& output = probed.Output;
+        output.FileName = OutputFileNameFor(probed.Input.FileName, options_.OutputDir, options_.Format);
+        const int index = encoder_.AddTask(probed.Input.FileName, &probed.Input);
         if (index < 0) {
             Line(err_, "Adding file error: " + encoder_.LastErrorMessage);
             return;
