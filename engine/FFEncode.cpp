@@ -73,8 +73,11 @@ TCustomEncoder::TCustomEncoder(void* owner) : TFFBaseComponent(owner), decoder_(
 
 TCustomEncoder::~TCustomEncoder() {
     OnAudioHook = nullptr;
+    OnPreviewBitmap = nullptr;
     OnProgress = nullptr;
     OnTerminate = nullptr;
+    OnVideoInputHook = nullptr;
+    OnVideoOutputHook = nullptr;
     // Let a relay that is still inside finish first.
     { std::lock_guard<std::mutex> l(audioHookLock_); }
     { std::lock_guard<std::mutex> l(previewLock_); }
@@ -310,6 +313,44 @@ void TCustomEncoder::DoProgress(TCustomFFmpeg* task, int fileIndex, int frameNum
     TProgressEvent handler = OnProgress;
     if (TriggerEventInMainThread && !IsMainThread()) RunInMainThread([&] { handler(this, &progressInfo_); });
     else handler(this, &progressInfo_);
+}
+
+void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg* task, const TBitmap* bitmap, int64_t pts) {
+    if (!OnPreviewBitmap) return;
+    std::lock_guard<std::mutex> lock(previewLock_);
+    previewInfo_.TaskIndex = tasks_.IndexOf(task);
+    previewInfo_.Bitmap = bitmap;
+    previewInfo_.Pts = pts;
+    previewInfo_.Width = bitmap ? bitmap->Width : 0;
+    previewInfo_.Height = bitmap ? bitmap->Height : 0;
+    TPreviewBitmapEvent handler = OnPreviewBitmap;
+    if (TriggerEventInMainThread && !IsMainThread()) RunInMainThread([&] { handler(this, previewInfo_); });
+    else handler(this, previewInfo_);
+}
+
+void TCustomEncoder::DoVideoHook(const TVideoHookEvent& handler, TCustomFFmpeg* task, TBitmap* bitmap, bool& update,
+                                 bool& stopHook, int64_t pts, int frameNumber) {
+    if (!handler) return;
+    std::lock_guard<std::mutex> lock(videoHookLock_);
+    hookInfo_.TaskIndex = tasks_.IndexOf(task);
+    hookInfo_.Bitmap = bitmap;
+    hookInfo_.FrameNumber = frameNumber;
+    hookInfo_.Pts = pts;
+    hookInfo_.Update = update;
+    hookInfo_.StopHook = stopHook;
+    handler(this, &hookInfo_);  // on the task's own thread
+    update = hookInfo_.Update;
+    stopHook = hookInfo_.StopHook;
+}
+
+void TCustomEncoder::DoVideoInputHook(TCustomFFmpeg* task, TBitmap* bitmap, bool& update, bool& stopHook,
+                                      int64_t pts, int frameNumber) {
+    DoVideoHook(OnVideoInputHook, task, bitmap, update, stopHook, pts, frameNumber);
+}
+
+void TCustomEncoder::DoVideoOutputHook(TCustomFFmpeg* task, TBitmap* bitmap, bool& update, bool& stopHook,
+                                       int64_t pts, int frameNumber) {
+    DoVideoHook(OnVideoOutputHook, task, bitmap, update, stopHook, pts, frameNumber);
 }
 
 void TCustomEncoder::DoAudioHook(TCustomFFmpeg* task, int64_t pts, uint8_t* samples, int size, int sampleRate,

@@ -36,6 +36,26 @@ struct TProgressInfo {
 };
 using PProgressInfo = TProgressInfo*;
 
+// A picture of a running task for the preview.
+struct TPreviewInfo {
+    int TaskIndex = 0;
+    const TBitmap* Bitmap = nullptr;
+    int64_t Pts = 0;     // microseconds
+    int Width = 0;
+    int Height = 0;
+};
+
+// A picture handed to a video hook. The handler may change the picture and the
+// two switches; they go back to the task when it returns.
+struct THookInfo {
+    int TaskIndex = 0;
+    TBitmap* Bitmap = nullptr;
+    int FrameNumber = 0;
+    int64_t Pts = 0;
+    bool Update = true;      // write the bitmap back into the picture
+    bool StopHook = false;   // stop calling this hook for the task
+};
+
 class TCustomEncoder;
 
 // A task of the encoder: the transcoder plus one probe per input slot.
@@ -76,6 +96,8 @@ using TProgressEvent = std::function<void(void* Sender, PProgressInfo Info)>;
 using TAudioHookEvent = std::function<void(void* Sender, int TaskIndex, int64_t Pts, uint8_t* Samples, int Size,
                                            int SampleRate, int Channels, int SampleFormat)>;
 using TBeforeFindStreamInfoEvent = std::function<void(void* Sender, AVFormatContext* Context)>;
+using TPreviewBitmapEvent = std::function<void(void* Sender, const TPreviewInfo& Info)>;
+using TVideoHookEvent = std::function<void(void* Sender, THookInfo* Info)>;
 
 class TCustomEncoder : public TFFBaseComponent {
 public:
@@ -105,6 +127,9 @@ public:
     TProgressEvent OnProgress;
     TAudioHookEvent OnAudioHook;
     TBeforeFindStreamInfoEvent OnBeforeFindStreamInfo;
+    TPreviewBitmapEvent OnPreviewBitmap;
+    TVideoHookEvent OnVideoInputHook;
+    TVideoHookEvent OnVideoOutputHook;
 
     bool LibrariesLoaded() const;
     bool LoadLibraries(const std::string& folder);
@@ -123,6 +148,11 @@ public:
     virtual void DoProgress(TCustomFFmpeg* task, int fileIndex, int frameNumber, int fps, float quality,
                             float bitRate, int64_t totalSize, int64_t currentDuration, int64_t totalDuration);
     virtual void DoTerminate(TCustomFFmpeg* task);
+    virtual void DoPreviewBitmap(TCustomFFmpeg* task, const TBitmap* bitmap, int64_t pts);
+    virtual void DoVideoInputHook(TCustomFFmpeg* task, TBitmap* bitmap, bool& update, bool& stopHook, int64_t pts,
+                                  int frameNumber);
+    virtual void DoVideoOutputHook(TCustomFFmpeg* task, TBitmap* bitmap, bool& update, bool& stopHook, int64_t pts,
+                                   int frameNumber);
     void DoAudioHook(TCustomFFmpeg* task, int64_t pts, uint8_t* samples, int size, int sampleRate, int channels,
                      int sampleFormat);
     void DoBeforeFindStreamInfo(TCustomFFmpeg* task, AVFormatContext* context);
@@ -136,6 +166,8 @@ private:
     // to OnTerminate one at a time, in the order they were made.
     void Deliver(const TTerminateInfo& info);
     void JoinDeliveryThreads();
+    void DoVideoHook(const TVideoHookEvent& handler, TCustomFFmpeg* task, TBitmap* bitmap, bool& update,
+                     bool& stopHook, int64_t pts, int frameNumber);
 
     std::unique_ptr<TFFDecoder> decoder_;
     TFFmpegList tasks_;
@@ -158,6 +190,8 @@ private:
     std::mutex videoHookLock_;
 
     TProgressInfo progressInfo_;
+    TPreviewInfo previewInfo_;
+    THookInfo hookInfo_;
     std::mutex deliveryLock_;             // guards deliveryThreads_
     std::vector<std::thread> deliveryThreads_;
 };

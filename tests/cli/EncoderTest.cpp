@@ -207,3 +207,70 @@ TEST_F(EncoderTest, TwoAtATimeNeverMoreAndEachEventCarriesItsOwnTask) {
     EXPECT_EQ(ends[4].task, -1);
     for (int i = 0; i < 4; ++i) EXPECT_GT(std::filesystem::file_size(out_.File(std::to_string(i) + ".mp3")), 100000u);
 }
+
+TEST_F(EncoderTest, VideoHookAndPreviewRelaysCarryTheTaskAndCopyTheSwitchesBack) {
+    Queue(2, 0.2);
+    TBitmap bitmap;
+    bitmap.Width = 4;
+    bitmap.Height = 2;
+    std::vector<std::pair<int, int>> seen;  // task index, frame number
+    encoder_.OnVideoInputHook = [&](void*, THookInfo* info) {
+        seen.push_back({info->TaskIndex, info->FrameNumber});
+        EXPECT_EQ(info->Bitmap, &bitmap);
+        EXPECT_TRUE(info->Update);
+        info->Update = false;
+        info->StopHook = true;
+    };
+    bool update = true, stop = false;
+    encoder_.DoVideoInputHook(encoder_.Tasks().Items(1), &bitmap, update, stop, 40000, 7);
+    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{1, 7}}));
+    EXPECT_FALSE(update);
+    EXPECT_TRUE(stop);
+    // Without a handler the switches stay as they are.
+    update = true;
+    stop = false;
+    encoder_.DoVideoOutputHook(encoder_.Tasks().Items(0), &bitmap, update, stop, 0, 1);
+    EXPECT_TRUE(update);
+    EXPECT_FALSE(stop);
+
+    // A preview from a worker thread reaches the handler on the main thread.
+    std::thread::id previewThread;
+    TPreviewInfo preview;
+    encoder_.OnPreviewBitmap = [&](void*, const TPreviewInfo& info) {
+        previewThread = std::this_thread::get_id();
+        preview = info;
+    };
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        encoder_.DoPreviewBitmap(encoder_.Tasks().Items(0), &bitmap, 123);
+        done = true;
+    });
+    while (!done) CheckSynchronize(10);
+    worker.join();
+    EXPECT_EQ(previewThread, std::this_thread::get_id());
+    EXPECT_EQ(preview.TaskIndex, 0);
+    EXPECT_EQ(preview.Pts, 123);
+    EXPECT_EQ(preview.Width, 4);
+}
+
+TEST_F(EncoderTest, TheAudioHookSeesEverySampleAndMayChangeIt) {
+    const int index = encoder_.AddTask(Tone("hooked.wav", 1.0));
+    ASSERT_EQ(index, 0);
+    TOutputOptions options;
+    options.AudioHook = true;
+    ASSERT_TRUE(encoder_.SetOutputFile(index, WidePath(out_.File("silent.wav")), &options));
+    int64_t bytes = 0;
+    encoder_.OnAudioHook = [&](void*, int task, int64_t, uint8_t* samples, int size, int rate, int channels, int) {
+        EXPECT_EQ(task, 0);
+        EXPECT_EQ(rate, 44100);
+        EXPECT_EQ(channels, 2);
+        bytes += size;
+        std::fill(samples, samples + size, 0);  // silence the task's audio
+    };
+    encoder_.StartTask(0);
+    EXPECT_EQ(bytes, 44100 * 2 * 2);
+    // The written file holds the silenced samples: after its 44-byte header, zeros.
+    const std::string written = ReadTextFile(out_.File("silent.wav"));
+    ASSERT_GT(written.size(), 44u + 1000u);
+    EXPECT_EQ(written.find_first_not_of('\0', written.size() - 1000), std::string::npos);
+}
