@@ -48,6 +48,25 @@ AVDictionary** MapSide(AVFormatContext* f, const TMetadataMapSpec& spec, std::st
 } // namespace
 
 void TCustomFFmpeg::ApplyMetadataMaps() {
+    // The chapters come first: a metadata map may name an output chapter,
+    // and an output has no chapters before they are copied into it.
+    for (const TChapterMap& map : ChapterMaps) {
+        if (map.InFile < 0 || map.OutFile < 0) continue;
+        if (map.InFile >= InputFileCount)
+            RaiseAfterDescription(Format("Invalid input file index %d in chapter mapping.", map.InFile));
+        if (map.OutFile >= OutputFileCount)
+            RaiseAfterDescription(Format("Invalid output file index %d in chapter mapping.", map.OutFile));
+        CopyChapters(map.InFile, map.OutFile);
+    }
+    if (ChapterMaps.empty()) {
+        for (int f = 0; f < InputFileCount; ++f) {
+            if (InputFiles[f]->nb_chapters == 0) continue;
+            // A joined output is one container behind every slot: give it the chapters once.
+            const int outputs = JoinMode ? std::min(OutputFileCount, 1) : OutputFileCount;
+            for (int g = 0; g < outputs; ++g) CopyChapters(f, g);
+            break;
+        }
+    }
     for (const TMetadataMap& map : MetadataMaps) {
         if (map.Out.FileIndex < 0 || map.In.FileIndex < 0) continue;
         if (map.Out.FileIndex >= OutputFileCount)
@@ -66,22 +85,6 @@ void TCustomFFmpeg::ApplyMetadataMaps() {
     if (MetadataGlobalAutocopy && InputFileCount > 0)
         for (int i = 0; i < OutputFileCount; ++i)
             ff::av_dict_copy(&OutputFiles[i]->metadata, InputFiles[0]->metadata, AV_DICT_DONT_OVERWRITE);
-    for (const TChapterMap& map : ChapterMaps) {
-        if (map.InFile < 0 || map.OutFile < 0) continue;
-        if (map.InFile >= InputFileCount)
-            RaiseAfterDescription(Format("Invalid input file index %d in chapter mapping.", map.InFile));
-        if (map.OutFile >= OutputFileCount)
-            RaiseAfterDescription(Format("Invalid output file index %d in chapter mapping.", map.OutFile));
-        CopyChapters(map.InFile, map.OutFile);
-    }
-    if (!ChapterMaps.empty()) return;
-    for (int f = 0; f < InputFileCount; ++f) {
-        if (InputFiles[f]->nb_chapters == 0) continue;
-        // A joined output is one container behind every slot: give it the chapters once.
-        const int outputs = JoinMode ? std::min(OutputFileCount, 1) : OutputFileCount;
-        for (int g = 0; g < outputs; ++g) CopyChapters(f, g);
-        break;
-    }
 }
 
 void TCustomFFmpeg::CopyChapters(int inFile, int outFile) {

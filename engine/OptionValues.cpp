@@ -106,3 +106,17 @@ std::string LowerText(const std::string& text) {
 }
 
 bool SameText(const std::string& a, const std::string& b) { return LowerText(a) == LowerText(b); }
+
+std::string UnifyLineBreaks(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}

@@ -31,5 +31,7 @@ double RuntimeStrtod(const char* text, const char** end);
 inline bool SwitchValue(const std::string& value) { return value != "0"; }
 
 std::string TrimText(const std::string& text);
+// CR LF and lone CR become LF.
+std::string UnifyLineBreaks(const std::string& text);
 std::string LowerText(const std::string& text);
 bool SameText(const std::string& a, const std::string& b);

@@ -22,16 +22,7 @@ std::string TrimBlanksAndControls(const std::string& text) {
 }
 
 std::string NormaliseLineBreaks(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out += '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            out += text[i];
-        }
-    }
+    const std::string out = UnifyLineBreaks(text);
     // "<CRLF>" lets a single-line setting carry several options.
     static const std::string Marker = "<CRLF>";
     std::string result;
