@@ -2,6 +2,7 @@
 // that folder is incomplete or damaged.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -9,6 +10,8 @@
 #include <unistd.h>
 
 #include "AVCodecStubs.h"
+#include "CapturedLog.h"
+#include "UnicodeProtocol.h"
 #include "AVFormatStubs.h"
 #include "FFLoad.h"
 #include "MyUtilStubs.h"
@@ -164,13 +167,22 @@ TEST_F(LoaderTest, CurrentDirectoryIsRestoredAfterSuccessAndFailure) {
     EXPECT_EQ(fs::current_path().string(), before);
 }
 
-TEST_F(LoaderTest, LoadingAnAlreadyLoadedSetSucceedsAgain) {
+TEST_F(LoaderTest, LoadingAnAlreadyLoadedSetSucceedsAgainAndRerunsThePostLoadSteps) {
     Loader().SetLibraryPath(LibDir());
     ASSERT_TRUE(Loader().Load(EngineLibraries));
     auto before = MappedMediaLibraries();
+    CapturedLog log(llDebug);
     EXPECT_TRUE(Loader().Load(EngineLibraries));
     EXPECT_TRUE(Loader().AllLoaded(EngineLibraries));
     EXPECT_EQ(MappedMediaLibraries(), before);
+    // The lock manager was registered again: the old mutex goes, a new one comes.
+    const auto lines = log.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind("destory codec mutex [", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("create codec mutex [", 0), 0u) << lines[1];
+    // The protocol is not registered twice.
+    const auto names = ProtocolNames();
+    EXPECT_EQ(std::count(names.begin(), names.end(), "unicode"), 1);
 }
 
 TEST_F(LoaderTest, AnInvalidFourthLibraryLeavesNoneOfTheSetLoaded) {
