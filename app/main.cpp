@@ -6,12 +6,14 @@
 #include "Main.h"
 #include "MainThread.h"
 #include "MainThreadWaker.h"
+#include "UtilFuncs.h"
 #include "globals.h"
 
 int main(int argc, char* argv[]) {
     TFFBindProcess binding;
     QApplication app(argc, argv);
     InitMainThread();
+    RaiseOpenFileLimit();
     TMainThreadWaker waker;
     QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
     TFormMain form(QCoreApplication::applicationFilePath().toLocal8Bit().toStdString());
