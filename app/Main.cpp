@@ -113,34 +113,16 @@ void TFormMain::FormCreate() {
     LoadWindowPlacement(FormSection, this, "");
     UpdatePageCaptions();
 
-    if (!LibrariesLoaded()) {
-        std::string error;
-        if (!LoadLibraries(appDir_ + "lib", error)) {
-            // The wizard is not started: the page tabs stay and the log holds the reason.
-            g.LogLines.push_back(error);
-            return;
-        }
+    if (!FFEncoder.LibrariesLoaded() && !FFEncoder.LoadLibraries(appDir_ + "lib")) {
+        // The wizard is not started: the page tabs stay and the log holds the reason.
+        g.LogLines.push_back(FFEncoder.LastErrorMessage);
+        return;
     }
-    Decoder = std::make_unique<TFFDecoder>(this);
-    TabSheetStep1->SetDecoder(Decoder.get());
+    TabSheetStep1->SetDecoder(&FFEncoder.Decoder());
     PageControlMain->tabBar()->hide();
     PageControlMain->setCurrentIndex(0);
     UpdatePageCaptions();
     QCoreApplication::postEvent(this, new QEvent(WM_AFTERSTART));
-}
-
-bool TFormMain::LibrariesLoaded() const {
-    const TFFLoader* loader = FFLoader();
-    return loader && loader->AllLoaded(EngineLibraries);
-}
-
-bool TFormMain::LoadLibraries(const std::string& folder, std::string& lastErrorMessage) {
-    TFFLoader* loader = FFLoader();
-    if (!loader) throw Exception("The media-library binding has not been started.");
-    loader->SetLibraryPath(folder);
-    if (loader->Load(EngineLibraries)) return true;
-    lastErrorMessage = loader->LastError();
-    return false;
 }
 
 void TFormMain::UpdatePageCaptions() {

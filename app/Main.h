@@ -8,6 +8,7 @@
 #include <string>
 
 #include "FFDecode.h"
+#include "FFEncode.h"
 #include "FFLog.h"
 
 class QAction;
@@ -38,10 +39,9 @@ public:
 
     // The logger comes first: the libraries log through it while they load.
     TFFLogger FFLogger;
-    // The probe of every add operation, made once the libraries are loaded.
-    // It stands for the encoder component's Decoder, which takes its place
-    // when the encoder joins the window.
-    std::unique_ptr<TFFDecoder> Decoder;
+    // The engine: it loads the libraries, and its Decoder is the probe of
+    // every add operation.
+    TFFEncoder FFEncoder;
 
     QLabel* LabelTitle = nullptr;
     QTabWidget* PageControlMain = nullptr;
@@ -85,8 +85,6 @@ private:
 
     // Stand-ins for the encoder component's library operations, which only
     // forward to the loader.
-    bool LibrariesLoaded() const;
-    bool LoadLibraries(const std::string& folder, std::string& lastErrorMessage);
 
     void ShowException(const std::exception& e);
 

@@ -109,6 +109,7 @@ void TCustomEncoder::SetProgressInterval(int milliseconds) { progressInterval_ =
 bool TCustomEncoder::LibrariesLoaded() const { return FFLoader() && FFLoader()->AllLoaded(EngineLibraries); }
 
 bool TCustomEncoder::LoadLibraries(const std::string& folder) {
+    if (!FFLoader()) throw Exception("The media-library binding has not been started.");
     FFLoader()->SetLibraryPath(folder);
     const bool loaded = FFLoader()->Load(EngineLibraries);
     if (!loaded) LastErrorMessage = FFLoader()->LastError();

@@ -111,8 +111,8 @@ private slots:
         const std::string expected = "Load library " + appDir_->path().toStdString() + "/lib/libavcodec.so.59 error: ";
         QVERIFY2(GlobalVars.LogLines[0].rfind(expected, 0) == 0, GlobalVars.LogLines[0].c_str());
         QVERIFY(!FFLoader()->AllLoaded(EngineLibraries));
-        // Without the libraries there is no probe, and files cannot be added.
-        QVERIFY(!form->Decoder);
+        // Without the libraries files cannot be added.
+        QCOMPARE(form->FFEncoder.LastErrorMessage, GlobalVars.LogLines[0]);
         QVERIFY(!form->TabSheetStep1->ActionAdd->isEnabled());
         // The settings were still read and written.
         QVERIFY(QFile::exists(SettingsPath()));
@@ -128,7 +128,7 @@ private slots:
         QCOMPARE(form->PageControlMain->currentIndex(), 0);
         QVERIFY(FFLoader()->AllLoaded(EngineLibraries));
         QVERIFY(GlobalVars.LogLines.empty());
-        QVERIFY(form->Decoder);
+        QVERIFY(form->FFEncoder.LibrariesLoaded());
         QVERIFY(form->TabSheetStep1->ActionAdd->isEnabled());
 
         const QByteArray written = ReadAll(SettingsPath());

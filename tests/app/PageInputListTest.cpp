@@ -459,7 +459,7 @@ private slots:
         SendDrop(form_.get(), {QUrl::fromLocalFile(Media("tone-44k-stereo.wav"))}, &accepted);
         QVERIFY(!accepted);
         QCOMPARE(page_->Model()->rowCount(), 0);
-        page_->SetDecoder(form_->Decoder.get());
+        page_->SetDecoder(&form_->FFEncoder.Decoder());
         QVERIFY(page_->ActionAdd->isEnabled());
     }
 };
