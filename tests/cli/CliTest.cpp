@@ -18,18 +18,12 @@ struct CliResult {
     std::string err;
 };
 
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 class CliTest : public LibrariesTest {
 protected:
     CliResult Run(const std::vector<std::string>& args) {
-        std::string command = Quote(std::string(TEMBRIO_BUILD_DIR) + "/tembrio-convert");
-        for (const std::string& a : args) command += " " + Quote(a);
-        command += " >" + Quote(dir_.File("stdout")) + " 2>" + Quote(dir_.File("stderr")) + " </dev/null";
+        std::string command = ShellQuote(std::string(TEMBRIO_BUILD_DIR) + "/tembrio-convert");
+        for (const std::string& a : args) command += " " + ShellQuote(a);
+        command += " >" + ShellQuote(dir_.File("stdout")) + " 2>" + ShellQuote(dir_.File("stderr")) + " </dev/null";
         CliResult r;
         const int status = std::system(command.c_str());
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -41,7 +35,7 @@ protected:
     std::string Probe(const std::string& file) {
         const std::string command = "ffprobe -v error -select_streams a:0 -show_entries "
                                     "stream=codec_name,sample_rate,channels -of csv=p=0 " +
-                                    Quote(file) + " >" + Quote(dir_.File("probe")) + " 2>&1";
+                                    ShellQuote(file) + " >" + ShellQuote(dir_.File("probe")) + " 2>&1";
         if (std::system(command.c_str()) != 0) return "ffprobe failed: " + ReadTextFile(dir_.File("probe"));
         std::string text = ReadTextFile(dir_.File("probe"));
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();

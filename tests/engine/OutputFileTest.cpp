@@ -168,14 +168,9 @@ TEST_F(OutputFileTest, CleanupRemovesOnlyOutputsThatGotNoData) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("empty.wav")));
     ASSERT_TRUE(std::filesystem::exists(dir.File("full.wav")));
     EXPECT_GT(std::filesystem::file_size(dir.File("full.wav")), 0u);
-    const std::string probe = "ffprobe -v error -show_entries stream=codec_name,sample_rate,channels -of csv=p=0 '" +
-                              dir.File("full.wav") + "'";
-    FILE* p = popen(probe.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    char line[256] = {};
-    ASSERT_NE(fgets(line, sizeof line, p), nullptr);
-    pclose(p);
-    EXPECT_EQ(std::string(line), "pcm_s16le,44100,2\n");
+    EXPECT_EQ(CommandOutput("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels -of csv=p=0 " +
+                            ShellQuote(dir.File("full.wav"))),
+              "pcm_s16le,44100,2\n");
 }
 
 TEST_F(OutputFileTest, MuxerSettingsTravelWithTheOutput) {

@@ -12,16 +12,6 @@
 
 namespace {
 
-std::string Shell(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -45,7 +35,7 @@ std::vector<std::string> Fields(const std::string& line) {
 std::map<std::string, std::string> ProbeTags(const std::string& path, const std::string& section,
                                              const std::string& select = "") {
     std::map<std::string, std::string> tags;
-    const std::string text = Shell("ffprobe -v error " + select + " -show_entries " + section +
+    const std::string text = CommandOutput("ffprobe -v error " + select + " -show_entries " + section +
                                    " -of default=nw=1 '" + path + "'");
     for (const std::string& line : Lines(text)) {
         const size_t eq = line.find('=');
@@ -71,7 +61,7 @@ struct TChapterSeen {
 
 std::vector<TChapterSeen> ProbeChapters(const std::string& path) {
     std::vector<TChapterSeen> chapters;
-    const std::string text = Shell("ffprobe -v error -show_entries chapter=start_time,end_time:chapter_tags=title "
+    const std::string text = CommandOutput("ffprobe -v error -show_entries chapter=start_time,end_time:chapter_tags=title "
                                    "-of csv=p=0 '" + path + "'");
     for (const std::string& line : Lines(text)) {
         const std::vector<std::string> f = Fields(line);
@@ -86,7 +76,7 @@ std::vector<TChapterSeen> ProbeChapters(const std::string& path) {
 std::map<int, double> ProbeStreamEnds(const std::string& path) {
     std::map<int, double> ends;
     const std::string text =
-        Shell("ffprobe -v error -show_entries packet=stream_index,pts_time,duration_time -of csv=p=0 '" + path + "'");
+        CommandOutput("ffprobe -v error -show_entries packet=stream_index,pts_time,duration_time -of csv=p=0 '" + path + "'");
     for (const std::string& line : Lines(text)) {
         const std::vector<std::string> f = Fields(line);
         if (f.size() < 2 || f[1] == "N/A") continue;

@@ -8,27 +8,17 @@
 
 namespace {
 
-std::string Run(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
 
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
 
 } // namespace
 
 TProbed Probe(const std::string& path) {
     TProbed probed;
     const std::string text =
-        Run("ffprobe -v error -select_streams a:0 -show_entries "
+        CommandOutput("ffprobe -v error -select_streams a:0 -show_entries "
             "stream=codec_name,sample_rate,channels,duration,sample_fmt:format=duration,format_name,nb_streams "
-            "-of default=nw=1 " + Quoted(path));
+            "-of default=nw=1 " + ShellQuote(path));
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -47,7 +37,7 @@ TProbed Probe(const std::string& path) {
 }
 
 int ProbeStreamCount(const std::string& path, const std::string& type) {
-    const std::string text = Run("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + Quoted(path));
+    const std::string text = CommandOutput("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + ShellQuote(path));
     int count = 0;
     for (size_t pos = text.find(type); pos != std::string::npos; pos = text.find(type, pos + 1)) ++count;
     return count;
@@ -55,8 +45,8 @@ int ProbeStreamCount(const std::string& path, const std::string& type) {
 
 int ProbePacketCount(const std::string& path) {
     const std::string text =
-        Run("ffprobe -v error -select_streams a:0 -count_packets -show_entries stream=nb_read_packets -of csv=p=0 " +
-            Quoted(path));
+        CommandOutput("ffprobe -v error -select_streams a:0 -count_packets -show_entries stream=nb_read_packets -of csv=p=0 " +
+            ShellQuote(path));
     return std::atoi(text.c_str());
 }
 

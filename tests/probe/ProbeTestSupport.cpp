@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <memory>
 
 void ProbeTest::SetUp() {
@@ -29,20 +30,16 @@ bool ProbeTest::Logged(TLogLevel level, const std::string& text) const {
 
 std::map<std::string, std::string> FFprobe(const std::string& path, const std::string& entries,
                                            int stream, const std::string& extra) {
-    std::string quoted = "'";
-    for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    quoted += "'";
+    const std::string quoted = ShellQuote(path);
     std::string cmd = "ffprobe -v error -of default=noprint_wrappers=1 " + extra +
                       " -show_entries " + entries +
                       (stream >= 0 ? " -select_streams " + std::to_string(stream) : "") + " " +
                       quoted + " 2>/dev/null";
     std::map<std::string, std::string> values;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
-    if (!pipe) return values;
-    char line[4096];
-    while (fgets(line, sizeof line, pipe.get())) {
-        std::string l(line);
-        while (!l.empty() && (l.back() == '\n' || l.back() == '\r')) l.pop_back();
+    std::istringstream lines(CommandOutput(cmd));
+    std::string l;
+    while (std::getline(lines, l)) {
+        while (!l.empty() && l.back() == '\r') l.pop_back();
         size_t eq = l.find('=');
         if (eq != std::string::npos) values.emplace(l.substr(0, eq), l.substr(eq + 1));
     }

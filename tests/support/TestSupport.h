@@ -30,3 +30,8 @@ protected:
 
 std::string ReadTextFile(const std::string& path);
 void WriteTextFile(const std::string& path, const std::string& text);
+
+// The text a shell command writes to standard output.
+std::string CommandOutput(const std::string& command);
+// `text` as one single-quoted shell word.
+std::string ShellQuote(const std::string& text);
