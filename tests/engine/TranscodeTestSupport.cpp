@@ -6,12 +6,6 @@
 #include "FFPtr.h"
 #include "MediaIO.h"
 
-namespace {
-
-
-
-
-} // namespace
 
 TProbed Probe(const std::string& path) {
     TProbed probed;
