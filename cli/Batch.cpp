@@ -80,12 +80,22 @@ private:
         TOutputOptions Output;
     };
 
-    // Probing is the slow part of queueing, and each probe stands alone: the
-    // files are probed on `Jobs` threads at once, each with a probe of its own.
+    // Probing is the slow part of queueing, and each probe stands alone: with
+    // several jobs the files are probed on `Jobs` threads at once, each with a
+    // probe of its own.
     // This thread queues each file as soon as its probe is done, in file order,
     // and serves the hand-offs the probes' log lines make meanwhile.
     void ProbeAndQueueAll() {
         const size_t count = options_.Files.size();
+        if (options_.Jobs <= 1) {
+            // One job means one thing at a time: probe and queue in turn.
+            TFFDecoder probe;
+            for (size_t i = 0; i < count; ++i) {
+                TProbed probed = Probe(probe, options_.Files[i]);
+                QueueFile(options_.Files[i], probed);
+            }
+            return;
+        }
         std::vector<TProbed> probed(count);
         std::vector<char> ready(count, 0);
         std::mutex readyLock;
