@@ -13,9 +13,7 @@ TFFmpeg::TFFmpeg(int fileCapacity, TCustomEncoder* owner)
 
 TFFmpeg::~TFFmpeg() {
     // The worker ends first: it reads the relays until its very last step.
-    RequestStop(true);
-    if (TerminateThread.joinable()) TerminateDoneEvent.Wait();
-    JoinThreads();
+    StopAndJoin();
     // A task being destroyed raises no further event.
     AudioHookRelay = nullptr;
     ProgressRelay = nullptr;

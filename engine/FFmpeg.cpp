@@ -37,9 +37,7 @@ TCustomFFmpeg::TCustomFFmpeg(int fileCapacity) {
 }
 
 TCustomFFmpeg::~TCustomFFmpeg() {
-    RequestStop(true);
-    if (TerminateThread.joinable()) TerminateDoneEvent.Wait();
-    JoinThreads();
+    StopAndJoin();
     Cleanup();
 }
 

@@ -343,6 +343,8 @@ public:
     // Waits for the worker and the termination thread to end (a thread never
     // waits for itself).
     void JoinThreads();
+    // Stops a running task and waits until no thread of it is left.
+    void StopAndJoin();
     std::function<void(TCustomFFmpeg* Sender)> TerminateRelay;
     std::thread Worker;                                // joinable once a worker was started
     std::thread TerminateThread;                       // reports a never-started task's end
@@ -387,6 +389,7 @@ private:
     int DecodePacket(TInputStream& ist, int index, const AVPacket* pkt);
     int DecodeAudio(TInputStream& ist, int index, const AVPacket* pkt);
     int DecodeVideo(TInputStream& ist, int index, const AVPacket* pkt);
+    int ReceiveFrames(TInputStream& ist, const AVPacket* pkt, const std::function<void(AVFrame*)>& onFrame);
     int DecodeSubtitle(TInputStream& ist, int index, const AVPacket* pkt);
     void AdvanceWithoutDecoding(TInputStream& ist, const AVPacket* pkt);
     void DeliverAudioFrame(TInputStream& ist, int index, AVFrame* frame);

@@ -103,6 +103,12 @@ void TCustomFFmpeg::RequestStop(bool wait) {
     IoStartTime = 0;
 }
 
+void TCustomFFmpeg::StopAndJoin() {
+    RequestStop(true);
+    if (TerminateThread.joinable()) TerminateDoneEvent.Wait();
+    JoinThreads();
+}
+
 void TCustomFFmpeg::JoinThreads() {
     for (std::thread* t : {&Worker, &TerminateThread}) {
         if (!t->joinable()) continue;

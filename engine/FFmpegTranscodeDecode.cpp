@@ -72,6 +72,12 @@ int TCustomFFmpeg::DecodeAudio(TInputStream& ist, int index, const AVPacket* pkt
             DecodeBuffer.resize(size);
         }
     }
+    return ReceiveFrames(ist, pkt, [&](AVFrame* frame) { DeliverAudioFrame(ist, index, frame); });
+}
+
+// One packet in (nullptr drains), every frame the decoder then has out. The
+// whole packet counts as consumed.
+int TCustomFFmpeg::ReceiveFrames(TInputStream& ist, const AVPacket* pkt, const std::function<void(AVFrame*)>& onFrame) {
     int ret = ff::avcodec_send_packet(ist.Decoder.get(), pkt);
     if (ret < 0 && ret != AVERROR_EOF) return -1;
     AVFrame* frame = ist.DecodedFrame.get();
@@ -79,7 +85,7 @@ int TCustomFFmpeg::DecodeAudio(TInputStream& ist, int index, const AVPacket* pkt
         ret = ff::avcodec_receive_frame(ist.Decoder.get(), frame);
         if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return 0;
         if (ret < 0) return -1;
-        DeliverAudioFrame(ist, index, frame);
+        onFrame(frame);
         ff::av_frame_unref(frame);
     }
 }
@@ -115,13 +121,7 @@ void TCustomFFmpeg::EmulateRate(const TInputStream& ist) const {
 }
 
 int TCustomFFmpeg::DecodeVideo(TInputStream& ist, int index, const AVPacket* pkt) {
-    int ret = ff::avcodec_send_packet(ist.Decoder.get(), pkt);
-    if (ret < 0 && ret != AVERROR_EOF) return -1;
-    AVFrame* frame = ist.DecodedFrame.get();
-    for (;;) {
-        ret = ff::avcodec_receive_frame(ist.Decoder.get(), frame);
-        if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return 0;
-        if (ret < 0) return -1;
+    return ReceiveFrames(ist, pkt, [&](AVFrame* frame) {
         ist.Pts = ist.NextPts;
         const int64_t reordered =
             frame->pts != NoPts ? ff::av_rescale_q(frame->pts, ist.Stream->time_base, MicrosecondBase) : NoPts;
@@ -133,8 +133,7 @@ int TCustomFFmpeg::DecodeVideo(TInputStream& ist, int index, const AVPacket* pkt
         ist.Quality = frame->quality;
         EmulateRate(ist);
         RouteDecoded(ist, index, nullptr, nullptr, 0);
-        ff::av_frame_unref(frame);
-    }
+    });
 }
 
 int TCustomFFmpeg::DecodeSubtitle(TInputStream& ist, int index, const AVPacket* pkt) {

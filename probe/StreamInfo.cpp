@@ -49,6 +49,15 @@ void FillTimes(AVStream* st, Info& info) {
         info.Duration = ff::av_rescale_q(st->duration, st->time_base, Microseconds);
 }
 
+// What audio and video streams report alike.
+template <typename Info>
+void FillStreamCommon(AVStream* st, const AVCodecContext* codec, const std::string& description, Info& info) {
+    info.Language = MetadataValue(st->metadata, "language", "");
+    info.CodecDesc = description;
+    FillTimes(st, info);
+    info.BitRate = ClampBitRate(codec->bit_rate);
+}
+
 }  // namespace
 
 bool TCustomDecoder::GetFileStreamInfo(TFileStreamInfo& info) {
@@ -110,10 +119,7 @@ bool TCustomDecoder::GetAudioStreamInfo(int streamIndex, TAudioStreamInfo& info)
     AVStream* st = CheckStreamIndex(streamIndex, AVMEDIA_TYPE_AUDIO);
     if (!st) return false;
     const AVCodecContext* codec = StreamCodec(streamIndex);
-    info.Language = MetadataValue(st->metadata, "language", "");
-    info.CodecDesc = CodecDescription(codec);
-    FillTimes(st, info);
-    info.BitRate = ClampBitRate(codec->bit_rate);
+    FillStreamCommon(st, codec, CodecDescription(codec), info);
     info.Channels = codec->ch_layout.nb_channels;
     info.SampleRate = codec->sample_rate;
     info.SampleFormat = codec->sample_fmt;
@@ -125,10 +131,7 @@ bool TCustomDecoder::GetVideoStreamInfo(int streamIndex, TVideoStreamInfo& info)
     AVStream* st = CheckStreamIndex(streamIndex, AVMEDIA_TYPE_VIDEO);
     if (!st) return false;
     const AVCodecContext* codec = StreamCodec(streamIndex);
-    info.Language = MetadataValue(st->metadata, "language", "");
-    info.CodecDesc = CodecDescription(codec);
-    FillTimes(st, info);
-    info.BitRate = ClampBitRate(codec->bit_rate);
+    FillStreamCommon(st, codec, CodecDescription(codec), info);
     info.Height = codec->height;
     info.Width = codec->width;
     info.PixelFormat = codec->pix_fmt;

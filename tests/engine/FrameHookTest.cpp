@@ -5,23 +5,10 @@
 #include "CapturedLog.h"
 #include "FFmpeg.h"
 #include "FrameHook.h"
+#include "HookCounters.h"
 #include "TestSupport.h"
 
 namespace {
-
-// Mirrors the counters of tests/engine/HookModule.c.
-struct HookCounters {
-    int Loads;
-    int Configures;
-    int LastArgc;
-    int Processes;
-    int Releases;
-    int LastWidth;
-    int LastHeight;
-    int LastPixelFormat;
-    int64_t LastPts;
-    void* LastContext;
-};
 
 HookCounters* Counters(const char* module) {
     void* handle = dlopen(module, RTLD_NOW | RTLD_NOLOAD);

@@ -6,23 +6,11 @@
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+#include "HookCounters.h"
 
 struct HookPicture {
     uint8_t* data[4];
     int linesize[4];
-};
-
-struct HookCounters {
-    int Loads;
-    int Configures;
-    int LastArgc;
-    int Processes;
-    int Releases;
-    int LastWidth;
-    int LastHeight;
-    int LastPixelFormat;
-    int64_t LastPts;
-    void* LastContext;
 };
 
 static struct HookCounters counters;
