@@ -274,3 +274,15 @@ TEST_F(EncoderTest, TheAudioHookSeesEverySampleAndMayChangeIt) {
     ASSERT_GT(written.size(), 44u + 1000u);
     EXPECT_EQ(written.find_first_not_of('\0', written.size() - 1000), std::string::npos);
 }
+
+TEST_F(EncoderTest, BeforeFindStreamInfoComesFromTheTaskWhileItsInputOpens) {
+    std::vector<std::pair<void*, AVFormatContext*>> calls;
+    encoder_.OnBeforeFindStreamInfo = [&](void* sender, AVFormatContext* context) {
+        calls.push_back({sender, context});
+        EXPECT_EQ(context->nb_streams, 1u);  // opened, not yet analysed further
+    };
+    ASSERT_EQ(encoder_.AddTask(Tone("a.wav", 0.1)), 0);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].first, static_cast<void*>(encoder_.Tasks().Items(0)));
+    EXPECT_EQ(calls[0].second, encoder_.Tasks().Items(0)->InputFiles[0]);
+}
