@@ -6,13 +6,13 @@
 #include <csignal>
 #include <filesystem>
 #include <mutex>
-#include <thread>
 #include <ostream>
 #include <unistd.h>
 
 #include "FFEncode.h"
 #include "MainThread.h"
 #include "Presets.h"
+#include "ProbeAhead.h"
 #include "UnicodeProtocol.h"
 
 namespace {
@@ -26,20 +26,27 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-struct TBatchState {
-    std::mutex lock;                  // the fields below and the output streams
-    std::vector<std::string> names;   // by task index
-    int completed = 0;
-    int failed = 0;
-    bool ended = false;
-    int current = -1;                 // task of the last progress report
-    int percent = -1;
+// What probing one file gave: its records, or the probe's error text.
+struct TProbed {
+    bool Loaded = false;
+    std::string Error;
+    TInputOptions Input;
+    TOutputOptions Output;
+};
+
+// One encoder component and the names of the tasks queued on it.
+struct TLane {
+    TFFEncoder encoder;
+    std::vector<std::string> names;  // by task index, guarded by the batch lock
+    bool ended = false;              // its run has ended, guarded by the batch lock
+    int Count() { return encoder.Tasks().Count(); }
 };
 
 class TBatchRun {
 public:
     TBatchRun(const TCliOptions& options, std::ostream& out, std::ostream& err)
-        : options_(options), out_(out), err_(err), live_(isatty(STDOUT_FILENO) != 0) {}
+        : options_(options), out_(out), err_(err), live_(isatty(STDOUT_FILENO) != 0),
+          pipelined_(options.Jobs > 1) {}
 
     int Run() {
         std::error_code ec;
@@ -48,81 +55,74 @@ public:
             err_ << "Fail to create directory! Please check if output folder have the right format!\n";
             return 1;
         }
-        encoder_.OnTerminate = [this](void*, const TTerminateInfo& info) { Terminated(info); };
-        encoder_.OnProgress = [this](void*, PProgressInfo info) { Progress(*info); };
-        ProbeAndQueueAll();
-
-        auto previous = std::signal(SIGINT, OnInterrupt);
-        encoder_.StartTask(options_.Jobs);
-        bool stopping = false;
-        for (;;) {
-            {
-                std::lock_guard<std::mutex> lock(state_.lock);
-                if (state_.ended) break;
+        for (TLane& lane : lanes_) {
+            lane.encoder.OnTerminate = [this, &lane](void*, const TTerminateInfo& info) { Terminated(lane, info); };
+            if (live_) {
+                // The bar is written under the batch lock from the task's own
+                // thread, so no task waits for this thread to show it.
+                lane.encoder.TriggerEventInMainThread = false;
+                lane.encoder.OnProgress = [this, &lane](void*, PProgressInfo info) { Progress(lane, *info); };
             }
-            if (interrupted && !stopping) {
-                stopping = true;
-                encoder_.Stop(false);
-            }
-            CheckSynchronize(100);
         }
+        auto previous = std::signal(SIGINT, OnInterrupt);
+        RunLanes();
         std::signal(SIGINT, previous);
-        encoder_.ClearTasks();
+        for (TLane& lane : lanes_) lane.encoder.ClearTasks();
         return Summary();
     }
 
 private:
-    // What probing one file gave: its records, or the probe's error text.
-    struct TProbed {
-        bool Loaded = false;
-        std::string Error;
-        TInputOptions Input;
-        TOutputOptions Output;
-    };
-
-    // Probing is the slow part of queueing, and each probe stands alone: with
-    // several jobs the files are probed on `Jobs` threads at once, each with a
-    // probe of its own.
-    // This thread queues each file as soon as its probe is done, in file order,
-    // and serves the hand-offs the probes' log lines make meanwhile.
-    void ProbeAndQueueAll() {
+    // With one job, everything happens in turn: each file is probed and
+    // queued, then the tasks run one after another.
+    // With several jobs, probing runs ahead on that many threads and queueing
+    // overlaps the conversions: while one encoder component runs the tasks
+    // queued so far, this thread queues the next files on the other, which
+    // starts as soon as the first has ended. The component refuses new tasks
+    // while it works, hence two of them.
+    void RunLanes() {
+        TProbeAhead<TProbed> probes(options_.Files, pipelined_ ? options_.Jobs : 0,
+                                    [this](TFFDecoder& probe, const std::string& file) { return Probe(probe, file); });
         const size_t count = options_.Files.size();
-        if (options_.Jobs <= 1) {
-            // One job means one thing at a time: probe and queue in turn.
-            TFFDecoder probe;
-            for (size_t i = 0; i < count; ++i) {
-                TProbed probed = Probe(probe, options_.Files[i]);
-                QueueFile(options_.Files[i], probed);
+        size_t next = 0;       // the next file to queue
+        int running = -1;      // the lane that works, if any
+        int filling = 0;       // the lane that takes new tasks
+        bool stopping = false;
+        for (;;) {
+            if (interrupted && !stopping) {
+                stopping = true;
+                probes.Cancel();
+                if (running >= 0) lanes_[running].encoder.Stop(false);
+                ReportUnstarted(lanes_[filling]);
+                next = count;
             }
-            return;
-        }
-        std::vector<TProbed> probed(count);
-        std::vector<char> ready(count, 0);
-        std::mutex readyLock;
-        std::atomic<size_t> next{0};
-        auto work = [&] {
-            TFFDecoder probe;
-            for (size_t i = next++; i < count; i = next++) {
-                TProbed result = Probe(probe, options_.Files[i]);
-                std::lock_guard<std::mutex> lock(readyLock);
-                probed[i] = std::move(result);
-                ready[i] = 1;
+            if (running >= 0 && Ended(lanes_[running])) {
+                Clear(lanes_[running]);
+                running = -1;
             }
-        };
-        const int workers = std::max(1, std::min<int>(options_.Jobs, static_cast<int>(count)));
-        std::vector<std::thread> threads;
-        for (int i = 0; i < workers; ++i) threads.emplace_back(work);
-        for (size_t i = 0; i < count; ++i) {
-            for (;;) {
-                {
-                    std::lock_guard<std::mutex> lock(readyLock);
-                    if (ready[i]) break;
+            const bool allQueued = next == count;
+            if (running < 0) {
+                TLane& lane = lanes_[filling];
+                if (lane.Count() > 0 && (pipelined_ || allQueued)) {
+                    Start(lane);
+                    running = filling;
+                    filling = 1 - filling;
+                    continue;
                 }
-                CheckSynchronize(1);
+                if (allQueued) return;
             }
-            QueueFile(options_.Files[i], probed[i]);
+            if (allQueued) {
+                CheckSynchronize(2);
+                continue;
+            }
+            std::optional<TProbed> probed = probes.TryTake(next);
+            if (!probed) {
+                CheckSynchronize(1);
+                continue;
+            }
+            QueueFile(lanes_[filling], options_.Files[next], *probed);
+            ++next;
+            CheckSynchronize(0);
         }
-        for (std::thread& t : threads) t.join();
     }
 
     TProbed Probe(TFFDecoder& probe, const std::string& file) {
@@ -140,7 +140,7 @@ private:
         return result;
     }
 
-    void QueueFile(const std::string& file, TProbed& probed) {
+    void QueueFile(TLane& lane, const std::string& file, TProbed& probed) {
         if (!probed.Loaded) {
             Line(err_, "File load error: " + probed.Error);
             return;
@@ -149,81 +149,119 @@ private:
         // name is made unique against them here, not while probing.
         TOutputOptions& output = probed.Output;
         output.FileName = OutputFileNameFor(probed.Input.FileName, options_.OutputDir, options_.Format);
-        const int index = encoder_.AddTask(probed.Input.FileName, &probed.Input);
+        TFFEncoder& encoder = lane.encoder;
+        const int index = encoder.AddTask(probed.Input.FileName, &probed.Input);
         if (index < 0) {
-            Line(err_, "Adding file error: " + encoder_.LastErrorMessage);
+            Line(err_, "Adding file error: " + encoder.LastErrorMessage);
             return;
         }
-        if (!encoder_.SetOutputFile(index, output.FileName, &output)) {
+        if (!encoder.SetOutputFile(index, output.FileName, &output)) {
             // Removing the task also removes the empty file its output created.
-            encoder_.RemoveTask(index);
-            Line(err_, "Cannot do convert, error: " + encoder_.LastErrorMessage);
+            encoder.RemoveTask(index);
+            Line(err_, "Cannot do convert, error: " + encoder.LastErrorMessage);
             return;
         }
-        std::lock_guard<std::mutex> lock(state_.lock);
-        state_.names.push_back(BaseName(file) + " -> " + WideToUtf8(output.FileName));
+        std::lock_guard<std::mutex> lock(state_);
+        lane.names.push_back(BaseName(file) + " -> " + WideToUtf8(output.FileName));
     }
 
-    // On the main thread, handed over by the encoder.
-    void Progress(const TProgressInfo& info) {
-        if (!live_ || info.TotalDuration <= 0) return;
+    void Start(TLane& lane) {
+        {
+            std::lock_guard<std::mutex> lock(state_);
+            lane.ended = false;
+        }
+        lane.encoder.StartTask(options_.Jobs);
+    }
+
+    // A lane whose run has ended takes new tasks, numbered from 0 again.
+    void Clear(TLane& lane) {
+        lane.encoder.ClearTasks();
+        std::lock_guard<std::mutex> lock(state_);
+        lane.names.clear();
+    }
+
+    bool Ended(TLane& lane) {
+        std::lock_guard<std::mutex> lock(state_);
+        return lane.ended;
+    }
+
+    // Tasks queued but never started when the batch is interrupted: their
+    // outputs are removed with them.
+    void ReportUnstarted(TLane& lane) {
+        lane.encoder.ClearTasks();
+        std::lock_guard<std::mutex> lock(state_);
+        if (live_) out_ << "\r\033[K";
+        for (const std::string& name : lane.names) out_ << "Stopped: " << name << "\n";
+        out_ << std::flush;
+        lane.names.clear();
+    }
+
+    // From a task's thread, when the terminal shows a live bar.
+    void Progress(TLane& lane, const TProgressInfo& info) {
+        if (info.TotalDuration <= 0) return;
         const int percent = static_cast<int>(std::min<int64_t>(100, info.CurrentDuration * 100 / info.TotalDuration));
-        std::lock_guard<std::mutex> lock(state_.lock);
-        if (info.TaskIndex == state_.current && percent == state_.percent) return;
-        state_.current = info.TaskIndex;
-        state_.percent = percent;
-        const int done = state_.completed + state_.failed;
+        std::lock_guard<std::mutex> lock(state_);
+        const int index = info.TaskIndex;
+        const bool valid = index >= 0 && index < static_cast<int>(lane.names.size());
+        const std::string& name = valid ? lane.names[index] : std::string();
+        if (name == barName_ && percent == barPercent_) return;
+        barName_ = name;
+        barPercent_ = percent;
         std::string bar(percent / 5, '#');
         bar.resize(20, '.');
-        out_ << "\r\033[K[" << done << "/" << state_.names.size() << "] [" << bar << "] " << percent << "% "
-             << BaseName(info.TaskIndex >= 0 && info.TaskIndex < static_cast<int>(state_.names.size())
-                             ? state_.names[info.TaskIndex]
-                             : std::string())
-             << std::flush;
+        out_ << "\r\033[K[" << settled_ << "/" << options_.Files.size() << "] [" << bar << "] " << percent << "% "
+             << BaseName(name) << std::flush;
     }
 
-    // On the encoder's delivery thread, one record at a time.
-    void Terminated(const TTerminateInfo& info) {
-        std::lock_guard<std::mutex> lock(state_.lock);
+    // On the encoder's delivery thread, one record at a time per lane.
+    void Terminated(TLane& lane, const TTerminateInfo& info) {
+        std::lock_guard<std::mutex> lock(state_);
         if (info.TaskIndex < 0) {
-            state_.ended = true;
+            lane.ended = true;
             return;
         }
-        const std::string name =
-            info.TaskIndex < static_cast<int>(state_.names.size()) ? state_.names[info.TaskIndex] : "?";
+        const bool valid = info.TaskIndex < static_cast<int>(lane.names.size());
+        const std::string name = valid ? lane.names[info.TaskIndex] : "?";
         if (live_) out_ << "\r\033[K";
+        ++settled_;
         if (info.Failed) {
-            ++state_.failed;
             err_ << "Failed: " << name << ": " << info.ErrorMessage << "\n" << std::flush;
         } else if (info.Completed) {
-            ++state_.completed;
+            ++completed_;
             out_ << "Finish: " << name << "\n" << std::flush;
         } else {
             out_ << "Stopped: " << name << "\n" << std::flush;
         }
-        state_.percent = -1;
+        barPercent_ = -1;
     }
 
+    // A file that could not be queued.
     void Line(std::ostream& stream, const std::string& text) {
-        std::lock_guard<std::mutex> lock(state_.lock);
+        std::lock_guard<std::mutex> lock(state_);
+        ++settled_;
         stream << text << "\n" << std::flush;
     }
 
     int Summary() {
-        std::lock_guard<std::mutex> lock(state_.lock);
+        std::lock_guard<std::mutex> lock(state_);
         const int total = static_cast<int>(options_.Files.size());
         out_ << "Total files: " << total << "\n"
-             << "Successed: " << state_.completed << "\n"
-             << "Failed: " << total - state_.completed << "\n";
-        return state_.completed == total ? 0 : 1;
+             << "Successed: " << completed_ << "\n"
+             << "Failed: " << total - completed_ << "\n";
+        return completed_ == total ? 0 : 1;
     }
 
     const TCliOptions& options_;
     std::ostream& out_;
     std::ostream& err_;
     const bool live_;
-    TFFEncoder encoder_;
-    TBatchState state_;
+    const bool pipelined_;
+    TLane lanes_[2];
+    std::mutex state_;       // the counters, the lanes' names and flags, the output streams
+    int settled_ = 0;        // files converted, failed or stopped
+    int completed_ = 0;
+    std::string barName_;    // task of the last progress bar
+    int barPercent_ = -1;
 };
 
 } // namespace

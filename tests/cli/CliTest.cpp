@@ -2,7 +2,11 @@
 // probe output and usage errors, checked with ffprobe.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <sys/wait.h>
 
 #include "Fixtures.h"
@@ -104,6 +108,86 @@ TEST_F(CliTest, TwoJobsWriteTheSameFilesAsOne) {
         const std::string other = out_.File("2") + "/" + entry.path().filename().string();
         EXPECT_EQ(ReadTextFile(entry.path()), ReadTextFile(other)) << entry.path();
     }
+}
+
+// With several jobs the files are spread over two encoder components that take
+// turns; every file must still be reported once, under its own name.
+TEST_F(CliTest, TwoJobsReportEveryFileOnceUnderItsOwnName) {
+    WriteToneWav(WidePath(src_.File("0.wav")), 44100, 2, 0.3);
+    std::vector<std::string> args = {"-f", "flac", "-j", "2", "-o", out_.Path()};
+    const int count = 60;
+    for (int i = 0; i < count; ++i) {
+        const std::string name = src_.File(std::to_string(i) + ".wav");
+        if (i > 0) fs::copy_file(src_.File("0.wav"), name);
+        args.push_back(name);
+        if (i == count / 2) args.push_back(Source("text.mp3"));
+    }
+    CliResult r = Run(args);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("Total files: 61\nSuccessed: 60\nFailed: 1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("File load error: "), std::string::npos) << r.err;
+    std::map<std::string, int> reported;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("Finish: ", 0) == 0) ++reported[line.substr(8)];
+    ASSERT_EQ(reported.size(), static_cast<size_t>(count)) << r.out;
+    for (int i = 0; i < count; ++i) {
+        const std::string expected = std::to_string(i) + ".wav -> " + out_.File(std::to_string(i) + ".flac");
+        EXPECT_EQ(reported[expected], 1) << expected;
+    }
+}
+
+// Ctrl-C stops the batch: what ran is finalised, nothing queued is left behind
+// as an empty file, and the batch counts as failed.
+TEST_F(CliTest, InterruptStopsTheBatchAndLeavesNoEmptyFile) {
+    WriteToneWav(WidePath(src_.File("0.wav")), 44100, 2, 1.0);
+    std::string command = "exec " + ShellQuote(std::string(TEMBRIO_BUILD_DIR) + "/tembrio-convert") +
+                          " -j 2 -o " + ShellQuote(out_.Path());
+    const int count = 300;
+    for (int i = 0; i < count; ++i) {
+        const std::string name = src_.File(std::to_string(i) + ".wav");
+        if (i > 0) fs::copy_file(src_.File("0.wav"), name);
+        command += " " + ShellQuote(name);
+    }
+    // The shell prints its process id, then becomes the converter.
+    FILE* pipe = popen(("echo $$; " + command + " 2>/dev/null </dev/null").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[4096];
+    pid_t pid = 0;
+    bool signalled = false;
+    while (fgets(buffer, sizeof buffer, pipe)) {
+        const std::string line = buffer;
+        if (pid == 0) {
+            pid = static_cast<pid_t>(std::stol(line));
+            continue;
+        }
+        out += line;
+        if (!signalled && line.rfind("Finish: ", 0) == 0) {
+            kill(pid, SIGINT);
+            signalled = true;
+        }
+    }
+    const int status = pclose(pipe);
+    ASSERT_TRUE(signalled) << out;
+    ASSERT_TRUE(WIFEXITED(status)) << out;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << out;
+    EXPECT_NE(out.find("Total files: 300\n"), std::string::npos) << out;
+    int finished = 0, stopped = 0;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("Finish: ", 0) == 0) ++finished;
+        if (line.rfind("Stopped: ", 0) == 0) ++stopped;
+    }
+    EXPECT_NE(out.find("Successed: " + std::to_string(finished) + "\n"), std::string::npos) << out;
+    EXPECT_LT(finished, count);
+    EXPECT_GT(stopped, 0);
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(out_.Path())) {
+        ++files;
+        EXPECT_GT(fs::file_size(entry.path()), 0u) << entry.path();
+    }
+    EXPECT_GE(files, finished);
 }
 
 TEST_F(CliTest, SameNamesInOneBatchGetACounter) {

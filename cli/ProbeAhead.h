@@ -1,0 +1,64 @@
+#pragma once
+// Probing runs ahead of queueing. Each probe stands alone, so with several
+// threads the files of a batch are probed at once, each thread with a probe of
+// its own, while the queueing thread takes the results in file order.
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FFDecode.h"
+
+template <typename TResult>
+class TProbeAhead {
+public:
+    using TProbeFn = std::function<TResult(TFFDecoder& probe, const std::string& file)>;
+
+    // threads <= 0: no threads; each file is probed when it is taken.
+    TProbeAhead(const std::vector<std::string>& files, int threads, TProbeFn probe)
+        : files_(files), probe_(std::move(probe)), results_(files.size()) {
+        const int count = std::min<int>(threads, static_cast<int>(files.size()));
+        for (int i = 0; i < count; ++i) threads_.emplace_back([this] { Work(); });
+    }
+    ~TProbeAhead() { Cancel(); }
+    TProbeAhead(const TProbeAhead&) = delete;
+    TProbeAhead& operator=(const TProbeAhead&) = delete;
+
+    // The result for file `index` once its probe is done; with no threads the
+    // probe runs now. Each result is taken once.
+    std::optional<TResult> TryTake(size_t index) {
+        if (threads_.empty()) return probe_(inlineProbe_, files_[index]);
+        std::lock_guard<std::mutex> lock(lock_);
+        std::optional<TResult> result = std::move(results_[index]);
+        results_[index].reset();
+        return result;
+    }
+
+    // Leaves the files not yet started unprobed, and waits for the others.
+    void Cancel() {
+        next_ = files_.size();
+        for (std::thread& t : threads_) t.join();
+        threads_.clear();
+    }
+
+private:
+    void Work() {
+        TFFDecoder probe;
+        for (size_t i = next_++; i < files_.size(); i = next_++) {
+            TResult result = probe_(probe, files_[i]);
+            std::lock_guard<std::mutex> lock(lock_);
+            results_[i] = std::move(result);
+        }
+    }
+
+    const std::vector<std::string>& files_;
+    TProbeFn probe_;
+    TFFDecoder inlineProbe_;
+    std::mutex lock_;                               // results_
+    std::vector<std::optional<TResult>> results_;
+    std::atomic<size_t> next_{0};
+    std::vector<std::thread> threads_;
+};
