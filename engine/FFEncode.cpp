@@ -181,7 +181,11 @@ void TCustomEncoder::RemoveTask(int taskIndex) {
 }
 
 void TCustomEncoder::ClearTasks() {
-    if (working_ && !allTerminated_) throw Exception("Cannot ClearTasks while working.");
+    {
+        // The last worker may still be inside its termination; the lock waits for it.
+        std::lock_guard<std::recursive_mutex> lock(terminateLock_);
+        if (working_ && !allTerminated_) throw Exception("Cannot ClearTasks while working.");
+    }
     tasks_.Clear();
     JoinDeliveryThreads();
     LastErrorMessage.clear();
@@ -253,6 +257,9 @@ void TCustomEncoder::DoTerminate(TCustomFFmpeg* task) {
 }
 
 void TCustomEncoder::DoAllTerminated() {
+    // Marked before the record goes out: its handler may clear the tasks at
+    // once, on its own thread or by waking another.
+    allTerminated_ = true;
     if (OnTerminate) {
         TTerminateInfo info;
         info.TaskIndex = -1;
@@ -260,7 +267,6 @@ void TCustomEncoder::DoAllTerminated() {
         if (threaded_ || !working_) Deliver(info);
         else OnTerminate(this, info);
     }
-    allTerminated_ = true;
 }
 
 void TCustomEncoder::Deliver(const TTerminateInfo& info) {

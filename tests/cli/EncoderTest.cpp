@@ -170,6 +170,20 @@ TEST_F(EncoderTest, StopEndsTheRunningTaskAndReportsTheUnstartedOnes) {
     EXPECT_FALSE(std::filesystem::exists(out_.File("1.mp3")));
 }
 
+// A handler that sees the all-ended record may clear the tasks at once, from
+// another thread, while the last worker is still finishing its termination.
+TEST_F(EncoderTest, TasksClearAsSoonAsTheAllEndedRecordArrives) {
+    const std::wstring tone = Tone("short.wav", 0.05);
+    for (int round = 0; round < 150; ++round) {
+        allEnded_ = false;
+        ASSERT_EQ(encoder_.AddTask(tone), 0) << encoder_.LastErrorMessage;
+        ASSERT_TRUE(encoder_.SetOutputFile(0, WidePath(out_.File(std::to_string(round) + ".wav"))));
+        encoder_.StartTask(1);
+        while (!allEnded_) CheckSynchronize(0);  // progress is handed to this thread
+        ASSERT_NO_THROW(encoder_.ClearTasks()) << "round " << round;
+    }
+}
+
 TEST_F(EncoderTest, ATaskWithoutOutputFailsAndAnEmptyBatchEndsAtOnce) {
     ASSERT_EQ(encoder_.AddTask(Tone("a.wav", 0.1)), 0);
     encoder_.StartTask(1);
