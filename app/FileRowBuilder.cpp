@@ -11,18 +11,6 @@ namespace {
 
 QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
 
-// Closes the probe however the row ends.
-class TCloseFileGuard {
-public:
-    explicit TCloseFileGuard(TFFDecoder& decoder) : decoder_(decoder) {}
-    ~TCloseFileGuard() { decoder_.CloseFile(); }
-    TCloseFileGuard(const TCloseFileGuard&) = delete;
-    TCloseFileGuard& operator=(const TCloseFileGuard&) = delete;
-
-private:
-    TFFDecoder& decoder_;
-};
-
 QImage::Format ImageFormat(int bitsPixel) {
     // The converter's 24-bit pixels are B, G, R bytes; its 32-bit pixels are
     // the same plus one unused byte, which is QImage's RGB32 word in memory.

@@ -15,13 +15,16 @@
 #include <QWindow>
 #include <filesystem>
 
+#include "EndSound.h"
 #include "Exception.h"
 #include "FFLoad.h"
 #include "Format.h"
 #include "LogLines.h"
+#include "PageConverting.h"
 #include "PageInputList.h"
 #include "UtilFuncs.h"
 #include "UtilFuncsGui.h"
+#include "WizardEvents.h"
 #include "globals.h"
 
 namespace {
@@ -63,6 +66,7 @@ TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
     FFLogger.OnLog = [this](void* sender, uint32_t threadId, TLogLevel level, const std::string& message) {
         FFLoggerLog(sender, threadId, level, message);
     };
+    endSound_ = std::make_unique<TEndSound>();
     CreateControls();
     FormCreate();
 }
@@ -70,6 +74,7 @@ TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
 // FormDestroy: the controls belong to the window, the thumbnails to page 1,
 // and the probe and the logger are members.
 TFormMain::~TFormMain() {
+    TabSheetStep3->SetEncoder(nullptr);
     TabSheetStep1->SetDecoder(nullptr);
     FFLogger.OnLog = nullptr;
 }
@@ -119,6 +124,7 @@ void TFormMain::FormCreate() {
         return;
     }
     TabSheetStep1->SetDecoder(&FFEncoder.Decoder());
+    TabSheetStep3->SetEncoder(&FFEncoder);
     PageControlMain->tabBar()->hide();
     PageControlMain->setCurrentIndex(0);
     UpdatePageCaptions();
@@ -140,6 +146,8 @@ void TFormMain::UpdatePageCaptions() {
 
 void TFormMain::customEvent(QEvent* event) {
     if (event->type() == WM_AFTERSTART) WMAfterStart();
+    else if (event->type() == WM_STARTCONVERT) WMStartConvert();
+    else if (event->type() == WM_CONVERTDONE) WMConvertDone();
     else QMainWindow::customEvent(event);
 }
 
@@ -159,10 +167,15 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-// The encoder's handlers are cleared and its run stopped here once the
-// encoder exists; until then there is nothing to stop, and closing is always
-// allowed.
-bool TFormMain::FormCloseQuery() { return true; }
+// A running batch is stopped, its files finalised, before the window goes;
+// its events are no longer wanted. Closing is always allowed.
+bool TFormMain::FormCloseQuery() {
+    TabSheetStep3->SetEncoder(nullptr);
+    FFEncoder.OnVideoInputHook = nullptr;
+    FFEncoder.OnVideoOutputHook = nullptr;
+    FFEncoder.Stop(true);
+    return true;
+}
 
 void TFormMain::FormClose() {
     try {
@@ -193,12 +206,4 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
 // The window has no title bar; it is dragged by its instruction line.
 void TFormMain::ImageMainMouseMove() {
     if (QWindow* window = windowHandle()) window->startSystemMove();
-}
-
-void TFormMain::ActionExitExecute() {
-    const int page = PageControlMain->currentIndex();
-    if (page != 0 && page != 3) return;  // pages 2 and 3 cancel; that comes with their pages
-    const auto answer = QMessageBox::question(this, Text(ApplicationTitle()), QStringLiteral("Are you sure to quit now?"),
-                                              QMessageBox::Yes | QMessageBox::No);
-    if (answer == QMessageBox::Yes) close();
 }

@@ -15,7 +15,10 @@ class QAction;
 class QLabel;
 class QPushButton;
 class QTabWidget;
+class TEndSound;
+class TPageConverting;
 class TPageInputList;
+class TPageOutput;
 
 // Posted to the main window once start-up has succeeded.
 constexpr QEvent::Type WM_AFTERSTART = static_cast<QEvent::Type>(QEvent::User + 3);
@@ -35,6 +38,16 @@ public:
     // Instruction line, button captions and states for the current page.
     void UpdatePageCaptions();
 
+    // MainWizard.cpp: moving between the pages.
+    void ActionNextExecute();
+    void ActionBackExecute();
+    void ActionExitExecute();
+    // Back to an empty page 1; the caller updates the captions.
+    void ResetWizard();
+    // Page 4 with the totals of the batch that has just ended.
+    void ShowSummary();
+    void LabelOpenFolderClick();
+
     const std::string& AppDir() const { return appDir_; }
 
     // The logger comes first: the libraries log through it while they load.
@@ -46,11 +59,15 @@ public:
     QLabel* LabelTitle = nullptr;
     QTabWidget* PageControlMain = nullptr;
     TPageInputList* TabSheetStep1 = nullptr;
-    QWidget* TabSheetStep2 = nullptr;
-    QWidget* TabSheetStep3 = nullptr;
+    TPageOutput* TabSheetStep2 = nullptr;
+    TPageConverting* TabSheetStep3 = nullptr;
     QWidget* TabSheetStep4 = nullptr;
     QLabel* LabelFinishTitle1 = nullptr;
     QLabel* LabelFinishTitle2 = nullptr;
+    QLabel* LabelFinishTotalFiles = nullptr;
+    QLabel* LabelFinishSuccessed = nullptr;
+    QLabel* LabelFinishFailed = nullptr;
+    QLabel* LabelOpenFolder = nullptr;
 
     QAction* ActionHelp = nullptr;
     QAction* ActionLog = nullptr;
@@ -81,13 +98,18 @@ private:
     void WMAfterStart();
     void FFLoggerLog(void* sender, uint32_t threadId, TLogLevel level, const std::string& message);
     void ImageMainMouseMove();
-    void ActionExitExecute();
 
-    // Stand-ins for the encoder component's library operations, which only
-    // forward to the loader.
+    // MainWizard.cpp
+    void ConvertExecute();
+    void WMStartConvert();
+    void WMConvertDone();
+    // A question with Yes and No; true for Yes.
+    bool Ask(const char* question);
+    void Inform(const QString& text);
 
     void ShowException(const std::exception& e);
 
     std::string exeName_;
     std::string appDir_;  // the executable's folder, with a trailing separator
+    std::unique_ptr<TEndSound> endSound_;
 };

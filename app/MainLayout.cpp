@@ -1,6 +1,7 @@
 // The controls of the main window and their arrangement.
 #include <QAction>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -8,7 +9,9 @@
 #include <QVBoxLayout>
 
 #include "Main.h"
+#include "PageConverting.h"
 #include "PageInputList.h"
+#include "PageOutput.h"
 
 namespace {
 
@@ -37,8 +40,8 @@ void TFormMain::CreateControls() {
     PageControlMain = new QTabWidget(client);
     PageControlMain->setObjectName("PageControlMain");
     TabSheetStep1 = new TPageInputList(this);
-    TabSheetStep2 = new QWidget;
-    TabSheetStep3 = new QWidget;
+    TabSheetStep2 = new TPageOutput(this);
+    TabSheetStep3 = new TPageConverting(this);
     TabSheetStep4 = CreateFinishPage();
     PageControlMain->addTab(TabSheetStep1, QStringLiteral("Step 1"));
     PageControlMain->addTab(TabSheetStep2, QStringLiteral("Step 2"));
@@ -56,17 +59,54 @@ void TFormMain::CreateControls() {
     resize(ClientWidth, ClientHeight);
 }
 
-// Page 4's two title lines carry their design texts until start-up fills in
-// the application title.
+// Page 4: the totals of the batch. Its two title lines carry their design
+// texts until start-up fills in the application title.
 QWidget* TFormMain::CreateFinishPage() {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
     LabelFinishTitle1 = new QLabel(QStringLiteral("%s has finished the conversion."), page);
     LabelFinishTitle1->setObjectName("LabelFinishTitle1");
+    QFont bold = LabelFinishTitle1->font();
+    bold.setBold(true);
+    LabelFinishTitle1->setFont(bold);
+    layout->addWidget(LabelFinishTitle1);
+    layout->addSpacing(16);
+
+    auto* heading = new QHBoxLayout;
+    auto* summary = new QLabel(QStringLiteral("Summary"), page);
+    summary->setFont(bold);
+    auto* line = new QFrame(page);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    heading->addWidget(summary);
+    heading->addWidget(line, 1);
+    layout->addLayout(heading);
+
+    auto* totals = new QGridLayout;
+    totals->setContentsMargins(24, 8, 0, 0);
+    totals->setHorizontalSpacing(16);
+    auto addTotal = [&](int row, const char* caption, const char* name) {
+        totals->addWidget(new QLabel(QString::fromUtf8(caption), page), row, 0);
+        auto* value = new QLabel(QStringLiteral("0"), page);
+        value->setObjectName(name);
+        totals->addWidget(value, row, 1);
+        return value;
+    };
+    LabelFinishTotalFiles = addTotal(0, "Total files:", "LabelFinishTotalFiles");
+    LabelFinishSuccessed = addTotal(1, "Successed:", "LabelFinishSuccessed");
+    LabelFinishFailed = addTotal(2, "Failed:", "LabelFinishFailed");
+    LabelOpenFolder = new QLabel(QStringLiteral("<a href=\"folder\">Open folder</a>"), page);
+    LabelOpenFolder->setObjectName("LabelOpenFolder");
+    LabelOpenFolder->setCursor(Qt::PointingHandCursor);
+    LabelOpenFolder->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    connect(LabelOpenFolder, &QLabel::linkActivated, this, [this] { LabelOpenFolderClick(); });
+    totals->addWidget(LabelOpenFolder, 1, 2);
+    totals->setColumnStretch(3, 1);
+    layout->addLayout(totals);
+
+    layout->addStretch(1);
     LabelFinishTitle2 = new QLabel(QStringLiteral("To convert other files, click \"Finish\". Click \"Exit\" to quit %s."), page);
     LabelFinishTitle2->setObjectName("LabelFinishTitle2");
-    layout->addWidget(LabelFinishTitle1);
-    layout->addStretch(1);
     layout->addWidget(LabelFinishTitle2);
     return page;
 }
@@ -79,6 +119,8 @@ QWidget* TFormMain::CreateButtonRow() {
     ActionExit = CreateAction(this, "Exit");
     ActionExit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     connect(ActionExit, &QAction::triggered, this, [this] { ActionExitExecute(); });
+    connect(ActionNext, &QAction::triggered, this, [this] { ActionNextExecute(); });
+    connect(ActionBack, &QAction::triggered, this, [this] { ActionBackExecute(); });
 
     auto* row = new QWidget;
     auto* layout = new QHBoxLayout(row);

@@ -211,3 +211,15 @@ private:
     PacketPtr packet_;  // made on first decode, when the libraries are surely bound
     FramePtr frame_;
 };
+
+// Closes the decoder's open file however the scope that opened it ends.
+class TCloseFileGuard {
+public:
+    explicit TCloseFileGuard(TCustomDecoder& decoder) : decoder_(decoder) {}
+    ~TCloseFileGuard() { decoder_.CloseFile(); }
+    TCloseFileGuard(const TCloseFileGuard&) = delete;
+    TCloseFileGuard& operator=(const TCloseFileGuard&) = delete;
+
+private:
+    TCustomDecoder& decoder_;
+};

@@ -1,0 +1,141 @@
+// Moving through the wizard: the buttons of each page, the reset to an empty
+// page 1, and what follows the end of a batch (the sound, the timed shut-down,
+// the summary on page 4).
+#include <QAction>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTabWidget>
+#include <filesystem>
+
+#include "EndSound.h"
+#include "FormShutdown.h"
+#include "Main.h"
+#include "PageConverting.h"
+#include "PageInputList.h"
+#include "PageOutput.h"
+#include "PowerControl.h"
+#include "UtilFuncs.h"
+#include "UtilFuncsGui.h"
+#include "WizardEvents.h"
+#include "globals.h"
+
+namespace {
+
+enum TWizardPage { wpInputList, wpOutput, wpConverting, wpFinish };
+
+QString Title() { return QString::fromLocal8Bit(ApplicationTitle().c_str()); }
+
+} // namespace
+
+void TFormMain::ActionNextExecute() {
+    switch (PageControlMain->currentIndex()) {
+    case wpInputList:
+        if (TabSheetStep1->Model()->rowCount() == 0) {
+            Inform(QStringLiteral("Please add the audio/video files you want to convert!"));
+            return;
+        }
+        PageControlMain->setCurrentIndex(wpOutput);
+        UpdatePageCaptions();
+        TabSheetStep2->ApplyOutputSettings();
+        break;
+    case wpOutput:
+        ConvertExecute();
+        break;
+    case wpFinish:
+        ResetWizard();
+        UpdatePageCaptions();
+        break;
+    default:
+        break;  // page 3 has "Next" disabled
+    }
+}
+
+void TFormMain::ActionBackExecute() {
+    if (PageControlMain->currentIndex() != wpOutput) return;
+    PageControlMain->setCurrentIndex(wpInputList);
+    UpdatePageCaptions();
+}
+
+void TFormMain::ActionExitExecute() {
+    switch (PageControlMain->currentIndex()) {
+    case wpOutput:
+        if (Ask("Are you sure to cancel?")) {
+            ResetWizard();
+            UpdatePageCaptions();
+        }
+        break;
+    case wpConverting:
+        // The stopped run ends through the usual end-of-batch path, on page 4.
+        if (TabSheetStep3->CancelConversion()) UpdatePageCaptions();
+        break;
+    default:
+        if (Ask("Are you sure to quit now?")) close();
+        break;
+    }
+}
+
+// "Convert" on page 2.
+void TFormMain::ConvertExecute() {
+    TabSheetStep2->ReadOutputSettings();
+    // An empty folder name means the current folder, as it does for the outputs.
+    const std::string& chosen = GlobalVars.OutputFileDir;
+    const std::filesystem::path folder = chosen.empty() ? std::filesystem::path(".") : std::filesystem::path(chosen);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) std::filesystem::create_directories(folder, ec);
+    if (!std::filesystem::is_directory(folder, ec)) {
+        Inform(QStringLiteral("Fail to create directory! Please check if output folder have the right format!"));
+        return;
+    }
+    QCoreApplication::processEvents();
+    PageControlMain->setCurrentIndex(wpConverting);
+    UpdatePageCaptions();
+    TabSheetStep3->LoadPostOptions();
+    // Posted, so that page 3 is painted before the files are queued.
+    QCoreApplication::postEvent(this, new QEvent(WM_STARTCONVERT));
+}
+
+void TFormMain::WMStartConvert() { TabSheetStep3->StartConvert(*TabSheetStep1->Model()); }
+
+void TFormMain::WMConvertDone() {
+    if (GlobalVars.PlayASoundWhenFinished)
+        endSound_->Play(QString::fromLocal8Bit(EndSoundFile(appDir_, GlobalVars.FailedCount).c_str()));
+    if (GlobalVars.ShutDownWhenFinished) {
+        TFormShutdown countdown(this);
+        countdown.CenterOn(this);
+        if (countdown.exec() == QDialog::Accepted) ShutdownComputer(1);
+    }
+    ShowSummary();
+}
+
+void TFormMain::ShowSummary() {
+    PageControlMain->setCurrentIndex(wpFinish);
+    UpdatePageCaptions();
+    // Stopped and never-started files count as succeeded: only failures are counted.
+    const int total = TabSheetStep3->EntryCount();
+    LabelFinishTotalFiles->setText(QString::number(total));
+    LabelFinishSuccessed->setText(QString::number(total - GlobalVars.FailedCount));
+    LabelFinishFailed->setText(QString::number(GlobalVars.FailedCount));
+}
+
+void TFormMain::ResetWizard() {
+    TabSheetStep3->ResetPage();
+    for (QLabel* label : {LabelFinishTotalFiles, LabelFinishSuccessed, LabelFinishFailed})
+        label->setText(QStringLiteral("0"));
+    TGlobalVars& g = GlobalVars;
+    g.FailedFiles.clear();
+    g.FailedCount = 0;
+    g.FinishedDuration = 0;
+    g.BatchDuration = 0;
+    TabSheetStep1->ActionClearExecute();
+    PageControlMain->setCurrentIndex(wpInputList);
+}
+
+void TFormMain::LabelOpenFolderClick() { ShellOpen(GlobalVars.OutputFileDir); }
+
+bool TFormMain::Ask(const char* question) {
+    return QMessageBox::question(this, Title(), QString::fromUtf8(question), QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+void TFormMain::Inform(const QString& text) { QMessageBox::information(this, Title(), text); }

@@ -1,0 +1,211 @@
+// Page 3's controls, the encoder's handlers and the page's rest state.
+#include "PageConverting.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <atomic>
+#include <memory>
+
+#include "MainThread.h"
+#include "ManualResetEvent.h"
+#include "TimeSpan.h"
+#include "globals.h"
+
+namespace {
+
+const char* const RestText = "...";
+
+// Sets its event when it goes: after the call it belongs to has run, or when
+// that call is dropped because the application is shutting down.
+class TSetOnRelease {
+public:
+    explicit TSetOnRelease(std::shared_ptr<ManualResetEvent> event) : event_(std::move(event)) {}
+    ~TSetOnRelease() { event_->Set(); }
+    TSetOnRelease(const TSetOnRelease&) = delete;
+    TSetOnRelease& operator=(const TSetOnRelease&) = delete;
+
+private:
+    std::shared_ptr<ManualResetEvent> event_;
+};
+
+// Runs fn from the main thread's event loop and waits until it has run, or
+// until `attached` turns false: a page that lets go of its encoder must not
+// keep the encoder's threads waiting, since the encoder joins them when it
+// goes. On the main thread itself fn runs at once.
+void RunInEventLoop(std::function<void()> fn, const std::atomic<bool>& attached) {
+    if (IsMainThread()) {
+        fn();
+        return;
+    }
+    auto done = std::make_shared<ManualResetEvent>();
+    auto release = std::make_shared<TSetOnRelease>(done);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [fn = std::move(fn), release] { fn(); }, Qt::QueuedConnection);
+    release.reset();
+    while (!done->WaitFor(20))
+        if (!attached) return;
+}
+
+QLabel* CreateValueLabel(QWidget* parent, const char* name) {
+    auto* label = new QLabel(QString::fromUtf8(RestText), parent);
+    label->setObjectName(name);
+    // A long path must not widen the window; it is cut at the label's edge.
+    label->setMinimumWidth(1);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    return label;
+}
+
+} // namespace
+
+TPageConverting::TPageConverting(QWidget* host) : Clock(LocalTimeDays), host_(host) {
+    setObjectName("TabSheetStep3");
+    CreateControls();
+}
+
+// Lets records still under way go without waiting; the encoder itself may be
+// gone already.
+TPageConverting::~TPageConverting() {
+    if (attached_) *attached_ = false;
+}
+
+void TPageConverting::CreateControls() {
+    ListViewConverting = new QTreeWidget(this);
+    ListViewConverting->setObjectName("ListViewConverting");
+    ListViewConverting->setRootIsDecorated(false);
+    ListViewConverting->setItemsExpandable(false);
+    ListViewConverting->setUniformRowHeights(true);
+    ListViewConverting->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListViewConverting->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListViewConverting->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListViewConverting->setHeaderLabels({"Name", "Duration", "Status", "Progress", "Path"});
+    ListViewConverting->header()->setStretchLastSection(false);
+    ListViewConverting->header()->setSectionsMovable(false);
+    const int widths[] = {250, 80, 95, 70, 300};
+    for (int column = 0; column < 5; ++column) ListViewConverting->setColumnWidth(column, widths[column]);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(ListViewConverting, 1);
+    layout->addWidget(CreateStatusGroup());
+    layout->addWidget(CreatePostOptionsGroup());
+}
+
+QGroupBox* TPageConverting::CreateStatusGroup() {
+    auto* group = new QGroupBox(QStringLiteral("Status"), this);
+    auto* grid = new QGridLayout(group);
+    LabelCurrentFile = CreateValueLabel(group, "LabelCurrentFile");
+    LabelEstimated = CreateValueLabel(group, "LabelEstimated");
+    LabelElapsed = CreateValueLabel(group, "LabelElapsed");
+    LabelTimeLeft = CreateValueLabel(group, "LabelTimeLeft");
+    ProgressBar = new QProgressBar(group);
+    ProgressBar->setObjectName("ProgressBar");
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setValue(0);
+    ProgressBar->setTextVisible(false);  // LabelProgress shows the figure
+    LabelProgress = new QLabel(QStringLiteral("0%"), group);
+    LabelProgress->setObjectName("LabelProgress");
+    LabelProgress->setMinimumWidth(LabelProgress->fontMetrics().horizontalAdvance(QStringLiteral("100%")));
+
+    auto title = [group](const char* text) { return new QLabel(QString::fromUtf8(text), group); };
+    grid->addWidget(title("Current file:"), 0, 0);
+    grid->addWidget(LabelCurrentFile, 0, 1, 1, 5);
+    grid->addWidget(title("Estimated overall time:"), 1, 0);
+    grid->addWidget(LabelEstimated, 1, 1);
+    grid->addWidget(title("Elapsed time:"), 1, 2);
+    grid->addWidget(LabelElapsed, 1, 3);
+    grid->addWidget(title("Time left:"), 1, 4);
+    grid->addWidget(LabelTimeLeft, 1, 5);
+    grid->addWidget(title("Overall Progress:"), 2, 0);
+    grid->addWidget(ProgressBar, 2, 1, 1, 4);
+    grid->addWidget(LabelProgress, 2, 5);
+    for (int column : {1, 3, 5}) grid->setColumnStretch(column, 1);
+    return group;
+}
+
+// A click stores the choice at once, so the end of the batch follows what the
+// user chose last, even while the run goes on.
+QGroupBox* TPageConverting::CreatePostOptionsGroup() {
+    auto* group = new QGroupBox(QStringLiteral("Post-Progress Options"), this);
+    auto* layout = new QVBoxLayout(group);
+    CheckBoxPlayASound = new QCheckBox(QStringLiteral("&Play a sound when conversion is finished"), group);
+    CheckBoxPlayASound->setObjectName("CheckBoxPlayASound");
+    CheckBoxShutdown = new QCheckBox(QStringLiteral("&Shut down the computer after all tasks are finished"), group);
+    CheckBoxShutdown->setObjectName("CheckBoxShutdown");
+    layout->addWidget(CheckBoxPlayASound);
+    layout->addWidget(CheckBoxShutdown);
+    connect(CheckBoxPlayASound, &QCheckBox::toggled, this,
+            [](bool checked) { GlobalVars.PlayASoundWhenFinished = checked; });
+    connect(CheckBoxShutdown, &QCheckBox::toggled, this,
+            [](bool checked) { GlobalVars.ShutDownWhenFinished = checked; });
+    return group;
+}
+
+// Progress arrives on the main thread already, unless someone switched that
+// off, and the hand-off keeps it there. Task ends arrive on the encoder's
+// delivery threads, one at a time; each waits until the page has handled its
+// record, which keeps the records in order and holds the all-ended record
+// back while a failure box is open. They run from the event loop rather than
+// as a main-thread hand-off: a box opened inside a hand-off would hold up the
+// hand-offs queued behind it, and with them the next task, which is meant to
+// go on while the box is open.
+// The handlers outlive neither check: the weak pointer (read on the main
+// thread only) notices a page that is gone, the shared flag a page that no
+// longer listens to this encoder.
+void TPageConverting::SetEncoder(TFFEncoder* encoder) {
+    if (encoder_) {
+        encoder_->OnProgress = nullptr;
+        encoder_->OnTerminate = nullptr;
+    }
+    // Records already on their way to the old encoder's handlers are dropped.
+    if (attached_) *attached_ = false;
+    attached_.reset();
+    encoder_ = encoder;
+    if (!encoder_) return;
+    const QPointer<TPageConverting> page(this);
+    const auto attached = std::make_shared<std::atomic<bool>>(true);
+    attached_ = attached;
+    encoder_->OnProgress = [page, attached](void*, PProgressInfo info) {
+        RunInMainThread([&] {
+            if (page && *attached && info) page->FFEncoderProgress(*info);
+        });
+    };
+    encoder_->OnTerminate = [page, attached](void*, const TTerminateInfo& info) {
+        RunInEventLoop(
+            [page, attached, info] {
+                if (page && *attached) page->FFEncoderTerminate(info);
+            },
+            *attached);
+    };
+}
+
+void TPageConverting::LoadPostOptions() {
+    CheckBoxPlayASound->setChecked(GlobalVars.PlayASoundWhenFinished);
+    CheckBoxShutdown->setChecked(GlobalVars.ShutDownWhenFinished);
+    GlobalVars.PlayASoundWhenFinished = CheckBoxPlayASound->isChecked();
+    GlobalVars.ShutDownWhenFinished = CheckBoxShutdown->isChecked();
+}
+
+void TPageConverting::ResetPage() {
+    ListViewConverting->clear();
+    ShowRestTexts();
+    LabelEstimated->setText(QString::fromUtf8(RestText));
+    LabelElapsed->setText(QString::fromUtf8(RestText));
+    LabelTimeLeft->setText(QString::fromUtf8(RestText));
+}
+
+// What the status group shows between tasks and after the batch.
+void TPageConverting::ShowRestTexts() {
+    LabelCurrentFile->setText(QString::fromUtf8(RestText));
+    ProgressBar->setValue(0);
+    LabelProgress->setText(QStringLiteral("0%"));
+}
+
+int TPageConverting::EntryCount() const { return ListViewConverting->topLevelItemCount(); }

@@ -1,0 +1,266 @@
+// Page 2's controls: the output folder, the format tiles and the preset lists.
+#include "PageOutput.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+#include <cmath>
+#include <numbers>
+
+#include "Presets.h"
+#include "UtilFuncs.h"
+
+namespace {
+
+constexpr int TileWidth = 62;
+constexpr int TileHeight = 57;
+constexpr int TileStep = 64;
+
+QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
+std::string Text(const QString& s) { return s.toLocal8Bit().toStdString(); }
+
+// One hue per format, so the tiles can be told apart at a glance.
+constexpr int FormatHues[OutputFormatCount] = {210, 25, 265, 125, 0, 310, 180, 45};
+
+// A format's picture button. No artwork is shipped, so the tile is drawn
+// here: a pale tile with the format's name for a format that can be chosen,
+// and, disabled, the filled tile with a check mark that marks the chosen one.
+class TFormatButton : public QAbstractButton {
+public:
+    TFormatButton(const QString& name, int hue, QWidget* parent) : QAbstractButton(parent), hue_(hue) {
+        setText(name);
+        setToolTip(name);
+        setFixedSize(TileWidth, TileHeight);
+        setFocusPolicy(Qt::StrongFocus);
+        setCursor(Qt::PointingHandCursor);
+        setAttribute(Qt::WA_Hover);
+    }
+
+    QSize sizeHint() const override { return {TileWidth, TileHeight}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        const bool chosen = !isEnabled();
+        const QColor base = QColor::fromHsv(hue_, 170, 185);
+        QColor fill = base.lighter(185);
+        if (chosen) fill = base;
+        else if (isDown()) fill = base.lighter(140);
+        else if (underMouse()) fill = base.lighter(160);
+        const QColor ink = chosen ? QColor(Qt::white) : base.darker(150);
+
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF tile = QRectF(rect()).adjusted(1, 1, -1, -1);
+        p.setPen(QPen(chosen ? base.darker(160) : base, chosen ? 2.0 : 1.0));
+        p.setBrush(fill);
+        p.drawRoundedRect(tile, 6, 6);
+
+        DrawWave(p, ink);
+        QFont f = font();
+        f.setBold(true);
+        f.setPixelSize(text().size() > 3 ? 14 : 16);
+        p.setFont(f);
+        p.setPen(ink);
+        const QPointF shift = isDown() ? QPointF(1, 1) : QPointF();
+        p.drawText(QRectF(0, 24, width(), 26).translated(shift), Qt::AlignCenter, text());
+        if (chosen) DrawCheck(p, base.darker(160));
+        if (hasFocus()) {
+            p.setPen(QPen(ink, 1, Qt::DotLine));
+            p.setBrush(Qt::NoBrush);
+            p.drawRoundedRect(tile.adjusted(3, 3, -3, -3), 4, 4);
+        }
+    }
+
+private:
+    void DrawWave(QPainter& p, const QColor& ink) const {
+        QPainterPath wave;
+        const double left = 12, right = width() - 12, middle = 16, height = 5;
+        for (double x = left; x <= right; x += 1) {
+            const double y = middle - height * std::sin((x - left) / (right - left) * 4 * std::numbers::pi);
+            if (x == left) wave.moveTo(x, y);
+            else wave.lineTo(x, y);
+        }
+        p.setPen(QPen(ink, 1.6, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(wave);
+    }
+
+    void DrawCheck(QPainter& p, const QColor& ring) const {
+        const QRectF badge(width() - 17, 3, 14, 14);
+        p.setPen(QPen(ring, 1));
+        p.setBrush(Qt::white);
+        p.drawEllipse(badge);
+        QPainterPath tick;
+        tick.moveTo(badge.left() + 3.5, badge.center().y());
+        tick.lineTo(badge.left() + 6, badge.bottom() - 3.5);
+        tick.lineTo(badge.right() - 3, badge.top() + 3.5);
+        p.setPen(QPen(ring, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(tick);
+    }
+
+    int hue_;
+};
+
+} // namespace
+
+TPageOutput::TPageOutput(QWidget* host) : host_(host) {
+    setObjectName("TabSheetStep2");
+    CreateControls();
+    CreateSelectDirDialog();
+    FillPresetLists();
+    ShowNoFormatChosen();
+}
+
+void TPageOutput::CreateControls() {
+    EditOutputDir = new QLineEdit(this);
+    EditOutputDir->setObjectName("EditOutputDir");
+    EditOutputDir->setReadOnly(true);
+    ButtonSelectDir = new QPushButton(QStringLiteral("Select..."), this);
+    ButtonSelectDir->setObjectName("ButtonSelectDir");
+    connect(ButtonSelectDir, &QPushButton::clicked, this, [this] { ButtonSelectDirClick(); });
+    // A long folder does not fit the edit.
+    connect(EditOutputDir, &QLineEdit::textChanged, EditOutputDir, &QLineEdit::setToolTip);
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(6);
+    grid->addWidget(new QLabel(QStringLiteral("Output directory:"), this), 0, 0, 1, 2);
+    grid->addWidget(EditOutputDir, 1, 0);
+    grid->addWidget(ButtonSelectDir, 1, 1);
+    grid->setRowMinimumHeight(2, 10);
+    grid->addWidget(new QLabel(QStringLiteral("Convert to:"), this), 3, 0, 1, 2);
+    grid->addWidget(CreateFormatRow(), 4, 0, 1, 2, Qt::AlignLeft);
+    grid->setRowMinimumHeight(5, 10);
+    grid->addWidget(new QLabel(QStringLiteral("Presets:"), this), 6, 0, 1, 2);
+    grid->addWidget(CreatePresetStack(), 7, 0, 1, 2, Qt::AlignLeft);
+    grid->setColumnStretch(0, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->addLayout(grid);
+    layout->addStretch(1);
+}
+
+// The tiles keep their fixed places in the row, whatever the page's width.
+QWidget* TPageOutput::CreateFormatRow() {
+    auto* row = new QWidget(this);
+    row->setObjectName("FormatRow");
+    row->setFixedSize(TileStep * (OutputFormatCount - 1) + TileWidth, TileHeight);
+    QAbstractButton** members[OutputFormatCount] = {&ButtonFormatWAV, &ButtonFormatMP3, &ButtonFormatWMA,
+                                                    &ButtonFormatOGG, &ButtonFormatAAC, &ButtonFormatM4A,
+                                                    &ButtonFormatFLAC, &ButtonFormatMP2};
+    const auto& table = PresetTable();
+    for (int code = 0; code < OutputFormatCount; ++code) {
+        const QString name = QString::fromLatin1(table[code].Name).toUpper();
+        auto* button = new TFormatButton(name, FormatHues[code], row);
+        button->setObjectName("ButtonFormat" + name);
+        button->move(code * TileStep, 0);
+        connect(button, &QAbstractButton::clicked, this, [this, code] { ButtonFormatClick(code); });
+        *members[code] = button;
+        FormatButtons[code] = button;
+    }
+    return row;
+}
+
+QWidget* TPageOutput::CreatePresetStack() {
+    PresetStack = new QStackedWidget(this);
+    PresetStack->setObjectName("PresetStack");
+    PresetStack->setFixedWidth(TileStep * (OutputFormatCount - 1) + TileWidth);
+    QComboBox** members[OutputFormatCount] = {&ImageComboBoxWAVPresets, &ImageComboBoxMP3Presets,
+                                              &ImageComboBoxWMAPresets, &ImageComboBoxOGGPresets,
+                                              &ImageComboBoxAACPresets, &ImageComboBoxM4APresets,
+                                              &ImageComboBoxFLACPresets, &ImageComboBoxMP2Presets};
+    const auto& table = PresetTable();
+    for (int code = 0; code < OutputFormatCount; ++code) {
+        auto* list = new QComboBox(PresetStack);
+        list->setObjectName("ImageComboBox" + QString::fromLatin1(table[code].Name).toUpper() + "Presets");
+        PresetStack->addWidget(list);
+        *members[code] = list;
+        PresetLists[code] = list;
+    }
+    noPresetList_ = new QWidget(PresetStack);
+    PresetStack->addWidget(noPresetList_);
+    return PresetStack;
+}
+
+// Qt's own dialog, as for the input files: it behaves the same on every desktop.
+void TPageOutput::CreateSelectDirDialog() {
+    SelectDirDialog = new QFileDialog(host_);
+    SelectDirDialog->setObjectName("SelectDirDialog");
+    SelectDirDialog->setWindowTitle(QStringLiteral("Please select a folder"));
+    SelectDirDialog->setOption(QFileDialog::DontUseNativeDialog);
+    SelectDirDialog->setOption(QFileDialog::ShowDirsOnly);
+    SelectDirDialog->setFileMode(QFileDialog::Directory);
+    SelectDirDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    SelectDirDialog->setSizeGripEnabled(true);
+}
+
+void TPageOutput::FillPresetLists() {
+    const auto& table = PresetTable();
+    for (int code = 0; code < OutputFormatCount; ++code) {
+        QComboBox* list = PresetLists[code];
+        list->clear();
+        for (const TPresetItem& item : table[code].Items) list->addItem(QString::fromStdString(item.Text));
+    }
+}
+
+void TPageOutput::ButtonFormatClick(int code) {
+    if (code < 0 || code >= OutputFormatCount) return;
+    for (int c = 0; c < OutputFormatCount; ++c) FormatButtons[c]->setEnabled(c != code);
+    PresetStack->setCurrentWidget(PresetLists[code]);
+    GlobalVars.OutputFormat = static_cast<uint8_t>(code);
+}
+
+// A stored code that names no format (a hand-edited settings file) shows no
+// format as chosen rather than one the batch would not use.
+void TPageOutput::ShowNoFormatChosen() {
+    for (QAbstractButton* button : FormatButtons) button->setEnabled(true);
+    PresetStack->setCurrentWidget(noPresetList_);
+}
+
+int TPageOutput::ChosenFormat() const {
+    for (int c = 0; c < OutputFormatCount; ++c)
+        if (!FormatButtons[c]->isEnabled()) return c;
+    return -1;
+}
+
+// A stored preset the list does not have (a hand-edited file, or -1) leaves
+// the list without a choice, which is also what the record builder makes of it.
+void TPageOutput::ApplyOutputSettings() {
+    const TGlobalVars& g = GlobalVars;
+    EditOutputDir->setText(Text(g.OutputFileDir));
+    if (g.OutputFormat < OutputFormatCount) ButtonFormatClick(g.OutputFormat);
+    else ShowNoFormatChosen();
+    for (int c = 0; c < OutputFormatCount; ++c) {
+        const int index = g.Presets[c];
+        PresetLists[c]->setCurrentIndex(index >= 0 && index < PresetLists[c]->count() ? index : -1);
+    }
+}
+
+void TPageOutput::ReadOutputSettings() {
+    TGlobalVars& g = GlobalVars;
+    g.OutputFileDir = IncludeBackslash(Text(EditOutputDir->text()));
+    for (int c = 0; c < OutputFormatCount; ++c) g.Presets[c] = PresetLists[c]->currentIndex();
+}
+
+void TPageOutput::ButtonSelectDirClick() {
+    SelectDirDialog->setDirectory(Text(GlobalVars.OutputFileDir));
+    if (SelectDirDialog->exec() != QDialog::Accepted) return;
+    const QStringList chosen = SelectDirDialog->selectedFiles();
+    if (!chosen.isEmpty()) ApplySelectedDir(chosen.first());
+}
+
+void TPageOutput::ApplySelectedDir(const QString& folder) {
+    if (folder.isEmpty()) return;
+    EditOutputDir->setText(Text(IncludeBackslash(Text(folder))));
+    GlobalVars.OutputFileDir = Text(EditOutputDir->text());
+}

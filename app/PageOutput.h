@@ -1,0 +1,83 @@
+#pragma once
+// Page 2 of the wizard: the output folder, one of the eight output formats and
+// a preset of that format. The format is stored the moment its button is
+// clicked and the folder when a folder choice is confirmed; the presets are
+// stored only by ReadOutputSettings, when the batch starts.
+#include <QString>
+#include <QWidget>
+#include <array>
+
+#include "globals.h"
+
+class QAbstractButton;
+class QComboBox;
+class QFileDialog;
+class QLineEdit;
+class QPushButton;
+class QStackedWidget;
+
+class TPageOutput : public QWidget {
+    Q_OBJECT
+
+public:
+    // host: the main window, the owner of the folder dialog.
+    explicit TPageOutput(QWidget* host);
+
+    // Fills the eight preset lists from the preset table, in its order.
+    void FillPresetLists();
+    // Shows the stored choice: folder, format and every format's preset. An
+    // OutputFormat outside 0..7 leaves every format unchosen.
+    void ApplyOutputSettings();
+    // Stores the folder shown and the preset of every list (-1: none chosen).
+    void ReadOutputSettings();
+
+    // The handler of every format button: chooses format `code` (0..7; any
+    // other code is ignored).
+    void ButtonFormatClick(int code);
+    // Asks for the output folder, starting at the stored one.
+    void ButtonSelectDirClick();
+    // What follows a confirmed folder choice: shows and stores the folder.
+    void ApplySelectedDir(const QString& folder);
+
+    // The chosen format's code, or -1 when no format is chosen.
+    int ChosenFormat() const;
+
+    QLineEdit* EditOutputDir = nullptr;
+    QPushButton* ButtonSelectDir = nullptr;
+    QFileDialog* SelectDirDialog = nullptr;
+
+    QAbstractButton* ButtonFormatWAV = nullptr;
+    QAbstractButton* ButtonFormatMP3 = nullptr;
+    QAbstractButton* ButtonFormatWMA = nullptr;
+    QAbstractButton* ButtonFormatOGG = nullptr;
+    QAbstractButton* ButtonFormatAAC = nullptr;
+    QAbstractButton* ButtonFormatM4A = nullptr;
+    QAbstractButton* ButtonFormatFLAC = nullptr;
+    QAbstractButton* ButtonFormatMP2 = nullptr;
+
+    QComboBox* ImageComboBoxWAVPresets = nullptr;
+    QComboBox* ImageComboBoxMP3Presets = nullptr;
+    QComboBox* ImageComboBoxWMAPresets = nullptr;
+    QComboBox* ImageComboBoxOGGPresets = nullptr;
+    QComboBox* ImageComboBoxAACPresets = nullptr;
+    QComboBox* ImageComboBoxM4APresets = nullptr;
+    QComboBox* ImageComboBoxFLACPresets = nullptr;
+    QComboBox* ImageComboBoxMP2Presets = nullptr;
+    // The lists lie at one place; only the chosen format's is shown.
+    QStackedWidget* PresetStack = nullptr;
+
+    // Indexed by format code.
+    std::array<QAbstractButton*, OutputFormatCount> FormatButtons{};
+    std::array<QComboBox*, OutputFormatCount> PresetLists{};
+
+private:
+    void CreateControls();
+    QWidget* CreateFormatRow();
+    QWidget* CreatePresetStack();
+    void CreateSelectDirDialog();
+    void ShowNoFormatChosen();
+
+    QWidget* host_;
+    // Shown in the lists' place while no format is chosen.
+    QWidget* noPresetList_ = nullptr;
+};

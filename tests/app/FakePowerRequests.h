@@ -1,0 +1,27 @@
+#pragma once
+// Power requests that are recorded instead of made, and a scope that puts
+// them in place of the real ones.
+#include <QStringList>
+
+#include "PowerControl.h"
+
+class TFakePowerRequests : public TPowerRequests {
+public:
+    QStringList Calls;
+    bool CanRequest = true;
+
+    bool Available() override { return CanRequest; }
+    void Quit() override { Calls << "Quit"; }
+    void PowerOff() override { Calls << "PowerOff"; }
+    void Reboot() override { Calls << "Reboot"; }
+    void Hibernate() override { Calls << "Hibernate"; }
+    void Suspend() override { Calls << "Suspend"; }
+};
+
+class TFakeInPlace {
+public:
+    explicit TFakeInPlace(TPowerRequests* fake) { SetPowerRequests(fake); }
+    ~TFakeInPlace() { SetPowerRequests(nullptr); }
+    TFakeInPlace(const TFakeInPlace&) = delete;
+    TFakeInPlace& operator=(const TFakeInPlace&) = delete;
+};

@@ -1,0 +1,608 @@
+// Page 3 with the real engine: queueing a batch, running it on worker threads
+// to its end, failures while converting, files of unknown length, cancelling,
+// and the progress and time texts.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "FFEncode.h"
+#include "FFLoad.h"
+#include "FileListModel.h"
+#include "Fixtures.h"
+#include "MainThread.h"
+#include "MainThreadWaker.h"
+#include "PageConverting.h"
+#include "TimeSpan.h"
+#include "UtilFuncs.h"
+#include "WizardEvents.h"
+#include "globals.h"
+
+namespace {
+
+constexpr double SecondDays = 1.0 / 86400.0;
+constexpr int RunTimeoutMs = 120000;
+
+// Stands in for the main window: counts the end-of-batch events.
+class THost : public QWidget {
+public:
+    int ConvertDone = 0;
+
+protected:
+    void customEvent(QEvent* event) override {
+        if (event->type() == WM_CONVERTDONE) ++ConvertDone;
+        else QWidget::customEvent(event);
+    }
+};
+
+// Answers every message box that becomes the active modal window, and keeps
+// what it showed. Questions get `Answer`; notices are closed with OK.
+class TBoxAnswerer : public QObject {
+public:
+    struct TSeen {
+        QString Title;
+        QString Text;
+        QMessageBox::Icon Icon;
+        QMessageBox::StandardButtons Buttons;
+    };
+    QList<TSeen> Seen;
+    QMessageBox::StandardButton Answer = QMessageBox::No;
+    // When set, a box stays open until this holds (or a generous number of
+    // checks has passed, so that a fault cannot hang the suite).
+    std::function<bool()> AnswerWhen;
+    std::function<void()> OnAnswer;  // runs just before the answer
+
+    TBoxAnswerer() {
+        connect(&timer_, &QTimer::timeout, this, [this] { AnswerActiveBox(); });
+        timer_.start(5);
+    }
+
+private:
+    void AnswerActiveBox() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        if (AnswerWhen && !AnswerWhen() && ++held_ < 4000) return;
+        held_ = 0;
+        if (OnAnswer) OnAnswer();
+        Seen.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+        const QMessageBox::StandardButton button = box->standardButtons() & Answer ? Answer : QMessageBox::Ok;
+        if (QAbstractButton* b = box->button(button)) b->click();
+        else box->reject();
+    }
+
+    QTimer timer_;
+    int held_ = 0;
+};
+
+void AppendRow(TFileListModel& model, const QString& path, int64_t durationUs) {
+    TFileRow row;
+    row.Cells[NxTextColumnFileFullName] = path;
+    row.Cells[NxTextColumnRealDuration] = QString::number(durationUs);
+    model.AppendRow(std::move(row));
+}
+
+int CountLines(const std::string& prefix) {
+    int n = 0;
+    for (const std::string& line : GlobalVars.LogLines) n += line.rfind(prefix, 0) == 0;
+    return n;
+}
+
+// What the engine's probe sees in an output file.
+struct TProbed {
+    QString Format;
+    QString Codec;
+    int SampleRate = 0;
+    int Channels = 0;
+    int64_t Duration = -1;
+};
+
+TProbed ProbeFile(const QString& path) {
+    TProbed result;
+    TFFDecoder probe;
+    if (!probe.LoadFile(path.toStdWString())) return result;
+    result.Format = QString::fromUtf8(probe.FormatContext()->iformat->name);
+    const int stream = probe.FirstAudioStream();
+    if (stream >= 0) {
+        const AVCodecParameters* par = probe.FormatContext()->streams[stream]->codecpar;
+        result.SampleRate = par->sample_rate;
+        result.Channels = par->ch_layout.nb_channels;
+        TAudioStreamInfo audio;
+        if (probe.GetAudioStreamInfo(stream, audio)) result.Codec = QString::fromStdString(audio.CodecDesc);
+    }
+    TFileStreamInfo info;
+    if (probe.GetFileStreamInfo(info)) result.Duration = info.Duration;
+    probe.CloseFile();
+    return result;
+}
+
+// A FLAC file whose header does not tell its length, as one written to a pipe.
+void ForgetFlacLength(const QString& path) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    QVERIFY(bytes.startsWith("fLaC"));
+    // The stream info block starts at byte 8; its 36-bit sample count ends it
+    // 18 bytes in: the low half of byte 21 and bytes 22 to 25.
+    bytes[21] = static_cast<char>(bytes[21] & 0xF0);
+    for (int i = 22; i <= 25; ++i) bytes[i] = 0;
+    QVERIFY(file.seek(0));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+} // namespace
+
+class PageConvertingTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir media_;
+    std::unique_ptr<QTemporaryDir> out_;
+    std::unique_ptr<THost> host_;
+    std::unique_ptr<TFFEncoder> encoder_;
+    TPageConverting* page_ = nullptr;
+    TBoxAnswerer boxes_;
+
+    QString Media(const char* name) const { return media_.path() + "/" + QString::fromUtf8(name); }
+    QString Out(const char* name) const { return out_->path() + "/" + QString::fromUtf8(name); }
+    QTreeWidgetItem* Entry(int i) const { return page_->ListViewConverting->topLevelItem(i); }
+    QString Status(int i) const { return Entry(i)->text(TPageConverting::ccStatus); }
+    QString Progress(int i) const { return Entry(i)->text(TPageConverting::ccProgress); }
+
+    void ChooseOutput(TOutputFormat format, int preset) {
+        GlobalVars.OutputFormat = format;
+        GlobalVars.Presets[format] = preset;
+    }
+
+    // Runs the batch the way the main window does and waits for its end.
+    void RunBatch(const TFileListModel& files) {
+        page_->StartConvert(files);
+        QTRY_COMPARE_WITH_TIMEOUT(host_->ConvertDone, 1, RunTimeoutMs);
+    }
+
+    void VerifyEngineIdle() {
+        QVERIFY(!encoder_->Working());
+        QCOMPARE(encoder_->Tasks().Count(), 0);
+    }
+
+    void VerifyStatusAtRest() {
+        QCOMPARE(page_->LabelCurrentFile->text(), QString("..."));
+        QCOMPARE(page_->LabelProgress->text(), QString("0%"));
+        QCOMPARE(page_->ProgressBar->value(), 0);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(media_.isValid());
+        FFLoader()->SetLibraryPath(TEMBRIO_LIB_DIR);
+        QVERIFY2(FFLoader()->Load(EngineLibraries), FFLoader()->LastError().c_str());
+        const std::wstring folder = media_.path().toStdWString();
+        for (const wchar_t* name : {L"tone-44k-stereo.wav", L"text.mp3"}) GenerateFixture(name, folder);
+        WriteToneWav(folder + L"/short.wav", 22050, 2, 1.0);
+        // 8-bit mono at 2000 Hz: 16 kbit/s, below what the WMA encoder takes.
+        WriteToneWav(folder + L"/low-rate.wav", 2000, 1, 1.0, AV_SAMPLE_FMT_U8);
+        WriteTone(folder + L"/streamed.flac", "flac", 44100, 2, 2.0);
+        ForgetFlacLength(Media("streamed.flac"));
+        for (const wchar_t* name : {L"/long1.wav", L"/long2.wav", L"/long3.wav"})
+            WriteToneWav(folder + name, 44100, 2, 30.0);
+    }
+
+    void init() {
+        out_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(out_->isValid());
+        GlobalVars = TGlobalVars{};
+        GlobalVars.OutputFileDir = out_->path().toStdString();
+        boxes_.Seen.clear();
+        boxes_.Answer = QMessageBox::No;
+        boxes_.AnswerWhen = nullptr;
+        boxes_.OnAnswer = nullptr;
+        host_ = std::make_unique<THost>();
+        encoder_ = std::make_unique<TFFEncoder>();
+        page_ = new TPageConverting(host_.get());
+        page_->setParent(host_.get());
+        page_->SetEncoder(encoder_.get());
+    }
+
+    // The encoder goes first, as in the main window.
+    void cleanup() {
+        encoder_.reset();
+        host_.reset();
+        page_ = nullptr;
+        out_.reset();
+    }
+
+    void timeTexts() {
+        QCOMPARE(FormatTimeSpan(80 * SecondDays), std::string("0:01:20"));
+        QCOMPARE(FormatTimeSpan(25.0 / 24), std::string("1:00:00"));
+        QCOMPARE(FormatTimeSpan(-(90 * 60 + 5) * SecondDays), std::string("1:30:05"));
+        // Rounded to milliseconds first: 59.9996 s is a minute, a whisker
+        // short of a day is a whole day and drops out.
+        QCOMPARE(FormatTimeSpan(59.9996 * SecondDays), std::string("0:01:00"));
+        QCOMPARE(FormatTimeSpan(1.0 - 0.0004 * SecondDays), std::string("0:00:00"));
+        QCOMPARE(FormatTimeSpan(std::nan("")), std::string("0:00:00"));
+
+        // The worked example: 30 s of 240 s done after 10 s.
+        TBatchTimeTexts t = BatchTimeTexts(10 * SecondDays, 30000, 240000000);
+        QCOMPARE(t.Estimated, std::string("0:01:20"));
+        QCOMPARE(t.Elapsed, std::string("0:00:10"));
+        QCOMPARE(t.TimeLeft, std::string("0:01:10"));
+        // Nothing done yet, or no length known: no estimate.
+        for (const TBatchTimeTexts& none :
+             {BatchTimeTexts(10 * SecondDays, 0, 240000000), BatchTimeTexts(10 * SecondDays, 5000, 0)}) {
+            QCOMPARE(none.Estimated, std::string("..."));
+            QCOMPARE(none.Elapsed, std::string("0:00:10"));
+            QCOMPARE(none.TimeLeft, std::string("..."));
+        }
+        // More done than the known length (files of unknown length): the
+        // estimate is the time so far, nothing is left.
+        t = BatchTimeTexts(10 * SecondDays, 60000, 30000000);
+        QCOMPARE(t.Estimated, std::string("0:00:10"));
+        QCOMPARE(t.TimeLeft, std::string("0:00:00"));
+        // A clock set back shows no time gone by.
+        QCOMPARE(BatchTimeTexts(-5 * SecondDays, 1000, 2000000).Elapsed, std::string("0:00:00"));
+
+        const double now = LocalTimeDays();
+        const QDateTime local = QDateTime::currentDateTime();
+        const double expected = QDate(1899, 12, 30).daysTo(local.date()) +
+                                local.time().msecsSinceStartOfDay() / 86400000.0;
+        QVERIFY2(std::abs(now - expected) < 60 * SecondDays, QByteArray::number(now - expected, 'f', 8));
+    }
+
+    void checkBoxesStoreTheirState() {
+        page_->CheckBoxPlayASound->click();
+        QVERIFY(GlobalVars.PlayASoundWhenFinished);
+        QVERIFY(!GlobalVars.ShutDownWhenFinished);
+        page_->CheckBoxShutdown->click();
+        QVERIFY(GlobalVars.ShutDownWhenFinished);
+        page_->CheckBoxPlayASound->click();
+        QVERIFY(!GlobalVars.PlayASoundWhenFinished);
+
+        GlobalVars.PlayASoundWhenFinished = true;
+        GlobalVars.ShutDownWhenFinished = false;
+        page_->LoadPostOptions();
+        QVERIFY(page_->CheckBoxPlayASound->isChecked());
+        QVERIFY(!page_->CheckBoxShutdown->isChecked());
+        QVERIFY(GlobalVars.PlayASoundWhenFinished);
+        QVERIFY(!GlobalVars.ShutDownWhenFinished);
+    }
+
+    // Queueing alone: which files get a task and an entry, and the log.
+    void queueingLogsEachOutcome() {
+        TFileListModel files;
+        AppendRow(files, Media("text.mp3"), 0);
+        AppendRow(files, Media("tone-44k-stereo.wav"), 2000000);
+        ChooseOutput(ofMP3, 0);
+        GlobalVars.LogLines.clear();
+        page_->BuildTasks(files);
+
+        QCOMPARE(page_->EntryCount(), 1);
+        QCOMPARE(encoder_->Tasks().Count(), 1);
+        QCOMPARE(GlobalVars.LogLines.size(), size_t(2));
+        QVERIFY2(GlobalVars.LogLines[0].rfind("File load error: ", 0) == 0, GlobalVars.LogLines[0].c_str());
+        QVERIFY(GlobalVars.LogLines[0].find("text.mp3") != std::string::npos);
+        QCOMPARE(GlobalVars.LogLines[1], std::string("File has been added to convert list."));
+
+        QStringList texts;
+        for (int c = 0; c < 5; ++c) texts << Entry(0)->text(c);
+        QCOMPARE(texts, QStringList({"tone-44k-stereo.wav", "00:00:02.000", "Waiting", "", media_.path() + "/"}));
+        QCOMPARE(GlobalVars.BatchDuration, int64_t(2000000));
+        // The output is created when the task is queued, under the format's extension.
+        QVERIFY(QFile::exists(Out("tone-44k-stereo.mp3")));
+
+        TInputOptions input;
+        input.FileName = Media("missing.wav").toStdWString();
+        TOutputOptions output;
+        output.FileName = Out("missing.mp3").toStdWString();
+        page_->AddConversionTask(input, output, 0);
+        QCOMPARE(CountLines("Adding file error: "), 1);
+        QCOMPARE(GlobalVars.LogLines.back(), "Adding file error: " + encoder_->LastErrorMessage);
+        QVERIFY(!encoder_->LastErrorMessage.empty());
+        QCOMPARE(page_->EntryCount(), 1);
+        QCOMPARE(encoder_->Tasks().Count(), 1);
+
+        // An output folder that is not there: the output cannot be created.
+        GlobalVars.OutputFileDir = Out("missing").toStdString();
+        page_->QueueFile(Media("short.wav"), 1000000);
+        QCOMPARE(CountLines("Cannot do convert, error: "), 1);
+        QVERIFY2(GlobalVars.LogLines.back().size() > std::string("Cannot do convert, error: ").size(),
+                 GlobalVars.LogLines.back().c_str());
+        QCOMPARE(page_->EntryCount(), 1);
+        QCOMPARE(encoder_->Tasks().Count(), 1);
+        QCOMPARE(GlobalVars.BatchDuration, int64_t(2000000));
+        QCOMPARE(CountLines("File has been added to convert list."), 1);
+        encoder_->ClearTasks();
+    }
+
+    // Progress records as the engine sends them, fed straight to the handler.
+    void progressShowsPercentAndTimes() {
+        TFileListModel files;
+        AppendRow(files, Media("tone-44k-stereo.wav"), 2000000);
+        AppendRow(files, Media("short.wav"), 1000000);
+        ChooseOutput(ofMP3, 0);
+        page_->BuildTasks(files);
+        QCOMPARE(page_->EntryCount(), 2);
+
+        // The worked example: two files of 120 s, 30 s done after 10 s.
+        const double start = 45000.5;
+        GlobalVars.BatchStartTime = start;
+        GlobalVars.BatchDuration = 240000000;
+        page_->Clock = [start] { return start + 10 * SecondDays; };
+        TProgressInfo info;
+        info.TaskIndex = 0;
+        info.CurrentDuration = 30000000;
+        info.TotalDuration = 120000000;
+        page_->FFEncoderProgress(info);
+        QCOMPARE(page_->LabelEstimated->text(), QString("0:01:20"));
+        QCOMPARE(page_->LabelElapsed->text(), QString("0:00:10"));
+        QCOMPARE(page_->LabelTimeLeft->text(), QString("0:01:10"));
+        QCOMPARE(page_->LabelProgress->text(), QString("25%"));
+        QCOMPARE(page_->ProgressBar->value(), 25);
+        QCOMPARE(Progress(0), QString("25%"));
+        QCOMPARE(Status(0), QString("Converting"));
+        QCOMPARE(page_->LabelCurrentFile->text(), Media("tone-44k-stereo.wav"));
+        QCOMPARE(Status(1), QString("Waiting"));
+
+        info.TaskIndex = 1;
+        info.CurrentDuration = 5000000;
+        info.TotalDuration = 20000000;
+        page_->FFEncoderProgress(info);
+        QCOMPARE(page_->LabelProgress->text(), QString("25%"));
+        QCOMPARE(Progress(1), QString("25%"));
+        QCOMPARE(page_->LabelCurrentFile->text(), Media("short.wav"));
+
+        // An estimate of 25 hours: 3 of 25 hours of media done after 3 hours.
+        const int64_t hourUs = int64_t(3600) * 1000000;
+        page_->Clock = [start] { return start + 0.125; };
+        GlobalVars.BatchDuration = 25 * hourUs;
+        info.CurrentDuration = 3 * hourUs;
+        info.TotalDuration = 6 * hourUs;
+        page_->FFEncoderProgress(info);
+        QCOMPARE(page_->LabelEstimated->text(), QString("1:00:00"));
+        QCOMPARE(page_->LabelElapsed->text(), QString("3:00:00"));
+        QCOMPARE(page_->LabelTimeLeft->text(), QString("22:00:00"));
+        QCOMPARE(page_->LabelProgress->text(), QString("50%"));
+        page_->Clock = [start] { return start + 10 * SecondDays; };
+        info.TotalDuration = 20000000;
+
+        // Nothing converted yet: no estimate, and no division by zero.
+        info.CurrentDuration = 0;
+        page_->FFEncoderProgress(info);
+        QCOMPARE(page_->LabelEstimated->text(), QString("..."));
+        QCOMPARE(page_->LabelTimeLeft->text(), QString("..."));
+        QCOMPARE(page_->LabelElapsed->text(), QString("0:00:10"));
+        QCOMPARE(page_->LabelProgress->text(), QString("0%"));
+
+        // A report past the total stays at the bar's end.
+        info.CurrentDuration = 21000000;
+        page_->FFEncoderProgress(info);
+        QCOMPARE(page_->ProgressBar->value(), 100);
+        QCOMPARE(Progress(1), QString("100%"));
+
+        // No total: the entry says so and the bar keeps its place.
+        info.TotalDuration = -1;
+        page_->FFEncoderProgress(info);
+        QCOMPARE(Progress(1), QString("N/A"));
+        QCOMPARE(page_->ProgressBar->value(), 100);
+
+        // A record for no entry changes nothing.
+        info.TaskIndex = 7;
+        info.TotalDuration = 20000000;
+        info.CurrentDuration = 1000000;
+        page_->FFEncoderProgress(info);
+        QCOMPARE(page_->LabelCurrentFile->text(), Media("short.wav"));
+
+        page_->ResetPage();
+        QCOMPARE(page_->EntryCount(), 0);
+        for (QLabel* label : {page_->LabelEstimated, page_->LabelElapsed, page_->LabelTimeLeft})
+            QCOMPARE(label->text(), QString("..."));
+        VerifyStatusAtRest();
+        encoder_->ClearTasks();
+    }
+
+    // The WMA lossless item takes the source's bit rate; the encoder refuses
+    // 16 kbit/s only when it is opened, at the start of the task's run.
+    void secondOfThreeFailsWhileConverting() {
+        TFileListModel files;
+        AppendRow(files, Media("tone-44k-stereo.wav"), 2400000000);  // counted as 40 minutes
+        AppendRow(files, Media("low-rate.wav"), 1000000);
+        AppendRow(files, Media("short.wav"), 1000000);
+        ChooseOutput(ofWMA, 4);
+        GlobalVars.FinishedDuration = 0;
+        // The failure box stays open until the third task has run to its end:
+        // the run goes on meanwhile, but that task's end and the batch's end
+        // wait for the box.
+        auto thirdTaskEnded = [this] {
+            return encoder_->Tasks().Count() == 3 && encoder_->Tasks().Items(2)->Terminated;
+        };
+        bool endedWhileOpen = false;
+        QString thirdStatusWhileOpen;
+        int doneWhileOpen = -1;
+        boxes_.AnswerWhen = thirdTaskEnded;
+        boxes_.OnAnswer = [&] {
+            endedWhileOpen = thirdTaskEnded();
+            thirdStatusWhileOpen = Status(2);
+            doneWhileOpen = host_->ConvertDone;
+        };
+        RunBatch(files);
+        QVERIFY(endedWhileOpen);
+        QVERIFY2(thirdStatusWhileOpen != "Finish", qPrintable(thirdStatusWhileOpen));
+        QCOMPARE(doneWhileOpen, 0);
+
+        QCOMPARE(page_->EntryCount(), 3);
+        QCOMPARE(Status(0), QString("Finish"));
+        QCOMPARE(Status(1), QString("Failed"));
+        QCOMPARE(Status(2), QString("Finish"));
+        QCOMPARE(Progress(0), QString("100%"));
+        QCOMPARE(Progress(2), QString("100%"));
+        QCOMPARE(GlobalVars.FailedCount, 1);
+        // The completed tasks count with the durations page 1 recorded.
+        QCOMPARE(GlobalVars.FinishedDuration, int64_t(2400000 + 1000));
+
+        QCOMPARE(boxes_.Seen.size(), 1);
+        const TBoxAnswerer::TSeen& box = boxes_.Seen[0];
+        QCOMPARE(box.Title, QString("Tembrio Audio Converter"));
+        QCOMPARE(box.Icon, QMessageBox::Warning);
+        QVERIFY2(box.Text.startsWith("Error while opening encoder for output stream #0.0 (Audio)"),
+                 qPrintable(box.Text));
+
+        for (const char* name : {"tone-44k-stereo.wma", "short.wma"}) {
+            const TProbed probed = ProbeFile(Out(name));
+            QCOMPARE(probed.Format, QString("asf"));
+            QVERIFY2(probed.Codec.startsWith("wmav2"), qPrintable(probed.Codec));
+            QCOMPARE(probed.SampleRate, 48000);
+            QCOMPARE(probed.Channels, 2);
+        }
+        QVERIFY(ProbeFile(Out("tone-44k-stereo.wma")).Duration > 1900000);
+        VerifyEngineIdle();
+        VerifyStatusAtRest();
+        QCOMPARE(host_->ConvertDone, 1);
+    }
+
+    void fileOfUnknownLength() {
+        QCOMPARE(ProbeFile(Media("streamed.flac")).Duration, int64_t(-1));
+        TFileListModel files;
+        AppendRow(files, Media("streamed.flac"), 0);
+        AppendRow(files, Media("short.wav"), 1000000);
+        ChooseOutput(ofMP3, 0);
+        QStringList seen;
+        connect(page_->ListViewConverting, &QTreeWidget::itemChanged, this, [&](QTreeWidgetItem* item, int column) {
+            if (page_->ListViewConverting->indexOfTopLevelItem(item) == 0 && column == TPageConverting::ccProgress)
+                seen << item->text(column);
+        });
+        RunBatch(files);
+
+        QCOMPARE(Entry(0)->text(TPageConverting::ccDuration), QString("Duration is not preseted"));
+        QCOMPARE(Entry(1)->text(TPageConverting::ccDuration), QString("00:00:01.000"));
+        QCOMPARE(GlobalVars.BatchDuration, int64_t(1000000));
+        QVERIFY2(seen.contains("N/A"), qPrintable(seen.join(',')));
+        // No percentage before the task's end: the engine never knew a total.
+        QCOMPARE(seen.filter(QRegularExpression("^[0-9]+%$")), QStringList({"100%"}));
+        QCOMPARE(Status(0), QString("Finish"));
+        QCOMPARE(Status(1), QString("Finish"));
+        const TProbed probed = ProbeFile(Out("streamed.mp3"));
+        QCOMPARE(probed.Format, QString("mp3"));
+        QVERIFY(probed.Duration > 1900000);
+    }
+
+    void batchWithNothingQueuedEnds() {
+        TFileListModel files;
+        AppendRow(files, Media("text.mp3"), 0);
+        RunBatch(files);
+        QCOMPARE(page_->EntryCount(), 0);
+        QCOMPARE(GlobalVars.FailedCount, 0);
+        QCOMPARE(CountLines("File load error: "), 1);
+        QVERIFY(boxes_.Seen.isEmpty());
+        VerifyEngineIdle();
+        // The encoder takes the next batch.
+        files.Clear();
+        AppendRow(files, Media("short.wav"), 1000000);
+        host_->ConvertDone = 0;
+        RunBatch(files);
+        QCOMPARE(Status(0), QString("Finish"));
+    }
+
+    // A run that cannot start says why and still ends.
+    void runThatCannotStartEnds() {
+        page_->SetEncoder(nullptr);
+        TFileListModel files;
+        AppendRow(files, Media("short.wav"), 1000000);
+        boxes_.Answer = QMessageBox::Ok;
+        RunBatch(files);
+        QCOMPARE(boxes_.Seen.size(), 1);
+        QCOMPARE(boxes_.Seen[0].Icon, QMessageBox::Critical);
+        QCOMPARE(boxes_.Seen[0].Text.toStdString(), GlobalVars.LogLines.back());
+        QCOMPARE(page_->EntryCount(), 0);
+    }
+
+    void cancelAnsweredNoLetsTheRunFinish() {
+        TFileListModel files;
+        AppendRow(files, Media("tone-44k-stereo.wav"), 2000000);
+        AppendRow(files, Media("short.wav"), 1000000);
+        ChooseOutput(ofMP3, 0);
+        page_->StartConvert(files);
+        boxes_.Answer = QMessageBox::No;
+        QVERIFY(!page_->CancelConversion());
+        QTRY_COMPARE_WITH_TIMEOUT(host_->ConvertDone, 1, RunTimeoutMs);
+
+        QCOMPARE(boxes_.Seen.size(), 1);
+        const TBoxAnswerer::TSeen& box = boxes_.Seen[0];
+        QCOMPARE(box.Text, QString("Do you really want to cancel the conversion?"));
+        QCOMPARE(box.Title, QString("Tembrio Audio Converter"));
+        QCOMPARE(box.Icon, QMessageBox::Question);
+        QCOMPARE(box.Buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(Status(0), QString("Finish"));
+        QCOMPARE(Status(1), QString("Finish"));
+        QCOMPARE(GlobalVars.FailedCount, 0);
+        for (const char* name : {"tone-44k-stereo.mp3", "short.mp3"}) {
+            const TProbed probed = ProbeFile(Out(name));
+            QCOMPARE(probed.Format, QString("mp3"));
+            QCOMPARE(probed.SampleRate, 44100);
+            QCOMPARE(probed.Channels, 2);
+        }
+        VerifyEngineIdle();
+    }
+
+    // The main window closing mid-batch: the first task's end record is under
+    // way, waiting for an event loop that is busy closing, when the page lets
+    // go and the encoder goes. The record is dropped, and nothing waits for ever.
+    void detachingMidBatchLetsTheEncoderGo() {
+        TFileListModel files;
+        for (const char* name : {"short.wav", "long1.wav", "long2.wav"}) AppendRow(files, Media(name), 1000000);
+        ChooseOutput(ofMP3, 0);
+        page_->StartConvert(files);
+        // Serve the engine's hand-offs, as its own waits do, but no events.
+        TFFmpeg* first = encoder_->Tasks().Items(0);
+        for (int i = 0; i < 6000 && !first->Terminated; ++i) CheckSynchronize(5);
+        QVERIFY(first->Terminated);
+        page_->SetEncoder(nullptr);
+        encoder_.reset();
+        QCoreApplication::processEvents();
+        QCOMPARE(Status(0), QString("Converting"));  // its progress came, its end was dropped
+        QCOMPARE(host_->ConvertDone, 0);
+        QVERIFY(boxes_.Seen.isEmpty());
+    }
+
+    void cancelAnsweredYesStopsTheRun() {
+        TFileListModel files;
+        for (const char* name : {"long1.wav", "long2.wav", "long3.wav"}) AppendRow(files, Media(name), 30000000);
+        ChooseOutput(ofMP3, 3);
+        page_->StartConvert(files);
+        boxes_.Answer = QMessageBox::Yes;
+        QVERIFY(page_->CancelConversion());
+        QTRY_COMPARE_WITH_TIMEOUT(host_->ConvertDone, 1, RunTimeoutMs);
+
+        QCOMPARE(page_->EntryCount(), 3);
+        QVERIFY(Status(0) != "Finish" && Status(0) != "Failed");
+        QCOMPARE(Status(1), QString("Waiting"));
+        QCOMPARE(Status(2), QString("Waiting"));
+        QCOMPARE(Progress(2), QString());
+        QCOMPARE(GlobalVars.FailedCount, 0);
+        QCOMPARE(GlobalVars.FinishedDuration, int64_t(0));
+        QCOMPARE(boxes_.Seen.size(), 1);  // the question, and no failure
+        VerifyEngineIdle();
+        VerifyStatusAtRest();
+    }
+};
+
+int main(int argc, char* argv[]) {
+    TFFBindProcess binding;
+    QApplication app(argc, argv);
+    InitMainThread();
+    TMainThreadWaker waker;
+    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
+    PageConvertingTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "PageConvertingTest.moc"

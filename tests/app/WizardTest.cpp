@@ -1,0 +1,237 @@
+// The wizard as a user walks it: from the file list to the output page and
+// back, a whole batch to the summary and round to an empty page 1, the
+// questions and warnings on the way, and the timed shut-down after a batch.
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "FFLoad.h"
+#include "FakePowerRequests.h"
+#include "Fixtures.h"
+#include "FormShutdown.h"
+#include "Main.h"
+#include "MainThread.h"
+#include "MainThreadWaker.h"
+#include "PageConverting.h"
+#include "PageInputList.h"
+#include "PageOutput.h"
+#include "globals.h"
+
+class WizardTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir media_;
+    std::unique_ptr<QTemporaryDir> home_;
+    std::unique_ptr<QTemporaryDir> appDir_;
+    std::unique_ptr<TFormMain> form_;
+    TFakePowerRequests power_;
+    std::unique_ptr<TFakeInPlace> powerInPlace_;
+
+    QString Media(const char* name) const { return media_.path() + "/" + QString::fromUtf8(name); }
+    int Page() const { return form_->PageControlMain->currentIndex(); }
+    int Rows() const { return form_->TabSheetStep1->Model()->rowCount(); }
+
+    // Handles the next modal window once it shows, with whatever `answer` does.
+    void OnNextModal(std::function<void(QWidget*)> answer) {
+        auto* timer = new QTimer(form_.get());
+        timer->setInterval(10);
+        connect(timer, &QTimer::timeout, timer, [timer, answer] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) return;
+            timer->stop();
+            timer->deleteLater();
+            answer(modal);
+        });
+        timer->start();
+    }
+    // Answers the next message box with `button`; its text goes to `text`.
+    void AnswerNextBox(QMessageBox::StandardButton button, QString* text = nullptr) {
+        OnNextModal([button, text](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            if (text) *text = box->text();
+            box->button(button)->click();
+        });
+    }
+
+    void AddMedia(const QStringList& names) {
+        QStringList paths;
+        for (const QString& n : names) paths << media_.path() + "/" + n;
+        form_->TabSheetStep1->AddFiles(paths);
+        QCOMPARE(Rows(), names.size());
+    }
+
+    // Page 1 → 2 → Convert, with the output going to `folder` as FLAC.
+    void Convert(const QString& folder) {
+        form_->ActionNext->trigger();
+        QCOMPARE(Page(), 1);
+        form_->TabSheetStep2->ButtonFormatClick(ofFLAC);
+        form_->TabSheetStep2->EditOutputDir->setText(folder);
+        form_->ActionNext->trigger();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(media_.isValid());
+        FFLoader()->SetLibraryPath(TEMBRIO_LIB_DIR);
+        QVERIFY2(FFLoader()->Load(EngineLibraries), FFLoader()->LastError().c_str());
+        for (const char* name : {"tone-44k-stereo.wav", "tone.mp3", "tagged-48k.flac"})
+            GenerateFixture(WidePath(name), WidePath(media_.path().toStdString()));
+        powerInPlace_ = std::make_unique<TFakeInPlace>(&power_);
+    }
+
+    void init() {
+        home_ = std::make_unique<QTemporaryDir>();
+        appDir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(home_->isValid() && appDir_->isValid());
+        qputenv("HOME", home_->path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", (home_->path() + "/.config").toUtf8());
+        QVERIFY(QFile::link(TEMBRIO_LIB_DIR, appDir_->path() + "/lib"));
+        GlobalVars = TGlobalVars{};
+        power_.Calls.clear();
+        form_ = std::make_unique<TFormMain>((appDir_->path() + "/tembrio").toStdString());
+        QCoreApplication::sendPostedEvents(form_.get(), WM_AFTERSTART);
+        QCOMPARE(Page(), 0);
+    }
+
+    void cleanup() {
+        form_.reset();
+        appDir_.reset();
+        home_.reset();
+    }
+
+    void cleanupTestCase() { powerInPlace_.reset(); }
+
+    void nextNeedsFilesAndExitAnsweredNoKeepsEverything() {
+        QString text;
+        AnswerNextBox(QMessageBox::Ok, &text);
+        form_->ActionNext->trigger();
+        QCOMPARE(text, QString("Please add the audio/video files you want to convert!"));
+        QCOMPARE(Page(), 0);
+
+        AddMedia({"tone.mp3"});
+        AnswerNextBox(QMessageBox::No, &text);
+        form_->ActionExit->trigger();
+        QCOMPARE(text, QString("Are you sure to quit now?"));
+        QCOMPARE(Page(), 0);
+        QCOMPARE(Rows(), 1);
+        QVERIFY(form_->isVisible());
+    }
+
+    void backKeepsTheListAndCancelEmptiesIt() {
+        AddMedia({"tone.mp3", "tagged-48k.flac"});
+        form_->ActionNext->trigger();
+        QCOMPARE(Page(), 1);
+        QCOMPARE(form_->ButtonNext->text(), QString("Convert"));
+        QVERIFY(form_->ButtonBack->isEnabled());
+        // The stored format is on show.
+        QVERIFY(!form_->TabSheetStep2->FormatButtons[ofMP3]->isEnabled());
+
+        form_->ActionBack->trigger();
+        QCOMPARE(Page(), 0);
+        QCOMPARE(Rows(), 2);
+        QCOMPARE(form_->ButtonNext->text(), QString("Next"));
+
+        form_->ActionNext->trigger();
+        QString text;
+        AnswerNextBox(QMessageBox::No, &text);
+        form_->ActionExit->trigger();
+        QCOMPARE(text, QString("Are you sure to cancel?"));
+        QCOMPARE(Page(), 1);
+        QCOMPARE(Rows(), 2);
+
+        AnswerNextBox(QMessageBox::Yes);
+        form_->ActionExit->trigger();
+        QCOMPARE(Page(), 0);
+        QCOMPARE(Rows(), 0);
+        QCOMPARE(form_->ButtonExit->text(), QString("Exit"));
+    }
+
+    void aFolderThatCannotBeMadeKeepsPageTwo() {
+        AddMedia({"tone.mp3"});
+        QFile blocker(home_->path() + "/file");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QString text;
+        AnswerNextBox(QMessageBox::Ok, &text);
+        Convert(home_->path() + "/file/out");
+        QCOMPARE(text, QString("Fail to create directory! Please check if output folder have the right format!"));
+        QCOMPARE(Page(), 1);
+        QCOMPARE(form_->TabSheetStep3->EntryCount(), 0);
+    }
+
+    void aBatchEndsOnTheSummaryAndFinishStartsAfresh() {
+        AddMedia({"tone-44k-stereo.wav", "tone.mp3", "tagged-48k.flac"});
+        const QString out = home_->path() + "/new/output";
+        Convert(out);
+        QCOMPARE(Page(), 2);
+        QCOMPARE(form_->ButtonExit->text(), QString("Cancel"));
+        QVERIFY(!form_->ButtonNext->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
+
+        QCOMPARE(form_->LabelTitle->text(), QString("The conversion is finished."));
+        QCOMPARE(form_->LabelFinishTotalFiles->text(), QString("3"));
+        QCOMPARE(form_->LabelFinishSuccessed->text(), QString("3"));
+        QCOMPARE(form_->LabelFinishFailed->text(), QString("0"));
+        for (const char* name : {"tone-44k-stereo.flac", "tone.flac", "tagged-48k.flac"})
+            QVERIFY2(QFile::exists(out + "/" + name), name);
+        QCOMPARE(GlobalVars.OutputFileDir, (out + "/").toStdString());
+        QVERIFY(power_.Calls.isEmpty());
+
+        form_->ActionNext->trigger();  // "Finish"
+        QCOMPARE(Page(), 0);
+        QCOMPARE(Rows(), 0);
+        QCOMPARE(form_->TabSheetStep3->EntryCount(), 0);
+        QCOMPARE(form_->LabelFinishTotalFiles->text(), QString("0"));
+        QCOMPARE(form_->ButtonNext->text(), QString("Next"));
+        QVERIFY(!form_->ButtonBack->isEnabled());
+    }
+
+    void theShutDownCountdownCanBeCancelledOrRunOut() {
+        for (const bool runOut : {false, true}) {
+            GlobalVars.ShutDownWhenFinished = true;
+            AddMedia({"tone.mp3"});
+            bool counted = false;
+            OnNextModal([&](QWidget* modal) {
+                auto* countdown = qobject_cast<TFormShutdown*>(modal);
+                QVERIFY(countdown);
+                counted = true;
+                if (!runOut) {
+                    for (int i = 0; i < 18; ++i) countdown->TimerShutdownTimer();
+                    QCOMPARE(countdown->LabelTimeOut->text(), QString("Time left: 12"));
+                    countdown->ButtonCancel->click();
+                    return;
+                }
+                for (int i = 0; i < 31; ++i) countdown->TimerShutdownTimer();
+            });
+            Convert(home_->path() + "/out");
+            QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
+            QVERIFY(counted);
+            QCOMPARE(power_.Calls, runOut ? QStringList{"PowerOff"} : QStringList{});
+            form_->ActionNext->trigger();
+        }
+    }
+};
+
+int main(int argc, char* argv[]) {
+    TFFBindProcess binding;
+    QApplication app(argc, argv);
+    InitMainThread();
+    TMainThreadWaker waker;
+    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
+    WizardTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "WizardTest.moc"
