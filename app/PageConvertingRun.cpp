@@ -108,8 +108,9 @@ void TPageConverting::FFEncoderProgress(const TProgressInfo& info) {
     QTreeWidgetItem* entry = ListViewConverting->topLevelItem(info.TaskIndex);
     if (!entry) return;  // a record that outlived its batch
     LabelCurrentFile->setText(entry->text(ccPath) + entry->text(ccName));
+    const int64_t converted = ConvertedDuration(info);
     if (info.TotalDuration > 0) {
-        const int64_t percent = info.CurrentDuration * 100 / info.TotalDuration;
+        const int64_t percent = converted * 100 / info.TotalDuration;
         ProgressBar->setValue(static_cast<int>(std::clamp<int64_t>(percent, 0, 100)));
         LabelProgress->setText(QString::number(ProgressBar->value()) + '%');
         entry->setText(ccProgress, LabelProgress->text());
@@ -119,7 +120,7 @@ void TPageConverting::FFEncoderProgress(const TProgressInfo& info) {
     }
     const TGlobalVars& g = GlobalVars;
     const double elapsed = Clock() - g.BatchStartTime;
-    const int64_t done = g.FinishedDuration + info.CurrentDuration / 1000;
+    const int64_t done = g.FinishedDuration + converted / 1000;
     const TBatchTimeTexts times = BatchTimeTexts(elapsed, done, g.BatchDuration);
     LabelEstimated->setText(Text(times.Estimated));
     LabelElapsed->setText(Text(times.Elapsed));

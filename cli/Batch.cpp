@@ -199,7 +199,7 @@ private:
     // From a task's thread, when the terminal shows a live bar.
     void Progress(TLane& lane, const TProgressInfo& info) {
         if (info.TotalDuration <= 0) return;
-        const int percent = static_cast<int>(std::min<int64_t>(100, info.CurrentDuration * 100 / info.TotalDuration));
+        const int percent = static_cast<int>(std::min<int64_t>(100, ConvertedDuration(info) * 100 / info.TotalDuration));
         std::lock_guard<std::mutex> lock(state_);
         const int index = info.TaskIndex;
         const bool valid = index >= 0 && index < static_cast<int>(lane.names.size());

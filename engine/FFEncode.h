@@ -36,6 +36,15 @@ struct TProgressInfo {
 };
 using PProgressInfo = TProgressInfo*;
 
+// The current time a report carries while nothing has been written yet.
+constexpr int64_t NoOutputTimeUs = static_cast<int64_t>(NoOutputTimeSeconds * 1000000);
+
+// The media time converted so far, in microseconds: 0 while nothing has been
+// written, when the report's current time is only a stand-in.
+inline int64_t ConvertedDuration(const TProgressInfo& info) {
+    return info.CurrentDuration >= NoOutputTimeUs ? 0 : info.CurrentDuration;
+}
+
 // A picture of a running task for the preview.
 struct TPreviewInfo {
     int TaskIndex = 0;

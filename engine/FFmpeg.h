@@ -32,6 +32,9 @@ enum TMediaKind { mkVideo = 0, mkAudio = 1, mkData = 2, mkSubtitle = 3 };
 // The number of streams per input that a per-stream option can address.
 constexpr int MAX_STREAMS = 20;
 
+// A progress report's time, in seconds, while no output stream has one yet.
+constexpr double NoOutputTimeSeconds = 1e10;
+
 // An entry of the built-in preset table.
 struct TOptionsPreset {
     const char* Name;

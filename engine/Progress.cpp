@@ -38,7 +38,7 @@ int64_t WrittenBytes(AVFormatContext* output) {
 void TCustomFFmpeg::ReportProgress(bool final, int fileIndex) {
     const int64_t totalSize = OutputFileCount > 0 ? WrittenBytes(OutputFiles[0]) : 0;
     TStatusText status;
-    double time = 1e10;
+    double time = NoOutputTimeSeconds;
     int frameNumber = -1, fps = -1;
     float quality = -1.0f;
     bool videoSeen = false;

@@ -383,6 +383,14 @@ private slots:
         QCOMPARE(page_->LabelElapsed->text(), QString("0:00:10"));
         QCOMPARE(page_->LabelProgress->text(), QString("0%"));
 
+        // Before the first packet is written the engine's current time is only
+        // a stand-in: nothing is done yet.
+        info.CurrentDuration = NoOutputTimeUs;
+        page_->FFEncoderProgress(info);
+        QCOMPARE(page_->LabelProgress->text(), QString("0%"));
+        QCOMPARE(Progress(1), QString("0%"));
+        QCOMPARE(page_->LabelEstimated->text(), QString("..."));
+
         // A report past the total stays at the bar's end.
         info.CurrentDuration = 21000000;
         page_->FFEncoderProgress(info);
