@@ -63,10 +63,7 @@ TFormShutdown::TFormShutdown(QWidget* parent) : QDialog(parent), counter_(StartC
     ButtonCancel->setFocus();
 }
 
-void TFormShutdown::CenterOn(const QWidget* owner) {
-    const QRect main = owner->frameGeometry();
-    move(main.left() + (main.width() - width()) / 2, main.top() + (main.height() - height()) / 2);
-}
+void TFormShutdown::CenterOn(const QWidget* owner) { CenterOnOwner(this, owner); }
 
 void TFormShutdown::TimerShutdownTimer() {
     // The count runs only while the dialog is open: once it has closed, by

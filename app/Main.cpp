@@ -20,6 +20,7 @@
 #include "FFLoad.h"
 #include "Format.h"
 #include "LogLines.h"
+#include "MessageDlg.h"
 #include "PageConverting.h"
 #include "PageInputList.h"
 #include "UtilFuncs.h"
@@ -186,9 +187,7 @@ void TFormMain::FormClose() {
     }
 }
 
-void TFormMain::ShowException(const std::exception& e) {
-    QMessageBox::critical(isVisible() ? this : nullptr, Text(ApplicationTitle()), Text(std::string(e.what())));
-}
+void TFormMain::ShowException(const std::exception& e) { ShowErrorMessage(isVisible() ? this : nullptr, e); }
 
 void TFormMain::FFLoggerLog(void*, uint32_t threadId, TLogLevel level, const std::string& message) {
     GlobalVars.LogLines.push_back(FormatLogLine(threadId, level, message));

@@ -13,6 +13,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QTabWidget;
 class TEndSound;
@@ -48,6 +49,17 @@ public:
     void ShowSummary();
     void LabelOpenFolderClick();
 
+    // MainHelp.cpp: the "Help" and "Log" buttons and the help menu's commands.
+    void ActionHelpExecute();
+    void ActionLogExecute();
+    void ActionHelpContentExecute();
+    void ActionHomePageExecute();
+    void ActionCheckforUpdatesExecute();
+    void ActionContactTechnicalSupportExecute();
+    void ActionAboutExecute();
+    // The screen point at which the help menu opens: just below "Help".
+    QPoint HelpMenuPoint() const;
+
     const std::string& AppDir() const { return appDir_; }
 
     // The logger comes first: the libraries log through it while they load.
@@ -80,6 +92,13 @@ public:
     QPushButton* ButtonNext = nullptr;
     QPushButton* ButtonExit = nullptr;
 
+    QMenu* PopupMenuHelp = nullptr;
+    QAction* ActionHelpContent = nullptr;
+    QAction* ActionHomePage = nullptr;
+    QAction* ActionCheckforUpdates = nullptr;
+    QAction* ActionContactTechnicalSupport = nullptr;
+    QAction* ActionAbout = nullptr;
+
 protected:
     void customEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -91,6 +110,8 @@ private:
     QWidget* CreateFinishPage();
     QWidget* CreateButtonRow();
     QPushButton* CreateActionButton(QAction* action, QWidget* parent);
+    // MainHelp.cpp
+    void CreateHelpMenu();
 
     void FormCreate();
     bool FormCloseQuery();

@@ -121,6 +121,9 @@ QWidget* TFormMain::CreateButtonRow() {
     connect(ActionExit, &QAction::triggered, this, [this] { ActionExitExecute(); });
     connect(ActionNext, &QAction::triggered, this, [this] { ActionNextExecute(); });
     connect(ActionBack, &QAction::triggered, this, [this] { ActionBackExecute(); });
+    connect(ActionHelp, &QAction::triggered, this, [this] { ActionHelpExecute(); });
+    connect(ActionLog, &QAction::triggered, this, [this] { ActionLogExecute(); });
+    CreateHelpMenu();
 
     auto* row = new QWidget;
     auto* layout = new QHBoxLayout(row);

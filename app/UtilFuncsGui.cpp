@@ -64,3 +64,9 @@ void EndBusy() {
 }
 
 std::string ApplicationTitle() { return QGuiApplication::applicationDisplayName().toLocal8Bit().toStdString(); }
+
+void CenterOnOwner(QWidget* window, const QWidget* owner) {
+    const QRect main = owner->frameGeometry();
+    window->move(main.left() + (main.width() - window->width()) / 2,
+                 main.top() + (main.height() - window->height()) / 2);
+}

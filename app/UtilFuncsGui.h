@@ -21,5 +21,8 @@ void ShellOpen(const std::string& target);
 void BeginBusy();
 void EndBusy();
 
+// Moves `window` so that it is centred on `owner`'s frame.
+void CenterOnOwner(QWidget* window, const QWidget* owner);
+
 // The application title as the program start set it.
 std::string ApplicationTitle();

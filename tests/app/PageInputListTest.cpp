@@ -19,6 +19,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "GuiTestSupport.h"
 #include "AddFailed.h"
 #include "FFLoad.h"
 #include "Fixtures.h"
@@ -28,17 +29,6 @@
 #include "globals.h"
 
 namespace {
-
-// Records what the program hands to the desktop instead of opening it.
-class TUrlRecorder : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> Urls;
-
-public slots:
-    void open(const QUrl& url) { Urls << url; }
-};
 
 int CountLinesStartingWith(const std::string& prefix) {
     int n = 0;

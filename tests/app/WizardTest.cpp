@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+#include "GuiTestSupport.h"
 #include "FFLoad.h"
 #include "FakePowerRequests.h"
 #include "Fixtures.h"
@@ -42,22 +43,9 @@ class WizardTest : public QObject {
     int Page() const { return form_->PageControlMain->currentIndex(); }
     int Rows() const { return form_->TabSheetStep1->Model()->rowCount(); }
 
-    // Handles the next modal window once it shows, with whatever `answer` does.
-    void OnNextModal(std::function<void(QWidget*)> answer) {
-        auto* timer = new QTimer(form_.get());
-        timer->setInterval(10);
-        connect(timer, &QTimer::timeout, timer, [timer, answer] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal) return;
-            timer->stop();
-            timer->deleteLater();
-            answer(modal);
-        });
-        timer->start();
-    }
     // Answers the next message box with `button`; its text goes to `text`.
     void AnswerNextBox(QMessageBox::StandardButton button, QString* text = nullptr) {
-        OnNextModal([button, text](QWidget* modal) {
+        OnNextModal(this, [button, text](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
             QVERIFY(box);
             if (text) *text = box->text();
@@ -94,11 +82,7 @@ private slots:
     void init() {
         home_ = std::make_unique<QTemporaryDir>();
         appDir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(home_->isValid() && appDir_->isValid());
-        qputenv("HOME", home_->path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", (home_->path() + "/.config").toUtf8());
-        QVERIFY(QFile::link(TEMBRIO_LIB_DIR, appDir_->path() + "/lib"));
-        GlobalVars = TGlobalVars{};
+        QVERIFY(UseFreshFolders(*home_, *appDir_));
         power_.Calls.clear();
         form_ = std::make_unique<TFormMain>((appDir_->path() + "/tembrio").toStdString());
         QCoreApplication::sendPostedEvents(form_.get(), WM_AFTERSTART);
@@ -203,7 +187,7 @@ private slots:
             GlobalVars.ShutDownWhenFinished = true;
             AddMedia({"tone.mp3"});
             bool counted = false;
-            OnNextModal([&](QWidget* modal) {
+            OnNextModal(this, [&](QWidget* modal) {
                 auto* countdown = qobject_cast<TFormShutdown*>(modal);
                 QVERIFY(countdown);
                 counted = true;

@@ -1,0 +1,50 @@
+#pragma once
+// The About window: the program's name and version, the rights notice, a
+// short warning, and links to the home page and to technical support.
+#include <QDialog>
+#include <string>
+
+class QLabel;
+class QPushButton;
+
+// The version file beside the executable: an INI text despite its name.
+constexpr const char* VersionFileName = "lame.dll";
+
+struct TVersionInfo {
+    std::string Version;
+    std::string Company;
+};
+
+// "Version" and "Company" of section "SYSTEM"; a missing file or key reads as
+// an empty text.
+TVersionInfo ReadVersionFile(const std::string& fileName);
+
+class TFormAbout : public QDialog {
+    Q_OBJECT
+
+public:
+    // appDir: the application folder, with a trailing separator; the version
+    // file is read from it.
+    explicit TFormAbout(const std::string& appDir, QWidget* parent = nullptr);
+
+    // Moves the window to the middle of `owner`'s frame.
+    void CenterOn(const QWidget* owner);
+
+    void labHomePageClick();
+    void labSupportMailClick();
+
+    QWidget* PanelPicture = nullptr;
+    QLabel* labAppName = nullptr;
+    QLabel* labRights = nullptr;
+    QLabel* labWarning = nullptr;
+    QLabel* labHomePage = nullptr;
+    QLabel* labSupportMail = nullptr;
+    QPushButton* ButtonOK = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void FormCreate(const std::string& appDir);
+};

@@ -1,0 +1,313 @@
+// The help menu and its commands, the About window with and without the
+// version file, and the splash window: its picture, the premultiplication,
+// the fade and how it closes. The build's own version file and splash picture
+// are checked as shipped.
+#include <QAction>
+#include <QApplication>
+#include <QDate>
+#include <QDesktopServices>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "GuiTestSupport.h"
+#include "FFLoad.h"
+#include "FormAbout.h"
+#include "FormSplash.h"
+#include "Main.h"
+#include "MainThread.h"
+#include "globals.h"
+
+namespace {
+
+bool WriteAll(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+QString BuildFile(const char* name) { return QString(TEMBRIO_BUILD_DIR) + "/" + name; }
+
+QString Rights(const QString& company) {
+    return QString("Copyright (C) %1 %2. All rights reserved.").arg(QDate::currentDate().year()).arg(company);
+}
+
+// The message of what `load` raises; empty when it raises nothing.
+QString RaisedBy(const std::function<void()>& load) {
+    try {
+        load();
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    }
+    return {};
+}
+
+} // namespace
+
+class AuxWindowsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> home_;
+    std::unique_ptr<QTemporaryDir> appDir_;
+    std::unique_ptr<TFormMain> form_;
+    TUrlRecorder urls_;
+
+    std::string AppDir() const { return appDir_->path().toStdString() + "/"; }
+
+
+private slots:
+    void initTestCase() {
+        for (const char* scheme : {"https", "mailto", "file"}) QDesktopServices::setUrlHandler(scheme, &urls_, "open");
+    }
+
+    void cleanupTestCase() {
+        for (const char* scheme : {"https", "mailto", "file"}) QDesktopServices::unsetUrlHandler(scheme);
+    }
+
+    void init() {
+        home_ = std::make_unique<QTemporaryDir>();
+        appDir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(UseFreshFolders(*home_, *appDir_));
+        form_ = std::make_unique<TFormMain>(AppDir() + "tembrio");
+        QCoreApplication::sendPostedEvents(form_.get(), WM_AFTERSTART);
+        urls_.Urls.clear();
+    }
+
+    void cleanup() {
+        form_.reset();
+        appDir_.reset();
+        home_.reset();
+    }
+
+    void helpOpensItsMenuJustBelowTheButton() {
+        // High enough on the screen for the menu to fit below the button.
+        form_->move(10, -300);
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        QMenu* menu = form_->PopupMenuHelp;
+        QVERIFY(!menu->isVisible());
+        form_->ButtonHelp->click();
+        QVERIFY(menu->isVisible());
+        const QRect button(form_->ButtonHelp->mapToGlobal(QPoint(0, 0)), form_->ButtonHelp->size());
+        QCOMPARE(menu->pos(), QPoint(button.left(), button.bottom() + 1));
+        QCOMPARE(form_->HelpMenuPoint(), menu->pos());
+
+        QStringList items;
+        for (const QAction* a : menu->actions()) items << (a->isSeparator() ? "-" : a->text());
+        QCOMPARE(items, QStringList({"Help Content", "-", "Home Page", "Check for Updates...",
+                                     "Contact Technical Support...", "-", "About"}));
+        QCOMPARE(form_->ActionHelpContent->shortcut(), QKeySequence(Qt::Key_F1));
+
+        // Choosing an item runs its command.
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(form_->ActionHomePage).center());
+        QCOMPARE(urls_.Urls, QList<QUrl>({QUrl("https://tembrio.org/")}));
+        QVERIFY(!menu->isVisible());
+    }
+
+    void helpCommandsHandTheirAddressesToTheDesktop() {
+        form_->ActionHelpContent->trigger();
+        form_->ActionHomePage->trigger();
+        form_->ActionCheckforUpdates->trigger();
+        form_->ActionContactTechnicalSupport->trigger();
+        QCOMPARE(urls_.Urls, QList<QUrl>({QUrl("https://tembrio.org/help/"), QUrl("https://tembrio.org/"),
+                                           QUrl("https://tembrio.org/download/"), QUrl("mailto:support@tembrio.org")}));
+
+        // F1 works wherever the focus is in the window.
+        urls_.Urls.clear();
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        QTest::keyClick(form_->ButtonNext, Qt::Key_F1);
+        QCOMPARE(urls_.Urls, QList<QUrl>({QUrl("https://tembrio.org/help/")}));
+    }
+
+    void aboutOpensCentredOnTheMainWindow() {
+        form_->move(60, 20);
+        bool seen = false;
+        OnNextModal(this, [&](QWidget* modal) {
+            auto* about = qobject_cast<TFormAbout*>(modal);
+            QVERIFY(about);
+            seen = true;
+            QCOMPARE(about->parentWidget(), form_.get());
+            const QRect main = form_->frameGeometry();
+            QCOMPARE(about->x(), main.left() + (main.width() - about->width()) / 2);
+            QCOMPARE(about->y(), main.top() + (main.height() - about->height()) / 2);
+            about->ButtonOK->click();
+        });
+        form_->ActionAbout->trigger();
+        QVERIFY(seen);
+        QVERIFY(form_->findChildren<TFormAbout*>().isEmpty());
+    }
+
+    void aboutWithoutTheVersionFile() {
+        TFormAbout about(AppDir());
+        QCOMPARE(about.windowTitle(), QString("About Tembrio Audio Converter"));
+        QCOMPARE(about.labAppName->text(), QString("Tembrio Audio Converter "));
+        QCOMPARE(about.labRights->text(), Rights(""));
+        QVERIFY(about.labAppName->font().bold());
+        QVERIFY(!about.labWarning->text().isEmpty());
+        QCOMPARE(about.size(), QSize(441, 344));
+        QCOMPARE(about.minimumSize(), about.maximumSize());
+        QCOMPARE(about.ButtonOK->text(), QString("OK"));
+        QVERIFY(about.ButtonOK->isDefault());
+
+        QCOMPARE(about.labHomePage->text(), QString("https://tembrio.org/"));
+        QCOMPARE(about.labSupportMail->text(), QString("support@tembrio.org"));
+        for (const QLabel* link : {about.labHomePage, about.labSupportMail}) {
+            QVERIFY(link->font().underline());
+            QCOMPARE(link->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+            QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+        }
+    }
+
+    void aboutShowsTheVersionAndCompany() {
+        QVERIFY(WriteAll(appDir_->path() + "/lame.dll", "[SYSTEM]\nVersion=2.5.1\nCompany=Acme Sound Works\n"));
+        TFormAbout about(AppDir());
+        QCOMPARE(about.labAppName->text(), QString("Tembrio Audio Converter 2.5.1"));
+        QCOMPARE(about.labRights->text(), Rights("Acme Sound Works"));
+
+        // Keys are found whatever their case; a missing one reads as empty.
+        QVERIFY(WriteAll(appDir_->path() + "/lame.dll", "[system]\nversion=3.0\n"));
+        TFormAbout partial(AppDir());
+        QCOMPARE(partial.labAppName->text(), QString("Tembrio Audio Converter 3.0"));
+        QCOMPARE(partial.labRights->text(), Rights(""));
+    }
+
+    void aboutLinksOpenTheirTargets() {
+        TFormAbout about(AppDir());
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        QTest::mouseClick(about.labHomePage, Qt::LeftButton);
+        QTest::mouseClick(about.labSupportMail, Qt::LeftButton);
+        QTest::mouseClick(about.labRights, Qt::LeftButton);  // not a link
+        QCOMPARE(urls_.Urls, QList<QUrl>({QUrl("https://tembrio.org/"), QUrl("mailto:support@tembrio.org")}));
+    }
+
+    void theBuildShipsItsVersionFileAndSplash() {
+        const TVersionInfo info = ReadVersionFile(BuildFile("lame.dll").toStdString());
+        QCOMPARE(QString::fromStdString(info.Version), QString(TEMBRIO_PROJECT_VERSION));
+        QCOMPARE(info.Company, std::string("Tembrio"));
+
+        const QImage splash = LoadSplashPicture(BuildFile("splash.png"));
+        QCOMPARE(splash.size(), QSize(400, 250));
+        QCOMPARE(splash.format(), QImage::Format_ARGB32);
+        // Rounded, translucent edges around an opaque middle.
+        QCOMPARE(qAlpha(splash.pixel(0, 0)), 0);
+        QCOMPARE(qAlpha(splash.pixel(399, 249)), 0);
+        QCOMPARE(qAlpha(splash.pixel(200, 125)), 255);
+        const int edge = qAlpha(splash.pixel(200, 3));
+        QVERIFY2(edge > 0 && edge < 255, qPrintable(QString::number(edge)));
+    }
+
+    void premultiplyingRoundsDown() {
+        QImage picture(5, 1, QImage::Format_ARGB32);
+        picture.setPixel(0, 0, qRgba(200, 100, 0, 255));
+        picture.setPixel(1, 0, qRgba(200, 100, 1, 200));
+        picture.setPixel(2, 0, qRgba(255, 128, 77, 0));
+        picture.setPixel(3, 0, qRgba(255, 254, 3, 128));
+        picture.setPixel(4, 0, qRgba(255, 255, 255, 1));
+        const QImage result = PremultiplyPicture(picture);
+        QCOMPARE(result.format(), QImage::Format_ARGB32_Premultiplied);
+        const auto* p = reinterpret_cast<const QRgb*>(result.constScanLine(0));
+        QCOMPARE(p[0], qRgba(200, 100, 0, 255));
+        QCOMPARE(p[1], qRgba(156, 78, 0, 200));  // 200 * 200 / 255 = 156.9
+        QCOMPARE(p[2], qRgba(0, 0, 0, 0));
+        QCOMPARE(p[3], qRgba(128, 127, 1, 128));
+        QCOMPARE(p[4], qRgba(1, 1, 1, 1));
+    }
+
+    void theFadeTakesEightyFiveSteps() {
+        const std::vector<int> steps = SplashFadeSteps();
+        QCOMPARE(steps.size(), size_t(85));
+        QCOMPARE(std::vector<int>(steps.begin(), steps.begin() + 6), (std::vector<int>{8, 16, 24, 32, 39, 46}));
+        QCOMPARE(std::vector<int>(steps.end() - 3, steps.end()), (std::vector<int>{253, 254, 255}));
+        int alpha = 0;
+        for (int step : steps) {
+            QCOMPARE(step, alpha + (255 - alpha) / 32 + 1);
+            alpha = step;
+        }
+    }
+
+    void wrongSplashPicturesAreRefused() {
+        const QString dir = appDir_->path();
+        QImage rgb(40, 20, QImage::Format_RGB32);
+        rgb.fill(Qt::darkCyan);
+        QVERIFY(rgb.save(dir + "/rgb.png", "PNG"));
+        QImage gray(40, 20, QImage::Format_Grayscale8);
+        gray.fill(Qt::gray);
+        QVERIFY(gray.save(dir + "/gray.png", "PNG"));
+        QImage deep(40, 20, QImage::Format_RGBA64);
+        deep.fill(QColor(10, 20, 30, 40));
+        QVERIFY(deep.save(dir + "/deep.png", "PNG"));
+        QImage good(40, 20, QImage::Format_ARGB32);
+        good.fill(QColor(10, 20, 30, 40));
+        QVERIFY(good.save(dir + "/good.png", "PNG"));
+        QVERIFY(WriteAll(dir + "/noise.png", "not a picture at all"));
+
+        const QString wrong = "Wrong bitmap format - must be 32 bits/pixel";
+        for (const char* name : {"rgb.png", "gray.png", "deep.png"})
+            QCOMPARE(RaisedBy([&] { LoadSplashPicture(dir + "/" + name); }), wrong);
+        QCOMPARE(RaisedBy([&] { LoadSplashPicture(dir + "/good.png"); }), QString());
+        QCOMPARE(RaisedBy([&] { LoadSplashPicture(dir + "/noise.png"); }),
+                 QString("Cannot load picture \"%1/noise.png\"").arg(dir));
+        QVERIFY(RaisedBy([&] { LoadSplashPicture(dir + "/missing.png"); })
+                    .startsWith(QString("Cannot open file \"%1/missing.png\". ").arg(dir)));
+
+        // A refused picture is never shown.
+        TFormSplash splash;
+        QCOMPARE(RaisedBy([&] { splash.FadeIn(dir + "/rgb.png"); }), wrong);
+        QVERIFY(!splash.isVisible());
+        QVERIFY(!splash.TimerSplash->isActive());
+    }
+
+    void theSplashFadesInAndItsTimerClosesIt() {
+        QPointer<TFormSplash> splash = new TFormSplash;
+        QVERIFY(!splash->TimerSplash->isActive());
+        splash->FadeIn(BuildFile("splash.png"));
+        QVERIFY(splash->isVisible());
+        QCOMPARE(splash->ConstantAlpha(), 255);
+        QCOMPARE(splash->size(), QSize(400, 250));
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QCOMPARE(splash->pos(), QPoint((screen.width() - 400) / 2, (screen.height() - 250) / 2));
+        QVERIFY(splash->windowFlags() & Qt::FramelessWindowHint);
+        QVERIFY(splash->windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(splash->testAttribute(Qt::WA_TranslucentBackground));
+        QCOMPARE(splash->TimerSplash->interval(), 1000);
+        QVERIFY(splash->TimerSplash->isActive());
+
+        // Fully faded in, the window shows the picture itself.
+        const QImage shown = splash->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QCOMPARE(shown.pixel(200, 125), splash->Picture().pixel(200, 125));
+
+        // The tick, brought forward: it closes the splash, and closing frees it.
+        splash->TimerSplash->setInterval(0);
+        QTRY_VERIFY(splash.isNull());
+    }
+
+    void aTypedKeyClosesTheSplash() {
+        QPointer<TFormSplash> splash = new TFormSplash;
+        splash->FadeIn(BuildFile("splash.png"));
+        splash->TimerSplash->stop();  // only the key may close it here
+        QTest::keyClick(splash.data(), Qt::Key_Shift);
+        QTest::keyClick(splash.data(), Qt::Key_Left);
+        QVERIFY(splash->isVisible());
+        QTest::keyClick(splash.data(), Qt::Key_Space);
+        QTRY_VERIFY(splash.isNull());
+    }
+};
+
+int main(int argc, char* argv[]) {
+    TFFBindProcess binding;
+    QApplication app(argc, argv);
+    InitMainThread();
+    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
+    AuxWindowsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "AuxWindowsTest.moc"
