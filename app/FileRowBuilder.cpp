@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QImage>
 
+#include "BitmapImage.h"
 #include "FFDecode.h"
 #include "MinimizeName.h"
 #include "UtilFuncs.h"
@@ -10,16 +11,6 @@
 namespace {
 
 QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
-
-QImage::Format ImageFormat(int bitsPixel) {
-    // The converter's 24-bit pixels are B, G, R bytes; its 32-bit pixels are
-    // the same plus one unused byte, which is QImage's RGB32 word in memory.
-    switch (bitsPixel) {
-    case 24: return QImage::Format_BGR888;
-    case 32: return QImage::Format_RGB32;
-    default: return QImage::Format_Invalid;
-    }
-}
 
 // The picture as it is meant to be seen: anamorphic video gets its display
 // proportions back before it is fitted into the area.
@@ -39,10 +30,9 @@ QPixmap VideoPicture(TFFDecoder& decoder, float aspectRatio, const TFileRowLook&
     if (!decoder.DecodeVideoFrame(decoder.FirstVideoStream())) return {};
     TBitmap bitmap;
     if (!decoder.CopyToBitmap(bitmap)) return {};
-    const QImage::Format format = ImageFormat(bitmap.BitsPixel);
-    if (format == QImage::Format_Invalid || bitmap.Width <= 0 || bitmap.Height <= 0) return {};
     // Wraps the bitmap's rows where they are; scaling makes the one copy kept.
-    const QImage frame(bitmap.Bits.data(), bitmap.Width, bitmap.Height, bitmap.Stride, format);
+    const QImage frame = WrapBitmap(bitmap);
+    if (frame.isNull()) return {};
     const QSize area = look.PictureArea * look.DevicePixelRatio;
     const QSize size = ShownSize(frame.size(), aspectRatio, area);
     QPixmap picture = QPixmap::fromImage(frame.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));

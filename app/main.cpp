@@ -9,6 +9,7 @@
 #include "Main.h"
 #include "MainThread.h"
 #include "MainThreadWaker.h"
+#include "PreviewWindow.h"
 #include "UtilFuncs.h"
 #include "globals.h"
 
@@ -35,6 +36,7 @@ int main(int argc, char* argv[]) {
     InitMainThread();
     RaiseOpenFileLimit();
     TMainThreadWaker waker;
+    SetPreviewWindowFactory(CreatePreviewWindow);
     const QPointer<TFormSplash> splash = ShowSplash();
     QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
     TFormMain form(QCoreApplication::applicationFilePath().toLocal8Bit().toStdString());
