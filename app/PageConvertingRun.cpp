@@ -10,6 +10,7 @@
 
 #include "Exception.h"
 #include "FileListModel.h"
+#include "MessageDlg.h"
 #include "PageConverting.h"
 #include "Presets.h"
 #include "TimeSpan.h"
@@ -47,7 +48,7 @@ void TPageConverting::StartConvert(const TFileListModel& files) {
     } catch (const std::exception& e) {
         // Nothing has started: the batch ends here, with the reason shown.
         Log(e.what());
-        QMessageBox::critical(host_, Text(ApplicationTitle()), Text(e.what()));
+        ShowErrorMessage(host_, e);
         FinishBatch();
     }
 }

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QMessageBox>
 
 #include "AddFailed.h"
 #include "AudioIcon.h"
@@ -16,6 +15,7 @@
 #include "PageInputList.h"
 #include "UtilFuncsGui.h"
 #include "globals.h"
+#include "MessageDlg.h"
 
 namespace {
 
@@ -131,5 +131,5 @@ void TPageInputList::ClearOpenDialogFileName() {
 }
 
 void TPageInputList::ShowError(const std::exception& e) {
-    QMessageBox::critical(host_, Text(ApplicationTitle()), Text(std::string(e.what())));
+    ShowErrorMessage(host_, e);
 }

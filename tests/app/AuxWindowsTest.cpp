@@ -301,13 +301,6 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[]) {
-    TFFBindProcess binding;
-    QApplication app(argc, argv);
-    InitMainThread();
-    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
-    AuxWindowsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char* argv[]) { return RunDesktopSuite<AuxWindowsTest>(argc, argv); }
 
 #include "AuxWindowsTest.moc"

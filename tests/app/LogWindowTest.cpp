@@ -334,13 +334,6 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[]) {
-    TFFBindProcess binding;
-    QApplication app(argc, argv);
-    InitMainThread();
-    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
-    LogWindowTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char* argv[]) { return RunDesktopSuite<LogWindowTest>(argc, argv); }
 
 #include "LogWindowTest.moc"

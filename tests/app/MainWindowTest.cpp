@@ -12,6 +12,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "GuiTestSupport.h"
 #include "FFLoad.h"
 #include "Main.h"
 #include "MainThread.h"
@@ -285,13 +286,6 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[]) {
-    TFFBindProcess binding;
-    QApplication app(argc, argv);
-    InitMainThread();
-    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
-    MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char* argv[]) { return RunDesktopSuite<MainWindowTest>(argc, argv); }
 
 #include "MainWindowTest.moc"

@@ -19,6 +19,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "GuiTestSupport.h"
 #include "FFEncode.h"
 #include "FFLoad.h"
 #include "FileListModel.h"
@@ -92,12 +93,6 @@ void AppendRow(TFileListModel& model, const QString& path, int64_t durationUs) {
     row.Cells[NxTextColumnFileFullName] = path;
     row.Cells[NxTextColumnRealDuration] = QString::number(durationUs);
     model.AppendRow(std::move(row));
-}
-
-int CountLines(const std::string& prefix) {
-    int n = 0;
-    for (const std::string& line : GlobalVars.LogLines) n += line.rfind(prefix, 0) == 0;
-    return n;
 }
 
 // What the engine's probe sees in an output file.
@@ -305,7 +300,7 @@ private slots:
         TOutputOptions output;
         output.FileName = Out("missing.mp3").toStdWString();
         page_->AddConversionTask(input, output, 0);
-        QCOMPARE(CountLines("Adding file error: "), 1);
+        QCOMPARE(CountLogLines("Adding file error: "), 1);
         QCOMPARE(GlobalVars.LogLines.back(), "Adding file error: " + encoder_->LastErrorMessage);
         QVERIFY(!encoder_->LastErrorMessage.empty());
         QCOMPARE(page_->EntryCount(), 1);
@@ -314,13 +309,13 @@ private slots:
         // An output folder that is not there: the output cannot be created.
         GlobalVars.OutputFileDir = Out("missing").toStdString();
         page_->QueueFile(Media("short.wav"), 1000000);
-        QCOMPARE(CountLines("Cannot do convert, error: "), 1);
+        QCOMPARE(CountLogLines("Cannot do convert, error: "), 1);
         QVERIFY2(GlobalVars.LogLines.back().size() > std::string("Cannot do convert, error: ").size(),
                  GlobalVars.LogLines.back().c_str());
         QCOMPARE(page_->EntryCount(), 1);
         QCOMPARE(encoder_->Tasks().Count(), 1);
         QCOMPARE(GlobalVars.BatchDuration, int64_t(2000000));
-        QCOMPARE(CountLines("File has been added to convert list."), 1);
+        QCOMPARE(CountLogLines("File has been added to convert list."), 1);
         encoder_->ClearTasks();
     }
 
@@ -509,7 +504,7 @@ private slots:
         RunBatch(files);
         QCOMPARE(page_->EntryCount(), 0);
         QCOMPARE(GlobalVars.FailedCount, 0);
-        QCOMPARE(CountLines("File load error: "), 1);
+        QCOMPARE(CountLogLines("File load error: "), 1);
         QVERIFY(boxes_.Seen.isEmpty());
         VerifyEngineIdle();
         // The encoder takes the next batch.
@@ -603,14 +598,6 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[]) {
-    TFFBindProcess binding;
-    QApplication app(argc, argv);
-    InitMainThread();
-    TMainThreadWaker waker;
-    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
-    PageConvertingTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char* argv[]) { return RunDesktopSuite<PageConvertingTest>(argc, argv); }
 
 #include "PageConvertingTest.moc"

@@ -30,12 +30,6 @@
 
 namespace {
 
-int CountLinesStartingWith(const std::string& prefix) {
-    int n = 0;
-    for (const std::string& line : GlobalVars.LogLines) n += line.rfind(prefix, 0) == 0;
-    return n;
-}
-
 bool IsRedish(QRgb c) { return qRed(c) > 180 && qGreen(c) < 80 && qBlue(c) < 80; }
 bool IsBlueish(QRgb c) { return qBlue(c) > 180 && qRed(c) < 80 && qGreen(c) < 80; }
 
@@ -134,7 +128,7 @@ private slots:
         QCOMPARE(GlobalVars.FailedFiles.size(), size_t(1));
         const std::string error = GlobalVars.FailedFiles[0];
         QVERIFY2(error.find(bad.toStdString()) != std::string::npos, error.c_str());
-        QCOMPARE(CountLinesStartingWith("File load error: "), 1);
+        QCOMPARE(CountLogLines("File load error: "), 1);
         QVERIFY(std::find(GlobalVars.LogLines.begin(), GlobalVars.LogLines.end(), "File load error: " + error) !=
                 GlobalVars.LogLines.end());
 
@@ -216,7 +210,7 @@ private slots:
         QCOMPARE(Cell(0, NxTextColumnBitrate), QString("Audio Bit rate: Bit rate is not preseted"));
         QCOMPARE(Cell(0, NxTextColumnDimension), QString("Audio Encoder: "));
         // The missing audio stream reaches the log through the probe.
-        QVERIFY(CountLinesStartingWith("#") > 0);
+        QVERIFY(CountLogLines("#") > 0);
         bool noAudioLogged = false;
         for (const std::string& line : GlobalVars.LogLines) noAudioLogged |= line.find(": no audio stream.") != std::string::npos;
         QVERIFY(noAudioLogged);
@@ -426,7 +420,7 @@ private slots:
         QVERIFY(accepted);
         QCOMPARE(page_->Model()->rowCount(), 0);
         QVERIFY(!page_->FormFailedAddFile);
-        QCOMPARE(CountLinesStartingWith("File load error: "), 0);
+        QCOMPARE(CountLogLines("File load error: "), 0);
 
         form_->PageControlMain->setCurrentIndex(3);
         SendDrop(form_.get(), {QUrl::fromLocalFile(Media("tone-44k-stereo.wav")), QUrl::fromLocalFile(notes.fileName()),
@@ -454,13 +448,6 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[]) {
-    TFFBindProcess binding;
-    QApplication app(argc, argv);
-    InitMainThread();
-    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
-    PageInputListTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char* argv[]) { return RunDesktopSuite<PageInputListTest>(argc, argv); }
 
 #include "PageInputListTest.moc"

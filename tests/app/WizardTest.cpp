@@ -208,14 +208,6 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[]) {
-    TFFBindProcess binding;
-    QApplication app(argc, argv);
-    InitMainThread();
-    TMainThreadWaker waker;
-    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
-    WizardTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char* argv[]) { return RunDesktopSuite<WizardTest>(argc, argv); }
 
 #include "WizardTest.moc"

@@ -28,3 +28,9 @@ void OnNextModal(QObject* owner, std::function<void(QWidget*)> answer) {
     });
     timer->start();
 }
+
+int CountLogLines(const std::string& prefix) {
+    int n = 0;
+    for (const std::string& line : GlobalVars.LogLines) n += line.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+}

@@ -1,10 +1,18 @@
 #pragma once
 // Helpers the desktop program's test suites share: answering modal windows
 // without a user, and recording what is handed to the desktop.
+#include <QApplication>
 #include <QList>
 #include <QObject>
 #include <QUrl>
+#include <QtTest>
 #include <functional>
+#include <string>
+
+#include "FFLoad.h"
+#include "MainThread.h"
+#include "MainThreadWaker.h"
+#include "globals.h"
 
 class QTemporaryDir;
 class QWidget;
@@ -30,3 +38,20 @@ public:
 public slots:
     void open(const QUrl& url) { Urls << url; }
 };
+
+// How many lines of the application's log start with `prefix`.
+int CountLogLines(const std::string& prefix);
+
+// Runs a suite inside the program's surroundings: the binding, the application
+// object with the program's title, this thread as the main thread whose
+// hand-offs the event loop serves.
+template <class TSuite>
+int RunDesktopSuite(int argc, char* argv[]) {
+    TFFBindProcess binding;
+    QApplication app(argc, argv);
+    InitMainThread();
+    TMainThreadWaker waker;
+    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
+    TSuite suite;
+    return QTest::qExec(&suite, argc, argv);
+}
