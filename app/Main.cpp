@@ -67,7 +67,8 @@ TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
     FFLogger.OnLog = [this](void* sender, uint32_t threadId, TLogLevel level, const std::string& message) {
         FFLoggerLog(sender, threadId, level, message);
     };
-    endSound_ = std::make_unique<TEndSound>();
+    endSound_ = new TEndSound(this);
+    endSound_->setObjectName("EndSound");
     CreateControls();
     FormCreate();
 }

@@ -132,5 +132,5 @@ private:
 
     std::string exeName_;
     std::string appDir_;  // the executable's folder, with a trailing separator
-    std::unique_ptr<TEndSound> endSound_;
+    TEndSound* endSound_ = nullptr;  // a child of the window
 };

@@ -2,6 +2,9 @@
 // back, a whole batch to the summary and round to an empty page 1, the
 // questions and warnings on the way, and the timed shut-down after a batch.
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QSignalSpy>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -17,6 +20,7 @@
 #include <memory>
 
 #include "GuiTestSupport.h"
+#include "EndSound.h"
 #include "FFLoad.h"
 #include "FakePowerRequests.h"
 #include "Fixtures.h"
@@ -180,6 +184,39 @@ private slots:
         QCOMPARE(form_->LabelFinishTotalFiles->text(), QString("0"));
         QCOMPARE(form_->ButtonNext->text(), QString("Next"));
         QVERIFY(!form_->ButtonBack->isEnabled());
+    }
+
+    // The WMA lossless preset takes the source's bit rate, which the encoder
+    // refuses for this 16 kbit/s file only when the run starts.
+    void aFailureCountsOnTheSummaryWithTheSoundAndTheFolderLink() {
+        WriteToneWav(WidePath(Media("low-rate.wav").toStdString()), 2000, 1, 0.5, AV_SAMPLE_FMT_U8);
+        AddMedia({"tone-44k-stereo.wav", "low-rate.wav", "tone.mp3", "tagged-48k.flac"});
+        GlobalVars.PlayASoundWhenFinished = true;
+        auto* sound = form_->findChild<TEndSound*>("EndSound");
+        QVERIFY(sound);
+        QSignalSpy beeped(sound, &TEndSound::Beeped);  // no sound files beside this test's program
+        QString failure;
+        AnswerNextBox(QMessageBox::Ok, &failure);
+        const QString out = home_->path() + "/wma";
+        form_->ActionNext->trigger();
+        form_->TabSheetStep2->ButtonFormatClick(ofWMA);
+        form_->TabSheetStep2->PresetLists[ofWMA]->setCurrentIndex(4);
+        form_->TabSheetStep2->EditOutputDir->setText(out);
+        form_->ActionNext->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
+
+        QVERIFY(!failure.isEmpty());
+        QCOMPARE(form_->LabelFinishTotalFiles->text(), QString("4"));
+        QCOMPARE(form_->LabelFinishSuccessed->text(), QString("3"));
+        QCOMPARE(form_->LabelFinishFailed->text(), QString("1"));
+        QCOMPARE(beeped.count(), 1);
+
+        TUrlRecorder urls;
+        QDesktopServices::setUrlHandler("file", &urls, "open");
+        emit form_->LabelOpenFolder->linkActivated(QStringLiteral("folder"));
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(urls.Urls, QList<QUrl>{QUrl::fromLocalFile(out + "/")});
+        form_->ActionNext->trigger();
     }
 
     void theShutDownCountdownCanBeCancelledOrRunOut() {
