@@ -6,7 +6,7 @@
 
 #include "FormAbout.h"
 #include "FormLog.h"
-#include "Main.h"
+#include "FormMain.h"
 #include "UtilFuncsGui.h"
 #include "globals.h"
 

@@ -8,7 +8,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "Main.h"
+#include "FormMain.h"
 #include "PageConverting.h"
 #include "PageInputList.h"
 #include "PageOutput.h"

@@ -10,7 +10,7 @@
 
 #include "EndSound.h"
 #include "FormShutdown.h"
-#include "Main.h"
+#include "FormMain.h"
 #include "PageConverting.h"
 #include "PageInputList.h"
 #include "PageOutput.h"

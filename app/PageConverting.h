@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "FFEncode.h"
+#include "FFEncoder.h"
 
 class QCheckBox;
 class QGroupBox;

@@ -6,7 +6,7 @@
 
 #include "FFLoad.h"
 #include "FormSplash.h"
-#include "Main.h"
+#include "FormMain.h"
 #include "MainThread.h"
 #include "MainThreadWaker.h"
 #include "PreviewWindow.h"

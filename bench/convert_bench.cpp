@@ -9,7 +9,7 @@
 #include <string>
 
 #include "FFLoad.h"
-#include "FFmpeg.h"
+#include "CustomFFmpeg.h"
 #include "TaskRecordApply.h"
 
 namespace {

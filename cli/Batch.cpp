@@ -9,7 +9,7 @@
 #include <ostream>
 #include <unistd.h>
 
-#include "FFEncode.h"
+#include "FFEncoder.h"
 #include "MainThread.h"
 #include "Presets.h"
 #include "ProbeAhead.h"

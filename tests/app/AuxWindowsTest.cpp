@@ -22,7 +22,7 @@
 #include "FFLoad.h"
 #include "FormAbout.h"
 #include "FormSplash.h"
-#include "Main.h"
+#include "FormMain.h"
 #include "MainThread.h"
 #include "globals.h"
 

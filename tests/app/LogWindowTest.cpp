@@ -22,7 +22,7 @@
 #include "GuiTestSupport.h"
 #include "FFLoad.h"
 #include "FormLog.h"
-#include "Main.h"
+#include "FormMain.h"
 #include "MainThread.h"
 #include "MessageDlg.h"
 #include "globals.h"

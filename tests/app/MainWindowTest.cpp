@@ -14,7 +14,7 @@
 
 #include "GuiTestSupport.h"
 #include "FFLoad.h"
-#include "Main.h"
+#include "FormMain.h"
 #include "MainThread.h"
 #include "PageInputList.h"
 #include "ThreadId.h"

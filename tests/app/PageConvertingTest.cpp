@@ -20,7 +20,7 @@ extern "C" {
 }
 
 #include "GuiTestSupport.h"
-#include "FFEncode.h"
+#include "FFEncoder.h"
 #include "FFLoad.h"
 #include "FileListModel.h"
 #include "Fixtures.h"

@@ -23,7 +23,7 @@
 #include "AddFailed.h"
 #include "FFLoad.h"
 #include "Fixtures.h"
-#include "Main.h"
+#include "FormMain.h"
 #include "MainThread.h"
 #include "PageInputList.h"
 #include "globals.h"

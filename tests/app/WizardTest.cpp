@@ -25,7 +25,7 @@
 #include "FakePowerRequests.h"
 #include "Fixtures.h"
 #include "FormShutdown.h"
-#include "Main.h"
+#include "FormMain.h"
 #include "MainThread.h"
 #include "MainThreadWaker.h"
 #include "PageConverting.h"

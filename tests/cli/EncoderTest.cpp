@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "FFEncode.h"
+#include "FFEncoder.h"
 #include "Fixtures.h"
 #include "MainThread.h"
 #include "TestSupport.h"

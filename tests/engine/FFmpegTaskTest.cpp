@@ -4,7 +4,7 @@
 
 #include "CapturedLog.h"
 #include "FFLoad.h"
-#include "FFmpeg.h"
+#include "CustomFFmpeg.h"
 #include "TestSupport.h"
 
 TEST(FFmpegTaskWithoutLibraries, OptionValuesStayZero) {

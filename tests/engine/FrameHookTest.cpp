@@ -3,7 +3,7 @@
 #include <dlfcn.h>
 
 #include "CapturedLog.h"
-#include "FFmpeg.h"
+#include "CustomFFmpeg.h"
 #include "FrameHook.h"
 #include "HookCounters.h"
 #include "TestSupport.h"

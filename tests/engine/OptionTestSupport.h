@@ -6,9 +6,9 @@
 #include <string>
 
 #include "CapturedLog.h"
-#include "FFmpeg.h"
+#include "CustomFFmpeg.h"
 #include "Format.h"
-#include "OptionValues.h"
+#include "OptionNumbers.h"
 #include "TestSupport.h"
 
 class TaskTest : public LibrariesTest {

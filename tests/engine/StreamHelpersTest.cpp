@@ -1,7 +1,7 @@
 // Helpers of stream creation: format and rate choice, times, forced key
 // frames, growable lists and output stream records.
 #include "CapturedLog.h"
-#include "FFmpeg.h"
+#include "CustomFFmpeg.h"
 #include "TestSupport.h"
 
 namespace {

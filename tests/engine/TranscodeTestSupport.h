@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "FFmpeg.h"
+#include "CustomFFmpeg.h"
 #include "Fixtures.h"
 #include "TaskRecordApply.h"
 #include "TestSupport.h"

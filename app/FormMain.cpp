@@ -1,0 +1,209 @@
+#include "FormMain.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QWindow>
+#include <filesystem>
+
+#include "EndSound.h"
+#include "Exception.h"
+#include "FFLoad.h"
+#include "Format.h"
+#include "LogLines.h"
+#include "MessageDlg.h"
+#include "PageConverting.h"
+#include "PageInputList.h"
+#include "UtilFuncs.h"
+#include "UtilFuncsGui.h"
+#include "WizardEvents.h"
+#include "globals.h"
+
+namespace {
+
+const char* const FormSection = "Form";
+
+const char* const HelpAddressText = "https://tembrio.org/help/";
+const char* const HomePageAddressText = "https://tembrio.org/";
+const char* const UpdatesAddressText = "https://tembrio.org/download/";
+const char* const SupportAddressText = "support@tembrio.org";
+
+struct TPageCaptions {
+    const char* Title;
+    const char* Exit;
+    const char* Next;
+    bool BackEnabled;
+    bool NextEnabled;
+};
+
+const TPageCaptions PageCaptions[] = {
+    {"Select the audios/videos you want to convert. Use \"Move Up\" and \"Move Down\" to change the order.",
+     "Exit", "Next", false, true},
+    {"Select an output mode and specify a path for the output files.", "Cancel", "Convert", true, true},
+    {"Conversion information.", "Cancel", "Next", false, false},
+    {"The conversion is finished.", "Exit", "Finish", false, true},
+};
+
+QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
+std::string Text(const QString& s) { return s.toLocal8Bit().toStdString(); }
+
+// A design text with one "%s", filled with the application title.
+void FormatCaption(QLabel* label, const std::string& title) { label->setText(Text(Format(Text(label->text()), title))); }
+
+} // namespace
+
+TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
+    : QMainWindow(parent, Qt::FramelessWindowHint), FFLogger(this), exeName_(exeName) {
+    appDir_ = IncludeBackslash(std::filesystem::path(exeName).parent_path().string());
+    FFLogger.OnLog = [this](void* sender, uint32_t threadId, TLogLevel level, const std::string& message) {
+        FFLoggerLog(sender, threadId, level, message);
+    };
+    endSound_ = new TEndSound(this);
+    endSound_->setObjectName("EndSound");
+    CreateControls();
+    FormCreate();
+}
+
+// FormDestroy: the controls belong to the window, the thumbnails to page 1,
+// and the probe and the logger are members.
+TFormMain::~TFormMain() {
+    TabSheetStep3->SetEncoder(nullptr);
+    TabSheetStep1->SetDecoder(nullptr);
+    FFLogger.OnLog = nullptr;
+}
+
+void TFormMain::FormCreate() {
+    const std::string title = ApplicationTitle();
+    setWindowTitle(QString());
+    FormatCaption(LabelFinishTitle1, title);
+    FormatCaption(LabelFinishTitle2, title);
+    // No skin is loaded: the toolkit's own look stands in for it.
+
+    TGlobalVars& g = GlobalVars;
+    g.HelpAddress = HelpAddressText;
+    g.HomePageAddress = HomePageAddressText;
+    g.UpdatesAddress = UpdatesAddressText;
+    g.SupportAddress = SupportAddressText;
+
+    g.AppDataDir = DetermineAppDataDir(title);
+    g.LastOpenDir = GetShellFolder("Personal");
+    g.OutputFileDir = g.LastOpenDir;
+    g.OutputFormat = ofMP3;
+    g.Presets.fill(0);
+    g.PlayASoundWhenFinished = false;
+    g.ShutDownWhenFinished = false;
+
+    bool settingsExisted = true;
+    try {
+        settingsExisted = LoadSettings();
+    } catch (const std::exception& e) {
+        settingsExisted = false;
+        ShowException(e);
+    }
+    if (!settingsExisted) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QSize s = screen->geometry().size();
+            move((s.width() - width()) / 2, (s.height() - height()) / 2);
+        }
+    }
+
+    LoadLogFile(exeName_);
+    LoadWindowPlacement(FormSection, this, "");
+    UpdatePageCaptions();
+
+    if (!FFEncoder.LibrariesLoaded() && !FFEncoder.LoadLibraries(appDir_ + "lib")) {
+        // The wizard is not started: the page tabs stay and the log holds the reason.
+        g.LogLines.push_back(FFEncoder.LastErrorMessage);
+        return;
+    }
+    TabSheetStep1->SetDecoder(&FFEncoder.Decoder());
+    TabSheetStep3->SetEncoder(&FFEncoder);
+    PageControlMain->tabBar()->hide();
+    PageControlMain->setCurrentIndex(0);
+    UpdatePageCaptions();
+    QCoreApplication::postEvent(this, new QEvent(WM_AFTERSTART));
+}
+
+void TFormMain::UpdatePageCaptions() {
+    const int page = PageControlMain->currentIndex();
+    if (page < 0 || page >= static_cast<int>(std::size(PageCaptions))) return;
+    const TPageCaptions& c = PageCaptions[page];
+    LabelTitle->setText(QString::fromUtf8(c.Title));
+    ActionExit->setText(QString::fromUtf8(c.Exit));
+    ActionExit->setEnabled(true);
+    ActionNext->setText(QString::fromUtf8(c.Next));
+    ActionNext->setEnabled(c.NextEnabled);
+    ActionBack->setText(QStringLiteral("Back"));
+    ActionBack->setEnabled(c.BackEnabled);
+}
+
+void TFormMain::customEvent(QEvent* event) {
+    if (event->type() == WM_AFTERSTART) WMAfterStart();
+    else if (event->type() == WM_STARTCONVERT) WMStartConvert();
+    else if (event->type() == WM_CONVERTDONE) WMConvertDone();
+    else QMainWindow::customEvent(event);
+}
+
+void TFormMain::WMAfterStart() {
+    show();
+    const QString helper = Text(appDir_ + UpdateHelperName);
+    const QFileInfo info(helper);
+    if (info.isFile() && info.isExecutable()) QProcess::startDetached(helper, {});
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+// A running batch is stopped, its files finalised, before the window goes;
+// its events are no longer wanted. Closing is always allowed.
+bool TFormMain::FormCloseQuery() {
+    TabSheetStep3->SetEncoder(nullptr);
+    FFEncoder.OnVideoInputHook = nullptr;
+    FFEncoder.OnVideoOutputHook = nullptr;
+    FFEncoder.Stop(true);
+    return true;
+}
+
+void TFormMain::FormClose() {
+    try {
+        SaveSettings();
+        SaveWindowPlacement(FormSection, this, "");
+    } catch (const std::exception& e) {
+        ShowException(e);
+    }
+}
+
+void TFormMain::ShowException(const std::exception& e) { ShowErrorMessage(isVisible() ? this : nullptr, e); }
+
+void TFormMain::FFLoggerLog(void*, uint32_t threadId, TLogLevel level, const std::string& message) {
+    GlobalVars.LogLines.push_back(FormatLogLine(threadId, level, message));
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == LabelTitle && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        ImageMainMouseMove();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The window has no title bar; it is dragged by its instruction line.
+void TFormMain::ImageMainMouseMove() {
+    if (QWindow* window = windowHandle()) window->startSystemMove();
+}

@@ -1,0 +1,136 @@
+#pragma once
+// The main window: a frameless four-page wizard with the instruction line on
+// top and the button row at the bottom. Its creation runs the program's
+// start-up (settings, log, libraries); closing it saves the settings.
+#include <QEvent>
+#include <QMainWindow>
+#include <memory>
+#include <string>
+
+#include "FFDecode.h"
+#include "FFEncoder.h"
+#include "FFLog.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+class TEndSound;
+class TPageConverting;
+class TPageInputList;
+class TPageOutput;
+
+// Posted to the main window once start-up has succeeded.
+constexpr QEvent::Type WM_AFTERSTART = static_cast<QEvent::Type>(QEvent::User + 3);
+
+// The update helper looked for beside the executable; none is shipped.
+constexpr const char* UpdateHelperName = "updr";
+
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // exeName: the full path of the executable. The application folder, the
+    // "lib" folder and the log file are found beside it.
+    explicit TFormMain(const std::string& exeName, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // Instruction line, button captions and states for the current page.
+    void UpdatePageCaptions();
+
+    // MainWizard.cpp: moving between the pages.
+    void ActionNextExecute();
+    void ActionBackExecute();
+    void ActionExitExecute();
+    // Back to an empty page 1; the caller updates the captions.
+    void ResetWizard();
+    // Page 4 with the totals of the batch that has just ended.
+    void ShowSummary();
+    void LabelOpenFolderClick();
+
+    // MainHelp.cpp: the "Help" and "Log" buttons and the help menu's commands.
+    void ActionHelpExecute();
+    void ActionLogExecute();
+    void ActionHelpContentExecute();
+    void ActionHomePageExecute();
+    void ActionCheckforUpdatesExecute();
+    void ActionContactTechnicalSupportExecute();
+    void ActionAboutExecute();
+    // The screen point at which the help menu opens: just below "Help".
+    QPoint HelpMenuPoint() const;
+
+    const std::string& AppDir() const { return appDir_; }
+
+    // The logger comes first: the libraries log through it while they load.
+    TFFLogger FFLogger;
+    // The engine: it loads the libraries, and its Decoder is the probe of
+    // every add operation.
+    TFFEncoder FFEncoder;
+
+    QLabel* LabelTitle = nullptr;
+    QTabWidget* PageControlMain = nullptr;
+    TPageInputList* TabSheetStep1 = nullptr;
+    TPageOutput* TabSheetStep2 = nullptr;
+    TPageConverting* TabSheetStep3 = nullptr;
+    QWidget* TabSheetStep4 = nullptr;
+    QLabel* LabelFinishTitle1 = nullptr;
+    QLabel* LabelFinishTitle2 = nullptr;
+    QLabel* LabelFinishTotalFiles = nullptr;
+    QLabel* LabelFinishSuccessed = nullptr;
+    QLabel* LabelFinishFailed = nullptr;
+    QLabel* LabelOpenFolder = nullptr;
+
+    QAction* ActionHelp = nullptr;
+    QAction* ActionLog = nullptr;
+    QAction* ActionBack = nullptr;
+    QAction* ActionNext = nullptr;
+    QAction* ActionExit = nullptr;
+    QPushButton* ButtonHelp = nullptr;
+    QPushButton* ButtonLog = nullptr;
+    QPushButton* ButtonBack = nullptr;
+    QPushButton* ButtonNext = nullptr;
+    QPushButton* ButtonExit = nullptr;
+
+    QMenu* PopupMenuHelp = nullptr;
+    QAction* ActionHelpContent = nullptr;
+    QAction* ActionHomePage = nullptr;
+    QAction* ActionCheckforUpdates = nullptr;
+    QAction* ActionContactTechnicalSupport = nullptr;
+    QAction* ActionAbout = nullptr;
+
+protected:
+    void customEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // MainLayout.cpp
+    void CreateControls();
+    QWidget* CreateFinishPage();
+    QWidget* CreateButtonRow();
+    QPushButton* CreateActionButton(QAction* action, QWidget* parent);
+    // MainHelp.cpp
+    void CreateHelpMenu();
+
+    void FormCreate();
+    bool FormCloseQuery();
+    void FormClose();
+    void WMAfterStart();
+    void FFLoggerLog(void* sender, uint32_t threadId, TLogLevel level, const std::string& message);
+    void ImageMainMouseMove();
+
+    // MainWizard.cpp
+    void ConvertExecute();
+    void WMStartConvert();
+    void WMConvertDone();
+    // A question with Yes and No; true for Yes.
+    bool Ask(const char* question);
+    void Inform(const QString& text);
+
+    void ShowException(const std::exception& e);
+
+    std::string exeName_;
+    std::string appDir_;  // the executable's folder, with a trailing separator
+    TEndSound* endSound_ = nullptr;  // a child of the window
+};

@@ -1,0 +1,119 @@
+// The encoder end of the audio path: whole samples wait in the stream's FIFO
+// until an encoder frame is complete; frames are built in the encoder's own
+// layout (planar or packed), sent, and every packet received goes to the muxer.
+#include <cstring>
+
+#include "AudioSamples.h"
+#include "RunTables.h"
+
+void TCustomFFmpeg::EncodeAudioBlock(AVFormatContext* output, TOutputStream& ost, const uint8_t* data, int size) {
+    const AVCodecContext* enc = EncoderOf(ost);
+    const int osize = ff::av_get_bytes_per_sample(ff::av_get_packed_sample_fmt(enc->sample_fmt));
+    const int sampleBytes = osize * enc->ch_layout.nb_channels;
+    if (enc->frame_size <= 1) {
+        // Encoders that take any number of samples (PCM) get the block as it is.
+        const int samples = size / sampleBytes;
+        ost.SyncPosition += samples;
+        if (samples > 0) SendAudioFrame(output, ost, data, samples);
+        return;
+    }
+    try {
+        ost.Fifo.insert(ost.Fifo.end(), data, data + size);
+    } catch (const std::bad_alloc&) {
+        throw FFmpegException("av_fifo_realloc2() failed");
+    }
+    const size_t frameBytes = static_cast<size_t>(enc->frame_size) * sampleBytes;
+    size_t used = 0;
+    while (ost.Fifo.size() - used >= frameBytes) {
+        SendAudioFrame(output, ost, ost.Fifo.data() + used, enc->frame_size);
+        used += frameBytes;
+        ost.SyncPosition += enc->frame_size;
+    }
+    if (used) ost.Fifo.erase(ost.Fifo.begin(), ost.Fifo.begin() + static_cast<std::ptrdiff_t>(used));
+}
+
+void TCustomFFmpeg::SendAudioFrame(AVFormatContext* output, TOutputStream& ost, const uint8_t* data, int samples) {
+    TOutputStream& lead = LeadOf(ost);
+    AVCodecContext* enc = lead.Encoder.get();
+    AVFrame* frame = lead.EncoderFrame.get();
+    const int osize = ff::av_get_bytes_per_sample(ff::av_get_packed_sample_fmt(enc->sample_fmt));
+    // The frame's buffers are kept while the encoder holds no reference to them.
+    if (frame->nb_samples != samples || !frame->buf[0]) {
+        ff::av_frame_unref(frame);
+        frame->format = enc->sample_fmt;
+        frame->sample_rate = enc->sample_rate;
+        frame->nb_samples = samples;
+        if (ff::av_channel_layout_copy(&frame->ch_layout, &enc->ch_layout) < 0 || ff::av_frame_get_buffer(frame, 0) < 0)
+            throw FFmpegException("Audio encoding failed");
+    } else if (ff::av_frame_make_writable(frame) < 0) {
+        throw FFmpegException("Audio encoding failed");
+    }
+    DeinterleaveSamples(data, frame, osize, enc->ch_layout.nb_channels);
+    frame->pts = lead.EncoderPts;
+    lead.EncoderPts += samples;
+    if (ff::avcodec_send_frame(enc, frame) < 0) throw FFmpegException("Audio encoding failed");
+    ReceiveAudioPackets(output, ost);
+}
+
+void TCustomFFmpeg::ReceiveAudioPackets(AVFormatContext* output, TOutputStream& ost) {
+    TOutputStream& lead = LeadOf(ost);
+    AVCodecContext* enc = lead.Encoder.get();
+    AVPacket* pkt = lead.EncoderPacket.get();
+    for (;;) {
+        const int ret = ff::avcodec_receive_packet(enc, pkt);
+        if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
+        if (ret < 0) throw FFmpegException("Audio encoding failed");
+        AudioSize += pkt->size;
+        pkt->stream_index = ost.StreamIndex;
+        pkt->flags |= AV_PKT_FLAG_KEY;
+        ff::av_packet_rescale_ts(pkt, enc->time_base, ost.Stream->time_base);
+        WriteFrame(output, pkt, ost);
+        ff::av_packet_unref(pkt);
+    }
+}
+
+void TCustomFFmpeg::DrainAudioEncoder(TOutputStream& ost) {
+    TOutputStream& lead = LeadOf(ost);
+    AVCodecContext* enc = lead.Encoder.get();
+    if (!enc || lead.EncoderDrained) return;
+    AVFormatContext* output = OutputFiles[ost.FileIndex];
+    const int osize = ff::av_get_bytes_per_sample(ff::av_get_packed_sample_fmt(enc->sample_fmt));
+    const int sampleBytes = osize * enc->ch_layout.nb_channels;
+    // The resampler keeps the last few input samples for its filter: let them out.
+    if (ost.Resampler) {
+        for (;;) {
+            uint8_t* out[1] = {AudioBuffer.data()};
+            const int capacity = static_cast<int>(AudioBuffer.size() / sampleBytes);
+            const int got = ff::swr_convert(ost.Resampler.get(), out, capacity, nullptr, 0);
+            if (got <= 0) break;
+            EncodeAudioBlock(output, ost, AudioBuffer.data(), got * sampleBytes);
+        }
+    }
+    const int samples = static_cast<int>(ost.Fifo.size() / sampleBytes);
+    if (samples > 0) {
+        const unsigned caps = enc->codec->capabilities;
+        if ((caps & AV_CODEC_CAP_SMALL_LAST_FRAME) || (caps & AV_CODEC_CAP_VARIABLE_FRAME_SIZE)) {
+            SendAudioFrame(output, ost, ost.Fifo.data(), samples);
+        } else {
+            // A full frame, the missing end filled with silence.
+            const size_t frameBytes = static_cast<size_t>(enc->frame_size) * sampleBytes;
+            if (AudioBuffer.size() < frameBytes) throw FFmpegException("frame_bytes invalid.");
+            const bool unsignedBytes = ff::av_get_packed_sample_fmt(enc->sample_fmt) == AV_SAMPLE_FMT_U8;
+            std::memset(AudioBuffer.data(), unsignedBytes ? 0x80 : 0, frameBytes);
+            std::memcpy(AudioBuffer.data(), ost.Fifo.data(), ost.Fifo.size());
+            SendAudioFrame(output, ost, AudioBuffer.data(), enc->frame_size);
+        }
+        ost.Fifo.clear();
+    }
+    if (ff::avcodec_send_frame(enc, nullptr) < 0) throw FFmpegException("Audio encoding failed");
+    ReceiveAudioPackets(output, ost);
+    lead.EncoderDrained = true;
+}
+
+void TCustomFFmpeg::DrainEncoders(int index) {
+    for (TOutputStream* ost : Run_->OutputStreams) {
+        if (ost->SourceIndex != index || !ost->NeedsEncoding) continue;
+        const AVCodecContext* enc = EncoderOf(*ost);
+        if (enc && enc->codec_type == AVMEDIA_TYPE_AUDIO) DrainAudioEncoder(*ost);
+    }
+}

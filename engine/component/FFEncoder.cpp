@@ -1,0 +1,370 @@
+#include "FFEncoder.h"
+
+#include "Exception.h"
+#include "FFLoad.h"
+#include "Format.h"
+#include "MainThread.h"
+#include "TaskRecordApply.h"
+
+// ---- the task and the task list ----
+
+TFFmpeg::TFFmpeg(int fileCapacity, TCustomEncoder* owner)
+    : TCustomFFmpeg(fileCapacity), owner_(owner), decoders_(fileCapacity) {}
+
+TFFmpeg::~TFFmpeg() {
+    // The worker ends first: it reads the relays until its very last step.
+    StopAndJoin();
+    // A task being destroyed raises no further event.
+    AudioHookRelay = nullptr;
+    ProgressRelay = nullptr;
+    TerminateRelay = nullptr;
+    BeforeFindStreamInfoRelay = nullptr;
+    decoders_.clear();
+}
+
+TFFDecoder& TFFmpeg::DecoderForSlot(int slot) {
+    if (!decoders_.at(slot)) decoders_[slot] = std::make_unique<TFFDecoder>();
+    return *decoders_[slot];
+}
+
+int TFFmpegList::Add(std::unique_ptr<TFFmpeg> task) {
+    items_.push_back(std::move(task));
+    return Count() - 1;
+}
+
+TFFmpeg* TFFmpegList::Items(int index) const {
+    if (index < 0 || index >= Count()) throw Exception(Format("List index out of bounds (%d)", index));
+    return items_[index].get();
+}
+
+int TFFmpegList::IndexOf(const TCustomFFmpeg* task) const {
+    for (int i = 0; i < Count(); ++i)
+        if (items_[i].get() == task) return i;
+    return -1;
+}
+
+void TFFmpegList::Delete(int index) {
+    Items(index);  // raises for a bad index
+    items_.erase(items_.begin() + index);
+}
+
+void TFFmpegList::Clear() {
+    for (auto& task : items_) task.reset();  // in index order
+    items_.clear();
+}
+
+void TFFmpegList::StopAll(bool wait) {
+    for (int i = 0; i < Count(); ++i) items_[i]->Stop(wait);
+}
+
+void TFFmpegList::SetPreviewAll(bool on) {
+    for (auto& task : items_) task->SetPreviewFlags(on ? (task->PreviewFlags | 1) : (task->PreviewFlags & ~1));
+}
+
+void TFFmpegList::SetPreviewBitmapAll(bool on) {
+    for (auto& task : items_) task->SetPreviewFlags(on ? (task->PreviewFlags | 2) : (task->PreviewFlags & ~2));
+}
+
+// ---- the component ----
+
+TCustomEncoder::TCustomEncoder(void* owner) : TFFBaseComponent(owner), decoder_(std::make_unique<TFFDecoder>()) {}
+
+TCustomEncoder::~TCustomEncoder() {
+    OnAudioHook = nullptr;
+    OnPreviewBitmap = nullptr;
+    OnProgress = nullptr;
+    OnTerminate = nullptr;
+    OnVideoInputHook = nullptr;
+    OnVideoOutputHook = nullptr;
+    // Let a relay that is still inside finish first.
+    { std::lock_guard<std::mutex> l(audioHookLock_); }
+    { std::lock_guard<std::mutex> l(previewLock_); }
+    { std::lock_guard<std::mutex> l(progressLock_); }
+    { std::lock_guard<std::recursive_mutex> l(terminateLock_); }
+    { std::lock_guard<std::mutex> l(videoHookLock_); }
+    {
+        // No task may start any more while the list goes away.
+        std::lock_guard<std::recursive_mutex> l(terminateLock_);
+        remainingToStart_ = 0;
+    }
+    tasks_.Clear();  // every task stops and is waited for
+    JoinDeliveryThreads();
+    decoder_.reset();
+}
+
+void TCustomEncoder::SetPreview(bool on) {
+    tasks_.SetPreviewAll(on);
+    preview_ = on;
+}
+
+void TCustomEncoder::SetPreviewBitmap(bool on) {
+    tasks_.SetPreviewBitmapAll(on);
+    previewBitmap_ = on;
+}
+
+void TCustomEncoder::SetProgressInterval(int milliseconds) { progressInterval_ = std::max(milliseconds, 100); }
+
+bool TCustomEncoder::LibrariesLoaded() const { return FFLoader() && FFLoader()->AllLoaded(EngineLibraries); }
+
+bool TCustomEncoder::LoadLibraries(const std::string& folder) {
+    if (!FFLoader()) throw Exception("The media-library binding has not been started.");
+    FFLoader()->SetLibraryPath(folder);
+    const bool loaded = FFLoader()->Load(EngineLibraries);
+    if (!loaded) LastErrorMessage = FFLoader()->LastError();
+    return loaded;
+}
+
+void TCustomEncoder::CheckNotWorking(const std::string& operation) const {
+    if (working_) throw Exception(Format("Cannot %s while working.", operation));
+}
+
+void TCustomEncoder::ConnectRelays(TFFmpeg& task, bool withProgress) {
+    task.BeforeFindStreamInfoRelay = [this](TCustomFFmpeg* t, AVFormatContext* c) { DoBeforeFindStreamInfo(t, c); };
+    if (!withProgress) return;
+    task.ProgressRelay = [this](TCustomFFmpeg* t, int file, int frame, int fps, float q, float rate, int64_t size,
+                                int64_t current, int64_t total) {
+        DoProgress(t, file, frame, fps, q, rate, size, current, total);
+    };
+    task.TerminateRelay = [this](TCustomFFmpeg* t) { DoTerminate(t); };
+}
+
+int TCustomEncoder::AddTask(const std::wstring& fileName, const TInputOptions* options) {
+    CheckNotWorking("AddTask");
+    try {
+        auto task = std::make_unique<TFFmpeg>(MaxFilesPerTask, this);
+        task->StrictOptions = StrictOptions;
+        task->Verbose = Verbosity;
+        task->SetPreviewFlags((preview_ ? 1 : 0) | (previewBitmap_ ? 2 : 0));
+        ConnectRelays(*task, false);
+        const int slot = task->InputFileCount;
+        if (!OpenInputWithRecord(*task, fileName, options, IoTimeoutMs)) {
+            LastErrorMessage = task->SetupError;
+            return -1;
+        }
+        task->DecoderForSlot(slot).AttachFormatContext(task->InputFiles[slot]);
+        ConnectRelays(*task, true);
+        return tasks_.Add(std::move(task));
+    } catch (const Exception& e) {
+        LastErrorMessage = e.what();
+        return -1;
+    }
+}
+
+bool TCustomEncoder::SetOutputFile(int taskIndex, const std::wstring& fileName, const TOutputOptions* options) {
+    CheckNotWorking("SetOutputFile");
+    TFFmpeg* task = tasks_.Items(taskIndex);
+    if (task->OutputFileCount >= task->FileCapacity) {
+        LastErrorMessage = Format("max output files %d reached", task->FileCapacity);
+        return false;
+    }
+    try {
+        task->StrictOptions = StrictOptions;
+        if (OpenOutputWithRecord(*task, fileName, options, IoTimeoutMs) < 0) {
+            LastErrorMessage = task->SetupError;
+            return false;
+        }
+        if (task->HookSwitches.AudioHook)
+            task->AudioHookRelay = [this](TCustomFFmpeg* t, int64_t pts, uint8_t* samples, int size, int rate,
+                                          int channels, int format) {
+                DoAudioHook(t, pts, samples, size, rate, channels, format);
+            };
+        return true;
+    } catch (const Exception& e) {
+        LastErrorMessage = e.what();
+        return false;
+    }
+}
+
+void TCustomEncoder::RemoveTask(int taskIndex) {
+    CheckNotWorking("RemoveTask");
+    tasks_.Delete(taskIndex);
+}
+
+void TCustomEncoder::ClearTasks() {
+    {
+        // The last worker may still be inside its termination; the lock waits for it.
+        std::lock_guard<std::recursive_mutex> lock(terminateLock_);
+        if (working_ && !allTerminated_) throw Exception("Cannot ClearTasks while working.");
+    }
+    tasks_.Clear();
+    JoinDeliveryThreads();
+    LastErrorMessage.clear();
+    finishedCount_ = 0;
+    nextTaskIndex_ = -1;
+    remainingToStart_ = 0;
+    allTerminated_ = false;
+    threaded_ = false;
+    working_ = false;
+}
+
+void TCustomEncoder::StartTask(int threadCount) {
+    CheckNotWorking("StartTask");
+    std::lock_guard<std::recursive_mutex> lock(terminateLock_);
+    finishedCount_ = 0;
+    nextTaskIndex_ = 0;
+    remainingToStart_ = tasks_.Count();
+    allTerminated_ = false;
+    threaded_ = threadCount > 0;
+    working_ = true;
+    // An empty batch ends at once instead of waiting for tasks that never come.
+    if (tasks_.Count() == 0) {
+        DoAllTerminated();
+        return;
+    }
+    while (remainingToStart_ > 0) {
+        StartNextTask();
+        if (threaded_ && --threadCount == 0) break;
+    }
+}
+
+void TCustomEncoder::StartNextTask() {
+    if (remainingToStart_ <= 0) return;
+    --remainingToStart_;
+    TFFmpeg* task = tasks_.Items(nextTaskIndex_);
+    task->ProgressIntervalUs = static_cast<int64_t>(progressInterval_) * 1000;
+    ++nextTaskIndex_;
+    task->Start(threaded_);
+}
+
+void TCustomEncoder::Stop(bool wait) {
+    {
+        std::lock_guard<std::recursive_mutex> lock(terminateLock_);
+        remainingToStart_ = 0;
+    }
+    if (working_) tasks_.StopAll(wait);
+}
+
+void TCustomEncoder::DoTerminate(TCustomFFmpeg* task) {
+    std::lock_guard<std::recursive_mutex> lock(terminateLock_);
+    if (OnTerminate) {
+        TTerminateInfo info;
+        info.TaskIndex = tasks_.IndexOf(task);
+        info.Completed = task->Completed;
+        info.Failed = task->Failed;
+        info.ErrorMessage = task->ErrorMessage;
+        if (threaded_ || !working_) {
+            Deliver(info);
+        } else {
+            OnTerminate(this, info);
+        }
+    }
+    ++finishedCount_;
+    if (remainingToStart_ < 1) {
+        if (finishedCount_ >= tasks_.Count()) DoAllTerminated();
+    } else if (threaded_) {
+        StartNextTask();
+    }
+}
+
+void TCustomEncoder::DoAllTerminated() {
+    // Marked before the record goes out: its handler may clear the tasks at
+    // once, on its own thread or by waking another.
+    allTerminated_ = true;
+    if (OnTerminate) {
+        TTerminateInfo info;
+        info.TaskIndex = -1;
+        info.Completed = true;
+        if (threaded_ || !working_) Deliver(info);
+        else OnTerminate(this, info);
+    }
+}
+
+void TCustomEncoder::Deliver(const TTerminateInfo& info) {
+    std::lock_guard<std::mutex> lock(deliveryLock_);
+    // Each delivery thread first waits for the one before it, so records reach
+    // the handler one at a time and in order; the all-ended record therefore
+    // arrives only after the last per-task handler has returned.
+    std::thread previous;
+    if (!deliveryThreads_.empty()) previous = std::move(deliveryThreads_.back());
+    deliveryThreads_.clear();
+    TTerminateEvent handler = OnTerminate;
+    deliveryThreads_.emplace_back([this, info, handler, previous = std::move(previous)]() mutable {
+        if (previous.joinable()) previous.join();
+        try {
+            handler(this, info);
+        } catch (...) {
+            // a handler's failure must not end the process from a delivery thread
+        }
+    });
+}
+
+void TCustomEncoder::JoinDeliveryThreads() {
+    std::thread last;
+    {
+        std::lock_guard<std::mutex> lock(deliveryLock_);
+        if (deliveryThreads_.empty()) return;
+        last = std::move(deliveryThreads_.back());
+        deliveryThreads_.clear();
+    }
+    // Joining the newest joins the whole chain. A handler that clears the
+    // tasks runs on that very thread: it cannot wait for itself.
+    if (last.get_id() == std::this_thread::get_id()) last.detach();
+    else if (last.joinable()) last.join();
+}
+
+void TCustomEncoder::DoProgress(TCustomFFmpeg* task, int fileIndex, int frameNumber, int fps, float quality,
+                                float bitRate, int64_t totalSize, int64_t currentDuration, int64_t totalDuration) {
+    if (!OnProgress) return;
+    std::lock_guard<std::mutex> lock(progressLock_);
+    progressInfo_.TaskIndex = tasks_.IndexOf(task);
+    progressInfo_.FileIndex = fileIndex;
+    progressInfo_.FrameNumber = frameNumber;
+    progressInfo_.FPS = fps;
+    progressInfo_.Quality = quality;
+    progressInfo_.BitRate = bitRate;
+    progressInfo_.TotalSize = totalSize;
+    progressInfo_.CurrentDuration = currentDuration;
+    progressInfo_.TotalDuration = totalDuration;
+    TProgressEvent handler = OnProgress;
+    if (TriggerEventInMainThread && !IsMainThread()) RunInMainThread([&] { handler(this, &progressInfo_); });
+    else handler(this, &progressInfo_);
+}
+
+void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg* task, const TBitmap* bitmap, int64_t pts) {
+    if (!OnPreviewBitmap) return;
+    std::lock_guard<std::mutex> lock(previewLock_);
+    previewInfo_.TaskIndex = tasks_.IndexOf(task);
+    previewInfo_.Bitmap = bitmap;
+    previewInfo_.Pts = pts;
+    previewInfo_.Width = bitmap ? bitmap->Width : 0;
+    previewInfo_.Height = bitmap ? bitmap->Height : 0;
+    TPreviewBitmapEvent handler = OnPreviewBitmap;
+    if (TriggerEventInMainThread && !IsMainThread()) RunInMainThread([&] { handler(this, previewInfo_); });
+    else handler(this, previewInfo_);
+}
+
+void TCustomEncoder::DoVideoHook(const TVideoHookEvent& handler, TCustomFFmpeg* task, TBitmap* bitmap, bool& update,
+                                 bool& stopHook, int64_t pts, int frameNumber) {
+    if (!handler) return;
+    std::lock_guard<std::mutex> lock(videoHookLock_);
+    hookInfo_.TaskIndex = tasks_.IndexOf(task);
+    hookInfo_.Bitmap = bitmap;
+    hookInfo_.FrameNumber = frameNumber;
+    hookInfo_.Pts = pts;
+    hookInfo_.Update = update;
+    hookInfo_.StopHook = stopHook;
+    handler(this, &hookInfo_);  // on the task's own thread
+    update = hookInfo_.Update;
+    stopHook = hookInfo_.StopHook;
+}
+
+void TCustomEncoder::DoVideoInputHook(TCustomFFmpeg* task, TBitmap* bitmap, bool& update, bool& stopHook,
+                                      int64_t pts, int frameNumber) {
+    DoVideoHook(OnVideoInputHook, task, bitmap, update, stopHook, pts, frameNumber);
+}
+
+void TCustomEncoder::DoVideoOutputHook(TCustomFFmpeg* task, TBitmap* bitmap, bool& update, bool& stopHook,
+                                       int64_t pts, int frameNumber) {
+    DoVideoHook(OnVideoOutputHook, task, bitmap, update, stopHook, pts, frameNumber);
+}
+
+void TCustomEncoder::DoAudioHook(TCustomFFmpeg* task, int64_t pts, uint8_t* samples, int size, int sampleRate,
+                                 int channels, int sampleFormat) {
+    if (!OnAudioHook) return;
+    std::lock_guard<std::mutex> lock(audioHookLock_);
+    OnAudioHook(this, tasks_.IndexOf(task), pts, samples, size, sampleRate, channels, sampleFormat);
+}
+
+void TCustomEncoder::DoBeforeFindStreamInfo(TCustomFFmpeg* task, AVFormatContext* context) {
+    if (OnBeforeFindStreamInfo) OnBeforeFindStreamInfo(task, context);
+}

@@ -1,0 +1,146 @@
+// Opening an input file: the forced format and decoders, the open itself under
+// the task's time-out, program selection, stream analysis and the start
+// position. What the streams tell about themselves is read back afterwards
+// (FFmpegInputStreams.cpp).
+#include <string>
+
+#include "FFLog.h"
+#include "CustomFFmpeg.h"
+#include "FileSetup.h"
+#include "Format.h"
+#include "UnicodeProtocol.h"
+
+namespace {
+
+void SetEntry(AVDictionary** dict, const char* key, const std::string& value) {
+    ff::av_dict_set(dict, key, value.c_str(), 0);
+}
+
+} // namespace
+
+// The format parameters of the task become options of the demuxer; only
+// demuxers that declare them take them (raw audio and video, devices).
+static DictionaryPtr FormatParameters(const TCustomFFmpeg& task) {
+    AVDictionary* dict = nullptr;
+    if (task.AudioSampleRate > 0) SetEntry(&dict, "sample_rate", std::to_string(task.AudioSampleRate));
+    if (task.AudioChannels > 0) SetEntry(&dict, "channels", std::to_string(task.AudioChannels));
+    if (task.FrameRate.num > 0 && task.FrameRate.den > 0)
+        SetEntry(&dict, "framerate", Format("%d/%d", task.FrameRate.num, task.FrameRate.den));
+    if (task.FrameWidth > 0 && task.FrameHeight > 0)
+        SetEntry(&dict, "video_size", Format("%dx%d", task.FrameWidth, task.FrameHeight));
+    if (task.FramePixFmt >= 0) {
+        const char* name = ff::av_get_pix_fmt_name(static_cast<AVPixelFormat>(task.FramePixFmt));
+        if (name) SetEntry(&dict, "pixel_format", name);
+    }
+    if (task.VideoChannel != 0) SetEntry(&dict, "channel", std::to_string(task.VideoChannel));
+    if (!task.VideoStandard.empty()) SetEntry(&dict, "standard", task.VideoStandard);
+    return DictionaryPtr(dict);
+}
+
+// Keeps only the streams of program `programId`. False when no program has that id.
+static bool SelectProgram(AVFormatContext* ic, int programId) {
+    for (unsigned i = 0; i < ic->nb_streams; ++i) ic->streams[i]->discard = AVDISCARD_ALL;
+    bool found = false;
+    for (unsigned p = 0; p < ic->nb_programs; ++p) {
+        AVProgram* program = ic->programs[p];
+        if (program->id != programId) {
+            program->discard = AVDISCARD_ALL;
+            continue;
+        }
+        found = true;
+        for (unsigned k = 0; k < program->nb_stream_indexes; ++k)
+            ic->streams[program->stream_index[k]]->discard = AVDISCARD_DEFAULT;
+    }
+    return found;
+}
+
+bool TCustomFFmpeg::OpenInputFile(const std::wstring& FileName) {
+    // Whatever happens, the decoder names and the video channel were meant for
+    // this input only.
+    struct TOnceValues {
+        TCustomFFmpeg& task;
+        ~TOnceValues() {
+            task.VideoCodecName.clear();
+            task.AudioCodecName.clear();
+            task.SubtitleCodecName.clear();
+            task.VideoChannel = 0;
+        }
+    } once{*this};
+
+    if (InputFileCount >= FileCapacity) {
+        SetupError = Format("max input files %d reached", FileCapacity);
+        return false;
+    }
+    const AVInputFormat* format = nullptr;
+    if (!ForcedFormat.empty()) {
+        format = ff::av_find_input_format(ForcedFormat.c_str());
+        if (!format) throw FFmpegException(Format("Unknown input format: \"%s\"", ForcedFormat));
+        ForcedFormat.clear();
+    }
+    DictionaryPtr parameters = FormatParameters(*this);
+
+    AVCodecID forced[3] = {AV_CODEC_ID_NONE, AV_CODEC_ID_NONE, AV_CODEC_ID_NONE};
+    if (!FindCodec(VideoCodecName, mkVideo, false, StrictLevelOf(mkVideo), forced[0]) ||
+        !FindCodec(AudioCodecName, mkAudio, false, StrictLevelOf(mkAudio), forced[1]) ||
+        !FindCodec(SubtitleCodecName, mkSubtitle, false, StrictLevelOf(mkSubtitle), forced[2]))
+        return false;
+
+    const std::string url = FileNameToURL(FileName);
+    InputContextPtr input;
+    int64_t timestamp = 0;
+    {
+        TTaskIOGuard guard(*this);
+        AVFormatContext* ic = nullptr;
+        AVDictionary* dict = parameters.release();
+        const int ret = OpenInputURL(&ic, url, format, &dict);
+        parameters.reset(dict);  // entries no demuxer took
+        if (ret < 0) {
+            SetupError = LibraryErrorText(DiskName(url), ret);
+            return false;
+        }
+        input.reset(ic);
+        AVFormatContext* ctx = input.get();
+        ctx->video_codec_id = forced[0];
+        ctx->audio_codec_id = forced[1];
+        ctx->subtitle_codec_id = forced[2];
+        ctx->flags |= AVFMT_FLAG_NONBLOCK;
+        if (Options)
+            ApplyGenericOptions(*Options, ctx, Options->ContainerDefaults.get(), nullptr, AV_OPT_FLAG_DECODING_PARAM);
+
+        if (ProgramId != 0) {
+            if (!SelectProgram(ctx, ProgramId)) {
+                SetupError = "Specified program id not found";
+                return false;
+            }
+            ProgramId = 0;
+        }
+        if (BeforeFindStreamInfoRelay) BeforeFindStreamInfoRelay(this, ctx);
+
+        guard.Restart();
+        if (ff::avformat_find_stream_info(ctx, nullptr) < 0 && Verbose >= 0) {
+            SetupError = Format("%s: could not find codec parameters", DiskName(url));
+            GlobalLogger()->Log(this, llVerbose, SetupError);
+            return false;
+        }
+
+        timestamp = StartTime;
+        if (ctx->start_time != AV_NOPTS_VALUE) timestamp += ctx->start_time;
+        if (StartTime != 0) {
+            guard.Restart();
+            if (ff::av_seek_frame(ctx, -1, timestamp, AVSEEK_FLAG_BACKWARD) < 0 && Verbose > 0)
+                GlobalLogger()->LogFmt(this, llVerbose, "%s: could not seek to position %0.3f", DiskName(url),
+                                       static_cast<double>(timestamp) / AV_TIME_BASE);
+        }
+        StartTime = 0;
+    }
+
+    ReadInputStreams(*this, input.get());
+
+    AVFormatContext* ic = input.release();
+    if (ic->duration != AV_NOPTS_VALUE && ic->duration > TotalDuration) TotalDuration = ic->duration;
+    InputFiles[InputFileCount] = ic;
+    InputTsOffsets[InputFileCount] = InputTsOffset - (CopyTs ? 0 : timestamp);
+    if (Verbose >= 0) ff::av_dump_format(ic, InputFileCount, url.c_str(), 0);
+    ++InputFileCount;
+    return true;
+}

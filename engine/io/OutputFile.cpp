@@ -1,0 +1,178 @@
+// Opening an output file: its container format, its streams, its metadata and
+// the file itself, and the join set-up that feeds several inputs into it.
+#include <ctime>
+
+#include "FFLog.h"
+#include "FileSetup.h"
+#include "Format.h"
+
+namespace {
+
+// The creation time of a container, as muxers of this library generation
+// take it.
+void SetCreationTime(AVFormatContext* oc, int64_t seconds) {
+    const time_t t = static_cast<time_t>(seconds);
+    struct tm utc {};
+    if (!gmtime_r(&t, &utc)) return;
+    char text[64];
+    strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &utc);
+    ff::av_dict_set(&oc->metadata, "creation_time", text, 0);
+}
+
+// Muxer options that the context no longer carries as fields; they travel to
+// avformat_write_header.
+DictionaryPtr MuxerOptions(const TCustomFFmpeg& task) {
+    AVDictionary* dict = nullptr;
+    ff::av_dict_set_int(&dict, "preload", static_cast<int64_t>(task.MuxPreload * 1000000), 0);
+    if (task.LoopOutput >= 0) ff::av_dict_set_int(&dict, "loop", task.LoopOutput, 0);
+    return DictionaryPtr(dict);
+}
+
+} // namespace
+
+int TCustomFFmpeg::OpenOutputFile(const std::wstring& FileName, bool Join) {
+    if (JoinMode) {
+        SetupError = "Cannot join more than one output file.";
+        return -1;
+    }
+    if (OutputFileCount >= FileCapacity) {
+        SetupError = Format("max output files %d reached", FileCapacity);
+        return -1;
+    }
+    VideoFiltersInUse = !VideoFilters.empty();
+    const std::string url = FileNameToURL(FileName);
+    const std::string diskName = DiskName(url);
+
+    const AVOutputFormat* format = nullptr;
+    if (!ForcedFormat.empty()) {
+        format = ff::av_guess_format(ForcedFormat.c_str(), nullptr, nullptr);
+        if (!format) {
+            SetupError = Format("Requested output format '%s' is not a suitable output format", ForcedFormat);
+            return -1;
+        }
+        ForcedFormat.clear();
+    } else {
+        format = ff::av_guess_format(nullptr, url.c_str(), nullptr);
+        if (!format) {
+            SetupError = Format("Unable to find a suitable output format for '%s'", diskName);
+            return -1;
+        }
+    }
+    AVFormatContext* raw = nullptr;
+    if (ff::avformat_alloc_output_context2(&raw, format, nullptr, url.c_str()) < 0 || !raw)
+        throw FFmpegException("avformat_alloc_context failed");
+    OutputContextPtr oc(raw);
+
+    const int slot = OutputFileCount;
+    const size_t codecsBefore = OutputCodecs.size();
+    auto failure = [&](const std::string& text) {
+        SetupError = text;
+        OutputStreamsForFile[slot].clear();
+        OutputCodecs.resize(codecsBefore);
+        if (OutputFiles[slot] == oc.get()) {
+            OutputFiles[slot] = nullptr;
+            OutputPaths[slot].clear();
+            --OutputFileCount;
+        }
+        return -1;
+    };
+
+    bool useVideo = VideoStreamCopy || format->video_codec != AV_CODEC_ID_NONE || !VideoCodecName.empty();
+    bool useAudio = AudioStreamCopy || format->audio_codec != AV_CODEC_ID_NONE || !AudioCodecName.empty();
+    bool useSubtitle = SubtitleStreamCopy || format->subtitle_codec != AV_CODEC_ID_NONE || !SubtitleCodecName.empty();
+    if (InputFileCount > 0) {
+        bool hasVideo = false, hasAudio = false, hasSubtitle = false;
+        try {
+            CheckInputStreamTypes(Join, hasVideo, hasAudio, hasSubtitle);
+        } catch (const Exception& e) {
+            return failure(Format("check_audio_video_sub_inputs fail: %s", e.Message()));
+        }
+        useVideo = useVideo && hasVideo;
+        useAudio = useAudio && hasAudio;
+        useSubtitle = useSubtitle && hasSubtitle;
+    }
+    useVideo = useVideo && !VideoDisable;
+    useAudio = useAudio && !AudioDisable;
+    useSubtitle = useSubtitle && !SubtitleDisable;
+
+    const std::pair<bool, const char*> kinds[] = {
+        {useVideo, "new_video_stream fail: %s"},
+        {useAudio, "new_audio_stream fail: %s"},
+        {useSubtitle, "new_subtitle_stream fail: %s"}};
+    for (int k = 0; k < 3; ++k) {
+        if (!kinds[k].first) continue;
+        try {
+            if (k == 0) NewVideoStream(oc.get(), slot);
+            else if (k == 1) NewAudioStream(oc.get(), slot);
+            else NewSubtitleStream(oc.get(), slot);
+        } catch (const Exception& e) {
+            return failure(Format(kinds[k].second, e.Message()));
+        } catch (...) {
+            // Out of memory: no record may outlive the container it points into.
+            failure(std::string());
+            throw;
+        }
+    }
+
+    if (RecordingTimestamp != 0) SetCreationTime(oc.get(), RecordingTimestamp);
+    if (Metadata) {
+        ff::av_dict_copy(&oc->metadata, Metadata.get(), 0);
+        Metadata.reset();
+    }
+
+    OutputFiles[slot] = oc.get();
+    OutputPaths[slot] = diskName;
+    ++OutputFileCount;
+
+    if ((format->flags & AVFMT_NEEDNUMBER) && !ff::av_filename_number_test(url.c_str()))
+        return failure(LibraryErrorText(diskName, AVERROR(EDOM)));
+    if (!(format->flags & AVFMT_NOFILE)) {
+        TTaskIOGuard guard(*this);
+        const int ret = OpenOutputIO(oc.get(), url);
+        if (ret < 0) return failure(LibraryErrorText(diskName, ret));
+    }
+
+    GrowList(OutputMuxerOptions, slot + 1);
+    OutputMuxerOptions[slot] = MuxerOptions(*this);
+    oc->max_delay = static_cast<int>(MuxMaxDelay * 1000000);
+    oc->flags |= AVFMT_FLAG_NONBLOCK;
+    if (Options) ApplyGenericOptions(*Options, oc.get(), Options->ContainerDefaults.get(), nullptr, AV_OPT_FLAG_ENCODING_PARAM);
+
+    StreamIdMap.clear();
+    ForcedKeyFrames.clear();
+    if (Join && InputFileCount > 1) JoinMode = true;
+    oc.release();  // the slot owns it now
+    return OutputFileCount;
+}
+
+void TCustomFFmpeg::SetUpJoin() {
+    if (!JoinMode || OutputFileCount <= 0) return;
+    int64_t total = 0;
+    for (int i = 0; i < InputFileCount; ++i)
+        if (InputFiles[i] && InputFiles[i]->duration != AV_NOPTS_VALUE && InputFiles[i]->duration > 0)
+            total += InputFiles[i]->duration;
+    TotalDuration = total == 0 ? -1 : total;
+
+    for (int n = 1; n < InputFileCount; ++n) {
+        if (OutputFileCount >= FileCapacity)
+            throw FFmpegException(Format("max output files %d reached", FileCapacity));
+        const int slot = OutputFileCount;
+        AVFormatContext* oc = OutputFiles[slot - 1];
+        OutputFiles[slot] = oc;
+        OutputPaths[slot] = OutputPaths[slot - 1];
+        auto& list = OutputStreamsForFile[slot];
+        list.clear();
+        for (unsigned i = 0; i < oc->nb_streams; ++i) {
+            try {
+                auto record = std::make_unique<TOutputStream>();
+                record->FileIndex = slot;
+                record->StreamIndex = static_cast<int>(i);
+                record->Stream = oc->streams[i];
+                list.push_back(std::move(record));
+            } catch (const std::bad_alloc&) {
+                throw Exception("Could not alloc output stream");
+            }
+        }
+        ++OutputFileCount;
+    }
+}

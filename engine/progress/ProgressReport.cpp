@@ -1,0 +1,96 @@
+// The progress report of a run: the status line, the values handed to the
+// progress relay, and the byte totals of the final report.
+#include <cmath>
+
+#include "FFLog.h"
+#include "RunTables.h"
+#include "Format.h"
+#include "MyUtilStubs.h"
+
+namespace {
+
+// The status line is built with the C runtime's printf rules, piece by piece,
+// within 1023 characters.
+class TStatusText {
+public:
+    template <typename... Args>
+    void Append(const char* format, Args... args) {
+        const size_t used = text_.size();
+        if (used >= 1023) return;
+        char piece[1024];
+        ff::snprintf(piece, sizeof piece - used, format, args...);
+        text_ += piece;
+    }
+    const std::string& Text() const { return text_; }
+
+private:
+    std::string text_;
+};
+
+int64_t WrittenBytes(AVFormatContext* output) {
+    if (!output || !output->pb) return 0;
+    const int64_t size = ff::avio_size(output->pb);
+    return size >= 0 ? size : ff::avio_seek(output->pb, 0, SEEK_CUR);
+}
+
+} // namespace
+
+void TCustomFFmpeg::ReportProgress(bool final, int fileIndex) {
+    const int64_t totalSize = OutputFileCount > 0 ? WrittenBytes(OutputFiles[0]) : 0;
+    TStatusText status;
+    double time = NoOutputTimeSeconds;
+    int frameNumber = -1, fps = -1;
+    float quality = -1.0f;
+    bool videoSeen = false;
+    for (TOutputStream* ost : Run_->OutputStreams) {
+        const bool video = OutputTypeOf(*ost, EncoderOf(*ost)) == AVMEDIA_TYPE_VIDEO;
+        // Pictures are only copied in this version, so there is no encoder quality.
+        const float streamQuality = -1.0f;
+        if (videoSeen && video) status.Append("q=%2.1f ", static_cast<double>(streamQuality));
+        if (!videoSeen && video && ost->Active == 1) {
+            const float elapsed = static_cast<float>(ff::av_gettime() - TimerStart) / 1000000.0f;
+            frameNumber = ost->FrameNumber;
+            if (frameNumber < 1) return;
+            fps = elapsed > 1 ? static_cast<int>(frameNumber / elapsed + 0.5f) : 0;
+            quality = streamQuality;
+            status.Append("frame=%5d fps=%3d q=%3.1f ", frameNumber, fps, static_cast<double>(quality));
+            if (final) status.Append("L");
+            if (QpHistogram) {
+                const int qp = static_cast<int>(std::nearbyint(quality));
+                if (qp >= 0 && qp < 52) QpHistogramCounters()[qp].fetch_add(1);
+                for (int j = 0; j < 32; ++j)
+                    status.Append("%X", static_cast<int>(std::nearbyint(
+                                            std::log(static_cast<double>(QpHistogramCounters()[j].load()) + 1) /
+                                            std::log(2.0))));
+            }
+            videoSeen = true;
+        }
+        const int64_t end = ff::av_stream_get_end_pts(ost->Stream);
+        const double t = end == NoPts ? 0.0 : static_cast<double>(end) * av_q2d(ost->Stream->time_base);
+        if (t > 0 && t < time) time = t;
+    }
+    if (time < 0.01) time = 0.01;
+    if (ProgressRelay || Verbose > 0 || final) {
+        const double bitRate = static_cast<double>(totalSize) * 8 / time / 1000;
+        status.Append("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", totalSize / 1024.0, time, bitRate);
+        if (FramesDuplicated || FramesDropped) {
+            status.Append(" dup=%d drop=%d", FramesDuplicated, FramesDropped);
+            if (DupDropPending && Verbose >= 0 && ProgressRelay) {
+                DupDropPending = false;
+                GlobalLogger()->Log(this, llVerbose, status.Text());
+            }
+        }
+        if (ProgressRelay)
+            ProgressRelay(this, fileIndex, frameNumber, fps, quality, static_cast<float>(bitRate), totalSize,
+                          static_cast<int64_t>(time * 1000000), TotalDuration);
+        else if (Verbose >= 0)
+            GlobalLogger()->Log(this, llVerbose, status.Text());
+    }
+    if (final && Verbose >= 0) {
+        const double raw = static_cast<double>(VideoSize + AudioSize + ExtraSize);
+        GlobalLogger()->LogFmt(this, llVerbose,
+                               "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
+                               VideoSize / 1024.0, AudioSize / 1024.0, ExtraSize / 1024.0,
+                               raw > 0 ? 100.0 * (static_cast<double>(totalSize) - raw) / raw : 0.0);
+    }
+}

@@ -1,0 +1,118 @@
+// Running a task: the start checks, the run with its guarded steps, stop
+// requests and the end-of-task report.
+#include "FFLog.h"
+#include "CustomFFmpeg.h"
+#include "MainThread.h"
+
+namespace {
+
+// Every step of a run reports its own failure; the next step still runs.
+template <typename Step>
+void Guarded(TCustomFFmpeg& task, Step step) {
+    try {
+        step();
+    } catch (const std::exception& e) {
+        // Anything a step raises ends up as the task's error, never as an
+        // exception escaping its worker thread.
+        GlobalLogger()->Log(&task, llQuiet, e.what());
+        task.Failed = true;
+        task.ErrorMessage = e.what();
+    }
+}
+
+} // namespace
+
+void TCustomFFmpeg::Start(bool inThread) {
+    if (Running || Terminated) return;  // a task runs at most once
+    try {
+        if (OutputFileCount == 0) {
+            Cleanup();
+            throw FFmpegException("At least one output file must be specified");
+        }
+        if (InputFileCount == 0) {
+            Cleanup();
+            throw FFmpegException("At least one input file must be specified");
+        }
+    } catch (const FFmpegException& e) {
+        GlobalLogger()->Log(this, llQuiet, e.what());
+        Failed = true;
+        ErrorMessage = e.what();
+        MarkTerminated();
+        return;
+    }
+    Running = true;
+    StopRequested = false;
+    Completed = false;
+    Terminated = false;
+    if (!inThread) {
+        Run();
+        return;
+    }
+    ConvertDoneEvent.Reset();
+    Worker = std::thread([this] {
+        Run();
+        ConvertDoneEvent.Set();
+    });
+    Thread = &Worker;
+}
+
+void TCustomFFmpeg::Run() {
+    Completed = false;
+    Guarded(*this, [&] { Transcode(); });
+    Guarded(*this, [&] { CloseRunCodecs(); });
+    Guarded(*this, [&] { Cleanup(); });
+    Guarded(*this, [&] { MarkTerminated(); });
+}
+
+void TCustomFFmpeg::MarkTerminated() {
+    Running = false;
+    Terminated = true;
+    Thread = nullptr;
+    if (TerminateRelay) TerminateRelay(this);
+}
+
+void TCustomFFmpeg::Stop(bool wait) {
+    if (Running) {
+        RequestStop(wait);
+        return;
+    }
+    if (Terminated || TerminateThread.joinable()) return;
+    // A task that never ran still reports its end, from a thread of its own,
+    // as a run would.
+    TerminateDoneEvent.Reset();
+    TerminateThread = std::thread([this] {
+        MarkTerminated();
+        TerminateDoneEvent.Set();
+    });
+    if (wait) TerminateDoneEvent.Wait();
+}
+
+void TCustomFFmpeg::RequestStop(bool wait) {
+    StopRequested = true;
+    if (Thread.load() || Worker.joinable()) {
+        if (!wait) return;
+        if (Worker.joinable() && Worker.get_id() == std::this_thread::get_id()) return;
+        // The worker may itself be waiting for the main thread (a progress
+        // event): keep serving hand-offs while waiting for it.
+        while (!ConvertDoneEvent.WaitFor(20))
+            if (IsMainThread()) CheckSynchronize(0);
+        return;
+    }
+    // Without a worker a blocking open may be under way on this task: the
+    // time-out check cancels it.
+    IoStartTime = 0;
+}
+
+void TCustomFFmpeg::StopAndJoin() {
+    RequestStop(true);
+    if (TerminateThread.joinable()) TerminateDoneEvent.Wait();
+    JoinThreads();
+}
+
+void TCustomFFmpeg::JoinThreads() {
+    for (std::thread* t : {&Worker, &TerminateThread}) {
+        if (!t->joinable()) continue;
+        if (t->get_id() == std::this_thread::get_id()) t->detach();
+        else t->join();
+    }
+}

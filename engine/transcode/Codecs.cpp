@@ -1,0 +1,167 @@
+// Set-up steps 4 and 5 (opening encoders and decoders through the codec lock),
+// the decoder contexts of a run, the bit-stream filters of each stream, and
+// the re-creation of encoders between joined files.
+#include "RunTables.h"
+#include "Format.h"
+#include "LockManager.h"
+
+namespace {
+
+CodecContextPtr NewDecoderContext(const AVStream* st, const AVCodec* codec) {
+    CodecContextPtr ctx(ff::avcodec_alloc_context3(codec));
+    if (!ctx || ff::avcodec_parameters_to_context(ctx.get(), st->codecpar) < 0)
+        throw FFmpegException("av_mallocz fail");
+    ctx->pkt_timebase = st->time_base;
+    return ctx;
+}
+
+// A fresh, unopened encoder context with the settings of `old` (an encoder
+// that was drained and cannot take samples any more).
+CodecContextPtr CloneEncoderSettings(const AVCodecContext* old, const AVCodec* codec) {
+    CodecContextPtr fresh(ff::avcodec_alloc_context3(codec));
+    if (!fresh) throw FFmpegException("av_mallocz fail");
+    ff::av_opt_copy(fresh.get(), const_cast<AVCodecContext*>(old));
+    if (codec->priv_class && old->priv_data && old->codec == codec)
+        ff::av_opt_copy(fresh->priv_data, old->priv_data);
+    fresh->codec_type = old->codec_type;
+    fresh->codec_id = old->codec_id;
+    fresh->sample_fmt = old->sample_fmt;
+    fresh->sample_rate = old->sample_rate;
+    ff::av_channel_layout_copy(&fresh->ch_layout, &old->ch_layout);
+    fresh->time_base = old->time_base;
+    fresh->bit_rate = old->bit_rate;
+    fresh->flags = old->flags;
+    fresh->flags2 = old->flags2;
+    fresh->global_quality = old->global_quality;
+    fresh->compression_level = old->compression_level;
+    fresh->thread_count = old->thread_count;
+    fresh->strict_std_compliance = old->strict_std_compliance;
+    fresh->frame_size = 0;
+    return fresh;
+}
+
+} // namespace
+
+void TCustomFFmpeg::OpenEncoders() {
+    TRun& run = *Run_;
+    const size_t count = JoinMode ? std::min<size_t>(run.StreamsInFirstOutput, run.OutputStreams.size())
+                                  : run.OutputStreams.size();
+    for (size_t i = 0; i < count; ++i) {
+        TOutputStream& ost = *run.OutputStreams[i];
+        if (ost.NeedsEncoding) OpenEncoder(ost, static_cast<int>(i), false);
+    }
+}
+
+void TCustomFFmpeg::OpenEncoder(TOutputStream& ost, int tableIndex, bool reopening) {
+    AVCodecContext* enc = ost.Encoder.get();
+    const std::string type = MediaTypeName(enc->codec_type);
+    const AVCodec* codec = tableIndex < static_cast<int>(OutputCodecs.size()) && OutputCodecs[tableIndex]
+                               ? OutputCodecs[tableIndex]
+                               : ff::avcodec_find_encoder(reopening ? static_cast<AVCodecID>(ost.SavedCodecId)
+                                                                    : enc->codec_id);
+    if (!codec) {
+        if (reopening)
+            throw FFmpegException(
+                Format("Unsupported codec for output stream #%d.%d (%s)", ost.FileIndex, ost.StreamIndex, type));
+        RaiseAfterDescription(Format("Encoder (codec id %d) not found for output stream #%d.%d (%s)",
+                                     static_cast<int>(enc->codec_id), ost.FileIndex, ost.StreamIndex, type));
+    }
+    if (reopening) {
+        CodecContextPtr fresh = CloneEncoderSettings(enc, codec);
+        {
+            std::lock_guard<std::mutex> lock(CodecCloseLock());
+            std::erase(OpenedEncoders, &ost);
+            ost.Encoder = std::move(fresh);
+        }
+        enc = ost.Encoder.get();
+        enc->codec_id = static_cast<AVCodecID>(ost.SavedCodecId);
+    } else if (JoinMode) {
+        ost.SavedCodecId = enc->codec_id;
+    }
+    // Audio frames carry their position in samples, so the encoder counts in samples.
+    if (enc->codec_type == AVMEDIA_TYPE_AUDIO && enc->sample_rate > 0) enc->time_base = AVRational{1, enc->sample_rate};
+    if (CodecOpen(enc, codec, nullptr) < 0) {
+        if (reopening)
+            throw FFmpegException(Format("Error while opening codec for output stream #%d.%d (%s) - maybe incorrect "
+                                         "parameters such as bit_rate, rate, width or height",
+                                         ost.FileIndex, ost.StreamIndex, type));
+        RaiseAfterDescription(Format(
+            "Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters such as "
+            "bit_rate, rate, width or height. Please check error log message to find out more detail information.",
+            ost.FileIndex, ost.StreamIndex, type));
+    }
+    {
+        std::lock_guard<std::mutex> lock(CodecCloseLock());
+        OpenedEncoders.push_back(&ost);
+    }
+    ost.EncoderDrained = false;
+    if (!ost.EncoderFrame) ost.EncoderFrame = MakeFrame();
+    if (!ost.EncoderPacket) ost.EncoderPacket = MakePacket();
+    if (!ost.EncoderFrame || !ost.EncoderPacket) throw FFmpegException("av_mallocz fail");
+    if (reopening) return;
+    ExtraSize += enc->extradata_size;
+    if (ff::avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0) throw FFmpegException("av_mallocz fail");
+    ost.Stream->time_base = enc->time_base;
+}
+
+void TCustomFFmpeg::ReopenEncoders() {
+    TRun& run = *Run_;
+    for (int i = 0; i < run.StreamsInFirstOutput && i < static_cast<int>(run.OutputStreams.size()); ++i) {
+        TOutputStream& ost = *run.OutputStreams[i];
+        if (ost.NeedsEncoding == 1) OpenEncoder(ost, i, true);
+    }
+}
+
+void TCustomFFmpeg::InitBitstreamFilters(TOutputStream& ost) {
+    const AVCodecParameters* par = ost.Stream->codecpar;
+    AVRational tb = ost.Stream->time_base;
+    for (BsfContextPtr& bsf : ost.BitstreamFilters) {
+        int ret = ff::avcodec_parameters_copy(bsf->par_in, par);
+        bsf->time_base_in = tb;
+        if (ret >= 0) ret = ff::av_bsf_init(bsf.get());
+        if (ret < 0)
+            throw FFmpegException(LibraryErrorText(Format("%s failed for stream %d", bsf->filter->name,
+                                                          ost.StreamIndex), ret));
+        par = bsf->par_out;
+        tb = bsf->time_base_out;
+    }
+    // What the last filter puts out (changed extradata, say) is what the muxer stores.
+    if (!ost.BitstreamFilters.empty() && ff::avcodec_parameters_copy(ost.Stream->codecpar, par) < 0)
+        throw FFmpegException("av_mallocz fail");
+    ost.BsfInitialised = true;
+}
+
+void TCustomFFmpeg::OpenDecoders() {
+    TRun& run = *Run_;
+    for (size_t i = 0; i < run.InputStreams.size(); ++i) {
+        TInputStream& ist = *run.InputStreams[i];
+        if (!ist.NeedsDecoding) continue;
+        const std::string type = MediaTypeName(ist.Stream->codecpar->codec_type);
+        const AVCodec* codec = i < InputCodecs.size() && InputCodecs[i]
+                                   ? InputCodecs[i]
+                                   : ff::avcodec_find_decoder(ist.Stream->codecpar->codec_id);
+        if (!codec)
+            RaiseAfterDescription(Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
+                                         static_cast<int>(ist.Stream->codecpar->codec_id), ist.FileIndex,
+                                         ist.StreamIndex, type));
+        if (ist.Decoder->codec && ist.Decoder->codec != codec) ist.Decoder = NewDecoderContext(ist.Stream, codec);
+        if (CodecOpen(ist.Decoder.get(), codec, nullptr) < 0)
+            RaiseAfterDescription(
+                Format("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex, ist.StreamIndex, type));
+        ist.DecodedFrame = MakeFrame();
+        if (!ist.DecodedFrame) throw FFmpegException("av_mallocz fail");
+        std::lock_guard<std::mutex> lock(CodecCloseLock());
+        OpenedDecoders.push_back(&ist);
+    }
+}
+
+// Called from BuildInputTables through this hook so that the set-up can read
+// the decoders' parameters before they are opened.
+void CreateDecoderContexts(std::vector<std::unique_ptr<TInputStream>>& streams,
+                           const std::vector<const AVCodec*>& forced) {
+    for (size_t i = 0; i < streams.size(); ++i) {
+        const AVStream* st = streams[i]->Stream;
+        const AVCodec* codec = i < forced.size() && forced[i] ? forced[i] : ff::avcodec_find_decoder(st->codecpar->codec_id);
+        streams[i]->Decoder = NewDecoderContext(st, codec);
+    }
+}

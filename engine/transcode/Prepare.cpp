@@ -1,0 +1,127 @@
+// Set-up step 3c: every output stream is prepared either to copy its input's
+// packets or to be encoded from the decoded input; then the encode buffer.
+#include <climits>
+
+#include "RunTables.h"
+#include "Format.h"
+
+namespace {
+
+// The codec tag a copied stream keeps: the input's, unless the output
+// container has its own tag for that codec.
+unsigned CopiedCodecTag(const AVFormatContext* oc, const AVCodecParameters* in) {
+    const AVCodecTag* const* tags = oc->oformat->codec_tag;
+    if (!tags) return in->codec_tag;
+    if (ff::av_codec_get_id(tags, in->codec_tag) == in->codec_id) return in->codec_tag;
+    if (ff::av_codec_get_tag(tags, in->codec_id) == 0) return in->codec_tag;
+    return 0;
+}
+
+} // namespace
+
+void TCustomFFmpeg::PrepareStreams() {
+    TRun& run = *Run_;
+    for (size_t i = 0; i < run.OutputStreams.size(); ++i) {
+        TOutputStream& ost = *run.OutputStreams[i];
+        TInputStream& ist = *run.InputStreams[ost.SourceIndex];
+        AVCodecContext* enc = EncoderOf(ost);
+        AVCodecContext* dec = ist.Decoder.get();
+        if (MetadataStreamsAutocopy)
+            ff::av_dict_copy(&ost.Stream->metadata, ist.Stream->metadata, AV_DICT_DONT_OVERWRITE);
+        ost.Stream->disposition = ist.Stream->disposition;
+        if (enc) {
+            enc->bits_per_raw_sample = dec->bits_per_raw_sample;
+            enc->chroma_sample_location = dec->chroma_sample_location;
+        }
+        if (LeadOf(ost).StreamCopy || !enc)
+            PrepareStreamCopy(ost, ist);
+        else
+            PrepareEncoding(ost, ist, static_cast<int>(i));
+        if (enc && enc->codec_type == AVMEDIA_TYPE_VIDEO)
+            BitBufferSize = std::max<int64_t>(BitBufferSize, static_cast<int64_t>(enc->width) * enc->height * 6 + 200);
+    }
+    try {
+        BitBuffer.assign(BitBufferSize, 0);
+    } catch (const std::bad_alloc&) {
+        throw FFmpegException(Format("Cannot allocate %d bytes output buffer", BitBufferSize));
+    }
+}
+
+void TCustomFFmpeg::PrepareStreamCopy(TOutputStream& ost, TInputStream& ist) {
+    const AVCodecParameters* in = ist.Stream->codecpar;
+    if (static_cast<int64_t>(in->extradata_size) + AV_INPUT_BUFFER_PADDING_SIZE > INT_MAX)
+        throw FFmpegException("icodec.extradata_size is invalid (too large)");
+    const AVCodecContext* enc = EncoderOf(ost);
+    const unsigned ownTag = enc ? enc->codec_tag : 0;
+    switch (in->codec_type) {
+    case AVMEDIA_TYPE_AUDIO:
+        if (AudioVolume != 256) throw FFmpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
+        if (AudioHookRelay)
+            throw FFmpegException("-acodec copy and AudioHook are incompatible (frames are not decoded)");
+        break;
+    case AVMEDIA_TYPE_VIDEO:
+        if (VideoHookActive) throw FFmpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
+        if (PreviewFlags) throw FFmpegException("-vcodec copy and PostHooks are incompatible (frames are not decoded)");
+        break;
+    case AVMEDIA_TYPE_SUBTITLE:
+        break;
+    default:
+        throw FFmpegException("invalid codec_type of output stream");
+    }
+    if (&LeadOf(ost) != &ost) return;  // joined groups share the first group's stream
+    AVCodecParameters* out = ost.Stream->codecpar;
+    const int ret = ff::avcodec_parameters_copy(out, in);
+    if (ret < 0) throw FFmpegException("av_mallocz fail");
+    out->codec_tag = ownTag ? ownTag : CopiedCodecTag(OutputFiles[ost.FileIndex], in);
+
+    // Time base: the decoder's frame duration when the container's is much finer.
+    const AVCodecContext* dec = ist.Decoder.get();
+    const double decFrame = av_q2d(dec->time_base) * dec->ticks_per_frame;
+    const double streamTb = av_q2d(ist.Stream->time_base);
+    if (!CopyTb && dec->time_base.num && decFrame > streamTb && streamTb < 0.001) {
+        AVRational tb;
+        ff::av_reduce(&tb.num, &tb.den, static_cast<int64_t>(dec->time_base.num) * dec->ticks_per_frame,
+                      dec->time_base.den, INT_MAX);
+        ost.Stream->time_base = tb;
+    } else {
+        ost.Stream->time_base = ist.Stream->time_base;
+    }
+    if (in->codec_type == AVMEDIA_TYPE_AUDIO &&
+        ((out->block_align == 1 && out->codec_id == AV_CODEC_ID_MP3) || out->codec_id == AV_CODEC_ID_AC3))
+        out->block_align = 0;
+}
+
+void TCustomFFmpeg::PrepareEncoding(TOutputStream& ost, TInputStream& ist, int tableIndex) {
+    AVCodecContext* enc = EncoderOf(ost);
+    const AVCodecContext* dec = ist.Decoder.get();
+    switch (enc->codec_type) {
+    case AVMEDIA_TYPE_AUDIO:
+        try {
+            ost.Fifo.reserve(1024);
+        } catch (const std::bad_alloc&) {
+            throw FFmpegException("av_fifo_alloc fail");
+        }
+        ost.ReformatPair = -6;
+        ost.AudioResample = (dec->sample_rate != enc->sample_rate || AudioSyncMethod > 1) ? 1 : 0;
+        ist.NeedsDecoding = 1;
+        ost.NeedsEncoding = 1;
+        ost.ResampleSampleFormat = dec->sample_fmt < 0 ? -1 : ff::av_get_packed_sample_fmt(dec->sample_fmt);
+        ost.ResampleSampleRate = dec->sample_rate;
+        ost.ResampleChannels = dec->ch_layout.nb_channels;
+        break;
+    case AVMEDIA_TYPE_VIDEO:
+        if (enc->pix_fmt == AV_PIX_FMT_NONE)
+            throw FFmpegException("Video pixel format is unknown, stream cannot be encoded");
+        // Pictures are not encoded by this version; copying video works.
+        throw FFmpegException(Format("Video encoding is not supported for output stream #%d.%d (%s); "
+                                     "use stream copy or disable video",
+                                     ost.FileIndex, ost.StreamIndex, MediaTypeName(enc->codec_type)));
+    case AVMEDIA_TYPE_SUBTITLE:
+        throw FFmpegException(Format("Subtitle encoding is not supported for output stream #%d.%d (%s); "
+                                     "use stream copy or disable subtitles",
+                                     ost.FileIndex, ost.StreamIndex, MediaTypeName(enc->codec_type)));
+    default:
+        throw FFmpegException("invalid codec_type of output stream");
+    }
+    (void)tableIndex;  // pass logs exist only for encoded video
+}

@@ -1,0 +1,26 @@
+// Stream copy: an input packet goes to its output stream unchanged, with its
+// time stamps moved into the output stream's time base.
+#include "RunTables.h"
+
+void TCustomFFmpeg::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt) {
+    const AVRational inTb = ist.Stream->time_base;
+    const AVRational outTb = ost.Stream->time_base;
+    const int64_t startOffset = ff::av_rescale_q(StartTime, MicrosecondBase, outTb);
+    if (ost.FrameNumber == 0 && !(pkt->flags & AV_PKT_FLAG_KEY) && !CopyInitialNonKeyframes) return;
+    const AVMediaType type = ist.Stream->codecpar->codec_type;
+    if (type == AVMEDIA_TYPE_AUDIO) AudioSize += pkt->size;
+    if (type == AVMEDIA_TYPE_VIDEO) {
+        VideoSize += pkt->size;
+        ost.SyncPosition += 1;
+    }
+    PacketPtr out(ff::av_packet_clone(pkt));
+    if (!out) throw FFmpegException("av_mallocz fail");
+    out->stream_index = ost.StreamIndex;
+    out->pts = pkt->pts != NoPts ? ff::av_rescale_q(pkt->pts, inTb, outTb) - startOffset : NoPts;
+    out->dts = (pkt->dts != NoPts ? ff::av_rescale_q(pkt->dts, inTb, outTb)
+                                  : ff::av_rescale_q(ist.Pts, MicrosecondBase, outTb)) -
+               startOffset;
+    out->duration = ff::av_rescale_q(pkt->duration, inTb, outTb);
+    WriteFrame(OutputFiles[ost.FileIndex], out.get(), ost);
+    ost.FrameNumber += 1;
+}

@@ -1,0 +1,129 @@
+// The transcode of a task: the set-up in its ten steps, the loop, and the
+// release step that frees every run table whatever way the run ends.
+
+#include "FFLog.h"
+#include "RunTables.h"
+#include "Format.h"
+#include "InterruptCB.h"
+#include "MyUtilStubs.h"
+
+void TCustomFFmpeg::TRunDeleter::operator()(TRun* run) const { delete run; }
+
+std::array<std::atomic<int64_t>, 52>& TCustomFFmpeg::QpHistogramCounters() {
+    static std::array<std::atomic<int64_t>, 52> counters{};
+    return counters;
+}
+
+void TCustomFFmpeg::Transcode() {
+    Completed = false;
+    Failed = false;
+    ErrorMessage.clear();
+    try {
+        TranscodeSetup();
+        TranscodeLoop();
+    } catch (const std::exception& e) {
+        ReleaseRun();
+        Failed = true;
+        ErrorMessage = e.what();
+        throw;
+    }
+    ReleaseRun();
+}
+
+void TCustomFFmpeg::TranscodeSetup() {
+    Run_.reset(new TRun);
+    Run_->NoPacket.assign(FileCapacity, 0);                 // step 1
+    BuildInputTables();                                     // step 2
+    BuildOutputTable();                                     // step 3
+    PrepareStreams();
+    OpenEncoders();                                         // step 4
+    OpenDecoders();                                         // step 5
+    InitTimestamps();                                       // step 6
+    ApplyMetadataMaps();                                    // steps 7 and 8
+    WriteHeaders();                                         // step 9
+    DescribeRun();                                          // step 10
+}
+
+TOutputStream& TCustomFFmpeg::LeadOf(TOutputStream& ost) const {
+    // Joined files write through the streams and encoders of the first group.
+    if (!JoinMode || !Run_ || Run_->StreamsInFirstOutput <= 0) return ost;
+    const auto& table = Run_->OutputStreams;
+    for (size_t i = 0; i < table.size(); ++i)
+        if (table[i] == &ost) return *table[i % Run_->StreamsInFirstOutput];
+    return ost;
+}
+
+AVCodecContext* TCustomFFmpeg::EncoderOf(const TOutputStream& ost) const {
+    return LeadOf(const_cast<TOutputStream&>(ost)).Encoder.get();
+}
+
+void TCustomFFmpeg::DescribeRun() {
+    const int files = JoinMode ? std::min(OutputFileCount, 1) : OutputFileCount;
+    for (int i = 0; i < files; ++i)
+        if (OutputFiles[i]) ff::av_dump_format(OutputFiles[i], i, OutputFiles[i]->url, 1);
+    if (Verbose < 0 || !Run_) return;
+    GlobalLogger()->Log(this, llVerbose, "Stream mapping:");
+    for (TOutputStream* ost : Run_->OutputStreams) {
+        if (!ost || ost->SourceIndex < 0 || ost->SourceIndex >= static_cast<int>(Run_->InputStreams.size())) continue;
+        const TInputStream& ist = *Run_->InputStreams[ost->SourceIndex];
+        const std::string type = MediaTypeName(OutputTypeOf(*ost, EncoderOf(*ost)));
+        GlobalLogger()->LogFmt(this, llVerbose, "  Stream #%d.%d -> #%d.%d (%s)", ist.FileIndex, ist.StreamIndex,
+                               JoinMode ? 0 : ost->FileIndex, ost->StreamIndex, type);
+        if (ost->SyncSource && ost->SyncSource != &ist)
+            GlobalLogger()->LogFmt(this, llVerbose, " [sync #%d.%d (%s)]", ost->SyncSource->FileIndex,
+                                   ost->SyncSource->StreamIndex, type);
+    }
+}
+
+void TCustomFFmpeg::RaiseAfterDescription(const std::string& text) {
+    DescribeRun();
+    GlobalLogger()->Log(this, llError, text);
+    throw FFmpegException(text);
+}
+
+void TCustomFFmpeg::CloseRunCodecs() {
+    std::lock_guard<std::mutex> lock(CodecCloseLock());
+    for (TInputStream* ist : OpenedDecoders)
+        if (ist && ist->NeedsDecoding) ist->Decoder.reset();
+    OpenedDecoders.clear();
+    for (TOutputStream* ost : OpenedEncoders) {
+        if (!ost || !ost->NeedsEncoding || !ost->Encoder) continue;
+        ff::av_freep(&ost->Encoder->stats_in);
+        ost->Encoder.reset();
+    }
+    OpenedEncoders.clear();
+}
+
+void TCustomFFmpeg::ReleaseRun() {
+    if (!Run_) return;
+    Run_->NoPacket.assign(Run_->NoPacket.size(), 0);
+    Run_->NoPacketCount = 0;
+    BitBuffer.clear();
+    BitBuffer.shrink_to_fit();
+    CloseRunCodecs();
+    Run_->InputFiles.clear();
+    Run_->InputStreams.clear();
+    for (TOutputStream* ost : Run_->OutputStreams) {
+        if (!ost) continue;
+        if (ost->PassLogFile) {
+            ff::fclose(ost->PassLogFile);
+            ost->PassLogFile = nullptr;
+        }
+        ost->Fifo.clear();
+        ost->Fifo.shrink_to_fit();
+        ost->TempPicture.reset();
+        ost->ForcedKeyFrames.clear();
+        if (ost->VideoResample) {
+            ost->ScaleContext.reset();
+            ost->VideoResample = 0;
+        }
+        ost->Resampler.reset();
+        ost->Reformatter.reset();
+        ost->EncoderFrame.reset();
+        ost->EncoderPacket.reset();
+    }
+    Run_->OutputStreams.clear();
+    if (Run_->StopCheckRegistered && InterruptRegistry())
+        InterruptRegistry()->Remove(Run_->StopCheckThread, this, &TCustomFFmpeg::StopCheck);
+    Run_.reset();
+}
