@@ -59,7 +59,7 @@ void TCustomFFmpeg::SizeAudioBuffers(TOutputStream& ost, TInputStream& ist, int6
     outSize += 16384;
     if (outSize > INT_MAX || bufferSize > INT_MAX) throw FFmpegException("Buffer sizes too large in do_audio_out");
     try {
-        if (AudioBuffer.size() < static_cast<size_t>(bufferSize)) AudioBuffer.resize(bufferSize);
+        if (Run_->AudioBuffer.size() < static_cast<size_t>(bufferSize)) Run_->AudioBuffer.resize(bufferSize);
     } catch (const std::bad_alloc&) {
         throw FFmpegException("Out of memory in do_audio_out");
     }
@@ -85,7 +85,7 @@ void TCustomFFmpeg::SetUpAudioConversion(TOutputStream& ost, TInputStream& ist) 
             ost.ResampleSampleRate = ist.DeliveredRate;
             ost.Resampler.reset();
         }
-        if (AudioSyncMethod <= 1 && encFmt == ost.ResampleSampleFormat && encChannels == ost.ResampleChannels &&
+        if (Opt.AudioSyncMethod <= 1 && encFmt == ost.ResampleSampleFormat && encChannels == ost.ResampleChannels &&
             enc->sample_rate == ost.ResampleSampleRate) {
             ost.Resampler.reset();
             ost.AudioResample = 0;
@@ -125,8 +125,8 @@ int TCustomFFmpeg::KeepAudioInStep(TOutputStream& ost, TInputStream& ist, const 
     const int64_t isize = ff::av_get_bytes_per_sample(static_cast<AVSampleFormat>(ist.DeliveredFormat));
     // The FIFO holds whole samples of the encoder's format.
     const int64_t queued = static_cast<int64_t>(ost.Fifo.size()) / (enc->ch_layout.nb_channels * osize);
-    const double syncTime = static_cast<double>(ost.SyncSource->Pts - StartTime) / 1000000.0;
-    if (AudioSyncMethod == 0) {
+    const double syncTime = static_cast<double>(ost.SyncSource->Pts - Opt.StartTime) / 1000000.0;
+    if (Opt.AudioSyncMethod == 0) {
         ost.SyncPosition = std::llrint(syncTime * encRate) - queued;
         return srGoOn;
     }
@@ -134,10 +134,10 @@ int TCustomFFmpeg::KeepAudioInStep(TOutputStream& ost, TInputStream& ist, const 
     const double inputDelta = delta * ist.DeliveredRate / encRate;
     int64_t byteDelta = static_cast<int64_t>(inputDelta) * isize * ist.DeliveredChannels;
     if (std::fabs(delta) <= 50) return srGoOn;
-    if (ist.AtStart || std::fabs(delta) > AudioDriftThreshold * encRate) {
+    if (ist.AtStart || std::fabs(delta) > Opt.AudioDriftThreshold * encRate) {
         if (byteDelta < 0) {
             byteDelta = std::max<int64_t>(byteDelta, -size);
-            if (Verbose > 2)
+            if (Opt.Verbose > 2)
                 GlobalLogger()->LogFmt(this, llVerbose, "discarding %d audio samples", static_cast<int64_t>(-delta));
             size += static_cast<int>(byteDelta);
             data -= byteDelta;
@@ -149,18 +149,18 @@ int TCustomFFmpeg::KeepAudioInStep(TOutputStream& ost, TInputStream& ist, const 
             return srRestart;
         }
         ist.AtStart = 0;
-        SilenceBuffer.resize(static_cast<size_t>(size + byteDelta));
+        Run_->SilenceBuffer.resize(static_cast<size_t>(size + byteDelta));
         // Unsigned 8-bit silence is the middle value, every other format's is 0.
-        std::memset(SilenceBuffer.data(), ist.DeliveredFormat == AV_SAMPLE_FMT_U8 ? 0x80 : 0, byteDelta);
-        std::memcpy(SilenceBuffer.data() + byteDelta, data, size);
-        data = SilenceBuffer.data();
+        std::memset(Run_->SilenceBuffer.data(), ist.DeliveredFormat == AV_SAMPLE_FMT_U8 ? 0x80 : 0, byteDelta);
+        std::memcpy(Run_->SilenceBuffer.data() + byteDelta, data, size);
+        data = Run_->SilenceBuffer.data();
         size += static_cast<int>(byteDelta);
-        if (Verbose > 2)
+        if (Opt.Verbose > 2)
             GlobalLogger()->LogFmt(this, llVerbose, "adding %d audio samples of silence", static_cast<int64_t>(delta));
-    } else if (AudioSyncMethod > 1) {
-        const int compensation = static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(delta), -AudioSyncMethod,
-                                                                       AudioSyncMethod));
-        if (Verbose > 2)
+    } else if (Opt.AudioSyncMethod > 1) {
+        const int compensation = static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(delta), -Opt.AudioSyncMethod,
+                                                                       Opt.AudioSyncMethod));
+        if (Opt.Verbose > 2)
             GlobalLogger()->LogFmt(this, llVerbose, "compensating audio timestamp drift:%f compensation:%d in:%d", delta,
                                    compensation, encRate);
         if (ost.Resampler) ff::swr_set_compensation(ost.Resampler.get(), compensation, encRate);
@@ -185,23 +185,23 @@ void TCustomFFmpeg::DoAudioOut(AVFormatContext* output, TOutputStream& ost, TInp
     const int encChannels = enc->ch_layout.nb_channels;
     if (ost.AudioResample) {
         const uint8_t* in[1] = {data};
-        uint8_t* out[1] = {AudioBuffer.data()};
-        const int capacity = static_cast<int>(AudioBuffer.size() / (osize * encChannels));
+        uint8_t* out[1] = {Run_->AudioBuffer.data()};
+        const int capacity = static_cast<int>(Run_->AudioBuffer.size() / (osize * encChannels));
         const int got = ff::swr_convert(ost.Resampler.get(), out, capacity, in, size / (ist.DeliveredChannels * isize));
         if (got < 0) throw FFmpegException(LibraryErrorText("swr_convert()", got));
-        EncodeAudioBlock(output, ost, AudioBuffer.data(), got * encChannels * osize);
+        EncodeAudioBlock(output, ost, Run_->AudioBuffer.data(), got * encChannels * osize);
     } else if (encFmt != ist.DeliveredFormat) {
         const int samples = size / isize;
-        if (AudioBuffer.size() < static_cast<size_t>(samples) * osize) AudioBuffer.resize(static_cast<size_t>(samples) * osize);
+        if (Run_->AudioBuffer.size() < static_cast<size_t>(samples) * osize) Run_->AudioBuffer.resize(static_cast<size_t>(samples) * osize);
         const uint8_t* in[1] = {data};
-        uint8_t* out[1] = {AudioBuffer.data()};
+        uint8_t* out[1] = {Run_->AudioBuffer.data()};
         const int got = ff::swr_convert(ost.Reformatter.get(), out, samples, in, samples);
         if (got < 0) {
-            if (ExitOnError) throw FFmpegException("av_audio_convert() failed");
+            if (Opt.ExitOnError) throw FFmpegException("av_audio_convert() failed");
             GlobalLogger()->Log(this, llError, "av_audio_convert() failed");
             return;
         }
-        EncodeAudioBlock(output, ost, AudioBuffer.data(), got * osize);
+        EncodeAudioBlock(output, ost, Run_->AudioBuffer.data(), got * osize);
     } else {
         EncodeAudioBlock(output, ost, data, size);
     }

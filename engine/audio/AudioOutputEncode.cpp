@@ -63,7 +63,7 @@ void TCustomFFmpeg::ReceiveAudioPackets(AVFormatContext* output, TOutputStream& 
         const int ret = ff::avcodec_receive_packet(enc, pkt);
         if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
         if (ret < 0) throw FFmpegException("Audio encoding failed");
-        AudioSize += pkt->size;
+        Run_->AudioSize += pkt->size;
         pkt->stream_index = ost.StreamIndex;
         pkt->flags |= AV_PKT_FLAG_KEY;
         ff::av_packet_rescale_ts(pkt, enc->time_base, ost.Stream->time_base);
@@ -82,11 +82,11 @@ void TCustomFFmpeg::DrainAudioEncoder(TOutputStream& ost) {
     // The resampler keeps the last few input samples for its filter: let them out.
     if (ost.Resampler) {
         for (;;) {
-            uint8_t* out[1] = {AudioBuffer.data()};
-            const int capacity = static_cast<int>(AudioBuffer.size() / sampleBytes);
+            uint8_t* out[1] = {Run_->AudioBuffer.data()};
+            const int capacity = static_cast<int>(Run_->AudioBuffer.size() / sampleBytes);
             const int got = ff::swr_convert(ost.Resampler.get(), out, capacity, nullptr, 0);
             if (got <= 0) break;
-            EncodeAudioBlock(output, ost, AudioBuffer.data(), got * sampleBytes);
+            EncodeAudioBlock(output, ost, Run_->AudioBuffer.data(), got * sampleBytes);
         }
     }
     const int samples = static_cast<int>(ost.Fifo.size() / sampleBytes);
@@ -97,11 +97,11 @@ void TCustomFFmpeg::DrainAudioEncoder(TOutputStream& ost) {
         } else {
             // A full frame, the missing end filled with silence.
             const size_t frameBytes = static_cast<size_t>(enc->frame_size) * sampleBytes;
-            if (AudioBuffer.size() < frameBytes) throw FFmpegException("frame_bytes invalid.");
+            if (Run_->AudioBuffer.size() < frameBytes) throw FFmpegException("frame_bytes invalid.");
             const bool unsignedBytes = ff::av_get_packed_sample_fmt(enc->sample_fmt) == AV_SAMPLE_FMT_U8;
-            std::memset(AudioBuffer.data(), unsignedBytes ? 0x80 : 0, frameBytes);
-            std::memcpy(AudioBuffer.data(), ost.Fifo.data(), ost.Fifo.size());
-            SendAudioFrame(output, ost, AudioBuffer.data(), enc->frame_size);
+            std::memset(Run_->AudioBuffer.data(), unsignedBytes ? 0x80 : 0, frameBytes);
+            std::memcpy(Run_->AudioBuffer.data(), ost.Fifo.data(), ost.Fifo.size());
+            SendAudioFrame(output, ost, Run_->AudioBuffer.data(), enc->frame_size);
         }
         ost.Fifo.clear();
     }

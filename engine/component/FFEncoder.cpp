@@ -6,65 +6,6 @@
 #include "MainThread.h"
 #include "TaskRecordApply.h"
 
-// ---- the task and the task list ----
-
-TFFmpeg::TFFmpeg(int fileCapacity, TCustomEncoder* owner)
-    : TCustomFFmpeg(fileCapacity), owner_(owner), decoders_(fileCapacity) {}
-
-TFFmpeg::~TFFmpeg() {
-    // The worker ends first: it reads the relays until its very last step.
-    StopAndJoin();
-    // A task being destroyed raises no further event.
-    AudioHookRelay = nullptr;
-    ProgressRelay = nullptr;
-    TerminateRelay = nullptr;
-    BeforeFindStreamInfoRelay = nullptr;
-    decoders_.clear();
-}
-
-TFFDecoder& TFFmpeg::DecoderForSlot(int slot) {
-    if (!decoders_.at(slot)) decoders_[slot] = std::make_unique<TFFDecoder>();
-    return *decoders_[slot];
-}
-
-int TFFmpegList::Add(std::unique_ptr<TFFmpeg> task) {
-    items_.push_back(std::move(task));
-    return Count() - 1;
-}
-
-TFFmpeg* TFFmpegList::Items(int index) const {
-    if (index < 0 || index >= Count()) throw Exception(Format("List index out of bounds (%d)", index));
-    return items_[index].get();
-}
-
-int TFFmpegList::IndexOf(const TCustomFFmpeg* task) const {
-    for (int i = 0; i < Count(); ++i)
-        if (items_[i].get() == task) return i;
-    return -1;
-}
-
-void TFFmpegList::Delete(int index) {
-    Items(index);  // raises for a bad index
-    items_.erase(items_.begin() + index);
-}
-
-void TFFmpegList::Clear() {
-    for (auto& task : items_) task.reset();  // in index order
-    items_.clear();
-}
-
-void TFFmpegList::StopAll(bool wait) {
-    for (int i = 0; i < Count(); ++i) items_[i]->Stop(wait);
-}
-
-void TFFmpegList::SetPreviewAll(bool on) {
-    for (auto& task : items_) task->SetPreviewFlags(on ? (task->PreviewFlags | 1) : (task->PreviewFlags & ~1));
-}
-
-void TFFmpegList::SetPreviewBitmapAll(bool on) {
-    for (auto& task : items_) task->SetPreviewFlags(on ? (task->PreviewFlags | 2) : (task->PreviewFlags & ~2));
-}
-
 // ---- the component ----
 
 TCustomEncoder::TCustomEncoder(void* owner) : TFFBaseComponent(owner), decoder_(std::make_unique<TFFDecoder>()) {}
@@ -88,7 +29,7 @@ TCustomEncoder::~TCustomEncoder() {
         remainingToStart_ = 0;
     }
     tasks_.Clear();  // every task stops and is waited for
-    JoinDeliveryThreads();
+    delivery_.WaitIdle();
     decoder_.reset();
 }
 
@@ -133,7 +74,7 @@ int TCustomEncoder::AddTask(const std::wstring& fileName, const TInputOptions* o
     try {
         auto task = std::make_unique<TFFmpeg>(MaxFilesPerTask, this);
         task->StrictOptions = StrictOptions;
-        task->Verbose = Verbosity;
+        task->Opt.Verbose = Verbosity;
         task->SetPreviewFlags((preview_ ? 1 : 0) | (previewBitmap_ ? 2 : 0));
         ConnectRelays(*task, false);
         const int slot = task->InputFileCount;
@@ -141,7 +82,7 @@ int TCustomEncoder::AddTask(const std::wstring& fileName, const TInputOptions* o
             LastErrorMessage = task->SetupError;
             return -1;
         }
-        task->DecoderForSlot(slot).AttachFormatContext(task->InputFiles[slot]);
+        task->DecoderForSlot(slot).AttachFormatContext(task->InputFiles[slot].get());
         ConnectRelays(*task, true);
         return tasks_.Add(std::move(task));
     } catch (const Exception& e) {
@@ -187,7 +128,8 @@ void TCustomEncoder::ClearTasks() {
         if (working_ && !allTerminated_) throw Exception("Cannot ClearTasks while working.");
     }
     tasks_.Clear();
-    JoinDeliveryThreads();
+    // No record of this run may reach a handler after the list is cleared.
+    delivery_.WaitIdle();
     LastErrorMessage.clear();
     finishedCount_ = 0;
     nextTaskIndex_ = -1;
@@ -270,36 +212,8 @@ void TCustomEncoder::DoAllTerminated() {
 }
 
 void TCustomEncoder::Deliver(const TTerminateInfo& info) {
-    std::lock_guard<std::mutex> lock(deliveryLock_);
-    // Each delivery thread first waits for the one before it, so records reach
-    // the handler one at a time and in order; the all-ended record therefore
-    // arrives only after the last per-task handler has returned.
-    std::thread previous;
-    if (!deliveryThreads_.empty()) previous = std::move(deliveryThreads_.back());
-    deliveryThreads_.clear();
     TTerminateEvent handler = OnTerminate;
-    deliveryThreads_.emplace_back([this, info, handler, previous = std::move(previous)]() mutable {
-        if (previous.joinable()) previous.join();
-        try {
-            handler(this, info);
-        } catch (...) {
-            // a handler's failure must not end the process from a delivery thread
-        }
-    });
-}
-
-void TCustomEncoder::JoinDeliveryThreads() {
-    std::thread last;
-    {
-        std::lock_guard<std::mutex> lock(deliveryLock_);
-        if (deliveryThreads_.empty()) return;
-        last = std::move(deliveryThreads_.back());
-        deliveryThreads_.clear();
-    }
-    // Joining the newest joins the whole chain. A handler that clears the
-    // tasks runs on that very thread: it cannot wait for itself.
-    if (last.get_id() == std::this_thread::get_id()) last.detach();
-    else if (last.joinable()) last.join();
+    delivery_.Post([this, handler](const TTerminateInfo& record) { handler(this, record); }, info);
 }
 
 void TCustomEncoder::DoProgress(TCustomFFmpeg* task, int fileIndex, int frameNumber, int fps, float quality,

@@ -4,109 +4,15 @@
 // on worker threads, stops them, and reports their progress and their end
 // through events.
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
+#include "EncoderEvents.h"
 #include "FFBaseComponent.h"
-#include "FFDecode.h"
-#include "CustomFFmpeg.h"
+#include "TaskList.h"
 #include "TaskRecords.h"
-
-struct TTerminateInfo {
-    int TaskIndex = -1;  // -1: every task has ended
-    bool Completed = false;
-    bool Failed = false;
-    std::string ErrorMessage;
-};
-
-struct TProgressInfo {
-    int TaskIndex = 0;
-    int FileIndex = 0;  // -1 in the final report
-    int FrameNumber = 0;
-    int FPS = 0;
-    float Quality = 0;
-    float BitRate = 0;
-    int64_t TotalSize = 0;
-    int64_t CurrentDuration = 0;
-    int64_t TotalDuration = -1;
-};
-using PProgressInfo = TProgressInfo*;
-
-// The current time a report carries while nothing has been written yet.
-constexpr int64_t NoOutputTimeUs = static_cast<int64_t>(NoOutputTimeSeconds * 1000000);
-
-// The media time converted so far, in microseconds: 0 while nothing has been
-// written, when the report's current time is only a stand-in.
-inline int64_t ConvertedDuration(const TProgressInfo& info) {
-    return info.CurrentDuration >= NoOutputTimeUs ? 0 : info.CurrentDuration;
-}
-
-// A picture of a running task for the preview.
-struct TPreviewInfo {
-    int TaskIndex = 0;
-    const TBitmap* Bitmap = nullptr;
-    int64_t Pts = 0;     // microseconds
-    int Width = 0;
-    int Height = 0;
-};
-
-// A picture handed to a video hook. The handler may change the picture and the
-// two switches; they go back to the task when it returns.
-struct THookInfo {
-    int TaskIndex = 0;
-    TBitmap* Bitmap = nullptr;
-    int FrameNumber = 0;
-    int64_t Pts = 0;
-    bool Update = true;      // write the bitmap back into the picture
-    bool StopHook = false;   // stop calling this hook for the task
-};
-
-class TCustomEncoder;
-
-// A task of the encoder: the transcoder plus one probe per input slot.
-class TFFmpeg : public TCustomFFmpeg {
-public:
-    TFFmpeg(int fileCapacity, TCustomEncoder* owner);
-    ~TFFmpeg() override;
-
-    TCustomEncoder* Owner() const { return owner_; }
-    // The probe of input slot `slot`, created on first use.
-    TFFDecoder& DecoderForSlot(int slot);
-
-private:
-    TCustomEncoder* owner_;
-    std::vector<std::unique_ptr<TFFDecoder>> decoders_;
-};
-
-// The task list; it owns its tasks.
-class TFFmpegList {
-public:
-    int Add(std::unique_ptr<TFFmpeg> task);
-    int Count() const { return static_cast<int>(items_.size()); }
-    // Raises Exception "List index out of bounds (%d)" for a bad index.
-    TFFmpeg* Items(int index) const;
-    int IndexOf(const TCustomFFmpeg* task) const;
-    void Delete(int index);
-    void Clear();
-    void StopAll(bool wait);
-    void SetPreviewAll(bool on);
-    void SetPreviewBitmapAll(bool on);
-
-private:
-    std::vector<std::unique_ptr<TFFmpeg>> items_;
-};
-
-using TTerminateEvent = std::function<void(void* Sender, const TTerminateInfo& Info)>;
-using TProgressEvent = std::function<void(void* Sender, PProgressInfo Info)>;
-using TAudioHookEvent = std::function<void(void* Sender, int TaskIndex, int64_t Pts, uint8_t* Samples, int Size,
-                                           int SampleRate, int Channels, int SampleFormat)>;
-using TBeforeFindStreamInfoEvent = std::function<void(void* Sender, AVFormatContext* Context)>;
-using TPreviewBitmapEvent = std::function<void(void* Sender, const TPreviewInfo& Info)>;
-using TVideoHookEvent = std::function<void(void* Sender, THookInfo* Info)>;
+#include "TerminateDelivery.h"
 
 class TCustomEncoder : public TFFBaseComponent {
 public:
@@ -171,10 +77,8 @@ private:
     void StartNextTask();
     void DoAllTerminated();
     void ConnectRelays(TFFmpeg& task, bool withProgress);
-    // Hands a termination record to a delivery thread; the records are handed
-    // to OnTerminate one at a time, in the order they were made.
+    // Hands a termination record to the delivery thread.
     void Deliver(const TTerminateInfo& info);
-    void JoinDeliveryThreads();
     void DoVideoHook(const TVideoHookEvent& handler, TCustomFFmpeg* task, TBitmap* bitmap, bool& update,
                      bool& stopHook, int64_t pts, int frameNumber);
 
@@ -201,8 +105,7 @@ private:
     TProgressInfo progressInfo_;
     TPreviewInfo previewInfo_;
     THookInfo hookInfo_;
-    std::mutex deliveryLock_;             // guards deliveryThreads_
-    std::vector<std::thread> deliveryThreads_;
+    TTerminateDelivery delivery_;         // last member: joined before the rest goes
 };
 
 class TFFEncoder : public TCustomEncoder {

@@ -55,7 +55,7 @@ void TCustomFFmpeg::CheckInputStreamTypes(bool FirstOnly, bool& HasVideo, bool& 
     HasVideo = HasAudio = HasSubtitle = false;
     const int files = FirstOnly ? std::min(InputFileCount, 1) : InputFileCount;
     for (int f = 0; f < files; ++f) {
-        const AVFormatContext* ic = InputFiles[f];
+        const AVFormatContext* ic = InputFiles[f].get();
         for (unsigned i = 0; ic && i < ic->nb_streams; ++i) {
             const AVMediaType type = ic->streams[i]->codecpar->codec_type;
             if (type < AVMEDIA_TYPE_VIDEO || type > AVMEDIA_TYPE_ATTACHMENT)

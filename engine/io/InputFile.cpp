@@ -22,18 +22,18 @@ void SetEntry(AVDictionary** dict, const char* key, const std::string& value) {
 // demuxers that declare them take them (raw audio and video, devices).
 static DictionaryPtr FormatParameters(const TCustomFFmpeg& task) {
     AVDictionary* dict = nullptr;
-    if (task.AudioSampleRate > 0) SetEntry(&dict, "sample_rate", std::to_string(task.AudioSampleRate));
-    if (task.AudioChannels > 0) SetEntry(&dict, "channels", std::to_string(task.AudioChannels));
-    if (task.FrameRate.num > 0 && task.FrameRate.den > 0)
-        SetEntry(&dict, "framerate", Format("%d/%d", task.FrameRate.num, task.FrameRate.den));
-    if (task.FrameWidth > 0 && task.FrameHeight > 0)
-        SetEntry(&dict, "video_size", Format("%dx%d", task.FrameWidth, task.FrameHeight));
-    if (task.FramePixFmt >= 0) {
-        const char* name = ff::av_get_pix_fmt_name(static_cast<AVPixelFormat>(task.FramePixFmt));
+    if (task.Opt.AudioSampleRate > 0) SetEntry(&dict, "sample_rate", std::to_string(task.Opt.AudioSampleRate));
+    if (task.Opt.AudioChannels > 0) SetEntry(&dict, "channels", std::to_string(task.Opt.AudioChannels));
+    if (task.Opt.FrameRate.num > 0 && task.Opt.FrameRate.den > 0)
+        SetEntry(&dict, "framerate", Format("%d/%d", task.Opt.FrameRate.num, task.Opt.FrameRate.den));
+    if (task.Opt.FrameWidth > 0 && task.Opt.FrameHeight > 0)
+        SetEntry(&dict, "video_size", Format("%dx%d", task.Opt.FrameWidth, task.Opt.FrameHeight));
+    if (task.Opt.FramePixFmt >= 0) {
+        const char* name = ff::av_get_pix_fmt_name(static_cast<AVPixelFormat>(task.Opt.FramePixFmt));
         if (name) SetEntry(&dict, "pixel_format", name);
     }
-    if (task.VideoChannel != 0) SetEntry(&dict, "channel", std::to_string(task.VideoChannel));
-    if (!task.VideoStandard.empty()) SetEntry(&dict, "standard", task.VideoStandard);
+    if (task.Opt.VideoChannel != 0) SetEntry(&dict, "channel", std::to_string(task.Opt.VideoChannel));
+    if (!task.Opt.VideoStandard.empty()) SetEntry(&dict, "standard", task.Opt.VideoStandard);
     return DictionaryPtr(dict);
 }
 
@@ -60,10 +60,10 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& FileName) {
     struct TOnceValues {
         TCustomFFmpeg& task;
         ~TOnceValues() {
-            task.VideoCodecName.clear();
-            task.AudioCodecName.clear();
-            task.SubtitleCodecName.clear();
-            task.VideoChannel = 0;
+            task.Opt.VideoCodecName.clear();
+            task.Opt.AudioCodecName.clear();
+            task.Opt.SubtitleCodecName.clear();
+            task.Opt.VideoChannel = 0;
         }
     } once{*this};
 
@@ -72,17 +72,17 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& FileName) {
         return false;
     }
     const AVInputFormat* format = nullptr;
-    if (!ForcedFormat.empty()) {
-        format = ff::av_find_input_format(ForcedFormat.c_str());
-        if (!format) throw FFmpegException(Format("Unknown input format: \"%s\"", ForcedFormat));
-        ForcedFormat.clear();
+    if (!Opt.ForcedFormat.empty()) {
+        format = ff::av_find_input_format(Opt.ForcedFormat.c_str());
+        if (!format) throw FFmpegException(Format("Unknown input format: \"%s\"", Opt.ForcedFormat));
+        Opt.ForcedFormat.clear();
     }
     DictionaryPtr parameters = FormatParameters(*this);
 
     AVCodecID forced[3] = {AV_CODEC_ID_NONE, AV_CODEC_ID_NONE, AV_CODEC_ID_NONE};
-    if (!FindCodec(VideoCodecName, mkVideo, false, StrictLevelOf(mkVideo), forced[0]) ||
-        !FindCodec(AudioCodecName, mkAudio, false, StrictLevelOf(mkAudio), forced[1]) ||
-        !FindCodec(SubtitleCodecName, mkSubtitle, false, StrictLevelOf(mkSubtitle), forced[2]))
+    if (!FindCodec(Opt.VideoCodecName, mkVideo, false, StrictLevelOf(mkVideo), forced[0]) ||
+        !FindCodec(Opt.AudioCodecName, mkAudio, false, StrictLevelOf(mkAudio), forced[1]) ||
+        !FindCodec(Opt.SubtitleCodecName, mkSubtitle, false, StrictLevelOf(mkSubtitle), forced[2]))
         return false;
 
     const std::string url = FileNameToURL(FileName);
@@ -107,40 +107,40 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& FileName) {
         if (Options)
             ApplyGenericOptions(*Options, ctx, Options->ContainerDefaults.get(), nullptr, AV_OPT_FLAG_DECODING_PARAM);
 
-        if (ProgramId != 0) {
-            if (!SelectProgram(ctx, ProgramId)) {
+        if (Opt.ProgramId != 0) {
+            if (!SelectProgram(ctx, Opt.ProgramId)) {
                 SetupError = "Specified program id not found";
                 return false;
             }
-            ProgramId = 0;
+            Opt.ProgramId = 0;
         }
         if (BeforeFindStreamInfoRelay) BeforeFindStreamInfoRelay(this, ctx);
 
         guard.Restart();
-        if (ff::avformat_find_stream_info(ctx, nullptr) < 0 && Verbose >= 0) {
+        if (ff::avformat_find_stream_info(ctx, nullptr) < 0 && Opt.Verbose >= 0) {
             SetupError = Format("%s: could not find codec parameters", DiskName(url));
             GlobalLogger()->Log(this, llVerbose, SetupError);
             return false;
         }
 
-        timestamp = StartTime;
+        timestamp = Opt.StartTime;
         if (ctx->start_time != AV_NOPTS_VALUE) timestamp += ctx->start_time;
-        if (StartTime != 0) {
+        if (Opt.StartTime != 0) {
             guard.Restart();
-            if (ff::av_seek_frame(ctx, -1, timestamp, AVSEEK_FLAG_BACKWARD) < 0 && Verbose > 0)
+            if (ff::av_seek_frame(ctx, -1, timestamp, AVSEEK_FLAG_BACKWARD) < 0 && Opt.Verbose > 0)
                 GlobalLogger()->LogFmt(this, llVerbose, "%s: could not seek to position %0.3f", DiskName(url),
                                        static_cast<double>(timestamp) / AV_TIME_BASE);
         }
-        StartTime = 0;
+        Opt.StartTime = 0;
     }
 
     ReadInputStreams(*this, input.get());
 
-    AVFormatContext* ic = input.release();
+    AVFormatContext* ic = input.get();
     if (ic->duration != AV_NOPTS_VALUE && ic->duration > TotalDuration) TotalDuration = ic->duration;
-    InputFiles[InputFileCount] = ic;
-    InputTsOffsets[InputFileCount] = InputTsOffset - (CopyTs ? 0 : timestamp);
-    if (Verbose >= 0) ff::av_dump_format(ic, InputFileCount, url.c_str(), 0);
+    InputFiles[InputFileCount] = std::move(input);
+    InputTsOffsets[InputFileCount] = Opt.InputTsOffset - (Opt.CopyTs ? 0 : timestamp);
+    if (Opt.Verbose >= 0) ff::av_dump_format(ic, InputFileCount, url.c_str(), 0);
     ++InputFileCount;
     return true;
 }

@@ -27,50 +27,50 @@ AVRational RealFrameRate(AVFormatContext* ic, AVStream* st) {
 
 void ReadVideoStream(TCustomFFmpeg& task, AVFormatContext* ic, AVStream* st) {
     const AVCodecParameters* par = st->codecpar;
-    task.FrameHeight = par->height;
-    task.FrameWidth = par->width;
+    task.Opt.FrameHeight = par->height;
+    task.Opt.FrameWidth = par->width;
     const AVRational sar = st->sample_aspect_ratio.num ? st->sample_aspect_ratio : par->sample_aspect_ratio;
     double aspect = sar.num && sar.den ? static_cast<double>(sar.num) / sar.den : 0.0;
     if (par->width * par->height != 0)
         aspect *= static_cast<double>(par->width) / par->height;
     else if (!sar.num)
         aspect = 4.0 / 3.0;
-    task.FrameAspectRatio = static_cast<float>(aspect);
-    task.FramePixFmt = par->format < 0 ? 0 : par->format;
+    task.Opt.FrameAspectRatio = static_cast<float>(aspect);
+    task.Opt.FramePixFmt = par->format < 0 ? 0 : par->format;
 
     const int lowres = ReducedResolution(task);
     if (lowres > 0) {
-        task.FrameHeight >>= lowres;
-        task.FrameWidth >>= lowres;
+        task.Opt.FrameHeight >>= lowres;
+        task.Opt.FrameWidth >>= lowres;
     }
 
     const AVRational codecRate = st->avg_frame_rate;
     const AVRational realRate = RealFrameRate(ic, st);
     if (codecRate.num > 0 && codecRate.den > 0 && realRate.num > 0 &&
-        (codecRate.num != realRate.num || codecRate.den != realRate.den) && task.Verbose >= 0)
+        (codecRate.num != realRate.num || codecRate.den != realRate.den) && task.Opt.Verbose >= 0)
         GlobalLogger()->LogFmt(&task, llInfo,
                                "Seems stream %d codec frame rate differs from container frame rate: "
                                "%2.2f (%d/%d) -> %2.2f (%d/%d)",
                                st->index, static_cast<double>(codecRate.num) / codecRate.den, codecRate.num,
                                codecRate.den, static_cast<double>(realRate.num) / realRate.den, realRate.num,
                                realRate.den);
-    task.FrameRate = realRate;
+    task.Opt.FrameRate = realRate;
 
-    if (task.VideoDisable)
+    if (task.Opt.VideoDisable)
         st->discard = AVDISCARD_ALL;
-    else if (task.VideoDiscard != 0)
-        st->discard = static_cast<AVDiscard>(task.VideoDiscard);
+    else if (task.Opt.VideoDiscard != 0)
+        st->discard = static_cast<AVDiscard>(task.Opt.VideoDiscard);
 }
 
 void ReadAudioStream(TCustomFFmpeg& task, AVStream* st) {
     const AVCodecParameters* par = st->codecpar;
-    task.ChannelLayout = par->ch_layout.order == AV_CHANNEL_ORDER_NATIVE ? static_cast<int64_t>(par->ch_layout.u.mask) : 0;
-    task.AudioChannels = par->ch_layout.nb_channels;
-    task.AudioSampleRate = par->sample_rate;
-    task.AudioSampleFmt = par->format;
-    if (task.AudioDisable) st->discard = AVDISCARD_ALL;
+    task.Opt.ChannelLayout = par->ch_layout.order == AV_CHANNEL_ORDER_NATIVE ? static_cast<int64_t>(par->ch_layout.u.mask) : 0;
+    task.Opt.AudioChannels = par->ch_layout.nb_channels;
+    task.Opt.AudioSampleRate = par->sample_rate;
+    task.Opt.AudioSampleFmt = par->format;
+    if (task.Opt.AudioDisable) st->discard = AVDISCARD_ALL;
     const int lowres = ReducedResolution(task);
-    if (lowres > 0) task.AudioSampleRate >>= lowres;
+    if (lowres > 0) task.Opt.AudioSampleRate >>= lowres;
 }
 
 } // namespace
@@ -83,16 +83,16 @@ void ReadInputStreams(TCustomFFmpeg& task, AVFormatContext* ic) {
             task.InputCodecs.push_back(nullptr);
             switch (st->codecpar->codec_type) {
             case AVMEDIA_TYPE_VIDEO:
-                task.InputCodecs.back() = DecoderNamed(task.VideoCodecName);
+                task.InputCodecs.back() = DecoderNamed(task.Opt.VideoCodecName);
                 ReadVideoStream(task, ic, st);
                 break;
             case AVMEDIA_TYPE_AUDIO:
-                task.InputCodecs.back() = DecoderNamed(task.AudioCodecName);
+                task.InputCodecs.back() = DecoderNamed(task.Opt.AudioCodecName);
                 ReadAudioStream(task, st);
                 break;
             case AVMEDIA_TYPE_SUBTITLE:
-                task.InputCodecs.back() = DecoderNamed(task.SubtitleCodecName);
-                if (task.SubtitleDisable) st->discard = AVDISCARD_ALL;
+                task.InputCodecs.back() = DecoderNamed(task.Opt.SubtitleCodecName);
+                if (task.Opt.SubtitleDisable) st->discard = AVDISCARD_ALL;
                 break;
             case AVMEDIA_TYPE_DATA:
             case AVMEDIA_TYPE_ATTACHMENT:

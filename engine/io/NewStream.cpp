@@ -8,6 +8,7 @@
 // the transcode set-up, which then copies its parameters to the stream.
 #include <bit>
 
+#include "StreamHelpers.h"
 #include "FileSetup.h"
 #include "Format.h"
 
@@ -23,11 +24,11 @@ struct TKindValues {
 TKindValues KindValues(TCustomFFmpeg& task, TMediaKind kind) {
     switch (kind) {
     case mkVideo:
-        return {task.VideoCodecName, task.VideoStreamCopy, task.VideoCodecTag, task.VideoBitstreamFilters};
+        return {task.Opt.VideoCodecName, task.Opt.VideoStreamCopy, task.Opt.VideoCodecTag, task.Opt.VideoBitstreamFilters};
     case mkAudio:
-        return {task.AudioCodecName, task.AudioStreamCopy, task.AudioCodecTag, task.AudioBitstreamFilters};
+        return {task.Opt.AudioCodecName, task.Opt.AudioStreamCopy, task.Opt.AudioCodecTag, task.Opt.AudioBitstreamFilters};
     default:
-        return {task.SubtitleCodecName, task.SubtitleStreamCopy, task.SubtitleCodecTag, task.SubtitleBitstreamFilters};
+        return {task.Opt.SubtitleCodecName, task.Opt.SubtitleStreamCopy, task.Opt.SubtitleCodecTag, task.Opt.SubtitleBitstreamFilters};
     }
 }
 
@@ -46,7 +47,7 @@ const AVCodec* ChooseEncoder(TCustomFFmpeg& task, AVFormatContext* oc, TMediaKin
 
 bool WantsGlobalHeader(const TCustomFFmpeg& task, const AVFormatContext* oc, TMediaKind kind) {
     const bool formatWants = (oc->oformat->flags & AVFMT_GLOBALHEADER) != 0;
-    if (kind == mkVideo) return (task.VideoGlobalHeader & 1) || (task.VideoGlobalHeader == 0 && formatWants);
+    if (kind == mkVideo) return (task.Opt.VideoGlobalHeader & 1) || (task.Opt.VideoGlobalHeader == 0 && formatWants);
     return formatWants;
 }
 
@@ -66,7 +67,7 @@ TOutputStream& AddOutputStream(TCustomFFmpeg& task, AVFormatContext* oc, int slo
         throw FFmpegException("Could not alloc stream");
     }
     const size_t position = oc->nb_streams - 1;
-    st->id = position < task.StreamIdMap.size() ? task.StreamIdMap[position] : 0;
+    st->id = position < task.Opt.StreamIdMap.size() ? task.Opt.StreamIdMap[position] : 0;
 
     TOutputStream* ost = task.NewOutputStreamRecord(oc, slot);
     task.OutputCodecs.push_back(encoder);
@@ -82,7 +83,7 @@ TOutputStream& AddOutputStream(TCustomFFmpeg& task, AVFormatContext* oc, int slo
     ost->BitstreamFilters = std::move(values.Filters);
     values.Filters.clear();
 
-    if (kind != mkSubtitle) enc->thread_count = task.ThreadCount;
+    if (kind != mkSubtitle) enc->thread_count = task.Opt.ThreadCount;
     if (values.CodecTag != 0) enc->codec_tag = static_cast<unsigned>(values.CodecTag);
     if (WantsGlobalHeader(task, oc, kind)) {
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -108,10 +109,10 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext* Output, int Slot) {
     struct TOnce {
         TCustomFFmpeg& task;
         ~TOnce() {
-            task.AudioLanguage.clear();
-            task.AudioDisable = false;
-            task.AudioCodecName.clear();
-            task.AudioStreamCopy = 0;
+            task.Opt.AudioLanguage.clear();
+            task.Opt.AudioDisable = false;
+            task.Opt.AudioCodecName.clear();
+            task.Opt.AudioStreamCopy = 0;
         }
     } once{*this};
 
@@ -119,21 +120,21 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext* Output, int Slot) {
     AVCodecContext* enc = ost.Encoder.get();
     const AVCodec* encoder = enc->codec;
     if (ost.StreamCopy) {
-        SetChannelLayout(enc, 0, AudioChannels);
-        enc->sample_rate = AudioSampleRate;
+        SetChannelLayout(enc, 0, Opt.AudioChannels);
+        enc->sample_rate = Opt.AudioSampleRate;
     } else {
         if (Options)
             ApplyGenericOptions(*Options, enc, Options->CodecDefaults[mkAudio].get(), encoder,
                                 AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-        if (AudioQscale > -99999.0f) {
+        if (Opt.AudioQscale > -99999.0f) {
             enc->flags |= AV_CODEC_FLAG_QSCALE;
-            enc->global_quality = static_cast<int>(FF_QP2LAMBDA * AudioQscale);
+            enc->global_quality = static_cast<int>(FF_QP2LAMBDA * Opt.AudioQscale);
         }
         // A layout that disagrees with the channel count is dropped: the count wins.
-        const bool layoutFits = ChannelLayout != 0 && std::popcount(static_cast<uint64_t>(ChannelLayout)) == AudioChannels;
-        SetChannelLayout(enc, layoutFits ? ChannelLayout : 0, AudioChannels);
-        enc->sample_fmt = static_cast<AVSampleFormat>(AudioSampleFmt);
-        enc->sample_rate = AudioSampleRate;
+        const bool layoutFits = Opt.ChannelLayout != 0 && std::popcount(static_cast<uint64_t>(Opt.ChannelLayout)) == Opt.AudioChannels;
+        SetChannelLayout(enc, layoutFits ? Opt.ChannelLayout : 0, Opt.AudioChannels);
+        enc->sample_fmt = static_cast<AVSampleFormat>(Opt.AudioSampleFmt);
+        enc->sample_rate = Opt.AudioSampleRate;
         ChooseSampleFormat(enc, encoder);
         ChooseSampleRate(enc, encoder);
     }
@@ -142,17 +143,17 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext* Output, int Slot) {
         enc->time_base = AVRational{1, enc->sample_rate};
         ost.Stream->time_base = enc->time_base;
     }
-    TakeLanguage(ost.Stream, AudioLanguage);
+    TakeLanguage(ost.Stream, Opt.AudioLanguage);
 }
 
 void TCustomFFmpeg::NewSubtitleStream(AVFormatContext* Output, int Slot) {
     struct TOnce {
         TCustomFFmpeg& task;
         ~TOnce() {
-            task.SubtitleLanguage.clear();
-            task.SubtitleDisable = false;
-            task.SubtitleCodecName.clear();
-            task.SubtitleStreamCopy = 0;
+            task.Opt.SubtitleLanguage.clear();
+            task.Opt.SubtitleDisable = false;
+            task.Opt.SubtitleCodecName.clear();
+            task.Opt.SubtitleStreamCopy = 0;
         }
     } once{*this};
 
@@ -160,7 +161,7 @@ void TCustomFFmpeg::NewSubtitleStream(AVFormatContext* Output, int Slot) {
     if (!ost.StreamCopy && Options)
         ApplyGenericOptions(*Options, ost.Encoder.get(), Options->CodecDefaults[mkSubtitle].get(), ost.Encoder->codec,
                             AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-    TakeLanguage(ost.Stream, SubtitleLanguage);
+    TakeLanguage(ost.Stream, Opt.SubtitleLanguage);
 }
 
 void TCustomFFmpeg::NewStreamOfKind(TMediaKind kind, int fileIndex) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "StreamHelpers.h"
 #include "FileSetup.h"
 
 namespace {
@@ -56,52 +57,52 @@ void TCustomFFmpeg::NewVideoStream(AVFormatContext* Output, int Slot) {
     struct TOnce {
         TCustomFFmpeg& task;
         ~TOnce() {
-            task.VideoLanguage.clear();
-            task.VideoDisable = false;
-            task.VideoCodecName.clear();
-            task.ForcedKeyFrames.clear();
-            task.VideoStreamCopy = 0;
-            task.FramePixFmt = -1;
+            task.Opt.VideoLanguage.clear();
+            task.Opt.VideoDisable = false;
+            task.Opt.VideoCodecName.clear();
+            task.Opt.ForcedKeyFrames.clear();
+            task.Opt.VideoStreamCopy = 0;
+            task.Opt.FramePixFmt = -1;
         }
     } once{*this};
 
     TOutputStream& ost = AddOutputStream(*this, Output, Slot, mkVideo);
     AVCodecContext* enc = ost.Encoder.get();
     const AVCodec* encoder = enc->codec;
-    const AVRational sar = SampleAspect(FrameAspectRatio, FrameWidth, FrameHeight);
+    const AVRational sar = SampleAspect(Opt.FrameAspectRatio, Opt.FrameWidth, Opt.FrameHeight);
     if (ost.StreamCopy) {
         enc->sample_aspect_ratio = ost.Stream->sample_aspect_ratio = sar;
-        TakeLanguage(ost.Stream, VideoLanguage);
+        TakeLanguage(ost.Stream, Opt.VideoLanguage);
         return;
     }
-    AVRational rate = FrameRate.num != 0 && FrameRate.den != 0 ? FrameRate : AVRational{25, 1};
+    AVRational rate = Opt.FrameRate.num != 0 && Opt.FrameRate.den != 0 ? Opt.FrameRate : AVRational{25, 1};
     if (Options)
         ApplyGenericOptions(*Options, enc, Options->CodecDefaults[mkVideo].get(), encoder,
                             AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-    if (encoder && encoder->supported_framerates && !ForceFps)
+    if (encoder && encoder->supported_framerates && !Opt.ForceFps)
         rate = encoder->supported_framerates[ff::av_find_nearest_q_idx(rate, encoder->supported_framerates)];
     enc->time_base = AVRational{rate.den, rate.num};
     enc->framerate = rate;
-    enc->width = FrameWidth;
-    enc->height = FrameHeight;
+    enc->width = Opt.FrameWidth;
+    enc->height = Opt.FrameHeight;
     enc->sample_aspect_ratio = ost.Stream->sample_aspect_ratio = sar;
-    enc->pix_fmt = static_cast<AVPixelFormat>(FramePixFmt);
+    enc->pix_fmt = static_cast<AVPixelFormat>(Opt.FramePixFmt);
     ChoosePixelFormat(enc, encoder);
 
-    if (IntraOnly) enc->gop_size = 0;
-    if (VideoQscale != 0 || SameQuality) {
+    if (Opt.IntraOnly) enc->gop_size = 0;
+    if (Opt.VideoQscale != 0 || Opt.SameQuality) {
         enc->flags |= AV_CODEC_FLAG_QSCALE;
-        enc->global_quality = static_cast<int>(FF_QP2LAMBDA * VideoQscale);
+        enc->global_quality = static_cast<int>(FF_QP2LAMBDA * Opt.VideoQscale);
     }
-    if (IntraMatrix) enc->intra_matrix = LibraryMatrix(*IntraMatrix);
-    if (InterMatrix) enc->inter_matrix = LibraryMatrix(*InterMatrix);
-    if (!VideoRcOverride.empty()) ParseRcOverride(VideoRcOverride, enc);
+    if (Opt.IntraMatrix) enc->intra_matrix = LibraryMatrix(*Opt.IntraMatrix);
+    if (Opt.InterMatrix) enc->inter_matrix = LibraryMatrix(*Opt.InterMatrix);
+    if (!Opt.VideoRcOverride.empty()) ParseRcOverride(Opt.VideoRcOverride, enc);
     if (enc->rc_initial_buffer_occupancy == 0)
         enc->rc_initial_buffer_occupancy = static_cast<int>(static_cast<int64_t>(enc->rc_buffer_size) * 3 / 4);
-    enc->intra_dc_precision = IntraDcPrecision - 8;
-    if (Psnr) enc->flags |= AV_CODEC_FLAG_PSNR;
-    if (Pass == 1) enc->flags |= AV_CODEC_FLAG_PASS1;
-    if (Pass == 2) enc->flags |= AV_CODEC_FLAG_PASS2;
-    if (!ForcedKeyFrames.empty()) ParseForcedKeyFrames(ForcedKeyFrames, ost, enc);
-    TakeLanguage(ost.Stream, VideoLanguage);
+    enc->intra_dc_precision = Opt.IntraDcPrecision - 8;
+    if (Opt.Psnr) enc->flags |= AV_CODEC_FLAG_PSNR;
+    if (Opt.Pass == 1) enc->flags |= AV_CODEC_FLAG_PASS1;
+    if (Opt.Pass == 2) enc->flags |= AV_CODEC_FLAG_PASS2;
+    if (!Opt.ForcedKeyFrames.empty()) ParseForcedKeyFrames(Opt.ForcedKeyFrames, ost, enc);
+    TakeLanguage(ost.Stream, Opt.VideoLanguage);
 }

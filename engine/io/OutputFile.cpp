@@ -2,6 +2,7 @@
 // the file itself, and the join set-up that feeds several inputs into it.
 #include <ctime>
 
+#include "StreamHelpers.h"
 #include "FFLog.h"
 #include "FileSetup.h"
 #include "Format.h"
@@ -23,8 +24,8 @@ void SetCreationTime(AVFormatContext* oc, int64_t seconds) {
 // avformat_write_header.
 DictionaryPtr MuxerOptions(const TCustomFFmpeg& task) {
     AVDictionary* dict = nullptr;
-    ff::av_dict_set_int(&dict, "preload", static_cast<int64_t>(task.MuxPreload * 1000000), 0);
-    if (task.LoopOutput >= 0) ff::av_dict_set_int(&dict, "loop", task.LoopOutput, 0);
+    ff::av_dict_set_int(&dict, "preload", static_cast<int64_t>(task.Opt.MuxPreload * 1000000), 0);
+    if (task.Opt.LoopOutput >= 0) ff::av_dict_set_int(&dict, "loop", task.Opt.LoopOutput, 0);
     return DictionaryPtr(dict);
 }
 
@@ -39,18 +40,18 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& FileName, bool Join) {
         SetupError = Format("max output files %d reached", FileCapacity);
         return -1;
     }
-    VideoFiltersInUse = !VideoFilters.empty();
+    Opt.VideoFiltersInUse = !Opt.VideoFilters.empty();
     const std::string url = FileNameToURL(FileName);
     const std::string diskName = DiskName(url);
 
     const AVOutputFormat* format = nullptr;
-    if (!ForcedFormat.empty()) {
-        format = ff::av_guess_format(ForcedFormat.c_str(), nullptr, nullptr);
+    if (!Opt.ForcedFormat.empty()) {
+        format = ff::av_guess_format(Opt.ForcedFormat.c_str(), nullptr, nullptr);
         if (!format) {
-            SetupError = Format("Requested output format '%s' is not a suitable output format", ForcedFormat);
+            SetupError = Format("Requested output format '%s' is not a suitable output format", Opt.ForcedFormat);
             return -1;
         }
-        ForcedFormat.clear();
+        Opt.ForcedFormat.clear();
     } else {
         format = ff::av_guess_format(nullptr, url.c_str(), nullptr);
         if (!format) {
@@ -77,9 +78,9 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& FileName, bool Join) {
         return -1;
     };
 
-    bool useVideo = VideoStreamCopy || format->video_codec != AV_CODEC_ID_NONE || !VideoCodecName.empty();
-    bool useAudio = AudioStreamCopy || format->audio_codec != AV_CODEC_ID_NONE || !AudioCodecName.empty();
-    bool useSubtitle = SubtitleStreamCopy || format->subtitle_codec != AV_CODEC_ID_NONE || !SubtitleCodecName.empty();
+    bool useVideo = Opt.VideoStreamCopy || format->video_codec != AV_CODEC_ID_NONE || !Opt.VideoCodecName.empty();
+    bool useAudio = Opt.AudioStreamCopy || format->audio_codec != AV_CODEC_ID_NONE || !Opt.AudioCodecName.empty();
+    bool useSubtitle = Opt.SubtitleStreamCopy || format->subtitle_codec != AV_CODEC_ID_NONE || !Opt.SubtitleCodecName.empty();
     if (InputFileCount > 0) {
         bool hasVideo = false, hasAudio = false, hasSubtitle = false;
         try {
@@ -91,9 +92,9 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& FileName, bool Join) {
         useAudio = useAudio && hasAudio;
         useSubtitle = useSubtitle && hasSubtitle;
     }
-    useVideo = useVideo && !VideoDisable;
-    useAudio = useAudio && !AudioDisable;
-    useSubtitle = useSubtitle && !SubtitleDisable;
+    useVideo = useVideo && !Opt.VideoDisable;
+    useAudio = useAudio && !Opt.AudioDisable;
+    useSubtitle = useSubtitle && !Opt.SubtitleDisable;
 
     const std::pair<bool, const char*> kinds[] = {
         {useVideo, "new_video_stream fail: %s"},
@@ -114,10 +115,10 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& FileName, bool Join) {
         }
     }
 
-    if (RecordingTimestamp != 0) SetCreationTime(oc.get(), RecordingTimestamp);
-    if (Metadata) {
-        ff::av_dict_copy(&oc->metadata, Metadata.get(), 0);
-        Metadata.reset();
+    if (Opt.RecordingTimestamp != 0) SetCreationTime(oc.get(), Opt.RecordingTimestamp);
+    if (Opt.Metadata) {
+        ff::av_dict_copy(&oc->metadata, Opt.Metadata.get(), 0);
+        Opt.Metadata.reset();
     }
 
     OutputFiles[slot] = oc.get();
@@ -134,14 +135,14 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& FileName, bool Join) {
 
     GrowList(OutputMuxerOptions, slot + 1);
     OutputMuxerOptions[slot] = MuxerOptions(*this);
-    oc->max_delay = static_cast<int>(MuxMaxDelay * 1000000);
+    oc->max_delay = static_cast<int>(Opt.MuxMaxDelay * 1000000);
     oc->flags |= AVFMT_FLAG_NONBLOCK;
     if (Options) ApplyGenericOptions(*Options, oc.get(), Options->ContainerDefaults.get(), nullptr, AV_OPT_FLAG_ENCODING_PARAM);
 
-    StreamIdMap.clear();
-    ForcedKeyFrames.clear();
+    Opt.StreamIdMap.clear();
+    Opt.ForcedKeyFrames.clear();
     if (Join && InputFileCount > 1) JoinMode = true;
-    oc.release();  // the slot owns it now
+    OutputContainers.push_back(std::move(oc));
     return OutputFileCount;
 }
 

@@ -6,6 +6,7 @@
 
 #include "FFLog.h"
 #include "CustomFFmpeg.h"
+#include "StreamHelpers.h"
 #include "Format.h"
 
 void ChooseSampleFormat(AVCodecContext* encoder, const AVCodec* codec) {

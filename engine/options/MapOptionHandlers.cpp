@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "CustomFFmpeg.h"
+#include "StreamHelpers.h"
 #include "Format.h"
 #include "OptionNumbers.h"
 
@@ -40,7 +41,7 @@ TMetadataMapSpec ParseMetadataSpec(const char*& p) {
 void TCustomFFmpeg::OptFormat(const std::string&, const std::string& value) { SetFormat(value); }
 
 void TCustomFFmpeg::SetFormat(const std::string& Value) {
-    if (!Value.empty()) ForcedFormat = Value;
+    if (!Value.empty()) Opt.ForcedFormat = Value;
 }
 
 void TCustomFFmpeg::OptMap(const std::string&, const std::string& value) {
@@ -58,7 +59,7 @@ void TCustomFFmpeg::OptMap(const std::string&, const std::string& value) {
         map.SyncFileIndex = map.FileIndex;
         map.SyncStreamIndex = map.StreamIndex;
     }
-    StreamMaps.push_back(map);
+    Opt.StreamMaps.push_back(map);
 }
 
 void TCustomFFmpeg::OptMapMetadata(const std::string&, const std::string& value) {
@@ -68,10 +69,10 @@ void TCustomFFmpeg::OptMapMetadata(const std::string&, const std::string& value)
     if (*p) ++p;
     map.In = ParseMetadataSpec(p);
     auto either = [&](char kind) { return map.Out.Kind == kind || map.In.Kind == kind; };
-    if (either('g')) MetadataGlobalAutocopy = 0;
-    if (either('s')) MetadataStreamsAutocopy = 0;
-    if (either('c')) MetadataChaptersAutocopy = 0;
-    MetadataMaps.push_back(map);
+    if (either('g')) Opt.MetadataGlobalAutocopy = 0;
+    if (either('s')) Opt.MetadataStreamsAutocopy = 0;
+    if (either('c')) Opt.MetadataChaptersAutocopy = 0;
+    Opt.MetadataMaps.push_back(map);
 }
 
 void TCustomFFmpeg::OptMapChapters(const std::string&, const std::string& value) {
@@ -80,32 +81,32 @@ void TCustomFFmpeg::OptMapChapters(const std::string&, const std::string& value)
     map.OutFile = static_cast<int>(RuntimeStrtol(p, &p));
     if (*p) ++p;
     map.InFile = static_cast<int>(RuntimeStrtol(p, &p));
-    ChapterMaps.push_back(map);
+    Opt.ChapterMaps.push_back(map);
 }
 
 void TCustomFFmpeg::OptTime(const std::string& name, const std::string& value) {
     if (name == "timestamp") {
         const int64_t us = ParseTimeOrRaise(name, value, false);
-        RecordingTimestamp = static_cast<int64_t>(std::nearbyint(static_cast<double>(us) / 1000000.0));
+        Opt.RecordingTimestamp = static_cast<int64_t>(std::nearbyint(static_cast<double>(us) / 1000000.0));
         return;
     }
     const int64_t us = ParseTimeOrRaise(name, value, true);
     if (name == "t") SetRecordingTime(us);
     else if (name == "ss") SetStartTime(us);
-    else InputTsOffset = us;
+    else Opt.InputTsOffset = us;
 }
 
-void TCustomFFmpeg::SetStartTime(int64_t Microseconds) { StartTime = Microseconds; }
+void TCustomFFmpeg::SetStartTime(int64_t Microseconds) { Opt.StartTime = Microseconds; }
 
 void TCustomFFmpeg::SetRecordingTime(int64_t Microseconds) {
     // A missing time stamp is no limit: taken as one, it would end the output
     // before it began.
     if (Microseconds == AV_NOPTS_VALUE) return;
-    RecordingTime = Microseconds;
+    Opt.RecordingTime = Microseconds;
     TotalDuration = Microseconds;
 }
 
-void TCustomFFmpeg::SetProgramId(int Id) { ProgramId = Id; }
+void TCustomFFmpeg::SetProgramId(int Id) { Opt.ProgramId = Id; }
 
 void TCustomFFmpeg::OptInputTsScale(const std::string&, const std::string& value) {
     const char* p = value.c_str();
@@ -126,8 +127,8 @@ void TCustomFFmpeg::SetMetadataEntry(const std::string& Value) {
     const size_t eq = Value.find('=');
     if (eq == std::string::npos) throw FFmpegException("Missing =");
     if (eq == 0) throw FFmpegException("wrong parameter of metadata");
-    AVDictionary* dict = Metadata.release();
+    AVDictionary* dict = Opt.Metadata.release();
     const int ret = ff::av_dict_set(&dict, Value.substr(0, eq).c_str(), Value.c_str() + eq + 1, 0);
-    Metadata.reset(dict);
+    Opt.Metadata.reset(dict);
     if (ret < 0) throw FFmpegException(LibraryErrorText("av_dict_set", ret));
 }

@@ -6,6 +6,7 @@
 
 #include "FFLog.h"
 #include "CustomFFmpeg.h"
+#include "StreamHelpers.h"
 #include "Format.h"
 #include "OptionNumbers.h"
 
@@ -38,8 +39,8 @@ std::vector<std::string> HookArguments(const std::string& value) {
 } // namespace
 
 void TCustomFFmpeg::OptThreads(const std::string&, const std::string& value) {
-    ThreadCount = StrToIntOrRaise(value);
-    if (Verbose >= 0)
+    Opt.ThreadCount = StrToIntOrRaise(value);
+    if (Opt.Verbose >= 0)
         GlobalLogger()->Log(this, llVerbose,
                             "Warning: if the ffmpeg libraries were not compiled with thread support, it would be "
                             "using thread emulation.");
@@ -74,30 +75,30 @@ void SetCodecOfKind(std::string& codecName, int& streamCopy, const std::string& 
 
 } // namespace
 
-void TCustomFFmpeg::SetVideoCodec(const std::string& Value) { SetCodecOfKind(VideoCodecName, VideoStreamCopy, Value); }
-void TCustomFFmpeg::SetAudioCodec(const std::string& Value) { SetCodecOfKind(AudioCodecName, AudioStreamCopy, Value); }
+void TCustomFFmpeg::SetVideoCodec(const std::string& Value) { SetCodecOfKind(Opt.VideoCodecName, Opt.VideoStreamCopy, Value); }
+void TCustomFFmpeg::SetAudioCodec(const std::string& Value) { SetCodecOfKind(Opt.AudioCodecName, Opt.AudioStreamCopy, Value); }
 void TCustomFFmpeg::SetSubtitleCodec(const std::string& Value) {
-    SetCodecOfKind(SubtitleCodecName, SubtitleStreamCopy, Value);
+    SetCodecOfKind(Opt.SubtitleCodecName, Opt.SubtitleStreamCopy, Value);
 }
 
 void TCustomFFmpeg::OptPass(const std::string&, const std::string& value) {
     int pass = 0;
     if (!TryStrToInt(value, pass) || (pass != 1 && pass != 2))
         throw FFmpegException("pass number can be only 1 or 2");
-    Pass = pass;
+    Opt.Pass = pass;
 }
 
 void TCustomFFmpeg::OptVstats(const std::string&, const std::string& value) {
-    VstatsFileName.clear();
+    Opt.VstatsFileName.clear();
     if (!SwitchValue(value)) return;
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     const std::string clock = Format("%.2d%.2d%.2d", local.tm_hour, local.tm_min, local.tm_sec);
-    VstatsFileName = Format("%svstats_%s.log", ProgramFolder(), clock);
+    Opt.VstatsFileName = Format("%svstats_%s.log", ProgramFolder(), clock);
 }
 
-void TCustomFFmpeg::OptVstatsFile(const std::string&, const std::string& value) { VstatsFileName = value; }
+void TCustomFFmpeg::OptVstatsFile(const std::string&, const std::string& value) { Opt.VstatsFileName = value; }
 
 void TCustomFFmpeg::OptVideoHook(const std::string&, const std::string& value) {
     std::vector<std::string> args = HookArguments(value);
@@ -106,7 +107,7 @@ void TCustomFFmpeg::OptVideoHook(const std::string&, const std::string& value) {
     argv.push_back(nullptr);
     if (AddFrameHook(VideoHooks, static_cast<int>(args.size()), argv.data()) != 0)
         throw FFmpegException("Failed to add video hook function: " + value);
-    VideoHookActive = true;
+    Opt.VideoHookActive = true;
 }
 
 void TCustomFFmpeg::OptNewStream(const std::string& name, const std::string&) {
@@ -125,8 +126,8 @@ void TCustomFFmpeg::OptStreamId(const std::string& name, const std::string& valu
     if (!valid || index < 0)
         throw FFmpegException(
             Format("Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"", value, name));
-    GrowList(StreamIdMap, static_cast<int64_t>(index) + 1);
-    StreamIdMap[index] = id;
+    GrowList(Opt.StreamIdMap, static_cast<int64_t>(index) + 1);
+    Opt.StreamIdMap[index] = id;
 }
 
 void TCustomFFmpeg::OptAudioRate(const std::string&, const std::string& value) { SetAudioRate(StrToIntOrRaise(value)); }
@@ -136,14 +137,14 @@ void TCustomFFmpeg::OptAudioChannels(const std::string&, const std::string& valu
 }
 
 void TCustomFFmpeg::SetAudioRate(int Rate) {
-    if (Rate > 0) AudioSampleRate = Rate;
+    if (Rate > 0) Opt.AudioSampleRate = Rate;
 }
 
 void TCustomFFmpeg::SetAudioChannels(int Channels) {
-    if (Channels > 0) AudioChannels = Channels;
+    if (Channels > 0) Opt.AudioChannels = Channels;
 }
 
-void TCustomFFmpeg::OptVideoStandard(const std::string&, const std::string& value) { VideoStandard = value; }
+void TCustomFFmpeg::OptVideoStandard(const std::string&, const std::string& value) { Opt.VideoStandard = value; }
 
 void TCustomFFmpeg::OptBitstreamFilter(const std::string& name, const std::string& value) {
     if (value.empty() || value[0] == '=') return;
@@ -155,9 +156,9 @@ void TCustomFFmpeg::OptBitstreamFilter(const std::string& name, const std::strin
     const int ret = ff::av_bsf_alloc(filter, &context);
     if (ret < 0) throw FFmpegException(LibraryErrorText("av_bsf_alloc", ret));
     BsfContextPtr owned(context);
-    TBitstreamFilterChain& chain = name[0] == 'v'   ? VideoBitstreamFilters
-                                   : name[0] == 'a' ? AudioBitstreamFilters
-                                                    : SubtitleBitstreamFilters;
+    TBitstreamFilterChain& chain = name[0] == 'v'   ? Opt.VideoBitstreamFilters
+                                   : name[0] == 'a' ? Opt.AudioBitstreamFilters
+                                                    : Opt.SubtitleBitstreamFilters;
     chain.push_back(std::move(owned));
 }
 

@@ -18,15 +18,16 @@ struct TNoEffect {};
 // One row of the table: a handler, or the task value a plain family sets.
 struct TCustomFFmpeg::TOptionEntry {
     std::variant<THandler,
-                 bool TCustomFFmpeg::*,           // switch
-                 int TCustomFFmpeg::*,            // integer
-                 float TCustomFFmpeg::*,          // floating point
-                 std::string TCustomFFmpeg::*>    // text, taken unchanged
+                 bool TOptionValues::*,           // switch
+                 int TOptionValues::*,            // integer
+                 float TOptionValues::*,          // floating point
+                 std::string TOptionValues::*>    // text, taken unchanged
         Target;
 };
 
 const TCustomFFmpeg::TOptionEntry* TCustomFFmpeg::FindOption(const std::string& name) {
     using T = TCustomFFmpeg;
+    using V = TOptionValues;
     static const std::unordered_map<std::string, TOptionEntry> table = {
         // no effect
         {"L", {&T::OptNoEffect}}, {"h", {&T::OptNoEffect}}, {"version", {&T::OptNoEffect}},
@@ -35,26 +36,26 @@ const TCustomFFmpeg::TOptionEntry* TCustomFFmpeg::FindOption(const std::string& 
         {"y", {&T::OptNoEffect}}, {"benchmark", {&T::OptNoEffect}},
         {"timelimit", {&T::OptTimeLimit}}, {"loglevel", {&T::OptLogLevel}},
         // switches
-        {"dump", {&T::PacketDump}}, {"hex", {&T::HexDump}}, {"re", {&T::RateEmulation}},
-        {"loop_input", {&T::LoopInput}}, {"copyts", {&T::CopyTs}}, {"copytb", {&T::CopyTb}},
-        {"shortest", {&T::Shortest}}, {"xerror", {&T::ExitOnError}}, {"intra", {&T::IntraOnly}},
-        {"vn", {&T::VideoDisable}}, {"sameq", {&T::SameQuality}}, {"deinterlace", {&T::Deinterlace}},
-        {"psnr", {&T::Psnr}}, {"qphist", {&T::QpHistogram}}, {"force_fps", {&T::ForceFps}},
-        {"an", {&T::AudioDisable}}, {"sn", {&T::SubtitleDisable}}, {"isync", {&T::InputSync}},
+        {"dump", {&V::PacketDump}}, {"hex", {&V::HexDump}}, {"re", {&V::RateEmulation}},
+        {"loop_input", {&V::LoopInput}}, {"copyts", {&V::CopyTs}}, {"copytb", {&V::CopyTb}},
+        {"shortest", {&V::Shortest}}, {"xerror", {&V::ExitOnError}}, {"intra", {&V::IntraOnly}},
+        {"vn", {&V::VideoDisable}}, {"sameq", {&V::SameQuality}}, {"deinterlace", {&V::Deinterlace}},
+        {"psnr", {&V::Psnr}}, {"qphist", {&V::QpHistogram}}, {"force_fps", {&V::ForceFps}},
+        {"an", {&V::AudioDisable}}, {"sn", {&V::SubtitleDisable}}, {"isync", {&V::InputSync}},
         // integers
-        {"v", {&T::Verbose}}, {"loop_output", {&T::LoopOutput}}, {"vsync", {&T::VideoSyncMethod}},
-        {"async", {&T::AudioSyncMethod}}, {"vglobal", {&T::VideoGlobalHeader}}, {"programid", {&T::ProgramId}},
-        {"copyinkf", {&T::CopyInitialNonKeyframes}}, {"vdt", {&T::VideoDiscard}}, {"dc", {&T::IntraDcPrecision}},
-        {"top", {&T::TopFieldFirst}}, {"me_threshold", {&T::MeThreshold}}, {"vol", {&T::AudioVolume}},
-        {"vc", {&T::VideoChannel}},
+        {"v", {&V::Verbose}}, {"loop_output", {&V::LoopOutput}}, {"vsync", {&V::VideoSyncMethod}},
+        {"async", {&V::AudioSyncMethod}}, {"vglobal", {&V::VideoGlobalHeader}}, {"programid", {&V::ProgramId}},
+        {"copyinkf", {&V::CopyInitialNonKeyframes}}, {"vdt", {&V::VideoDiscard}}, {"dc", {&V::IntraDcPrecision}},
+        {"top", {&V::TopFieldFirst}}, {"me_threshold", {&V::MeThreshold}}, {"vol", {&V::AudioVolume}},
+        {"vc", {&V::VideoChannel}},
         {"vframes", {&T::OptMaxFrames}}, {"aframes", {&T::OptMaxFrames}}, {"dframes", {&T::OptMaxFrames}},
         {"fs", {&T::OptFileSize}},
         // floating point
-        {"adrift_threshold", {&T::AudioDriftThreshold}}, {"dts_delta_threshold", {&T::DtsDeltaThreshold}},
-        {"aq", {&T::AudioQscale}}, {"muxdelay", {&T::MuxMaxDelay}}, {"muxpreload", {&T::MuxPreload}},
+        {"adrift_threshold", {&V::AudioDriftThreshold}}, {"dts_delta_threshold", {&V::DtsDeltaThreshold}},
+        {"aq", {&V::AudioQscale}}, {"muxdelay", {&V::MuxMaxDelay}}, {"muxpreload", {&V::MuxPreload}},
         // texts
-        {"passlogfile", {&T::PassLogPrefix}}, {"vlang", {&T::VideoLanguage}}, {"alang", {&T::AudioLanguage}},
-        {"slang", {&T::SubtitleLanguage}}, {"force_key_frames", {&T::ForcedKeyFrames}},
+        {"passlogfile", {&V::PassLogPrefix}}, {"vlang", {&V::VideoLanguage}}, {"alang", {&V::AudioLanguage}},
+        {"slang", {&V::SubtitleLanguage}}, {"force_key_frames", {&V::ForcedKeyFrames}},
         // own handlers
         {"f", {&T::OptFormat}}, {"map", {&T::OptMap}}, {"map_meta_data", {&T::OptMapMetadata}},
         {"map_chapters", {&T::OptMapChapters}}, {"t", {&T::OptTime}}, {"ss", {&T::OptTime}},
@@ -93,14 +94,14 @@ void TCustomFFmpeg::SetOption(const std::string& Name, const std::string& Value)
             using V = decltype(target);
             if constexpr (std::is_same_v<V, THandler>) {
                 (this->*target)(Name, Value);
-            } else if constexpr (std::is_same_v<V, bool TCustomFFmpeg::*>) {
-                this->*target = SwitchValue(Value);
-            } else if constexpr (std::is_same_v<V, int TCustomFFmpeg::*>) {
-                this->*target = StrToIntOrRaise(Value);
-            } else if constexpr (std::is_same_v<V, float TCustomFFmpeg::*>) {
-                this->*target = static_cast<float>(StrToFloatOrRaise(Value));
+            } else if constexpr (std::is_same_v<V, bool TOptionValues::*>) {
+                Opt.*target = SwitchValue(Value);
+            } else if constexpr (std::is_same_v<V, int TOptionValues::*>) {
+                Opt.*target = StrToIntOrRaise(Value);
+            } else if constexpr (std::is_same_v<V, float TOptionValues::*>) {
+                Opt.*target = static_cast<float>(StrToFloatOrRaise(Value));
             } else {
-                this->*target = Value;
+                Opt.*target = Value;
             }
         },
         entry->Target);
@@ -148,9 +149,9 @@ void TCustomFFmpeg::OptLogLevel(const std::string&, const std::string& value) {
 
 void TCustomFFmpeg::OptMaxFrames(const std::string& name, const std::string& value) {
     const int kind = name[0] == 'v' ? mkVideo : name[0] == 'a' ? mkAudio : mkData;
-    MaxFrames[kind] = StrToIntOrRaise(value);
+    Opt.MaxFrames[kind] = StrToIntOrRaise(value);
 }
 
 void TCustomFFmpeg::OptFileSize(const std::string&, const std::string& value) {
-    LimitFileSize = static_cast<uint64_t>(StrToInt64OrRaise(value));
+    Opt.LimitFileSize = static_cast<uint64_t>(StrToInt64OrRaise(value));
 }

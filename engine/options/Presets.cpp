@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "CustomFFmpeg.h"
+#include "Presets.h"
 #include "Format.h"
 #include "OptionNumbers.h"
 
@@ -138,7 +139,7 @@ void TCustomFFmpeg::SetPreset(const std::string& Name, const std::string& Value)
     const TOptionsPreset* builtin = nullptr;
     if (kind == 'a' || kind == 'v' || kind == 's') {
         builtin = FindBuiltinPreset(Value);
-        const std::string& codec = kind == 'v' ? VideoCodecName : kind == 'a' ? AudioCodecName : SubtitleCodecName;
+        const std::string& codec = kind == 'v' ? Opt.VideoCodecName : kind == 'a' ? Opt.AudioCodecName : Opt.SubtitleCodecName;
         if (!builtin && !codec.empty()) builtin = FindBuiltinPreset(codec + "-" + Value);
     }
     if (builtin) {

@@ -38,7 +38,7 @@ TCustomFFmpeg::TNorm TCustomFFmpeg::DetectNorm(const std::string& norm, const st
     if (norm == "pal") return nmPAL;
     if (norm == "ntsc") return nmNTSC;
     if (norm == "film") return nmFILM;
-    if (FrameRate.den == 0) throw FFmpegException("frame_rate is invalid.");
+    if (Opt.FrameRate.den == 0) throw FFmpegException("frame_rate is invalid.");
     auto decide = [](int fr, TNorm& found) {
         if (fr == 25000) found = nmPAL;
         else if (fr == 29970 || fr == 23976) found = nmNTSC;
@@ -46,11 +46,11 @@ TCustomFFmpeg::TNorm TCustomFFmpeg::DetectNorm(const std::string& norm, const st
         return true;
     };
     TNorm found = nmPAL;
-    bool decided = decide(RateTimes1000(FrameRate), found);
+    bool decided = decide(RateTimes1000(Opt.FrameRate), found);
     // Streams carry no codec time base any more; the stream's frame rate is
     // the same clock seen the other way round.
     for (int i = 0; !decided && i < InputFileCount; ++i) {
-        const AVFormatContext* input = InputFiles[i];
+        const AVFormatContext* input = InputFiles[i].get();
         for (unsigned s = 0; input && !decided && s < input->nb_streams; ++s) {
             const AVStream* stream = input->streams[s];
             if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
@@ -61,7 +61,7 @@ TCustomFFmpeg::TNorm TCustomFFmpeg::DetectNorm(const std::string& norm, const st
         }
     }
     if (!decided) found = fallbackNorm == "film" ? nmFILM : fallbackNorm == "ntsc" ? nmNTSC : nmPAL;
-    if (Verbose > 0) GlobalLogger()->LogFmt(this, llVerbose, "Assuming %s for target.", found == nmPAL ? "PAL" : "NTSC");
+    if (Opt.Verbose > 0) GlobalLogger()->LogFmt(this, llVerbose, "Assuming %s for target.", found == nmPAL ? "PAL" : "NTSC");
     return found;
 }
 
@@ -69,12 +69,12 @@ void TCustomFFmpeg::ApplyTarget(const std::string& type, const std::string& norm
     const TNorm n = DetectNorm(norm, fallbackNorm);
     const bool pal = n == nmPAL;
     auto aspectIfUnset = [&](const char* aspect) {
-        if (FrameAspectRatio != 0) return;
+        if (Opt.FrameAspectRatio != 0) return;
         GlobalLogger()->LogFmt(this, llInfo, "Assuming %s for aspect ratio", aspect);
         SetAspect(aspect);
     };
     auto atLeastStereo = [&] {
-        if (AudioChannels == 1) AudioChannels = 2;
+        if (Opt.AudioChannels == 1) Opt.AudioChannels = 2;
     };
     if (type == "vcd") {
         SetVideoCodec("mpeg1video");
@@ -88,12 +88,12 @@ void TCustomFFmpeg::ApplyTarget(const std::string& type, const std::string& norm
         SetContextOption("minrate", "1150000");
         SetContextOption("bufsize", "327680");
         SetContextOption("ab", "224000");
-        AudioSampleRate = 44100;
-        AudioChannels = 2;
+        Opt.AudioSampleRate = 44100;
+        Opt.AudioChannels = 2;
         SetContextOption("packetsize", "2324");
         SetContextOption("muxrate", "1411200");
         // The player reads ahead 0.44 s; more makes it underflow.
-        MuxPreload = 0.44f;
+        Opt.MuxPreload = 0.44f;
         aspectIfUnset("4:3");
     } else if (type == "svcd") {
         SetVideoCodec("mpeg2video");
@@ -108,7 +108,7 @@ void TCustomFFmpeg::ApplyTarget(const std::string& type, const std::string& norm
         SetContextOption("bufsize", "1835008");
         SetContextOption("flags", "+scan_offset");
         SetContextOption("ab", "224000");
-        AudioSampleRate = 44100;
+        Opt.AudioSampleRate = 44100;
         SetContextOption("packetsize", "2324");
         atLeastStereo();
         aspectIfUnset("4:3");
@@ -126,7 +126,7 @@ void TCustomFFmpeg::ApplyTarget(const std::string& type, const std::string& norm
         SetContextOption("packetsize", "2048");
         SetContextOption("muxrate", "10080000");
         SetContextOption("ab", "448000");
-        AudioSampleRate = 48000;
+        Opt.AudioSampleRate = 48000;
         atLeastStereo();
         aspectIfUnset("16:9");
     } else if (type == "dv" || type == "dv50") {
@@ -134,9 +134,9 @@ void TCustomFFmpeg::ApplyTarget(const std::string& type, const std::string& norm
         SetFrameSize(pal ? "720x576" : "720x480");
         SetFrameRate(NormFrameRates[n]);
         const char* pixFmt = type == "dv50" ? "yuv422p" : pal ? "yuv420p" : "yuv411p";
-        FramePixFmt = ff::av_get_pix_fmt(pixFmt);
-        AudioSampleRate = 48000;
-        AudioChannels = 2;
+        Opt.FramePixFmt = ff::av_get_pix_fmt(pixFmt);
+        Opt.AudioSampleRate = 48000;
+        Opt.AudioChannels = 2;
     } else {
         throw FFmpegException("Unknown target type");
     }

@@ -1,3 +1,4 @@
+#include "StreamHelpers.h"
 #include "TaskRecordApply.h"
 
 #include <algorithm>
@@ -38,23 +39,23 @@ void ApplyCreationTime(TCustomFFmpeg& task, double timestamp) {
     if (timestamp < 0) return;
     // "Now" is taken from the clock itself: going through local days and the
     // zone's standard offset would be an hour off while daylight saving runs.
-    task.RecordingTimestamp = timestamp == 0 ? static_cast<int64_t>(std::time(nullptr)) : ToUnixTime(timestamp);
+    task.Opt.RecordingTimestamp = timestamp == 0 ? static_cast<int64_t>(std::time(nullptr)) : ToUnixTime(timestamp);
 }
 
 void ApplyAudioFields(TCustomFFmpeg& task, const TOutputOptions& o) {
-    if (o.DisableAudio) task.AudioDisable = true;
-    if (o.AudioVolume >= 0) task.AudioVolume = o.AudioVolume;
+    if (o.DisableAudio) task.Opt.AudioDisable = true;
+    if (o.AudioVolume >= 0) task.Opt.AudioVolume = o.AudioVolume;
     if (o.AudioChannels > 0) task.SetAudioChannels(o.AudioChannels);
     if (o.AudioSampleRate > 0) task.SetAudioRate(o.AudioSampleRate);
     SetContextNumber(task, "ab", o.AudioBitrate, o.AudioBitrate > 0 && o.TargetType == 0);
     SetContextNumber(task, "abt", o.AudioBitrateTolerance, o.AudioBitrateTolerance > 0);
-    task.AudioLanguage = o.AudioLanguage;
-    task.AudioSyncMethod = o.AudioSync;
+    task.Opt.AudioLanguage = o.AudioLanguage;
+    task.Opt.AudioSyncMethod = o.AudioSync;
     if (!o.AudioTag.empty()) task.SetTag("atag", o.AudioTag);
 }
 
 void ApplyVideoFields(TCustomFFmpeg& task, const TOutputOptions& o) {
-    if (o.DisableVideo) task.VideoDisable = true;
+    if (o.DisableVideo) task.Opt.VideoDisable = true;
     if (!o.FrameRate.empty()) task.SetFrameRate(o.FrameRate);
     if (!o.FrameAspectRatio.empty()) task.SetAspect(o.FrameAspectRatio);
     SetContextNumber(task, "g", o.GopSize, o.GopSize > 0);
@@ -63,9 +64,9 @@ void ApplyVideoFields(TCustomFFmpeg& task, const TOutputOptions& o) {
     SetContextNumber(task, "minrate", o.VideoMinRate, o.VideoMinRate > 0);
     SetContextNumber(task, "bt", o.VideoBitrateTolerance, o.VideoBitrateTolerance > 0);
     SetContextNumber(task, "bufsize", o.VideoBufSize, o.VideoBufSize > 0);
-    task.VideoSyncMethod = o.VideoSync;
+    task.Opt.VideoSyncMethod = o.VideoSync;
     if (!o.VideoTag.empty()) task.SetTag("vtag", o.VideoTag);
-    task.VideoLanguage = o.VideoLanguage;
+    task.Opt.VideoLanguage = o.VideoLanguage;
 }
 
 } // namespace
@@ -143,14 +144,14 @@ void ApplyOutputRecord(TCustomFFmpeg& task, const TOutputOptions& o) {
     task.SetFormat(o.FileFormat);
     SetContextNumber(task, "packetsize", o.PacketSize, o.PacketSize > 0);
     SetContextNumber(task, "muxrate", o.MuxRate, o.MuxRate > 0);
-    if (o.MuxDelay > 0) task.MuxMaxDelay = o.MuxDelay;
-    if (o.MuxPreload > 0) task.MuxPreload = o.MuxPreload;
+    if (o.MuxDelay > 0) task.Opt.MuxMaxDelay = o.MuxDelay;
+    if (o.MuxPreload > 0) task.Opt.MuxPreload = o.MuxPreload;
     ApplyAudioFields(task, o);
     ApplyVideoFields(task, o);
-    if (o.DisableSubtitle) task.SubtitleDisable = true;
-    task.SubtitleLanguage = o.SubtitleLanguage;
-    task.InputSync = o.InputSync;
-    if (o.CopyTimestamps) task.CopyTs = true;
+    if (o.DisableSubtitle) task.Opt.SubtitleDisable = true;
+    task.Opt.SubtitleLanguage = o.SubtitleLanguage;
+    task.Opt.InputSync = o.InputSync;
+    if (o.CopyTimestamps) task.Opt.CopyTs = true;
     if (o.StartTime != AV_NOPTS_VALUE) task.SetStartTime(o.StartTime);
     if (o.RecordingTime != AV_NOPTS_VALUE) task.SetRecordingTime(o.RecordingTime);
     ApplyCreationTime(task, o.Info.Timestamp);

@@ -15,7 +15,7 @@ void TCustomFFmpeg::SetFrameRate(const std::string& Value) {
     if (Value.empty()) return;
     AVRational rate{0, 0};
     if (ff::av_parse_video_rate(&rate, Value.c_str()) < 0) throw FFmpegException("Incorrect frame rate");
-    FrameRate = rate;
+    Opt.FrameRate = rate;
 }
 
 void TCustomFFmpeg::OptFrameSize(const std::string&, const std::string& value) { SetFrameSize(value); }
@@ -24,8 +24,8 @@ void TCustomFFmpeg::SetFrameSize(const std::string& Value) {
     if (Value.empty()) return;
     int width = 0, height = 0;
     if (ff::av_parse_video_size(&width, &height, Value.c_str()) < 0) throw FFmpegException("Incorrect frame size");
-    FrameWidth = width;
-    FrameHeight = height;
+    Opt.FrameWidth = width;
+    Opt.FrameHeight = height;
 }
 
 void TCustomFFmpeg::OptAspect(const std::string&, const std::string& value) { SetAspect(value); }
@@ -43,7 +43,7 @@ void TCustomFFmpeg::SetAspect(const std::string& Value) {
         ratio = 0;
     }
     if (ratio == 0) throw FFmpegException("Incorrect aspect ratio specification.");
-    FrameAspectRatio = static_cast<float>(ratio);
+    Opt.FrameAspectRatio = static_cast<float>(ratio);
 }
 
 void TCustomFFmpeg::OptPixelFormat(const std::string&, const std::string& value) {
@@ -59,7 +59,7 @@ void TCustomFFmpeg::OptPixelFormat(const std::string&, const std::string& value)
     }
     const AVPixelFormat fmt = ff::av_get_pix_fmt(value.c_str());
     if (fmt == AV_PIX_FMT_NONE) throw FFmpegException(Format("Unknown pixel format requested: %s", value));
-    FramePixFmt = fmt;
+    Opt.FramePixFmt = fmt;
 }
 
 void TCustomFFmpeg::OptSampleFormat(const std::string&, const std::string& value) {
@@ -73,7 +73,7 @@ void TCustomFFmpeg::OptSampleFormat(const std::string&, const std::string& value
     }
     const AVSampleFormat fmt = ff::av_get_sample_fmt(value.c_str());
     if (fmt == AV_SAMPLE_FMT_NONE) throw FFmpegException(Format("Invalid sample format \"%s\"", value));
-    AudioSampleFmt = fmt;
+    Opt.AudioSampleFmt = fmt;
 }
 
 void TCustomFFmpeg::OptCrop(const std::string&, const std::string&) {
@@ -87,19 +87,19 @@ void TCustomFFmpeg::OptPad(const std::string&, const std::string&) {
 void TCustomFFmpeg::OptQscale(const std::string&, const std::string& value) {
     const double q = StrToFloatOrRaise(value);
     if (!(q > 0) || q > 255) throw FFmpegException("qscale must be > 0.0 and <= 255");
-    VideoQscale = static_cast<float>(q);
+    Opt.VideoQscale = static_cast<float>(q);
 }
 
-void TCustomFFmpeg::OptRcOverride(const std::string&, const std::string& value) { VideoRcOverride = value; }
+void TCustomFFmpeg::OptRcOverride(const std::string&, const std::string& value) { Opt.VideoRcOverride = value; }
 
 void TCustomFFmpeg::OptVideoFilters(const std::string&, const std::string& value) { SetVideoFilters(value); }
 
 void TCustomFFmpeg::SetVideoFilters(const std::string& Value) {
-    if (!Value.empty()) VideoFilters = Value;
+    if (!Value.empty()) Opt.VideoFilters = Value;
 }
 
 void TCustomFFmpeg::OptMatrix(const std::string& name, const std::string& value) {
-    auto& matrix = name == "intra_matrix" ? IntraMatrix : InterMatrix;
+    auto& matrix = name == "intra_matrix" ? Opt.IntraMatrix : Opt.InterMatrix;
     if (!matrix) matrix = std::make_unique<std::array<uint16_t, 64>>();
     matrix->fill(0);
     const char* p = value.c_str();
@@ -116,7 +116,7 @@ void TCustomFFmpeg::OptTag(const std::string& name, const std::string& value) { 
 
 void TCustomFFmpeg::SetTag(const std::string& Name, const std::string& Value) {
     if (Value.empty()) return;
-    int* tag = Name == "vtag" ? &VideoCodecTag : Name == "atag" ? &AudioCodecTag : Name == "stag" ? &SubtitleCodecTag
+    int* tag = Name == "vtag" ? &Opt.VideoCodecTag : Name == "atag" ? &Opt.AudioCodecTag : Name == "stag" ? &Opt.SubtitleCodecTag
                                                                                                    : nullptr;
     if (!tag) throw FFmpegException(Format("Invalid tag parmeter %s", Name));
     int64_t number = 0;

@@ -48,14 +48,14 @@ void TCustomFFmpeg::ReportProgress(bool final, int fileIndex) {
         const float streamQuality = -1.0f;
         if (videoSeen && video) status.Append("q=%2.1f ", static_cast<double>(streamQuality));
         if (!videoSeen && video && ost->Active == 1) {
-            const float elapsed = static_cast<float>(ff::av_gettime() - TimerStart) / 1000000.0f;
+            const float elapsed = static_cast<float>(ff::av_gettime() - Run_->TimerStart) / 1000000.0f;
             frameNumber = ost->FrameNumber;
             if (frameNumber < 1) return;
             fps = elapsed > 1 ? static_cast<int>(frameNumber / elapsed + 0.5f) : 0;
             quality = streamQuality;
             status.Append("frame=%5d fps=%3d q=%3.1f ", frameNumber, fps, static_cast<double>(quality));
             if (final) status.Append("L");
-            if (QpHistogram) {
+            if (Opt.QpHistogram) {
                 const int qp = static_cast<int>(std::nearbyint(quality));
                 if (qp >= 0 && qp < 52) QpHistogramCounters()[qp].fetch_add(1);
                 for (int j = 0; j < 32; ++j)
@@ -70,27 +70,27 @@ void TCustomFFmpeg::ReportProgress(bool final, int fileIndex) {
         if (t > 0 && t < time) time = t;
     }
     if (time < 0.01) time = 0.01;
-    if (ProgressRelay || Verbose > 0 || final) {
+    if (ProgressRelay || Opt.Verbose > 0 || final) {
         const double bitRate = static_cast<double>(totalSize) * 8 / time / 1000;
         status.Append("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", totalSize / 1024.0, time, bitRate);
-        if (FramesDuplicated || FramesDropped) {
-            status.Append(" dup=%d drop=%d", FramesDuplicated, FramesDropped);
-            if (DupDropPending && Verbose >= 0 && ProgressRelay) {
-                DupDropPending = false;
+        if (Run_->FramesDuplicated || Run_->FramesDropped) {
+            status.Append(" dup=%d drop=%d", Run_->FramesDuplicated, Run_->FramesDropped);
+            if (Run_->DupDropPending && Opt.Verbose >= 0 && ProgressRelay) {
+                Run_->DupDropPending = false;
                 GlobalLogger()->Log(this, llVerbose, status.Text());
             }
         }
         if (ProgressRelay)
             ProgressRelay(this, fileIndex, frameNumber, fps, quality, static_cast<float>(bitRate), totalSize,
                           static_cast<int64_t>(time * 1000000), TotalDuration);
-        else if (Verbose >= 0)
+        else if (Opt.Verbose >= 0)
             GlobalLogger()->Log(this, llVerbose, status.Text());
     }
-    if (final && Verbose >= 0) {
-        const double raw = static_cast<double>(VideoSize + AudioSize + ExtraSize);
+    if (final && Opt.Verbose >= 0) {
+        const double raw = static_cast<double>(Run_->VideoSize + Run_->AudioSize + Run_->ExtraSize);
         GlobalLogger()->LogFmt(this, llVerbose,
                                "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
-                               VideoSize / 1024.0, AudioSize / 1024.0, ExtraSize / 1024.0,
+                               Run_->VideoSize / 1024.0, Run_->AudioSize / 1024.0, Run_->ExtraSize / 1024.0,
                                raw > 0 ? 100.0 * (static_cast<double>(totalSize) - raw) / raw : 0.0);
     }
 }

@@ -1,5 +1,7 @@
 #include "CustomFFmpeg.h"
 
+#include <algorithm>
+
 #include <cassert>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,22 +20,18 @@ std::mutex& TCustomFFmpeg::CodecCloseLock() {
     return lock;
 }
 
-TCustomFFmpeg::TCustomFFmpeg(int fileCapacity) {
+TCustomFFmpeg::TCustomFFmpeg(int fileCapacity) : FileCapacity(fileCapacity) {
     assert(fileCapacity >= 1 && fileCapacity <= 512);
-    FileCapacity = fileCapacity;
-    InputFiles.assign(FileCapacity, nullptr);
+    InputFiles.resize(FileCapacity);
     InputTsOffsets.assign(FileCapacity, 0);
     InputTsScales.assign(FileCapacity, {});
     OutputFiles.assign(FileCapacity, nullptr);
     OutputPaths.assign(FileCapacity, {});
     OutputStreamsForFile.resize(FileCapacity);
-    StrictOptions = true;
-    ProgressIntervalUs = 500000;
-    PreviewIntervalUs = 100000;
-    IoTimeoutMs = 10000;
-    // Without the libraries the option values keep their zero state: there is
-    // nothing a task could do with them.
+    // Without the libraries there is nothing a task could do with its option
+    // values: they stay at zero until a reset.
     if (FFLoader() && FFLoader()->AllLoaded(EngineLibraries)) ResetState();
+    else Opt = ZeroOptionValues();
 }
 
 TCustomFFmpeg::~TCustomFFmpeg() {
@@ -42,111 +40,21 @@ TCustomFFmpeg::~TCustomFFmpeg() {
 }
 
 void TCustomFFmpeg::ResetState() {
-    std::fill(InputFiles.begin(), InputFiles.end(), nullptr);
-    std::fill(InputTsOffsets.begin(), InputTsOffsets.end(), 0);
-    for (auto& scales : InputTsScales) scales.clear();
-    std::fill(OutputFiles.begin(), OutputFiles.end(), nullptr);
-    for (auto& path : OutputPaths) path.clear();
-    for (auto& streams : OutputStreamsForFile) streams.clear();
-    InputFileCount = 0;
-    OutputFileCount = 0;
+    CloseOutputs();
+    CloseInputs();
     InputCodecs.clear();
     OutputCodecs.clear();
-    StreamMaps.clear();
-    MetadataMaps.clear();
-    ChapterMaps.clear();
-    StreamIdMap.clear();
-    MetadataGlobalAutocopy = MetadataStreamsAutocopy = MetadataChaptersAutocopy = 1;
-
-    ForcedFormat.clear();
-    FrameWidth = FrameHeight = 0;
-    FrameAspectRatio = 0.0f;
-    FramePixFmt = -1;
-    AudioSampleFmt = -1;
-    MaxFrames.fill(INT_MAX);
-    FrameRate = AVRational{25, 0};
-    VideoQscale = 0.0f;
-    IntraMatrix.reset();
-    InterMatrix.reset();
-    VideoRcOverride.clear();
-    VideoDisable = false;
-    VideoDiscard = 0;
-    VideoCodecName.clear();
-    VideoCodecTag = 0;
-    VideoLanguage.clear();
-    SameQuality = Deinterlace = false;
-    TopFieldFirst = -1;
-    MeThreshold = 0;
-    IntraDcPrecision = 8;
-    LoopInput = false;
-    LoopOutput = -1;
-    QpHistogram = false;
-    VideoFilters.clear();
-    VideoFiltersInUse = false;
-    IntraOnly = false;
-    AudioSampleRate = 44100;
-    ChannelLayout = 0;
-    AudioQscale = -99999.0f;
-    AudioDisable = false;
-    AudioChannels = 2;
-    AudioCodecName.clear();
-    AudioCodecTag = 0;
-    AudioLanguage.clear();
-    SubtitleDisable = false;
-    SubtitleCodecName.clear();
-    SubtitleLanguage.clear();
-    SubtitleCodecTag = 0;
-    MuxPreload = 0.5f;
-    MuxMaxDelay = 0.7f;
-    RecordingTime = INT64_MAX;
-    StartTime = 0;
-    RecordingTimestamp = 0;
-    InputTsOffset = 0;
-    Metadata.reset();
-    HexDump = PacketDump = Psnr = false;
-    Pass = 0;
-    PassLogPrefix.clear();
-    AudioStreamCopy = VideoStreamCopy = SubtitleStreamCopy = 0;
-    VideoSyncMethod = -1;
-    AudioSyncMethod = 0;
-    AudioDriftThreshold = 0.1f;
-    CopyTs = CopyTb = Shortest = false;
-    VideoGlobalHeader = 0;
-    VstatsFileName.clear();
-    ProgramId = 0;
-    CopyInitialNonKeyframes = 0;
-    RateEmulation = false;
-    VideoChannel = 0;
-    VideoStandard.clear();
-    AudioVolume = 256;
-    ExitOnError = false;
-    VideoHookActive = false;
-    Verbose = 1;
-    ThreadCount = 1;
-    InputSync = false;
-    LimitFileSize = 0;
-    ForceFps = false;
-    ForcedKeyFrames.clear();
-    DtsDeltaThreshold = 10.0f;
-    SwsFlags = SWS_BICUBIC;
-    VideoBitstreamFilters.clear();
-    AudioBitstreamFilters.clear();
-    SubtitleBitstreamFilters.clear();
+    Opt = TOptionValues{};
     ReleaseFrameHooks(VideoHooks);
-
-    VideoSize = AudioSize = ExtraSize = 0;
-    FramesDuplicated = FramesDropped = 0;
-    DupDropPending = false;
-    TimerStart = 0;
-    BitBufferSize = 262144;
     Options = std::make_unique<OptionContexts>();
-    InitOptionContexts(*Options, SwsFlags);
-    OpenedEncoders.clear();
-    OpenedDecoders.clear();
+    InitOptionContexts(*Options, Opt.SwsFlags);
 
     Thread = nullptr;
-    PreviewFlags = 0;
-    PreviewFlagsChanged = false;
+    {
+        std::lock_guard<std::mutex> lock(PreviewLock());
+        PreviewFlags = 0;
+        PreviewFlagsChanged = false;
+    }
     JoinMode = false;
     Running = false;
     StopRequested = false;
@@ -166,17 +74,16 @@ bool FileIsEmpty(const std::string& path) {
 } // namespace
 
 void TCustomFFmpeg::CloseOutputs() {
-    // In join mode every slot holds the same container: close it once.
-    int slots = JoinMode ? std::min(OutputFileCount, 1) : OutputFileCount;
-    for (int i = 0; i < slots; ++i) {
-        AVFormatContext* oc = OutputFiles[i];
-        if (!oc) continue;
+    for (OutputContextPtr& oc : OutputContainers) {
         const bool writesFile = oc->oformat && !(oc->oformat->flags & AVFMT_NOFILE);
-        const std::string& path = OutputPaths[i];
-        OutputContextDeleter()(oc);
+        std::string path;
+        for (int slot = 0; slot < OutputFileCount && path.empty(); ++slot)
+            if (OutputFiles[slot] == oc.get()) path = OutputPaths[slot];
+        oc.reset();
         // An output that was opened but never written leaves no empty file behind.
         if (writesFile && !path.empty() && FileIsEmpty(path)) unlink(path.c_str());
     }
+    OutputContainers.clear();
     std::fill(OutputFiles.begin(), OutputFiles.end(), nullptr);
     for (auto& path : OutputPaths) path.clear();
     for (auto& streams : OutputStreamsForFile) streams.clear();
@@ -185,7 +92,7 @@ void TCustomFFmpeg::CloseOutputs() {
 
 void TCustomFFmpeg::CloseInputs() {
     for (int i = 0; i < InputFileCount; ++i) {
-        if (InputFiles[i]) CloseInputURL(&InputFiles[i]);
+        InputFiles[i].reset();
         InputTsScales[i].clear();
     }
     InputFileCount = 0;
@@ -195,33 +102,12 @@ void TCustomFFmpeg::Cleanup() {
     if (!FFLoader() || !FFLoader()->AllLoaded(EngineLibraries)) return;
     CloseOutputs();
     CloseInputs();
-    IntraMatrix.reset();
-    InterMatrix.reset();
-    if (VstatsFile) {
-        ff::fclose(VstatsFile);
-        VstatsFile = nullptr;
-    }
-    VstatsFileName.clear();
-    StreamIdMap.clear();
     InputCodecs.clear();
     OutputCodecs.clear();
-    StreamMaps.clear();
-    MetadataMaps.clear();
-    ChapterMaps.clear();
-    VideoCodecName.clear();
-    AudioCodecName.clear();
-    SubtitleCodecName.clear();
-    VideoStandard.clear();
+    Opt.ReleaseHeld();
     if (Options) FreeOptionContexts(*Options);
     Options.reset();
-    VideoRcOverride.clear();
-    Metadata.reset();
-    VideoBitstreamFilters.clear();
-    AudioBitstreamFilters.clear();
-    SubtitleBitstreamFilters.clear();
     ReleaseFrameHooks(VideoHooks);
-    OpenedEncoders.clear();
-    OpenedDecoders.clear();
 }
 
 bool TCustomFFmpeg::TimeoutCheck(void* owner) {
@@ -244,4 +130,22 @@ void TCustomFFmpeg::SetPreviewFlags(uint8_t flags) {
     if (flags == PreviewFlags) return;
     PreviewFlags = flags;
     PreviewFlagsChanged = true;
+}
+
+void TCustomFFmpeg::SetPreviewFlag(uint8_t bit, bool on) {
+    std::lock_guard<std::mutex> lock(PreviewLock());
+    const uint8_t flags = on ? (PreviewFlags | bit) : (PreviewFlags & ~bit);
+    if (flags == PreviewFlags) return;
+    PreviewFlags = flags;
+    PreviewFlagsChanged = true;
+}
+
+uint8_t TCustomFFmpeg::CurrentPreviewFlags() const {
+    std::lock_guard<std::mutex> lock(PreviewLock());
+    return PreviewFlags;
+}
+
+bool TCustomFFmpeg::PreviewFlagsHaveChanged() const {
+    std::lock_guard<std::mutex> lock(PreviewLock());
+    return PreviewFlagsChanged;
 }

@@ -1,25 +1,25 @@
 #pragma once
-// The transcoder task: one conversion with its opened inputs and outputs, every
-// option value waiting for the next input, output or stream, the run-time
-// counters of the transcode and the control fields of its thread and events.
+// The transcoder task: one conversion with its opened inputs and outputs, the
+// option values waiting for the next input, output or stream, the tables of
+// its run and the control state its threads share.
 #include <array>
 #include <atomic>
-#include <climits>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Exception.h"
 #include "FFPtr.h"
-#include "StreamRecords.h"
 #include "FrameHook.h"
-#include "TaskRecords.h"
 #include "ManualResetEvent.h"
+#include "OptionValues.h"
+#include "OutputContainer.h"
+#include "StreamRecords.h"
+#include "TaskRecords.h"
 
 class FFmpegException : public Exception {
 public:
@@ -35,51 +35,6 @@ constexpr int MAX_STREAMS = 20;
 // A progress report's time, in seconds, while no output stream has one yet.
 constexpr double NoOutputTimeSeconds = 1e10;
 
-// An entry of the built-in preset table.
-struct TOptionsPreset {
-    const char* Name;
-    std::string Text;  // option lines in preset syntax
-};
-// The 36 built-in presets, in search order.
-const std::vector<TOptionsPreset>& BuiltinPresets();
-
-// ---- stream-creation helpers that need no open output ----
-
-// Grows `list` to `wanted` entries (new ones value-initialised); never shrinks.
-// Raises Exception "Array too big." when the wanted size cannot be addressed
-// and "Could not alloc buffer." when memory runs out.
-template <typename T>
-void GrowList(std::vector<T>& list, int64_t wanted) {
-    if (wanted >= static_cast<int64_t>(INT_MAX / sizeof(T))) throw Exception("Array too big.");
-    if (static_cast<int64_t>(list.size()) >= wanted) return;
-    try {
-        list.resize(static_cast<size_t>(wanted));
-    } catch (const std::bad_alloc&) {
-        throw Exception("Could not alloc buffer.");
-    }
-}
-
-// Keeps the encoder context's sample format when the encoder takes it, also
-// when the encoder lists only its planar (or packed) twin, which is then used;
-// otherwise the encoder's first format.
-void ChooseSampleFormat(AVCodecContext* encoder, const AVCodec* codec);
-// The supported rate nearest to the requested one (the earlier on a tie).
-void ChooseSampleRate(AVCodecContext* encoder, const AVCodec* codec);
-void ChoosePixelFormat(AVCodecContext* encoder, const AVCodec* codec);
-// Microseconds; raises "Invalid %s specification for %s: %s".
-int64_t ParseTimeOrRaise(const std::string& optionName, const std::string& text, bool isDuration);
-// Comma-separated times, stored in the encoder's time base.
-void ParseForcedKeyFrames(const std::string& text, TOutputStream& stream, const AVCodecContext* encoder);
-
-// Owns an output container: the byte stream is closed and the context freed once.
-struct OutputContextDeleter {
-    void operator()(AVFormatContext* c) const {
-        CloseOutputIO(c);
-        ff::avformat_free_context(c);
-    }
-};
-using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
-
 class TCustomFFmpeg {
 public:
     explicit TCustomFFmpeg(int fileCapacity);
@@ -92,8 +47,12 @@ public:
     static bool TimeoutCheck(void* owner);
     static bool StopCheck(void* owner);
     void SetPreviewFlags(uint8_t flags);
+    // Sets or clears one bit of the preview flags.
+    void SetPreviewFlag(uint8_t bit, bool on);
+    uint8_t CurrentPreviewFlags() const;
+    bool PreviewFlagsHaveChanged() const;
 
-    // ---- options ----
+    // ---- options (options/) ----
     // Sets one named option; unknown names go to the generic library options.
     // Raises FFmpegException with the text the user sees.
     void SetOption(const std::string& Name, const std::string& Value);
@@ -117,14 +76,16 @@ public:
     void SetAudioChannels(int Channels);
     void SetVideoFilters(const std::string& Value);
     void SetMetadataEntry(const std::string& Value);
+    // The target presets with an explicit fallback norm (the output records
+    // choose it; the "target" option always falls back to "ntsc").
+    void ApplyTargetPreset(const std::string& Type, const std::string& Norm, const std::string& FallbackNorm);
 
-    // A new zero-filled record for the last stream of output file `fileIndex`,
-    // appended to that file's list. Raises "Could not alloc output stream".
-    TOutputStream* NewOutputStreamRecord(AVFormatContext* output, int fileIndex);
+    TOptionValues Opt;                                 // what the option table has set
+    std::unique_ptr<OptionContexts> Options;           // generic library options of the task
+    TFrameHookList VideoHooks;                         // "vhook" modules of this task
 
-    // ---- input and output files, stream creation, option records
-    //      (FFmpegInput*.cpp, FFmpegOutput.cpp, FFmpegNewStream*.cpp,
-    //      TaskRecordApply.cpp); the thread that configures the task ----
+    // ---- input and output files, stream creation, option records (io/,
+    //      options/TaskRecordApply.cpp); the configuring thread, before the run ----
     // Opens and analyses an input and appends it to InputFiles. False with
     // SetupError; raises FFmpegException for an unknown forced format, a
     // failed allocation or a stream of no known kind.
@@ -138,6 +99,9 @@ public:
     void NewVideoStream(AVFormatContext* Output, int Slot);
     void NewAudioStream(AVFormatContext* Output, int Slot);
     void NewSubtitleStream(AVFormatContext* Output, int Slot);
+    // A new zero-filled record for the last stream of output file `fileIndex`,
+    // appended to that file's list. Raises "Could not alloc output stream".
+    TOutputStream* NewOutputStreamRecord(AVFormatContext* output, int fileIndex);
     // Validates a codec name for a kind; false with SetupError. No name: true
     // with AV_CODEC_ID_NONE.
     bool FindCodec(const std::string& Name, TMediaKind Kind, bool ForEncoding, int StrictLevel, AVCodecID& CodecId);
@@ -146,9 +110,6 @@ public:
     // After a joining output was opened: one output slot per input, all on
     // the same container, and TotalDuration the sum of the inputs.
     void SetUpJoin();
-    // The target presets with an explicit fallback norm (the output records
-    // choose it; the "target" option always falls back to "ntsc").
-    void ApplyTargetPreset(const std::string& Type, const std::string& Norm, const std::string& FallbackNorm);
     // Keeps a copy of the record of input/output slot `Slot`.
     void StoreInputOptions(int Slot, const TInputOptions& Record);
     void StoreOutputOptions(int Slot, const TOutputOptions& Record);
@@ -158,158 +119,25 @@ public:
     // Muxer options of each output slot ("preload", "loop"), for avformat_write_header.
     std::vector<DictionaryPtr> OutputMuxerOptions;
     THookSwitches HookSwitches;                        // from the last output record
-    // Called while an input is opened, before its streams are analysed.
-    std::function<void(TCustomFFmpeg* Sender, AVFormatContext* Context)> BeforeFindStreamInfoRelay;
 
-    // ---- file and map tables ----
+    // ---- file tables ----
     int FileCapacity = 0;
-    std::vector<AVFormatContext*> InputFiles;          // owned; closed by Cleanup
+    std::vector<InputContextPtr> InputFiles;           // by input slot; each owned here
     int InputFileCount = 0;
     std::vector<int64_t> InputTsOffsets;
     std::vector<std::vector<double>> InputTsScales;
     std::vector<const AVCodec*> InputCodecs;
-    std::vector<AVFormatContext*> OutputFiles;         // owned; in join mode several slots share one
-    std::vector<std::string> OutputPaths;              // the file each output writes, as the file system names it
+    // By output slot, not owning: in join mode several slots show one
+    // container. OutputContainers owns each container once.
+    std::vector<AVFormatContext*> OutputFiles;
+    std::vector<std::string> OutputPaths;              // the file each slot writes, as the file system names it
     int OutputFileCount = 0;
     std::vector<const AVCodec*> OutputCodecs;
     std::vector<std::vector<std::unique_ptr<TOutputStream>>> OutputStreamsForFile;
-    std::vector<TStreamMap> StreamMaps;
-    std::vector<TMetadataMap> MetadataMaps;
-    int MetadataGlobalAutocopy = 1;
-    int MetadataStreamsAutocopy = 1;
-    int MetadataChaptersAutocopy = 1;
-    std::vector<TChapterMap> ChapterMaps;
-    std::vector<int> StreamIdMap;
 
-    // ---- option values (see ResetState for their reset values) ----
-    std::string ForcedFormat;
-    int FrameWidth = 0;
-    int FrameHeight = 0;
-    float FrameAspectRatio = 0;
-    int FramePixFmt = 0;
-    int AudioSampleFmt = 0;
-    std::array<int, 4> MaxFrames{};
-    AVRational FrameRate{0, 0};
-    float VideoQscale = 0;
-    std::unique_ptr<std::array<uint16_t, 64>> IntraMatrix;
-    std::unique_ptr<std::array<uint16_t, 64>> InterMatrix;
-    std::string VideoRcOverride;
-    bool VideoDisable = false;
-    int VideoDiscard = 0;
-    std::string VideoCodecName;
-    int VideoCodecTag = 0;
-    std::string VideoLanguage;
-    bool SameQuality = false;
-    bool Deinterlace = false;
-    int TopFieldFirst = 0;
-    int MeThreshold = 0;
-    int IntraDcPrecision = 0;
-    bool LoopInput = false;
-    int LoopOutput = 0;
-    bool QpHistogram = false;
-    std::string VideoFilters;
-    bool VideoFiltersInUse = false;
-    bool IntraOnly = false;
-    int AudioSampleRate = 0;
-    int64_t ChannelLayout = 0;
-    float AudioQscale = 0;
-    bool AudioDisable = false;
-    int AudioChannels = 0;
-    std::string AudioCodecName;
-    int AudioCodecTag = 0;
-    std::string AudioLanguage;
-    bool SubtitleDisable = false;
-    std::string SubtitleCodecName;
-    std::string SubtitleLanguage;
-    int SubtitleCodecTag = 0;
-    float MuxPreload = 0;
-    float MuxMaxDelay = 0;
-    int64_t RecordingTime = 0;
-    int64_t StartTime = 0;
-    int64_t RecordingTimestamp = 0;
-    int64_t InputTsOffset = 0;
-    DictionaryPtr Metadata;
-    bool HexDump = false;
-    bool PacketDump = false;
-    bool Psnr = false;
-    int Pass = 0;
-    std::string PassLogPrefix;
-    int AudioStreamCopy = 0;
-    int VideoStreamCopy = 0;
-    int SubtitleStreamCopy = 0;
-    int VideoSyncMethod = 0;
-    int AudioSyncMethod = 0;
-    float AudioDriftThreshold = 0;
-    bool CopyTs = false;
-    bool CopyTb = false;
-    bool Shortest = false;
-    int VideoGlobalHeader = 0;
-    std::string VstatsFileName;
-    FILE* VstatsFile = nullptr;                        // opened through the bound C runtime
-    int ProgramId = 0;
-    int CopyInitialNonKeyframes = 0;
-    bool RateEmulation = false;
-    int VideoChannel = 0;
-    std::string VideoStandard;
-    int AudioVolume = 0;
-    bool ExitOnError = false;
-    bool VideoHookActive = false;
-    int Verbose = 0;
-    int ThreadCount = 0;
-    bool InputSync = false;
-    uint64_t LimitFileSize = 0;
-    bool ForceFps = false;
-    std::string ForcedKeyFrames;
-    float DtsDeltaThreshold = 0;
-    int SwsFlags = 0;
-    TBitstreamFilterChain VideoBitstreamFilters;
-    TBitstreamFilterChain AudioBitstreamFilters;
-    TBitstreamFilterChain SubtitleBitstreamFilters;
-
-    // ---- video-hook state ----
-    TFrameHookList VideoHooks;                         // "vhook" modules of this task
-
-    // ---- run-time counters ----
-    int64_t VideoSize = 0;
-    int64_t AudioSize = 0;
-    int64_t ExtraSize = 0;
-    int FramesDuplicated = 0;
-    int FramesDropped = 0;
-    bool DupDropPending = false;
-    int64_t TimerStart = 0;
-    int BitBufferSize = 262144;
-    std::unique_ptr<OptionContexts> Options;           // generic library options of the task
-    std::vector<TOutputStream*> OpenedEncoders;
-    std::vector<TInputStream*> OpenedDecoders;
-
-    // ---- control ----
-    std::atomic<std::thread*> Thread{nullptr};         // the worker, while one runs
-    ManualResetEvent ConvertDoneEvent{true};
-    ManualResetEvent TerminateDoneEvent{true};
-    uint8_t PreviewFlags = 0;
-    bool PreviewFlagsChanged = false;
-    bool JoinMode = false;
-    std::atomic<bool> Running{false};
-    std::atomic<bool> StopRequested{false};
-    bool Completed = false;
-    std::atomic<bool> Terminated{false};
-    int IoTimeoutMs = 10000;
-    std::atomic<int64_t> IoStartTime{INT64_MAX};
-    bool Failed = false;
-    std::string ErrorMessage;
-    int64_t TotalDuration = -1;
-    std::string SetupError;
-    bool StrictOptions = true;
-    int64_t ProgressIntervalUs = 500000;
-    int64_t PreviewIntervalUs = 100000;
-
-    // Process-wide locks of the transcoder: preview flags of a task, and the
-    // closing of the codecs of a finished run.
-    static std::mutex& PreviewLock();
-    static std::mutex& CodecCloseLock();
-
-    // ---- transcode run (FFmpegTranscode*.cpp, StreamCopy.cpp, WriteFrame.cpp,
-    //      AudioOutput*.cpp, Progress*.cpp); worker thread only during a run ----
+    // ---- relays, connected by the encoder component before the run ----
+    // Called while an input is opened, before its streams are analysed.
+    std::function<void(TCustomFFmpeg* Sender, AVFormatContext* Context)> BeforeFindStreamInfoRelay;
     // Report values of one progress report (the relay fills TProgressInfo).
     using TProgressRelay = std::function<void(TCustomFFmpeg* Sender, int FileIndex, int FrameNumber, int FPS,
                                               float Quality, float BitRate, int64_t TotalSize,
@@ -319,19 +147,37 @@ public:
                                                int SampleRate, int Channels, int SampleFormat)>;
     TProgressRelay ProgressRelay;
     TAudioHookRelay AudioHookRelay;
+    std::function<void(TCustomFFmpeg* Sender)> TerminateRelay;
 
-    // Converts the opened inputs into the opened outputs. Raises FFmpegException
-    // (after releasing the run) when the set-up or the run fails; a stop
-    // request still finalises the output and leaves Completed false.
-    void Transcode();
+    // ---- control state ----
+    // "Configuring thread": the one that adds the task and its outputs and
+    // starts it. "Worker": the thread that runs the task (the configuring
+    // thread itself for an inline run).
+    std::atomic<std::thread*> Thread{nullptr};         // Start sets it, MarkTerminated clears it
+    ManualResetEvent ConvertDoneEvent{true};           // reset by Start, set by the worker as its last step
+    bool JoinMode = false;                             // configuring thread; read by the worker
+    std::atomic<bool> Running{false};                  // Start, MarkTerminated
+    std::atomic<bool> StopRequested{false};            // any thread (RequestStop); read by the worker
+    std::atomic<bool> Completed{false};                // worker; read once the task has terminated
+    std::atomic<bool> Terminated{false};               // MarkTerminated
+    int IoTimeoutMs = 10000;                           // configuring thread
+    std::atomic<int64_t> IoStartTime{INT64_MAX};       // the thread in a guarded call; 0 from RequestStop
+    // The worker writes these two during the run; they are read once the
+    // task has terminated (the termination record carries them).
+    bool Failed = false;
+    std::string ErrorMessage;
+    int64_t TotalDuration = -1;                        // configuring thread; read by the worker
+    std::string SetupError;                            // configuring thread
+    bool StrictOptions = true;                         // configuring thread
+    int64_t ProgressIntervalUs = 500000;               // configuring thread; read by the worker
+    int64_t PreviewIntervalUs = 100000;                // configuring thread; read by the worker
 
-    // Task-owned work buffers: grown when a block needs more, never shrunk.
-    std::vector<uint8_t> DecodeBuffer;                 // decoded interleaved samples of every input stream
-    std::vector<uint8_t> AudioBuffer;                  // converted samples; one encoder frame
-    std::vector<uint8_t> SilenceBuffer;                // decoded samples behind inserted silence
-    std::vector<uint8_t> BitBuffer;                    // size BitBufferSize; kept for its size rules
+    // Process-wide locks of the transcoder: preview flags of a task, and the
+    // closing of the codecs of a finished run.
+    static std::mutex& PreviewLock();
+    static std::mutex& CodecCloseLock();
 
-    // ---- running the task (FFmpegRun.cpp); driven by the encoder component ----
+    // ---- running the task (task/TaskRun.cpp); driven by the encoder component ----
     // Starts the run once: inline (the whole run before returning) or on a new
     // worker thread. A task without an input or output fails and terminates.
     void Start(bool inThread);
@@ -343,23 +189,28 @@ public:
     // (serving main-thread hand-offs meanwhile when called on the main thread).
     void RequestStop(bool wait);
     void MarkTerminated();
-    // Waits for the worker and the termination thread to end (a thread never
-    // waits for itself).
-    void JoinThreads();
-    // Stops a running task and waits until no thread of it is left.
+    // Stops a running task and waits until its worker has ended.
     void StopAndJoin();
-    std::function<void(TCustomFFmpeg* Sender)> TerminateRelay;
-    std::thread Worker;                                // joinable once a worker was started
-    std::thread TerminateThread;                       // reports a never-started task's end
+
+    // Converts the opened inputs into the opened outputs. Raises FFmpegException
+    // (after releasing the run) when the set-up or the run fails; a stop
+    // request still finalises the output and leaves Completed false.
+    void Transcode();
 
     // The QP histogram shared by every task of the process (52 counters).
     static std::array<std::atomic<int64_t>, 52>& QpHistogramCounters();
-
     // Decode buffer size after a packet of `packetSize` bytes arrived.
     static size_t DecodeBufferSizeFor(size_t current, int64_t packetSize);
 
 private:
-    struct TRun;                                       // the run tables (FFmpegTranscodeRun.h)
+    // Preview flags: bit 0 preview, bit 1 preview bitmap. Any thread, under PreviewLock().
+    uint8_t PreviewFlags = 0;
+    bool PreviewFlagsChanged = false;
+
+    std::vector<OutputContextPtr> OutputContainers;    // every output container, each once
+    std::thread Worker;                                // joinable once a worker was started; joined by StopAndJoin
+
+    struct TRun;                                       // the tables and counters of one run (transcode/RunTables.h)
     struct TRunDeleter {
         void operator()(TRun* run) const;
     };
@@ -417,61 +268,29 @@ private:
     void CloseOutputs();
     void CloseInputs();
 
-    // ---- option table (FFmpegOptions.cpp) ----
+    // ---- option table (options/OptionTable.cpp) ----
     using THandler = void (TCustomFFmpeg::*)(const std::string& name, const std::string& value);
     struct TOptionEntry;
     static const TOptionEntry* FindOption(const std::string& name);
     void RaiseUnlessAccepted(bool accepted, const std::string& name);
 
-    // Handler families (FFmpegOptionHandlers*.cpp).
-    void OptNoEffect(const std::string& name, const std::string& value);
-    void OptTimeLimit(const std::string& name, const std::string& value);
-    void OptLogLevel(const std::string& name, const std::string& value);
-    void OptMaxFrames(const std::string& name, const std::string& value);
-    void OptFileSize(const std::string& name, const std::string& value);
-    void OptFormat(const std::string& name, const std::string& value);
-    void OptMap(const std::string& name, const std::string& value);
-    void OptMapMetadata(const std::string& name, const std::string& value);
-    void OptMapChapters(const std::string& name, const std::string& value);
-    void OptTime(const std::string& name, const std::string& value);
-    void OptInputTsScale(const std::string& name, const std::string& value);
-    void OptMetadata(const std::string& name, const std::string& value);
-    void OptTarget(const std::string& name, const std::string& value);
-    void OptThreads(const std::string& name, const std::string& value);
-    void OptBitrate(const std::string& name, const std::string& value);
-    void OptFrameRate(const std::string& name, const std::string& value);
-    void OptFrameSize(const std::string& name, const std::string& value);
-    void OptAspect(const std::string& name, const std::string& value);
-    void OptPixelFormat(const std::string& name, const std::string& value);
-    void OptSampleFormat(const std::string& name, const std::string& value);
-    void OptCrop(const std::string& name, const std::string& value);
-    void OptPad(const std::string& name, const std::string& value);
-    void OptQscale(const std::string& name, const std::string& value);
-    void OptRcOverride(const std::string& name, const std::string& value);
-    void OptCodec(const std::string& name, const std::string& value);
-    void OptPass(const std::string& name, const std::string& value);
-    void OptVstats(const std::string& name, const std::string& value);
-    void OptVstatsFile(const std::string& name, const std::string& value);
-    void OptVideoHook(const std::string& name, const std::string& value);
-    void OptVideoFilters(const std::string& name, const std::string& value);
-    void OptMatrix(const std::string& name, const std::string& value);
-    void OptTag(const std::string& name, const std::string& value);
-    void OptNewStream(const std::string& name, const std::string& value);
-    void OptStreamId(const std::string& name, const std::string& value);
-    void OptAudioRate(const std::string& name, const std::string& value);
-    void OptAudioChannels(const std::string& name, const std::string& value);
-    void OptVideoStandard(const std::string& name, const std::string& value);
-    void OptBitstreamFilter(const std::string& name, const std::string& value);
-    void OptPreset(const std::string& name, const std::string& value);
+    // Handler families (options/*OptionHandlers.cpp), all of one signature.
+    using THandlerSignature = void(const std::string& name, const std::string& value);
+    THandlerSignature OptNoEffect, OptTimeLimit, OptLogLevel, OptMaxFrames, OptFileSize, OptFormat, OptMap,
+        OptMapMetadata, OptMapChapters, OptTime, OptInputTsScale, OptMetadata, OptTarget, OptThreads,
+        OptBitrate, OptFrameRate, OptFrameSize, OptAspect, OptPixelFormat, OptSampleFormat, OptCrop, OptPad,
+        OptQscale, OptRcOverride, OptCodec, OptPass, OptVstats, OptVstatsFile, OptVideoHook, OptVideoFilters,
+        OptMatrix, OptTag, OptNewStream, OptStreamId, OptAudioRate, OptAudioChannels, OptVideoStandard,
+        OptBitstreamFilter, OptPreset;
 
-    // Presets (FFmpegPresets.cpp).
+    // Presets (options/Presets.cpp).
     void ApplyPresetText(const std::string& displayName, const std::string& text);
-    // Target presets (FFmpegTarget.cpp).
+    // Target presets (options/TargetPresets.cpp).
     enum TNorm { nmPAL, nmNTSC, nmFILM };
     TNorm DetectNorm(const std::string& norm, const std::string& fallbackNorm);
     void ApplyTarget(const std::string& type, const std::string& norm, const std::string& fallbackNorm);
 
     // Creates one more stream of `kind` in output file `fileIndex`
-    // (FFmpegNewStream.cpp).
+    // (io/NewStream.cpp).
     void NewStreamOfKind(TMediaKind kind, int fileIndex);
 };

@@ -76,15 +76,9 @@ void TCustomFFmpeg::Stop(bool wait) {
         RequestStop(wait);
         return;
     }
-    if (Terminated || TerminateThread.joinable()) return;
-    // A task that never ran still reports its end, from a thread of its own,
-    // as a run would.
-    TerminateDoneEvent.Reset();
-    TerminateThread = std::thread([this] {
-        MarkTerminated();
-        TerminateDoneEvent.Set();
-    });
-    if (wait) TerminateDoneEvent.Wait();
+    // A task that never ran still reports its end, with Completed false. The
+    // report goes through the component's relay, which hands it on in order.
+    if (!Terminated) MarkTerminated();
 }
 
 void TCustomFFmpeg::RequestStop(bool wait) {
@@ -105,14 +99,7 @@ void TCustomFFmpeg::RequestStop(bool wait) {
 
 void TCustomFFmpeg::StopAndJoin() {
     RequestStop(true);
-    if (TerminateThread.joinable()) TerminateDoneEvent.Wait();
-    JoinThreads();
-}
-
-void TCustomFFmpeg::JoinThreads() {
-    for (std::thread* t : {&Worker, &TerminateThread}) {
-        if (!t->joinable()) continue;
-        if (t->get_id() == std::this_thread::get_id()) t->detach();
-        else t->join();
-    }
+    // The worker never destroys its own task: its end is reported on the
+    // component's delivery thread, so this is always another thread.
+    if (Worker.joinable()) Worker.join();
 }

@@ -70,7 +70,7 @@ void TCustomFFmpeg::OpenEncoder(TOutputStream& ost, int tableIndex, bool reopeni
         CodecContextPtr fresh = CloneEncoderSettings(enc, codec);
         {
             std::lock_guard<std::mutex> lock(CodecCloseLock());
-            std::erase(OpenedEncoders, &ost);
+            std::erase(Run_->OpenedEncoders, &ost);
             ost.Encoder = std::move(fresh);
         }
         enc = ost.Encoder.get();
@@ -92,14 +92,14 @@ void TCustomFFmpeg::OpenEncoder(TOutputStream& ost, int tableIndex, bool reopeni
     }
     {
         std::lock_guard<std::mutex> lock(CodecCloseLock());
-        OpenedEncoders.push_back(&ost);
+        Run_->OpenedEncoders.push_back(&ost);
     }
     ost.EncoderDrained = false;
     if (!ost.EncoderFrame) ost.EncoderFrame = MakeFrame();
     if (!ost.EncoderPacket) ost.EncoderPacket = MakePacket();
     if (!ost.EncoderFrame || !ost.EncoderPacket) throw FFmpegException("av_mallocz fail");
     if (reopening) return;
-    ExtraSize += enc->extradata_size;
+    Run_->ExtraSize += enc->extradata_size;
     if (ff::avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0) throw FFmpegException("av_mallocz fail");
     ost.Stream->time_base = enc->time_base;
 }
@@ -151,7 +151,7 @@ void TCustomFFmpeg::OpenDecoders() {
         ist.DecodedFrame = MakeFrame();
         if (!ist.DecodedFrame) throw FFmpegException("av_mallocz fail");
         std::lock_guard<std::mutex> lock(CodecCloseLock());
-        OpenedDecoders.push_back(&ist);
+        Run_->OpenedDecoders.push_back(&ist);
     }
 }
 

@@ -65,11 +65,11 @@ void TCustomFFmpeg::AdvanceWithoutDecoding(TInputStream& ist, const AVPacket* pk
 
 int TCustomFFmpeg::DecodeAudio(TInputStream& ist, int index, const AVPacket* pkt) {
     if (pkt) {
-        const size_t size = DecodeBufferSizeFor(DecodeBuffer.size(), pkt->size);
-        if (size != DecodeBuffer.size()) {
-            DecodeBuffer.clear();
-            DecodeBuffer.shrink_to_fit();
-            DecodeBuffer.resize(size);
+        const size_t size = DecodeBufferSizeFor(Run_->DecodeBuffer.size(), pkt->size);
+        if (size != Run_->DecodeBuffer.size()) {
+            Run_->DecodeBuffer.clear();
+            Run_->DecodeBuffer.shrink_to_fit();
+            Run_->DecodeBuffer.resize(size);
         }
     }
     return ReceiveFrames(ist, pkt, [&](AVFrame* frame) { DeliverAudioFrame(ist, index, frame); });
@@ -101,21 +101,21 @@ void TCustomFFmpeg::DeliverAudioFrame(TInputStream& ist, int index, AVFrame* fra
     if (size64 > INT_MAX) throw FFmpegException("frame_bytes invalid.");
     const int size = static_cast<int>(size64);
     // A decoder may hand back more than the packet-size rule expects.
-    if (DecodeBuffer.size() < static_cast<size_t>(size)) DecodeBuffer.resize(size);
-    InterleaveSamples(frame, DecodeBuffer.data(), bytes, channels);
+    if (Run_->DecodeBuffer.size() < static_cast<size_t>(size)) Run_->DecodeBuffer.resize(size);
+    InterleaveSamples(frame, Run_->DecodeBuffer.data(), bytes, channels);
     ist.DeliveredFormat = packed;
     ist.DeliveredRate = frame->sample_rate;
     ist.DeliveredChannels = channels;
     ist.NextPts += (1000000 / bytes) * static_cast<int64_t>(size) / (static_cast<int64_t>(frame->sample_rate) * channels);
 
-    if (AudioHookRelay) AudioHookRelay(this, ist.Pts, DecodeBuffer.data(), size, frame->sample_rate, channels, packed);
-    if (AudioVolume != 256) ApplySampleVolume(DecodeBuffer.data(), size, packed, AudioVolume);
+    if (AudioHookRelay) AudioHookRelay(this, ist.Pts, Run_->DecodeBuffer.data(), size, frame->sample_rate, channels, packed);
+    if (Opt.AudioVolume != 256) ApplySampleVolume(Run_->DecodeBuffer.data(), size, packed, Opt.AudioVolume);
     EmulateRate(ist);
-    RouteDecoded(ist, index, nullptr, DecodeBuffer.data(), size);
+    RouteDecoded(ist, index, nullptr, Run_->DecodeBuffer.data(), size);
 }
 
 void TCustomFFmpeg::EmulateRate(const TInputStream& ist) const {
-    if (!RateEmulation) return;
+    if (!Opt.RateEmulation) return;
     const int64_t elapsed = ff::av_gettime() - ist.StartClock;
     if (ist.Pts - elapsed > 1000) ff::av_usleep(static_cast<unsigned>((ist.Pts - elapsed) / 1000 * 1000));
 }
@@ -154,7 +154,7 @@ int TCustomFFmpeg::DecodeSubtitle(TInputStream& ist, int index, const AVPacket* 
 }
 
 void TCustomFFmpeg::RouteDecoded(TInputStream& ist, int index, const AVPacket* pkt, const uint8_t* data, int size) {
-    if (StartTime != 0 && ist.Pts < StartTime) return;
+    if (Opt.StartTime != 0 && ist.Pts < Opt.StartTime) return;
     for (TOutputStream* ost : Run_->OutputStreams) {
         if (ost->SourceIndex != index) continue;
         if (!ost->NeedsEncoding) {

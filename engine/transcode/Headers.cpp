@@ -50,7 +50,7 @@ AVDictionary** MapSide(AVFormatContext* f, const TMetadataMapSpec& spec, std::st
 void TCustomFFmpeg::ApplyMetadataMaps() {
     // The chapters come first: a metadata map may name an output chapter,
     // and an output has no chapters before they are copied into it.
-    for (const TChapterMap& map : ChapterMaps) {
+    for (const TChapterMap& map : Opt.ChapterMaps) {
         if (map.InFile < 0 || map.OutFile < 0) continue;
         if (map.InFile >= InputFileCount)
             RaiseAfterDescription(Format("Invalid input file index %d in chapter mapping.", map.InFile));
@@ -58,7 +58,7 @@ void TCustomFFmpeg::ApplyMetadataMaps() {
             RaiseAfterDescription(Format("Invalid output file index %d in chapter mapping.", map.OutFile));
         CopyChapters(map.InFile, map.OutFile);
     }
-    if (ChapterMaps.empty()) {
+    if (Opt.ChapterMaps.empty()) {
         for (int f = 0; f < InputFileCount; ++f) {
             if (InputFiles[f]->nb_chapters == 0) continue;
             // A joined output is one container behind every slot: give it the chapters once.
@@ -67,7 +67,7 @@ void TCustomFFmpeg::ApplyMetadataMaps() {
             break;
         }
     }
-    for (const TMetadataMap& map : MetadataMaps) {
+    for (const TMetadataMap& map : Opt.MetadataMaps) {
         if (map.Out.FileIndex < 0 || map.In.FileIndex < 0) continue;
         if (map.Out.FileIndex >= OutputFileCount)
             RaiseAfterDescription(Format("Invalid %s index %d while processing metadata maps", "output file",
@@ -78,24 +78,24 @@ void TCustomFFmpeg::ApplyMetadataMaps() {
         std::string word;
         AVDictionary** out = MapSide(OutputFiles[map.Out.FileIndex], map.Out, word);
         if (!out) RaiseAfterDescription(Format("Invalid %s index %d while processing metadata maps", word, map.Out.Index));
-        AVDictionary** in = MapSide(InputFiles[map.In.FileIndex], map.In, word);
+        AVDictionary** in = MapSide(InputFiles[map.In.FileIndex].get(), map.In, word);
         if (!in) RaiseAfterDescription(Format("Invalid %s index %d while processing metadata maps", word, map.In.Index));
         ff::av_dict_copy(out, *in, AV_DICT_DONT_OVERWRITE);
     }
-    if (MetadataGlobalAutocopy && InputFileCount > 0)
+    if (Opt.MetadataGlobalAutocopy && InputFileCount > 0)
         for (int i = 0; i < OutputFileCount; ++i)
             ff::av_dict_copy(&OutputFiles[i]->metadata, InputFiles[0]->metadata, AV_DICT_DONT_OVERWRITE);
 }
 
 void TCustomFFmpeg::CopyChapters(int inFile, int outFile) {
-    const AVFormatContext* is = InputFiles[inFile];
+    const AVFormatContext* is = InputFiles[inFile].get();
     AVFormatContext* os = OutputFiles[outFile];
-    const int64_t offset = StartTime - InputTsOffsets[inFile];
+    const int64_t offset = Opt.StartTime - InputTsOffsets[inFile];
     for (unsigned i = 0; i < is->nb_chapters; ++i) {
         const AVChapter* in = is->chapters[i];
         const int64_t ts = ff::av_rescale_q(offset, MicrosecondBase, in->time_base);
-        const bool limited = RecordingTime != INT64_MAX;
-        const int64_t rt = limited ? ff::av_rescale_q(RecordingTime, MicrosecondBase, in->time_base) : INT64_MAX;
+        const bool limited = Opt.RecordingTime != INT64_MAX;
+        const int64_t rt = limited ? ff::av_rescale_q(Opt.RecordingTime, MicrosecondBase, in->time_base) : INT64_MAX;
         if (in->end < ts) continue;
         if (limited && in->start > rt + ts) break;
         auto* out = static_cast<AVChapter*>(ff::av_mallocz(sizeof(AVChapter)));
@@ -104,7 +104,7 @@ void TCustomFFmpeg::CopyChapters(int inFile, int outFile) {
         out->time_base = in->time_base;
         out->start = std::max<int64_t>(0, in->start - ts);
         out->end = std::min(rt, in->end - ts);
-        if (MetadataChaptersAutocopy) ff::av_dict_copy(&out->metadata, in->metadata, 0);
+        if (Opt.MetadataChaptersAutocopy) ff::av_dict_copy(&out->metadata, in->metadata, 0);
         void* grown = ff::av_realloc(os->chapters, sizeof(AVChapter*) * (os->nb_chapters + 1));
         if (!grown) {
             ff::av_dict_free(&out->metadata);

@@ -27,7 +27,7 @@ int TCustomFFmpeg::ChooseInputFile() {
     TRun& run = *Run_;
     auto limitReached = [&](const TOutputStream& ost) {
         const int kind = MaxFramesIndex(OutputTypeOf(ost, EncoderOf(ost)));
-        return kind >= 0 && ost.FrameNumber >= MaxFrames[kind];
+        return kind >= 0 && ost.FrameNumber >= Opt.MaxFrames[kind];
     };
     if (JoinMode) {
         const int n = run.StreamsInFirstOutput;
@@ -45,11 +45,11 @@ int TCustomFFmpeg::ChooseInputFile() {
             const double outputTime = MuxerTime(ost->Stream);
             if (inputTime < inputMin) {
                 inputMin = inputTime;
-                if (InputSync) file = ist.FileIndex;
+                if (Opt.InputSync) file = ist.FileIndex;
             }
             if (outputTime < outputMin) {
                 outputMin = outputTime;
-                if (!InputSync) file = ist.FileIndex;
+                if (!Opt.InputSync) file = ist.FileIndex;
             }
         }
         if (limitReached(*ost)) return -1;
@@ -73,10 +73,10 @@ bool TCustomFFmpeg::AdjustPacket(AVPacket* pkt, TInputStream& ist, int file) {
     if (pkt->dts != NoPts && ist.NextPts != NoPts && (InputFiles[file]->iformat->flags & AVFMT_TS_DISCONT)) {
         const int64_t packetTime = ff::av_rescale_q(pkt->dts, tb, MicrosecondBase);
         const int64_t delta = packetTime - ist.NextPts;
-        if ((std::llabs(delta) > static_cast<int64_t>(DtsDeltaThreshold * 1000000.0) || packetTime + 1 < ist.Pts) &&
-            !CopyTs) {
+        if ((std::llabs(delta) > static_cast<int64_t>(Opt.DtsDeltaThreshold * 1000000.0) || packetTime + 1 < ist.Pts) &&
+            !Opt.CopyTs) {
             InputTsOffsets[file] -= delta;
-            if (Verbose > 2)
+            if (Opt.Verbose > 2)
                 GlobalLogger()->LogFmt(this, llVerbose, "timestamp discontinuity %d, new offset= %d", delta,
                                        InputTsOffsets[file]);
             const int64_t shift = ff::av_rescale_q(delta, MicrosecondBase, tb);
@@ -85,8 +85,8 @@ bool TCustomFFmpeg::AdjustPacket(AVPacket* pkt, TInputStream& ist, int file) {
         }
     }
 
-    if (RecordingTime != INT64_MAX) {
-        const int64_t limit = RecordingTime + StartTime;
+    if (Opt.RecordingTime != INT64_MAX) {
+        const int64_t limit = Opt.RecordingTime + Opt.StartTime;
         const int64_t ts = pkt->pts != NoPts ? pkt->pts : pkt->dts;
         if (ts != NoPts && ff::av_compare_ts(ts, tb, limit, MicrosecondBase) >= 0) {
             ist.PastRecordingTime = 1;
@@ -98,8 +98,8 @@ bool TCustomFFmpeg::AdjustPacket(AVPacket* pkt, TInputStream& ist, int file) {
 
 void TCustomFFmpeg::TranscodeLoop() {
     TRun& run = *Run_;
-    TimerStart = ff::av_gettime();
-    run.LastReportTime = TimerStart;
+    Run_->TimerStart = ff::av_gettime();
+    run.LastReportTime = Run_->TimerStart;
     run.NoPacket.assign(run.NoPacket.size(), 0);
     run.NoPacketCount = 0;
     if (!IsMainThread() && InterruptRegistry()) {
@@ -120,10 +120,10 @@ void TCustomFFmpeg::TranscodeLoop() {
             ff::av_usleep(10000);
             continue;
         }
-        if (LimitFileSize && OutputFiles[0]->pb &&
-            static_cast<uint64_t>(std::max<int64_t>(0, ff::avio_seek(OutputFiles[0]->pb, 0, SEEK_CUR))) >= LimitFileSize)
+        if (Opt.LimitFileSize && OutputFiles[0]->pb &&
+            static_cast<uint64_t>(std::max<int64_t>(0, ff::avio_seek(OutputFiles[0]->pb, 0, SEEK_CUR))) >= Opt.LimitFileSize)
             break;
-        const int ret = ff::av_read_frame(InputFiles[file], pkt.get());
+        const int ret = ff::av_read_frame(InputFiles[file].get(), pkt.get());
         if (ret == AVERROR(EAGAIN)) {
             run.NoPacket[file] = 1;
             ++run.NoPacketCount;
@@ -132,7 +132,7 @@ void TCustomFFmpeg::TranscodeLoop() {
         if (ret < 0) {
             run.InputFiles[file].EOFReached = 1;
             if (!JoinMode) {
-                if (Shortest) break;
+                if (Opt.Shortest) break;
                 continue;
             }
             if (EndJoinedFile(file)) break;
@@ -141,8 +141,8 @@ void TCustomFFmpeg::TranscodeLoop() {
         run.NoPacket.assign(run.NoPacket.size(), 0);
         run.NoPacketCount = 0;
         const TInputFile& in = run.InputFiles[file];
-        if (PacketDump && pkt->stream_index < static_cast<int>(InputFiles[file]->nb_streams))
-            ff::av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, pkt.get(), HexDump,
+        if (Opt.PacketDump && pkt->stream_index < static_cast<int>(InputFiles[file]->nb_streams))
+            ff::av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, pkt.get(), Opt.HexDump,
                                  InputFiles[file]->streams[pkt->stream_index]);
         if (pkt->stream_index < in.StreamCount) {
             const int index = in.FirstStream + pkt->stream_index;
@@ -150,8 +150,8 @@ void TCustomFFmpeg::TranscodeLoop() {
             if (!ist.Unmapped && AdjustPacket(pkt.get(), ist, file) && DecodePacket(ist, index, pkt.get()) < 0) {
                 const std::string text = Format("Error while decoding stream #%d.%d (%s)", ist.FileIndex,
                                                 ist.StreamIndex, MediaTypeName(ist.Stream->codecpar->codec_type));
-                if (ExitOnError) throw FFmpegException(text);
-                if (Verbose >= 0) GlobalLogger()->Log(this, llVerbose, text);
+                if (Opt.ExitOnError) throw FFmpegException(text);
+                if (Opt.Verbose >= 0) GlobalLogger()->Log(this, llVerbose, text);
                 ff::av_packet_unref(pkt.get());
                 continue;
             }
@@ -219,13 +219,13 @@ void TCustomFFmpeg::FinishRun() {
         std::lock_guard<std::mutex> lock(CodecCloseLock());
         ff::av_freep(&ost.Encoder->stats_in);
         ost.Encoder.reset();
-        std::erase(OpenedEncoders, &ost);
+        std::erase(Run_->OpenedEncoders, &ost);
     }
     for (auto& ist : run.InputStreams) {
         if (!ist->NeedsDecoding) continue;
         std::lock_guard<std::mutex> lock(CodecCloseLock());
         ist->Decoder.reset();
-        std::erase(OpenedDecoders, ist.get());
+        std::erase(Run_->OpenedDecoders, ist.get());
     }
     Completed = !StopRequested;
 }

@@ -26,7 +26,7 @@ void TCustomFFmpeg::PrepareStreams() {
         TInputStream& ist = *run.InputStreams[ost.SourceIndex];
         AVCodecContext* enc = EncoderOf(ost);
         AVCodecContext* dec = ist.Decoder.get();
-        if (MetadataStreamsAutocopy)
+        if (Opt.MetadataStreamsAutocopy)
             ff::av_dict_copy(&ost.Stream->metadata, ist.Stream->metadata, AV_DICT_DONT_OVERWRITE);
         ost.Stream->disposition = ist.Stream->disposition;
         if (enc) {
@@ -38,12 +38,12 @@ void TCustomFFmpeg::PrepareStreams() {
         else
             PrepareEncoding(ost, ist, static_cast<int>(i));
         if (enc && enc->codec_type == AVMEDIA_TYPE_VIDEO)
-            BitBufferSize = std::max<int64_t>(BitBufferSize, static_cast<int64_t>(enc->width) * enc->height * 6 + 200);
+            Run_->BitBufferSize = std::max<int64_t>(Run_->BitBufferSize, static_cast<int64_t>(enc->width) * enc->height * 6 + 200);
     }
     try {
-        BitBuffer.assign(BitBufferSize, 0);
+        Run_->BitBuffer.assign(Run_->BitBufferSize, 0);
     } catch (const std::bad_alloc&) {
-        throw FFmpegException(Format("Cannot allocate %d bytes output buffer", BitBufferSize));
+        throw FFmpegException(Format("Cannot allocate %d bytes output buffer", Run_->BitBufferSize));
     }
 }
 
@@ -55,12 +55,12 @@ void TCustomFFmpeg::PrepareStreamCopy(TOutputStream& ost, TInputStream& ist) {
     const unsigned ownTag = enc ? enc->codec_tag : 0;
     switch (in->codec_type) {
     case AVMEDIA_TYPE_AUDIO:
-        if (AudioVolume != 256) throw FFmpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
+        if (Opt.AudioVolume != 256) throw FFmpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
         if (AudioHookRelay)
             throw FFmpegException("-acodec copy and AudioHook are incompatible (frames are not decoded)");
         break;
     case AVMEDIA_TYPE_VIDEO:
-        if (VideoHookActive) throw FFmpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
+        if (Opt.VideoHookActive) throw FFmpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
         if (PreviewFlags) throw FFmpegException("-vcodec copy and PostHooks are incompatible (frames are not decoded)");
         break;
     case AVMEDIA_TYPE_SUBTITLE:
@@ -78,7 +78,7 @@ void TCustomFFmpeg::PrepareStreamCopy(TOutputStream& ost, TInputStream& ist) {
     const AVCodecContext* dec = ist.Decoder.get();
     const double decFrame = av_q2d(dec->time_base) * dec->ticks_per_frame;
     const double streamTb = av_q2d(ist.Stream->time_base);
-    if (!CopyTb && dec->time_base.num && decFrame > streamTb && streamTb < 0.001) {
+    if (!Opt.CopyTb && dec->time_base.num && decFrame > streamTb && streamTb < 0.001) {
         AVRational tb;
         ff::av_reduce(&tb.num, &tb.den, static_cast<int64_t>(dec->time_base.num) * dec->ticks_per_frame,
                       dec->time_base.den, INT_MAX);
@@ -102,7 +102,7 @@ void TCustomFFmpeg::PrepareEncoding(TOutputStream& ost, TInputStream& ist, int t
             throw FFmpegException("av_fifo_alloc fail");
         }
         ost.ReformatPair = -6;
-        ost.AudioResample = (dec->sample_rate != enc->sample_rate || AudioSyncMethod > 1) ? 1 : 0;
+        ost.AudioResample = (dec->sample_rate != enc->sample_rate || Opt.AudioSyncMethod > 1) ? 1 : 0;
         ist.NeedsDecoding = 1;
         ost.NeedsEncoding = 1;
         ost.ResampleSampleFormat = dec->sample_fmt < 0 ? -1 : ff::av_get_packed_sample_fmt(dec->sample_fmt);

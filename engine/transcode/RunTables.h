@@ -1,7 +1,8 @@
 #pragma once
-// The tables of one transcode run: built by the set-up, used by the loop and
-// the output paths, freed by the release step. Worker thread only.
+// The tables and counters of one transcode run: built by the set-up, used by
+// the loop and the output paths, freed by the release step. Worker thread only.
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -18,6 +19,27 @@ struct TCustomFFmpeg::TRun {
     int64_t LastReportTime = 0;
     uint32_t StopCheckThread = 0;
     bool StopCheckRegistered = false;
+
+    // Bytes written per kind, for the statistics line.
+    int64_t VideoSize = 0;
+    int64_t AudioSize = 0;
+    int64_t ExtraSize = 0;
+    int FramesDuplicated = 0;
+    int FramesDropped = 0;
+    bool DupDropPending = false;
+    int64_t TimerStart = 0;                      // when the loop started, library clock
+    FILE* VstatsFile = nullptr;                  // opened through the bound C runtime
+
+    // Codecs the run opened; they are closed under the codec-close lock.
+    std::vector<TOutputStream*> OpenedEncoders;
+    std::vector<TInputStream*> OpenedDecoders;
+
+    // Work buffers: grown when a block needs more, never shrunk.
+    std::vector<uint8_t> DecodeBuffer;           // decoded interleaved samples of every input stream
+    std::vector<uint8_t> AudioBuffer;            // converted samples; one encoder frame
+    std::vector<uint8_t> SilenceBuffer;          // decoded samples behind inserted silence
+    int BitBufferSize = 262144;
+    std::vector<uint8_t> BitBuffer;              // size BitBufferSize; kept for its size rules
 };
 
 // No-value time stamp of the libraries.

@@ -5,12 +5,12 @@
 void TCustomFFmpeg::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt) {
     const AVRational inTb = ist.Stream->time_base;
     const AVRational outTb = ost.Stream->time_base;
-    const int64_t startOffset = ff::av_rescale_q(StartTime, MicrosecondBase, outTb);
-    if (ost.FrameNumber == 0 && !(pkt->flags & AV_PKT_FLAG_KEY) && !CopyInitialNonKeyframes) return;
+    const int64_t startOffset = ff::av_rescale_q(Opt.StartTime, MicrosecondBase, outTb);
+    if (ost.FrameNumber == 0 && !(pkt->flags & AV_PKT_FLAG_KEY) && !Opt.CopyInitialNonKeyframes) return;
     const AVMediaType type = ist.Stream->codecpar->codec_type;
-    if (type == AVMEDIA_TYPE_AUDIO) AudioSize += pkt->size;
+    if (type == AVMEDIA_TYPE_AUDIO) Run_->AudioSize += pkt->size;
     if (type == AVMEDIA_TYPE_VIDEO) {
-        VideoSize += pkt->size;
+        Run_->VideoSize += pkt->size;
         ost.SyncPosition += 1;
     }
     PacketPtr out(ff::av_packet_clone(pkt));

@@ -25,7 +25,7 @@ void TCustomFFmpeg::BuildInputTables() {
             ist->FileIndex = f;
             ist->StreamIndex = s;
             ist->Unmapped = 1;
-            if (RateEmulation) ist->StartClock = ff::av_gettime();
+            if (Opt.RateEmulation) ist->StartClock = ff::av_gettime();
             run.InputStreams.push_back(std::move(ist));
         }
     }
@@ -42,11 +42,11 @@ int TCustomFFmpeg::ChooseSource(const TOutputStream& ost, int outputFile) {
         const AVStream* st = ist.Stream;
         if (!ist.Unmapped || st->discard == AVDISCARD_ALL || st->codecpar->codec_type != type) continue;
         if (JoinMode && ist.FileIndex != outputFile) continue;
-        if (ProgramId) {
-            const AVFormatContext* f = InputFiles[ist.FileIndex];
+        if (Opt.ProgramId) {
+            const AVFormatContext* f = InputFiles[ist.FileIndex].get();
             bool inProgram = false;
             for (unsigned p = 0; p < f->nb_programs && !inProgram; ++p) {
-                if (f->programs[p]->id != ProgramId) continue;
+                if (f->programs[p]->id != Opt.ProgramId) continue;
                 for (unsigned k = 0; k < f->programs[p]->nb_stream_indexes; ++k)
                     if (static_cast<int>(f->programs[p]->stream_index[k]) == ist.StreamIndex) inProgram = true;
             }
@@ -59,7 +59,7 @@ int TCustomFFmpeg::ChooseSource(const TOutputStream& ost, int outputFile) {
             found = static_cast<int>(j);
         }
     }
-    if (found < 0 && !ProgramId && !JoinMode) {
+    if (found < 0 && !Opt.ProgramId && !JoinMode) {
         for (size_t j = 0; j < run.InputStreams.size(); ++j) {
             const AVStream* st = run.InputStreams[j]->Stream;
             if (st->codecpar->codec_type == type && st->discard != AVDISCARD_ALL) found = static_cast<int>(j);
@@ -80,13 +80,13 @@ void TCustomFFmpeg::BuildOutputTable() {
         total += static_cast<int>(oc->nb_streams);
         if (i == 0) run.StreamsInFirstOutput = total;
     }
-    const int mapCount = static_cast<int>(StreamMaps.size());
+    const int mapCount = static_cast<int>(Opt.StreamMaps.size());
     if (mapCount > 0 && mapCount != total)
         throw FFmpegException("Number of stream maps must match number of output streams");
     auto validStream = [&](int file, int stream) {
         return file >= 0 && file < InputFileCount && stream >= 0 && stream < run.InputFiles[file].StreamCount;
     };
-    for (const TStreamMap& map : StreamMaps) {
+    for (const TStreamMap& map : Opt.StreamMaps) {
         if (!validStream(map.FileIndex, map.StreamIndex))
             throw FFmpegException(Format("Could not find input stream #%d.%d", map.FileIndex, map.StreamIndex));
         if (!validStream(map.SyncFileIndex, map.SyncStreamIndex))
@@ -106,7 +106,7 @@ void TCustomFFmpeg::BuildOutputTable() {
             const AVMediaType type = OutputTypeOf(*ost, EncoderOf(*ost));
             int source;
             if (mapCount > 0) {
-                const TStreamMap& map = StreamMaps[n];
+                const TStreamMap& map = Opt.StreamMaps[n];
                 source = run.InputFiles[map.FileIndex].FirstStream + map.StreamIndex;
                 const AVMediaType inType = run.InputStreams[source]->Stream->codecpar->codec_type;
                 if (inType != type) {

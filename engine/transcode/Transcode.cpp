@@ -61,7 +61,7 @@ void TCustomFFmpeg::DescribeRun() {
     const int files = JoinMode ? std::min(OutputFileCount, 1) : OutputFileCount;
     for (int i = 0; i < files; ++i)
         if (OutputFiles[i]) ff::av_dump_format(OutputFiles[i], i, OutputFiles[i]->url, 1);
-    if (Verbose < 0 || !Run_) return;
+    if (Opt.Verbose < 0 || !Run_) return;
     GlobalLogger()->Log(this, llVerbose, "Stream mapping:");
     for (TOutputStream* ost : Run_->OutputStreams) {
         if (!ost || ost->SourceIndex < 0 || ost->SourceIndex >= static_cast<int>(Run_->InputStreams.size())) continue;
@@ -82,25 +82,28 @@ void TCustomFFmpeg::RaiseAfterDescription(const std::string& text) {
 }
 
 void TCustomFFmpeg::CloseRunCodecs() {
+    if (!Run_) return;
     std::lock_guard<std::mutex> lock(CodecCloseLock());
-    for (TInputStream* ist : OpenedDecoders)
+    for (TInputStream* ist : Run_->OpenedDecoders)
         if (ist && ist->NeedsDecoding) ist->Decoder.reset();
-    OpenedDecoders.clear();
-    for (TOutputStream* ost : OpenedEncoders) {
+    Run_->OpenedDecoders.clear();
+    for (TOutputStream* ost : Run_->OpenedEncoders) {
         if (!ost || !ost->NeedsEncoding || !ost->Encoder) continue;
         ff::av_freep(&ost->Encoder->stats_in);
         ost->Encoder.reset();
     }
-    OpenedEncoders.clear();
+    Run_->OpenedEncoders.clear();
 }
 
 void TCustomFFmpeg::ReleaseRun() {
     if (!Run_) return;
     Run_->NoPacket.assign(Run_->NoPacket.size(), 0);
     Run_->NoPacketCount = 0;
-    BitBuffer.clear();
-    BitBuffer.shrink_to_fit();
     CloseRunCodecs();
+    if (Run_->VstatsFile) {
+        ff::fclose(Run_->VstatsFile);
+        Run_->VstatsFile = nullptr;
+    }
     Run_->InputFiles.clear();
     Run_->InputStreams.clear();
     for (TOutputStream* ost : Run_->OutputStreams) {

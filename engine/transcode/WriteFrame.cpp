@@ -52,7 +52,7 @@ void TCustomFFmpeg::WriteFrame(AVFormatContext* output, AVPacket* pkt, TOutputSt
             Format("%s failed for stream %d, codec %s", bsf->filter->name, pkt->stream_index,
                    enc && enc->codec && ost.NeedsEncoding ? enc->codec->name : "copy");
         const std::string full = LibraryErrorText(text, code);
-        if (ExitOnError) throw FFmpegException(full);
+        if (Opt.ExitOnError) throw FFmpegException(full);
         GlobalLogger()->Log(this, llError, full);
     };
     auto mux = [&](AVPacket* filtered) {

@@ -298,5 +298,5 @@ TEST_F(EncoderTest, BeforeFindStreamInfoComesFromTheTaskWhileItsInputOpens) {
     ASSERT_EQ(encoder_.AddTask(Tone("a.wav", 0.1)), 0);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].first, static_cast<void*>(encoder_.Tasks().Items(0)));
-    EXPECT_EQ(calls[0].second, encoder_.Tasks().Items(0)->InputFiles[0]);
+    EXPECT_EQ(calls[0].second, encoder_.Tasks().Items(0)->InputFiles[0].get());
 }

@@ -73,8 +73,8 @@ TEST_F(FrameHookTest, ModuleLoadedOnceForTwoTasks) {
         TCustomFFmpeg first(1), second(1);
         first.SetOption("vhook", std::string(TEMBRIO_HOOK_MODULE) + "|x y");
         second.SetOption("vhook", TEMBRIO_HOOK_MODULE);
-        EXPECT_TRUE(first.VideoHookActive);
-        EXPECT_TRUE(second.VideoHookActive);
+        EXPECT_TRUE(first.Opt.VideoHookActive);
+        EXPECT_TRUE(second.Opt.VideoHookActive);
         EXPECT_EQ(first.VideoHooks.Count(), 1);
         EXPECT_EQ(LoadedFrameHookModules(), before + 1);
         HookCounters* c = Counters(TEMBRIO_HOOK_MODULE);
@@ -129,5 +129,5 @@ TEST_F(FrameHookTest, VideoHookOptionFailures) {
             EXPECT_EQ(e.Message(), std::string("Failed to add video hook function: ") + value);
         }
     }
-    EXPECT_FALSE(task.VideoHookActive);
+    EXPECT_FALSE(task.Opt.VideoHookActive);
 }

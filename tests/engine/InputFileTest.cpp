@@ -10,7 +10,7 @@ class InputFileTest : public FileTaskTest {
 protected:
     // Seconds of the first packet the input delivers.
     double FirstPacketSeconds(int file) {
-        AVFormatContext* ic = task->InputFiles.at(file);
+        AVFormatContext* ic = task->InputFiles.at(file).get();
         PacketPtr pkt = MakePacket();
         EXPECT_GE(ff::av_read_frame(ic, pkt.get()), 0);
         const AVRational tb = ic->streams[pkt->stream_index]->time_base;
@@ -19,12 +19,12 @@ protected:
 };
 
 TEST_F(InputFileTest, MissingFileFailsWithTheLibraryText) {
-    task->AudioCodecName = "flac";
+    task->Opt.AudioCodecName = "flac";
     const std::string path = dir.File("missing.wav");
     EXPECT_FALSE(task->OpenInputFile(WidePath(path)));
     EXPECT_EQ(task->SetupError, path + ": No such file or directory");
     EXPECT_EQ(task->InputFileCount, 0);
-    EXPECT_EQ(task->AudioCodecName, "");  // pending names are released
+    EXPECT_EQ(task->Opt.AudioCodecName, "");  // pending names are released
     EXPECT_EQ(task->IoStartTime.load(), INT64_MAX);
     EXPECT_EQ(InterruptRegistry()->Count(), 0u);
 }
@@ -49,7 +49,7 @@ TEST_F(InputFileTest, StartTimeZeroIsNotSought) {
 TEST_F(InputFileTest, StartTimeIsSoughtAndReset) {
     task->SetStartTime(5000000);
     ASSERT_TRUE(task->OpenInputFile(Tone("a.wav", 8)));
-    EXPECT_EQ(task->StartTime, 0);
+    EXPECT_EQ(task->Opt.StartTime, 0);
     EXPECT_NEAR(FirstPacketSeconds(0), 5.0, 0.05);
     EXPECT_EQ(task->InputTsOffsets[0], -5000000);
     // The next input starts at its beginning again.
@@ -62,7 +62,7 @@ TEST_F(InputFileTest, ProgramIdWithoutThatProgramFails) {
     EXPECT_FALSE(task->OpenInputFile(Tone("a.wav", 1)));
     EXPECT_EQ(task->SetupError, "Specified program id not found");
     EXPECT_EQ(task->InputFileCount, 0);
-    EXPECT_EQ(task->InputFiles[0], nullptr);
+    EXPECT_EQ(task->InputFiles[0].get(), nullptr);
 }
 
 TEST_F(InputFileTest, TotalDurationIsTheLongestInput) {
@@ -75,11 +75,11 @@ TEST_F(InputFileTest, TotalDurationIsTheLongestInput) {
 
 TEST_F(InputFileTest, AudioValuesComeFromTheStream) {
     ASSERT_TRUE(task->OpenInputFile(Tone("a.wav", 1, 22050, 1)));
-    EXPECT_EQ(task->AudioSampleRate, 22050);
-    EXPECT_EQ(task->AudioChannels, 1);
+    EXPECT_EQ(task->Opt.AudioSampleRate, 22050);
+    EXPECT_EQ(task->Opt.AudioChannels, 1);
     // A plain WAV header names no speaker layout: the mask stays unset.
-    EXPECT_EQ(task->ChannelLayout, 0);
-    EXPECT_EQ(task->AudioSampleFmt, AV_SAMPLE_FMT_S16);
+    EXPECT_EQ(task->Opt.ChannelLayout, 0);
+    EXPECT_EQ(task->Opt.AudioSampleFmt, AV_SAMPLE_FMT_S16);
     ASSERT_EQ(task->InputCodecs.size(), 1u);
 }
 
@@ -94,7 +94,7 @@ TEST_F(InputFileTest, VideoOffInTheRecordDiscardsTheVideoStream) {
     TInputOptions record;
     record.ExtOptions = "vn=1";
     ASSERT_TRUE(OpenInputWithRecord(*task, path, &record, 10000)) << task->SetupError;
-    AVFormatContext* ic = task->InputFiles[0];
+    AVFormatContext* ic = task->InputFiles[0].get();
     int videos = 0;
     for (unsigned i = 0; i < ic->nb_streams; ++i) {
         const bool video = ic->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
@@ -102,8 +102,8 @@ TEST_F(InputFileTest, VideoOffInTheRecordDiscardsTheVideoStream) {
         EXPECT_EQ(ic->streams[i]->discard, video ? AVDISCARD_ALL : AVDISCARD_DEFAULT);
     }
     EXPECT_EQ(videos, 1);
-    EXPECT_EQ(task->FrameWidth, 160);
-    EXPECT_EQ(task->FrameRate.num, 25);
+    EXPECT_EQ(task->Opt.FrameWidth, 160);
+    EXPECT_EQ(task->Opt.FrameRate.num, 25);
 
     // The switch also keeps video out of the output that follows.
     TOutputOptions out;
@@ -123,7 +123,7 @@ TEST_F(InputFileTest, UnknownForcedFormatRaises) {
     }
     task->SetFormat("wav");
     EXPECT_TRUE(task->OpenInputFile(Path("a.wav"))) << task->SetupError;
-    EXPECT_TRUE(task->ForcedFormat.empty());
+    EXPECT_TRUE(task->Opt.ForcedFormat.empty());
 }
 
 TEST_F(InputFileTest, ForcedDecodersAreChecked) {
@@ -166,5 +166,5 @@ TEST_F(InputFileTest, BeforeFindStreamInfoRelaySeesTheContext) {
         seen = ctx;
     };
     ASSERT_TRUE(task->OpenInputFile(Tone("a.wav", 1)));
-    EXPECT_EQ(seen, task->InputFiles[0]);
+    EXPECT_EQ(seen, task->InputFiles[0].get());
 }

@@ -10,63 +10,63 @@ TEST_F(OptionHandlerTest, StreamMapsAcceptBothSeparators) {
     task->SetOption("map", "0.1");
     task->SetOption("map", "0:1:2:3");
     task->SetOption("map", "2");
-    ASSERT_EQ(task->StreamMaps.size(), 3u);
-    const TStreamMap& a = task->StreamMaps[0];
+    ASSERT_EQ(task->Opt.StreamMaps.size(), 3u);
+    const TStreamMap& a = task->Opt.StreamMaps[0];
     EXPECT_EQ(a.FileIndex, 0);
     EXPECT_EQ(a.StreamIndex, 1);
     EXPECT_EQ(a.SyncFileIndex, 0);
     EXPECT_EQ(a.SyncStreamIndex, 1);
-    const TStreamMap& b = task->StreamMaps[1];
+    const TStreamMap& b = task->Opt.StreamMaps[1];
     EXPECT_EQ(b.SyncFileIndex, 2);
     EXPECT_EQ(b.SyncStreamIndex, 3);
-    EXPECT_EQ(task->StreamMaps[2].FileIndex, 2);
-    EXPECT_EQ(task->StreamMaps[2].StreamIndex, 0);
+    EXPECT_EQ(task->Opt.StreamMaps[2].FileIndex, 2);
+    EXPECT_EQ(task->Opt.StreamMaps[2].StreamIndex, 0);
 }
 
 TEST_F(OptionHandlerTest, MetadataMapsClearTheAutomaticCopies) {
     task->SetOption("map_meta_data", "0,s1:1,c2");
-    ASSERT_EQ(task->MetadataMaps.size(), 1u);
-    const TMetadataMap& m = task->MetadataMaps[0];
+    ASSERT_EQ(task->Opt.MetadataMaps.size(), 1u);
+    const TMetadataMap& m = task->Opt.MetadataMaps[0];
     EXPECT_EQ(m.Out.FileIndex, 0);
     EXPECT_EQ(m.Out.Kind, 's');
     EXPECT_EQ(m.Out.Index, 1);
     EXPECT_EQ(m.In.FileIndex, 1);
     EXPECT_EQ(m.In.Kind, 'c');
     EXPECT_EQ(m.In.Index, 2);
-    EXPECT_EQ(task->MetadataGlobalAutocopy, 1);
-    EXPECT_EQ(task->MetadataStreamsAutocopy, 0);
-    EXPECT_EQ(task->MetadataChaptersAutocopy, 0);
+    EXPECT_EQ(task->Opt.MetadataGlobalAutocopy, 1);
+    EXPECT_EQ(task->Opt.MetadataStreamsAutocopy, 0);
+    EXPECT_EQ(task->Opt.MetadataChaptersAutocopy, 0);
 
     task->SetOption("map_meta_data", "1:0,g");
-    EXPECT_EQ(task->MetadataMaps[1].Out.Kind, 'g');
-    EXPECT_EQ(task->MetadataMaps[1].In.Kind, 'g');
-    EXPECT_EQ(task->MetadataGlobalAutocopy, 0);
+    EXPECT_EQ(task->Opt.MetadataMaps[1].Out.Kind, 'g');
+    EXPECT_EQ(task->Opt.MetadataMaps[1].In.Kind, 'g');
+    EXPECT_EQ(task->Opt.MetadataGlobalAutocopy, 0);
 
     EXPECT_EQ(RaisedBy("map_meta_data", "0,x1:0"), "Invalid metadata type x.");
-    EXPECT_EQ(task->MetadataMaps.size(), 2u);
+    EXPECT_EQ(task->Opt.MetadataMaps.size(), 2u);
 }
 
 TEST_F(OptionHandlerTest, ChapterMapsReadOutputThenInput) {
     task->SetOption("map_chapters", "1:3");
-    ASSERT_EQ(task->ChapterMaps.size(), 1u);
-    EXPECT_EQ(task->ChapterMaps[0].OutFile, 1);
-    EXPECT_EQ(task->ChapterMaps[0].InFile, 3);
+    ASSERT_EQ(task->Opt.ChapterMaps.size(), 1u);
+    EXPECT_EQ(task->Opt.ChapterMaps[0].OutFile, 1);
+    EXPECT_EQ(task->Opt.ChapterMaps[0].InFile, 3);
 }
 
 TEST_F(OptionHandlerTest, TimeOptionsParseDurationsAndDates) {
     task->SetOption("t", "10");
-    EXPECT_EQ(task->RecordingTime, 10000000);
+    EXPECT_EQ(task->Opt.RecordingTime, 10000000);
     EXPECT_EQ(task->TotalDuration, 10000000);
     task->SetOption("ss", "00:01:05.25");
-    EXPECT_EQ(task->StartTime, 65250000);
+    EXPECT_EQ(task->Opt.StartTime, 65250000);
     task->SetOption("itsoffset", "-1.5");
-    EXPECT_EQ(task->InputTsOffset, -1500000);
+    EXPECT_EQ(task->Opt.InputTsOffset, -1500000);
     task->SetOption("timestamp", "1970-01-01 00:00:10.6Z");
-    EXPECT_EQ(task->RecordingTimestamp, 11);
+    EXPECT_EQ(task->Opt.RecordingTimestamp, 11);
 
     EXPECT_EQ(RaisedBy("t", "soon"), "Invalid duration specification for t: soon");
     EXPECT_EQ(RaisedBy("timestamp", "yesterday"), "Invalid date specification for timestamp: yesterday");
-    EXPECT_EQ(task->RecordingTime, 10000000);
+    EXPECT_EQ(task->Opt.RecordingTime, 10000000);
 }
 
 TEST_F(OptionHandlerTest, TimeStampScalesAddressTwentyStreams) {
@@ -84,19 +84,19 @@ TEST_F(OptionHandlerTest, TimeStampScalesAddressTwentyStreams) {
 TEST_F(OptionHandlerTest, MetadataEntriesNeedAKey) {
     EXPECT_EQ(RaisedBy("metadata", "title"), "Missing =");
     EXPECT_EQ(RaisedBy("metadata", "=x"), "wrong parameter of metadata");
-    EXPECT_EQ(task->Metadata, nullptr);
+    EXPECT_EQ(task->Opt.Metadata, nullptr);
     task->SetOption("metadata", "title=a=b");
     task->SetOption("metadata", "artist=x");
     task->SetOption("metadata", "artist=y");
-    EXPECT_EQ(MetadataValue(task->Metadata.get(), "title", "?"), "a=b");
-    EXPECT_EQ(MetadataValue(task->Metadata.get(), "artist", "?"), "y");
-    EXPECT_EQ(ff::av_dict_count(task->Metadata.get()), 2);
+    EXPECT_EQ(MetadataValue(task->Opt.Metadata.get(), "title", "?"), "a=b");
+    EXPECT_EQ(MetadataValue(task->Opt.Metadata.get(), "artist", "?"), "y");
+    EXPECT_EQ(ff::av_dict_count(task->Opt.Metadata.get()), 2);
 }
 
 TEST_F(OptionHandlerTest, ThreadsWarnAboutEmulation) {
     CapturedLog log(llVerbose);
     task->SetOption("threads", "4");
-    EXPECT_EQ(task->ThreadCount, 4);
+    EXPECT_EQ(task->Opt.ThreadCount, 4);
     EXPECT_TRUE(Logged(log, "it would be using thread emulation."));
     log.Clear();
     task->SetOption("v", "-1");
@@ -123,17 +123,17 @@ TEST_F(OptionHandlerTest, BitRatesBelowOneThousandWarn) {
 
 TEST_F(OptionHandlerTest, CodecNamesAndStreamCopy) {
     task->SetOption("acodec", "libmp3lame");
-    EXPECT_EQ(task->AudioCodecName, "libmp3lame");
+    EXPECT_EQ(task->Opt.AudioCodecName, "libmp3lame");
     task->SetOption("acodec", "");
-    EXPECT_EQ(task->AudioCodecName, "libmp3lame");
+    EXPECT_EQ(task->Opt.AudioCodecName, "libmp3lame");
     task->SetOption("acodec", "copy");
-    EXPECT_EQ(task->AudioStreamCopy, 1);
-    EXPECT_EQ(task->AudioCodecName, "");
+    EXPECT_EQ(task->Opt.AudioStreamCopy, 1);
+    EXPECT_EQ(task->Opt.AudioCodecName, "");
     task->SetOption("vcodec", "mpeg4");
     task->SetOption("scodec", "copy");
-    EXPECT_EQ(task->VideoCodecName, "mpeg4");
-    EXPECT_EQ(task->VideoStreamCopy, 0);
-    EXPECT_EQ(task->SubtitleStreamCopy, 1);
+    EXPECT_EQ(task->Opt.VideoCodecName, "mpeg4");
+    EXPECT_EQ(task->Opt.VideoStreamCopy, 0);
+    EXPECT_EQ(task->Opt.SubtitleStreamCopy, 1);
 }
 
 TEST_F(OptionHandlerTest, PassIsOneOrTwo) {
@@ -141,13 +141,13 @@ TEST_F(OptionHandlerTest, PassIsOneOrTwo) {
     EXPECT_EQ(RaisedBy("pass", "0"), "pass number can be only 1 or 2");
     EXPECT_EQ(RaisedBy("pass", "one"), "pass number can be only 1 or 2");
     task->SetOption("pass", "2");
-    EXPECT_EQ(task->Pass, 2);
+    EXPECT_EQ(task->Opt.Pass, 2);
 }
 
 TEST_F(OptionHandlerTest, VideoStatisticsFileNames) {
     const std::time_t before = std::time(nullptr);
     task->SetOption("vstats", "1");
-    const std::string name = task->VstatsFileName;
+    const std::string name = task->Opt.VstatsFileName;
     // "<program folder>/vstats_HHMMSS.log"
     const size_t slash = name.rfind('/');
     ASSERT_NE(slash, std::string::npos);
@@ -161,21 +161,21 @@ TEST_F(OptionHandlerTest, VideoStatisticsFileNames) {
     const int hour = std::stoi(name.substr(slash + 8, 2));
     EXPECT_TRUE(hour == early.tm_hour || hour == late.tm_hour) << name;
     task->SetOption("vstats", "0");
-    EXPECT_EQ(task->VstatsFileName, "");
+    EXPECT_EQ(task->Opt.VstatsFileName, "");
     task->SetOption("vstats_file", "/tmp/my.log");
-    EXPECT_EQ(task->VstatsFileName, "/tmp/my.log");
+    EXPECT_EQ(task->Opt.VstatsFileName, "/tmp/my.log");
 }
 
 TEST_F(OptionHandlerTest, StreamIdsNeedIndexAndValue) {
     task->SetOption("streamid", "");
-    EXPECT_TRUE(task->StreamIdMap.empty());
+    EXPECT_TRUE(task->Opt.StreamIdMap.empty());
     task->SetOption("streamid", "2:7");
-    ASSERT_EQ(task->StreamIdMap.size(), 3u);
-    EXPECT_EQ(task->StreamIdMap[0], 0);
-    EXPECT_EQ(task->StreamIdMap[2], 7);
+    ASSERT_EQ(task->Opt.StreamIdMap.size(), 3u);
+    EXPECT_EQ(task->Opt.StreamIdMap[0], 0);
+    EXPECT_EQ(task->Opt.StreamIdMap[2], 7);
     task->SetOption("streamid", "0:9");
-    EXPECT_EQ(task->StreamIdMap.size(), 3u);
-    EXPECT_EQ(task->StreamIdMap[0], 9);
+    EXPECT_EQ(task->Opt.StreamIdMap.size(), 3u);
+    EXPECT_EQ(task->Opt.StreamIdMap[0], 9);
     const std::string syntax = "Invalid value \"%s\" for option \"streamid\", required syntax is \"index:value\"";
     EXPECT_EQ(RaisedBy("streamid", "1:x"), Format(syntax, "1:x"));
     EXPECT_EQ(RaisedBy("streamid", "7"), Format(syntax, "7"));
@@ -187,7 +187,7 @@ TEST_F(OptionHandlerTest, StreamIdsNeedIndexAndValue) {
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), "Array too big.");
     }
-    EXPECT_EQ(task->StreamIdMap.size(), 3u);
+    EXPECT_EQ(task->Opt.StreamIdMap.size(), 3u);
 }
 
 TEST_F(OptionHandlerTest, AudioRateAndChannelsKeepOnlyPositiveValues) {
@@ -195,27 +195,27 @@ TEST_F(OptionHandlerTest, AudioRateAndChannelsKeepOnlyPositiveValues) {
     task->SetOption("ac", "6");
     task->SetOption("ar", "0");
     task->SetOption("ac", "-2");
-    EXPECT_EQ(task->AudioSampleRate, 48000);
-    EXPECT_EQ(task->AudioChannels, 6);
+    EXPECT_EQ(task->Opt.AudioSampleRate, 48000);
+    EXPECT_EQ(task->Opt.AudioChannels, 6);
     EXPECT_EQ(RaisedBy("ar", "44.1k"), "'44.1k' is not a valid integer value");
     task->SetOption("tvstd", "PAL");
-    EXPECT_EQ(task->VideoStandard, "PAL");
+    EXPECT_EQ(task->Opt.VideoStandard, "PAL");
 }
 
 TEST_F(OptionHandlerTest, BitstreamFiltersJoinTheChainOfTheirKind) {
     task->SetOption("vbsf", "");
     task->SetOption("absf", "=ignored");
-    EXPECT_TRUE(task->VideoBitstreamFilters.empty());
-    EXPECT_TRUE(task->AudioBitstreamFilters.empty());
+    EXPECT_TRUE(task->Opt.VideoBitstreamFilters.empty());
+    EXPECT_TRUE(task->Opt.AudioBitstreamFilters.empty());
     task->SetOption("vbsf", "h264_mp4toannexb");
     task->SetOption("vbsf", "dump_extra=freq=k");
     task->SetOption("absf", "aac_adtstoasc");
     task->SetOption("sbsf", "null");
-    ASSERT_EQ(task->VideoBitstreamFilters.size(), 2u);
-    EXPECT_STREQ(task->VideoBitstreamFilters[0]->filter->name, "h264_mp4toannexb");
-    EXPECT_STREQ(task->VideoBitstreamFilters[1]->filter->name, "dump_extra");
-    ASSERT_EQ(task->AudioBitstreamFilters.size(), 1u);
-    EXPECT_EQ(task->SubtitleBitstreamFilters.size(), 1u);
+    ASSERT_EQ(task->Opt.VideoBitstreamFilters.size(), 2u);
+    EXPECT_STREQ(task->Opt.VideoBitstreamFilters[0]->filter->name, "h264_mp4toannexb");
+    EXPECT_STREQ(task->Opt.VideoBitstreamFilters[1]->filter->name, "dump_extra");
+    ASSERT_EQ(task->Opt.AudioBitstreamFilters.size(), 1u);
+    EXPECT_EQ(task->Opt.SubtitleBitstreamFilters.size(), 1u);
     EXPECT_EQ(RaisedBy("absf", "nonesuch=x "), "Unknown bitstream filter nonesuch=x");
 }
 

@@ -9,20 +9,20 @@ using OptionValueTest = TaskTest;
 
 TEST_F(OptionValueTest, SwitchesTreatOnlyZeroAsOff) {
     task->SetOption("vn", "");
-    EXPECT_TRUE(task->VideoDisable);
+    EXPECT_TRUE(task->Opt.VideoDisable);
     task->SetOption("vn", "0");
-    EXPECT_FALSE(task->VideoDisable);
+    EXPECT_FALSE(task->Opt.VideoDisable);
     task->SetOption("vn", "no");
-    EXPECT_TRUE(task->VideoDisable);
+    EXPECT_TRUE(task->Opt.VideoDisable);
     task->SetOption("an", "1");
     task->SetOption("sn", "1");
     task->SetOption("copyts", "1");
     task->SetOption("re", "");
-    EXPECT_TRUE(task->AudioDisable);
-    EXPECT_TRUE(task->SubtitleDisable);
-    EXPECT_TRUE(task->CopyTs);
-    EXPECT_TRUE(task->RateEmulation);
-    EXPECT_FALSE(task->CopyTb);
+    EXPECT_TRUE(task->Opt.AudioDisable);
+    EXPECT_TRUE(task->Opt.SubtitleDisable);
+    EXPECT_TRUE(task->Opt.CopyTs);
+    EXPECT_TRUE(task->Opt.RateEmulation);
+    EXPECT_FALSE(task->Opt.CopyTb);
 }
 
 TEST_F(OptionValueTest, IntegersAreDecimalAndChecked) {
@@ -32,19 +32,19 @@ TEST_F(OptionValueTest, IntegersAreDecimalAndChecked) {
     task->SetOption("dframes", "30");
     task->SetOption("async", " 3");
     task->SetOption("fs", "5000000000");
-    EXPECT_EQ(task->Verbose, -1);
-    EXPECT_EQ(task->MaxFrames[mkVideo], 10);
-    EXPECT_EQ(task->MaxFrames[mkAudio], 20);
-    EXPECT_EQ(task->MaxFrames[mkData], 30);
-    EXPECT_EQ(task->MaxFrames[mkSubtitle], INT_MAX);
-    EXPECT_EQ(task->AudioSyncMethod, 3);
-    EXPECT_EQ(task->LimitFileSize, 5000000000ULL);
+    EXPECT_EQ(task->Opt.Verbose, -1);
+    EXPECT_EQ(task->Opt.MaxFrames[mkVideo], 10);
+    EXPECT_EQ(task->Opt.MaxFrames[mkAudio], 20);
+    EXPECT_EQ(task->Opt.MaxFrames[mkData], 30);
+    EXPECT_EQ(task->Opt.MaxFrames[mkSubtitle], INT_MAX);
+    EXPECT_EQ(task->Opt.AudioSyncMethod, 3);
+    EXPECT_EQ(task->Opt.LimitFileSize, 5000000000ULL);
 
     EXPECT_EQ(RaisedBy("vol", "12x"), "'12x' is not a valid integer value");
     EXPECT_EQ(RaisedBy("vol", ""), "'' is not a valid integer value");
     EXPECT_EQ(RaisedBy("top", "0x10"), "'0x10' is not a valid integer value");
     EXPECT_EQ(RaisedBy("vsync", "3000000000"), "'3000000000' is not a valid integer value");
-    EXPECT_EQ(task->AudioVolume, 256);
+    EXPECT_EQ(task->Opt.AudioVolume, 256);
 }
 
 TEST_F(OptionValueTest, FloatsUseThePointWhateverTheLocale) {
@@ -58,23 +58,23 @@ TEST_F(OptionValueTest, FloatsUseThePointWhateverTheLocale) {
     EXPECT_EQ(std::string(std::localeconv()->decimal_point), ",");
     std::setlocale(LC_ALL, "C");
     EXPECT_FLOAT_EQ(task->Options->CodecDefaults[AVMEDIA_TYPE_VIDEO]->i_quant_factor, 0.71f);
-    EXPECT_FLOAT_EQ(task->AudioQscale, 4.97f);
-    EXPECT_FLOAT_EQ(task->MuxMaxDelay, 0.25f);
-    EXPECT_FLOAT_EQ(task->DtsDeltaThreshold, 10.0f);
+    EXPECT_FLOAT_EQ(task->Opt.AudioQscale, 4.97f);
+    EXPECT_FLOAT_EQ(task->Opt.MuxMaxDelay, 0.25f);
+    EXPECT_FLOAT_EQ(task->Opt.DtsDeltaThreshold, 10.0f);
 
     EXPECT_EQ(RaisedBy("aq", "4,97"), "'4,97' is not a valid floating point value");
     EXPECT_EQ(RaisedBy("muxpreload", "inf"), "'inf' is not a valid floating point value");
     EXPECT_EQ(RaisedBy("adrift_threshold", "0x1p3"), "'0x1p3' is not a valid floating point value");
-    EXPECT_FLOAT_EQ(task->AudioQscale, 4.97f);
+    EXPECT_FLOAT_EQ(task->Opt.AudioQscale, 4.97f);
 }
 
 TEST_F(OptionValueTest, TextsAreTakenUnchanged) {
     task->SetOption("passlogfile", " stats ");
     task->SetOption("alang", "deu");
     task->SetOption("force_key_frames", "1,2");
-    EXPECT_EQ(task->PassLogPrefix, " stats ");
-    EXPECT_EQ(task->AudioLanguage, "deu");
-    EXPECT_EQ(task->ForcedKeyFrames, "1,2");
+    EXPECT_EQ(task->Opt.PassLogPrefix, " stats ");
+    EXPECT_EQ(task->Opt.AudioLanguage, "deu");
+    EXPECT_EQ(task->Opt.ForcedKeyFrames, "1,2");
 }
 
 TEST_F(OptionValueTest, OptionsWithoutEffectOnlyLog) {
@@ -102,7 +102,7 @@ TEST_F(OptionValueTest, UnknownNamesInStrictAndNonStrictMode) {
     EXPECT_EQ(RaisedBy("g", "many"), "");
     // Names are compared exactly: "VN" is no switch of ours.
     EXPECT_EQ(RaisedBy("VN", "1"), "");
-    EXPECT_FALSE(task->VideoDisable);
+    EXPECT_FALSE(task->Opt.VideoDisable);
 }
 
 TEST_F(OptionValueTest, LibraryOptionsReachTheDefaults) {

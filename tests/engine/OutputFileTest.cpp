@@ -66,7 +66,7 @@ TEST_P(OutputContainerTest, AudioOnlySourceGivesOneAudioStream) {
     ASSERT_EQ(task->OutputCodecs.size(), 1u);
     EXPECT_EQ(task->OutputCodecs[0], enc->codec);
     // The values meant for this stream are used up.
-    EXPECT_TRUE(task->AudioCodecName.empty());
+    EXPECT_TRUE(task->Opt.AudioCodecName.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, OutputContainerTest, ::testing::ValuesIn(ContainerCases),
@@ -96,7 +96,7 @@ TEST_F(OutputFileTest, UnknownExtensionAndFormatFail) {
     o.FileFormat = "wav";
     ASSERT_EQ(Output("a.bin", o), 1) << task->SetupError;
     EXPECT_STREQ(task->OutputFiles[0]->oformat->name, "wav");
-    EXPECT_TRUE(task->ForcedFormat.empty());
+    EXPECT_TRUE(task->Opt.ForcedFormat.empty());
 }
 
 TEST_F(OutputFileTest, LanguageAppliesToTheFirstAudioStreamOnly) {
@@ -124,18 +124,18 @@ TEST_F(OutputFileTest, StreamCopyTakesChannelsAndRateFromTheOptions) {
     EXPECT_EQ(ost.Encoder->codec, nullptr);
     EXPECT_EQ(ost.Encoder->ch_layout.nb_channels, 1);
     EXPECT_EQ(ost.Encoder->sample_rate, 32000);
-    EXPECT_EQ(task->AudioStreamCopy, 0);  // the next stream encodes again
+    EXPECT_EQ(task->Opt.AudioStreamCopy, 0);  // the next stream encodes again
 }
 
 TEST_F(OutputFileTest, LayoutThatDisagreesWithTheChannelCountIsDropped) {
-    task->ChannelLayout = AV_CH_LAYOUT_STEREO;
+    task->Opt.ChannelLayout = AV_CH_LAYOUT_STEREO;
     task->SetAudioChannels(1);
     ASSERT_EQ(task->OpenOutputFile(Path("a.wav"), false), 1) << task->SetupError;
     EXPECT_EQ(Encoder(0, 0)->ch_layout.nb_channels, 1);
     EXPECT_EQ(Encoder(0, 0)->ch_layout.u.mask, AV_CH_LAYOUT_MONO);
 
     // A fitting layout is kept, even when it is not the count's default.
-    task->ChannelLayout = AV_CH_LAYOUT_2_1;
+    task->Opt.ChannelLayout = AV_CH_LAYOUT_2_1;
     task->SetAudioChannels(3);
     ASSERT_EQ(task->OpenOutputFile(Path("b.wav"), false), 2) << task->SetupError;
     EXPECT_EQ(Encoder(1, 0)->ch_layout.nb_channels, 3);
@@ -199,8 +199,8 @@ TEST_F(OutputFileTest, EncoderFailureLeavesTheTaskUsable) {
     EXPECT_EQ(task->SetupError, "new_audio_stream fail: Unknown encoder 'nosuchencoder'");
     EXPECT_EQ(task->OutputFileCount, 0);
     EXPECT_TRUE(task->OutputCodecs.empty());
-    EXPECT_TRUE(task->AudioCodecName.empty());
-    EXPECT_TRUE(task->AudioLanguage.empty());
+    EXPECT_TRUE(task->Opt.AudioCodecName.empty());
+    EXPECT_TRUE(task->Opt.AudioLanguage.empty());
     EXPECT_FALSE(std::filesystem::exists(dir.File("a.wav")));
 
     o.AudioCodec = "mpeg4";
@@ -221,8 +221,8 @@ TEST_F(OutputFileTest, StreamIdsAndForcedKeyFramesAreUsedOnce) {
     task->SetOption("force_key_frames", "1,2");
     ASSERT_EQ(task->OpenOutputFile(Path("a.wav"), false), 1);
     EXPECT_EQ(OutStream(0, 0)->id, 33);
-    EXPECT_TRUE(task->StreamIdMap.empty());
-    EXPECT_TRUE(task->ForcedKeyFrames.empty());
+    EXPECT_TRUE(task->Opt.StreamIdMap.empty());
+    EXPECT_TRUE(task->Opt.ForcedKeyFrames.empty());
     ASSERT_EQ(task->OpenOutputFile(Path("b.wav"), false), 2);
     EXPECT_EQ(OutStream(1, 0)->id, 0);
 }
@@ -253,7 +253,7 @@ TEST_F(OutputFileTest, VideoStreamFromTheOptions) {
     EXPECT_TRUE(video->flags & AV_CODEC_FLAG_GLOBAL_HEADER);  // matroska wants global headers
     EXPECT_EQ(Entry(OutStream(0, 0)->metadata, "language"), "ger");
     EXPECT_EQ(EncoderName(0, 1), "flac");
-    EXPECT_EQ(task->FramePixFmt, -1);
+    EXPECT_EQ(task->Opt.FramePixFmt, -1);
 
     task->SetOption("rc_override", "1,2");
     task->SetVideoCodec("mpeg4");

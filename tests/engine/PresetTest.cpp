@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "OptionTestSupport.h"
+#include "Presets.h"
 
 namespace {
 
@@ -94,8 +95,8 @@ TEST_F(PresetTest, FilesAreReadWhenNoBuiltinMatches) {
     task->SetOption("vpre", file);
     EXPECT_EQ(task->Options->CodecDefaults[AVMEDIA_TYPE_VIDEO]->gop_size, 12);
     EXPECT_EQ(task->Options->CodecDefaults[AVMEDIA_TYPE_VIDEO]->qmin, 3);
-    EXPECT_EQ(task->AudioCodecName, "libmp3lame");
-    EXPECT_EQ(task->VideoStreamCopy, 1);
+    EXPECT_EQ(task->Opt.AudioCodecName, "libmp3lame");
+    EXPECT_EQ(task->Opt.VideoStreamCopy, 1);
 
     EXPECT_EQ(RaisedBy("vpre", dir.File("missing.ffpreset")),
               Format("Preset \"%s\" not found", dir.File("missing.ffpreset")));

@@ -2,6 +2,7 @@
 // frames, growable lists and output stream records.
 #include "CapturedLog.h"
 #include "CustomFFmpeg.h"
+#include "StreamHelpers.h"
 #include "TestSupport.h"
 
 namespace {

@@ -91,32 +91,32 @@ TEST(DefaultsList, RecordFieldsWinAndLinesFollow) {
 class RecordApplyTest : public FileTaskTest {};
 
 TEST_F(RecordApplyTest, AllDefaultRecordOnlyAssignsTheAlwaysFields) {
-    task->AudioLanguage = "eng";
-    task->VideoLanguage = "ger";
-    task->SubtitleLanguage = "fre";
-    task->AudioSyncMethod = 5;
-    task->VideoSyncMethod = 2;
-    task->InputSync = true;
-    task->AudioChannels = 6;
-    task->AudioSampleRate = 8000;
-    task->AudioVolume = 100;
-    task->ForcedFormat = "wav";
+    task->Opt.AudioLanguage = "eng";
+    task->Opt.VideoLanguage = "ger";
+    task->Opt.SubtitleLanguage = "fre";
+    task->Opt.AudioSyncMethod = 5;
+    task->Opt.VideoSyncMethod = 2;
+    task->Opt.InputSync = true;
+    task->Opt.AudioChannels = 6;
+    task->Opt.AudioSampleRate = 8000;
+    task->Opt.AudioVolume = 100;
+    task->Opt.ForcedFormat = "wav";
     TOutputOptions o;
     ApplyOutputRecord(*task, o);
-    EXPECT_EQ(task->AudioLanguage, "");
-    EXPECT_EQ(task->VideoLanguage, "");
-    EXPECT_EQ(task->SubtitleLanguage, "");
-    EXPECT_EQ(task->AudioSyncMethod, 0);
-    EXPECT_EQ(task->VideoSyncMethod, -1);
-    EXPECT_FALSE(task->InputSync);
-    EXPECT_EQ(task->AudioChannels, 6);
-    EXPECT_EQ(task->AudioSampleRate, 8000);
-    EXPECT_EQ(task->AudioVolume, 100);
-    EXPECT_EQ(task->ForcedFormat, "wav");
-    EXPECT_EQ(task->StartTime, 0);
-    EXPECT_EQ(task->RecordingTime, INT64_MAX);
-    EXPECT_EQ(task->RecordingTimestamp, 0);
-    EXPECT_EQ(task->Metadata, nullptr);
+    EXPECT_EQ(task->Opt.AudioLanguage, "");
+    EXPECT_EQ(task->Opt.VideoLanguage, "");
+    EXPECT_EQ(task->Opt.SubtitleLanguage, "");
+    EXPECT_EQ(task->Opt.AudioSyncMethod, 0);
+    EXPECT_EQ(task->Opt.VideoSyncMethod, -1);
+    EXPECT_FALSE(task->Opt.InputSync);
+    EXPECT_EQ(task->Opt.AudioChannels, 6);
+    EXPECT_EQ(task->Opt.AudioSampleRate, 8000);
+    EXPECT_EQ(task->Opt.AudioVolume, 100);
+    EXPECT_EQ(task->Opt.ForcedFormat, "wav");
+    EXPECT_EQ(task->Opt.StartTime, 0);
+    EXPECT_EQ(task->Opt.RecordingTime, INT64_MAX);
+    EXPECT_EQ(task->Opt.RecordingTimestamp, 0);
+    EXPECT_EQ(task->Opt.Metadata, nullptr);
     EXPECT_EQ(task->Options->Count(), 0);
 }
 
@@ -135,8 +135,8 @@ TEST_F(RecordApplyTest, TargetBitRatesStayAgainstRecordBitRates) {
     ApplyOutputRecord(*task, o);
     EXPECT_EQ(bitRate(mkAudio), 224000);
     EXPECT_EQ(bitRate(mkVideo), 1150000);
-    EXPECT_EQ(task->FrameWidth, 352);
-    EXPECT_EQ(task->FrameHeight, 288);
+    EXPECT_EQ(task->Opt.FrameWidth, 352);
+    EXPECT_EQ(task->Opt.FrameHeight, 288);
 
     o.TargetType = 0;
     ApplyOutputRecord(*task, o);
@@ -177,15 +177,15 @@ TEST_F(RecordApplyTest, CodecLinesConfigureTheAddedStreamsInOrder) {
 
 TEST_F(RecordApplyTest, CodecKeysOnlyWhereAllowed) {
     ApplyOptionText(*task, "acodec=flac\nvf=scale=2:2\napre=x\nnewaudio=1\nar=8000", false);
-    EXPECT_EQ(task->AudioCodecName, "");
-    EXPECT_EQ(task->VideoFilters, "");
-    EXPECT_EQ(task->AudioSampleRate, 8000);
+    EXPECT_EQ(task->Opt.AudioCodecName, "");
+    EXPECT_EQ(task->Opt.VideoFilters, "");
+    EXPECT_EQ(task->Opt.AudioSampleRate, 8000);
     ApplyOptionText(*task, "acodec=flac\ns=320x240", true);
-    EXPECT_EQ(task->AudioCodecName, "flac");
-    EXPECT_EQ(task->FrameWidth, 320);
+    EXPECT_EQ(task->Opt.AudioCodecName, "flac");
+    EXPECT_EQ(task->Opt.FrameWidth, 320);
     // An empty inner line is an option without a name: strict mode refuses it.
     EXPECT_THROW(ApplyOptionText(*task, "ar=8000\n\nac=1", true), FFmpegException);
-    EXPECT_EQ(task->AudioChannels, 2);  // the text ended at the failing line
+    EXPECT_EQ(task->Opt.AudioChannels, 2);  // the text ended at the failing line
 }
 
 TEST_F(RecordApplyTest, OptionErrorAbortsBeforeTheOutputOpens) {
@@ -206,8 +206,8 @@ TEST_F(RecordApplyTest, TimestampZeroIsNowAndNegativeIsNothing) {
     o.Info.Timestamp = 0;
     ASSERT_EQ(Output("b.wav", o), 2);
     const int64_t after = std::time(nullptr);
-    EXPECT_GE(task->RecordingTimestamp, before);
-    EXPECT_LE(task->RecordingTimestamp, after);
+    EXPECT_GE(task->Opt.RecordingTimestamp, before);
+    EXPECT_LE(task->Opt.RecordingTimestamp, after);
     EXPECT_NE(Entry(task->OutputFiles[1]->metadata, "creation_time"), "<none>");
 
     setenv("TZ", "UTC0", 1);
@@ -226,7 +226,7 @@ TEST_F(RecordApplyTest, MetadataOnlyForSetFields) {
     EXPECT_EQ(Entry(md, "year"), "<none>");
     EXPECT_EQ(Entry(md, "track"), "3");
     EXPECT_EQ(Entry(md, "title"), "Song");
-    EXPECT_EQ(task->Metadata, nullptr);  // taken over by that output
+    EXPECT_EQ(task->Opt.Metadata, nullptr);  // taken over by that output
 
     o.Info.Year = 2011;
     o.Info.Title.clear();
@@ -240,7 +240,7 @@ TEST_F(RecordApplyTest, InputStartTimeSeeksOutputStartTimeWaits) {
     TInputOptions in;
     in.StartTime = 5000000;
     ASSERT_TRUE(OpenInputWithRecord(*task, input, &in, 10000)) << task->SetupError;
-    EXPECT_EQ(task->StartTime, 0);
+    EXPECT_EQ(task->Opt.StartTime, 0);
     EXPECT_EQ(task->InputTsOffsets[0], -5000000);
     ASSERT_EQ(task->InputOptionCopies.size(), 1u);
     EXPECT_EQ(task->InputOptionCopies[0].FileName, input);
@@ -249,7 +249,7 @@ TEST_F(RecordApplyTest, InputStartTimeSeeksOutputStartTimeWaits) {
     out.StartTime = 5000000;
     out.Join = false;
     ASSERT_EQ(Output("out.wav", out), 1);
-    EXPECT_EQ(task->StartTime, 5000000);  // the transcode drops what comes before
+    EXPECT_EQ(task->Opt.StartTime, 5000000);  // the transcode drops what comes before
     EXPECT_EQ(task->OutputOptionCopies[0].FileName, Path("out.wav"));
 }
 

@@ -234,7 +234,7 @@ TEST_F(TranscodeAudioTest, SyncMethodOneFillsGapsWithSilence) {
     TOutputOptions o = Pcm16(44100, 1);
     o.AudioSync = 1;
     Open({Out("gap.mkv")}, o, "filled.wav");
-    ASSERT_EQ(task->AudioSyncMethod, 1);
+    ASSERT_EQ(task->Opt.AudioSyncMethod, 1);
     ASSERT_EQ(Run(), "");
     task.reset();
     const std::vector<int16_t> s = DecodeFile(Out("filled.wav"), AV_SAMPLE_FMT_S16).S16();

@@ -124,8 +124,8 @@ TEST_F(TranscodeMapsTest, TwoInputsRunToTheLongestUnlessShortestIsSet) {
             if (shortest) o.ExtOptions += "\nshortest=1";
             Open(briefFirst ? std::vector<std::string>{brief, lasting} : std::vector<std::string>{lasting, brief}, o,
                  name);
-            ASSERT_EQ(task->Shortest, shortest);
-            ASSERT_EQ(task->StreamMaps.size(), 2u);
+            ASSERT_EQ(task->Opt.Shortest, shortest);
+            ASSERT_EQ(task->Opt.StreamMaps.size(), 2u);
             ASSERT_EQ(Run(), "");
             EXPECT_TRUE(task->Completed);
             task.reset();
@@ -222,7 +222,7 @@ TEST_F(TranscodeMapsTest, GlobalMetadataMapChoosesTheSourceAndStopsTheAutomaticC
     // first file's artist no longer arrives through the automatic copy.
     o.ExtOptions = "map_meta_data=0:1";
     Open({Out("first.mkv"), Out("second.mkv")}, o, "mapped.mka");
-    ASSERT_EQ(task->MetadataGlobalAutocopy, 0);
+    ASSERT_EQ(task->Opt.MetadataGlobalAutocopy, 0);
     ASSERT_EQ(Run(), "");
     task.reset();
     tags = ProbeTags(Out("mapped.mka"), "format_tags");
@@ -285,8 +285,8 @@ TEST_F(TranscodeMapsTest, StreamMetadataFollowsTheStreamRules) {
     TOutputOptions mapped = Audio("flac");
     mapped.ExtOptions = "map_meta_data=0,s0:0,g";
     openWithStreamTags(mapped, "mapped.mka");
-    ASSERT_EQ(task->MetadataStreamsAutocopy, 0);
-    ASSERT_EQ(task->MetadataGlobalAutocopy, 0);
+    ASSERT_EQ(task->Opt.MetadataStreamsAutocopy, 0);
+    ASSERT_EQ(task->Opt.MetadataGlobalAutocopy, 0);
     ASSERT_EQ(Run(), "");
     task.reset();
     tags = ProbeTags(Out("mapped.mka"), "stream_tags", audio0);
@@ -419,7 +419,7 @@ TEST_F(TranscodeMapsTest, ChapterMetadataFollowsTheChapterRules) {
     TOutputOptions o = Audio("flac");
     o.ExtOptions = "map_meta_data=0:0,c1";
     Open({Out("chapters.mkv")}, o, "fromchapter.mka");
-    ASSERT_EQ(task->MetadataChaptersAutocopy, 0);
+    ASSERT_EQ(task->Opt.MetadataChaptersAutocopy, 0);
     ASSERT_EQ(Run(), "");
     task.reset();
     EXPECT_EQ(Tag(ProbeTags(Out("fromchapter.mka"), "format_tags"), "title"), "Two");

@@ -73,7 +73,7 @@ TEST_F(TranscodeRunTest, FileSizeLimitEndsNormally) {
     TOutputOptions o = Audio("pcm_s16le");
     o.ExtOptions = "fs=200000";
     Open({src}, o, "limited.wav");
-    ASSERT_EQ(task->LimitFileSize, 200000u);
+    ASSERT_EQ(task->Opt.LimitFileSize, 200000u);
     ASSERT_EQ(Run(), "");
     EXPECT_TRUE(task->Completed);
     task.reset();

@@ -1,0 +1,66 @@
+#pragma once
+// The records and event types through which the encoder component reports a
+// run: termination, progress, preview pictures and hooks.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "CustomFFmpeg.h"
+#include "FFDecode.h"
+
+struct TTerminateInfo {
+    int TaskIndex = -1;  // -1: every task has ended
+    bool Completed = false;
+    bool Failed = false;
+    std::string ErrorMessage;
+};
+
+struct TProgressInfo {
+    int TaskIndex = 0;
+    int FileIndex = 0;  // -1 in the final report
+    int FrameNumber = 0;
+    int FPS = 0;
+    float Quality = 0;
+    float BitRate = 0;
+    int64_t TotalSize = 0;
+    int64_t CurrentDuration = 0;
+    int64_t TotalDuration = -1;
+};
+using PProgressInfo = TProgressInfo*;
+
+// The current time a report carries while nothing has been written yet.
+constexpr int64_t NoOutputTimeUs = static_cast<int64_t>(NoOutputTimeSeconds * 1000000);
+
+// The media time converted so far, in microseconds: 0 while nothing has been
+// written, when the report's current time is only a stand-in.
+inline int64_t ConvertedDuration(const TProgressInfo& info) {
+    return info.CurrentDuration >= NoOutputTimeUs ? 0 : info.CurrentDuration;
+}
+
+// A picture of a running task for the preview.
+struct TPreviewInfo {
+    int TaskIndex = 0;
+    const TBitmap* Bitmap = nullptr;
+    int64_t Pts = 0;     // microseconds
+    int Width = 0;
+    int Height = 0;
+};
+
+// A picture handed to a video hook. The handler may change the picture and the
+// two switches; they go back to the task when it returns.
+struct THookInfo {
+    int TaskIndex = 0;
+    TBitmap* Bitmap = nullptr;
+    int FrameNumber = 0;
+    int64_t Pts = 0;
+    bool Update = true;      // write the bitmap back into the picture
+    bool StopHook = false;   // stop calling this hook for the task
+};
+
+using TTerminateEvent = std::function<void(void* Sender, const TTerminateInfo& Info)>;
+using TProgressEvent = std::function<void(void* Sender, PProgressInfo Info)>;
+using TAudioHookEvent = std::function<void(void* Sender, int TaskIndex, int64_t Pts, uint8_t* Samples, int Size,
+                                           int SampleRate, int Channels, int SampleFormat)>;
+using TBeforeFindStreamInfoEvent = std::function<void(void* Sender, AVFormatContext* Context)>;
+using TPreviewBitmapEvent = std::function<void(void* Sender, const TPreviewInfo& Info)>;
+using TVideoHookEvent = std::function<void(void* Sender, THookInfo* Info)>;
