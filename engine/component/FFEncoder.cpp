@@ -6,8 +6,6 @@
 #include "MainThread.h"
 #include "TaskRecordApply.h"
 
-// ---- the component ----
-
 TCustomEncoder::TCustomEncoder(void* owner) : TFFBaseComponent(owner), decoder_(std::make_unique<TFFDecoder>()) {}
 
 TCustomEncoder::~TCustomEncoder() {

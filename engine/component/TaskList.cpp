@@ -3,8 +3,6 @@
 #include "Exception.h"
 #include "Format.h"
 
-// ---- the task and the task list ----
-
 TFFmpeg::TFFmpeg(int fileCapacity, TCustomEncoder* owner)
     : TCustomFFmpeg(fileCapacity), owner_(owner), decoders_(fileCapacity) {}
 

@@ -114,6 +114,8 @@ TEST_F(EncoderTest, OneAtATimeInOrderWithTheFinalRecordLast) {
     }
     EXPECT_EQ(ends[3].task, -1);
     EXPECT_TRUE(ends[3].completed);
+    // Every record, the final one too, comes from the component's one delivery thread.
+    for (const Event& e : ends) EXPECT_EQ(e.thread, ends[0].thread);
     EXPECT_EQ(maxRunning_, 1);
     // Progress of a task never follows its own end, and tasks report in turn.
     int lastEnded = -1;
