@@ -12,7 +12,7 @@
 #include "FileListModel.h"
 #include "MessageDlg.h"
 #include "PageConverting.h"
-#include "Presets.h"
+#include "PresetRecords.h"
 #include "TimeSpan.h"
 #include "UtilFuncs.h"
 #include "UtilFuncsGui.h"

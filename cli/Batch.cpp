@@ -11,7 +11,8 @@
 
 #include "FFEncoder.h"
 #include "MainThread.h"
-#include "Presets.h"
+#include "OutputNaming.h"
+#include "PresetRecords.h"
 #include "ProbeAhead.h"
 #include "UnicodeProtocol.h"
 
