@@ -21,6 +21,7 @@
 #include "Format.h"
 #include "LogLines.h"
 #include "MessageDlg.h"
+#include "OutputNaming.h"
 #include "PageConverting.h"
 #include "PageInputList.h"
 #include "UtilFuncs.h"

@@ -18,6 +18,7 @@ class QProgressBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TFileListModel;
+struct TQueueResult;
 
 class TPageConverting : public QWidget {
     Q_OBJECT
@@ -94,6 +95,8 @@ private:
 
     // PageConvertingRun.cpp
     TFFEncoder& Encoder();
+    // The entry of a queued task; the log line of one that was not.
+    void AddEntry(const TQueueResult& queued, const TInputOptions& input, int64_t durationUs);
     void TaskEnded(QTreeWidgetItem* entry, const TTerminateInfo& info);
     void FinishBatch();
     void ClearEncoderTasks();

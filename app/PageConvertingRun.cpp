@@ -12,7 +12,7 @@
 #include "FileListModel.h"
 #include "MessageDlg.h"
 #include "PageConverting.h"
-#include "Presets.h"
+#include "QueueFile.h"
 #include "TimeSpan.h"
 #include "UtilFuncs.h"
 #include "UtilFuncsGui.h"
@@ -61,35 +61,26 @@ void TPageConverting::BuildTasks(const TFileListModel& files) {
 
 void TPageConverting::QueueFile(const QString& path, int64_t durationUs) {
     TFFDecoder& probe = Encoder().Decoder();
-    if (!probe.LoadFile(path.toStdWString())) {
-        Log("File load error: " + probe.LastErrMsg());
-        return;
-    }
-    TCloseFileGuard close(probe);
     const TGlobalVars& g = GlobalVars;
     const int preset = g.OutputFormat < OutputFormatCount ? g.Presets[g.OutputFormat] : -1;
-    // Built only now, after the earlier files of the batch have created their
-    // outputs, so that the name is unique against them too.
-    const TOutputOptions output = BuildOutputOptions(probe, g.OutputFileDir, g.OutputFormat, preset);
-    const TInputOptions input = BuildInputOptions(probe);
-    AddConversionTask(input, output, durationUs);
+    const TOutputTarget target{g.OutputFileDir, g.OutputFormat, preset};
+    TProbedFile file = ProbeFile(probe, path.toStdWString(), target);
+    // The probe keeps the file open until the entry has read its duration.
+    TCloseFileGuard close(probe);
+    AddEntry(QueueProbedFile(Encoder(), file, target), file.Input, durationUs);
 }
 
 void TPageConverting::AddConversionTask(const TInputOptions& input, const TOutputOptions& output, int64_t durationUs) {
-    TFFEncoder& encoder = Encoder();
-    const int index = encoder.AddTask(input.FileName, &input);
-    if (index < 0) {
-        Log("Adding file error: " + encoder.LastErrorMessage);
-        return;
-    }
-    if (!encoder.SetOutputFile(index, output.FileName, &output)) {
-        const std::string error = encoder.LastErrorMessage;
-        encoder.RemoveTask(index);
-        Log("Cannot do convert, error: " + error);
+    AddEntry(AddTaskWithOutput(Encoder(), input, output), input, durationUs);
+}
+
+void TPageConverting::AddEntry(const TQueueResult& queued, const TInputOptions& input, int64_t durationUs) {
+    if (!queued.Queued()) {
+        Log(queued.Error);
         return;
     }
     TFileStreamInfo info;
-    const bool known = encoder.Decoder().GetFileStreamInfo(info) && info.Duration >= 0;
+    const bool known = Encoder().Decoder().GetFileStreamInfo(info) && info.Duration >= 0;
     QString durationText = QStringLiteral("Duration is not preseted");
     if (known) {
         durationText = Text(FormatDuration(info.Duration));

@@ -15,8 +15,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "Presets.h"
-#include "UtilFuncs.h"
+#include "FormatPresets.h"
+#include "OutputNaming.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
 #include "UtilFuncs.h"
 
-#include <sys/resource.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +10,7 @@
 
 #include "Format.h"
 #include "IniFile.h"
+#include "OutputNaming.h"
 #include "globals.h"
 
 namespace {
@@ -97,11 +96,6 @@ std::string GetShellFolder(const std::string& valueName) {
     return HomeFolder();
 }
 
-std::string IncludeBackslash(const std::string& path) {
-    if (path.empty() || path.back() == '/') return path;
-    return path + '/';
-}
-
 // Unlike a single-level create, the configuration folder itself is created
 // when missing: on a fresh account ~/.config may not exist yet, and the first
 // start must still be able to write its settings.
@@ -178,11 +172,4 @@ bool IsSupportedExtension(const std::string& fileName) {
     for (const char* e : Extensions)
         if (extension == e) return true;
     return false;
-}
-
-void RaiseOpenFileLimit() {
-    struct rlimit limit;
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Small helpers the application's windows share. Everything here is free of the
-// GUI toolkit so that the command-line program can use it too; the helpers that
+// GUI toolkit, so that it can be tested without a display; the helpers that
 // need the desktop are in UtilFuncsGui.h.
 #include <cstdint>
 #include <string>
@@ -13,10 +13,6 @@ std::string GetShellFolder(const std::string& valueName);
 
 // The user's home folder ($HOME, else the password database, else "/").
 std::string HomeFolder();
-
-// The path with a trailing separator. An empty path stays empty, so that it
-// keeps meaning "the current folder" instead of turning into the root.
-std::string IncludeBackslash(const std::string& path);
 
 // The application data folder: the configuration folder followed by the
 // application title. When that folder is missing and cannot be created, the
@@ -45,7 +41,3 @@ std::string ChangeFileExt(const std::string& path, const std::string& extension)
 // is one of the audio and video extensions the converter reads. A name without
 // an extension never is.
 bool IsSupportedExtension(const std::string& fileName);
-
-// Raises the soft limit of open files to the hard limit: every queued task
-// holds its input and output open, so a batch of thousands of files needs it.
-void RaiseOpenFileLimit();

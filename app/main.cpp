@@ -9,8 +9,8 @@
 #include "FormMain.h"
 #include "MainThread.h"
 #include "MainThreadWaker.h"
+#include "OpenFileLimit.h"
 #include "PreviewWindow.h"
-#include "UtilFuncs.h"
 #include "globals.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "Presets.h"
+#include "FormatPresets.h"
 
 namespace {
 

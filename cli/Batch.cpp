@@ -11,8 +11,8 @@
 
 #include "FFEncoder.h"
 #include "MainThread.h"
-#include "Presets.h"
 #include "ProbeAhead.h"
+#include "QueueFile.h"
 #include "UnicodeProtocol.h"
 
 namespace {
@@ -26,14 +26,6 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// What probing one file gave: its records, or the probe's error text.
-struct TProbed {
-    bool Loaded = false;
-    std::string Error;
-    TInputOptions Input;
-    TOutputOptions Output;
-};
-
 // One encoder component and the names of the tasks queued on it.
 struct TLane {
     TFFEncoder encoder;
@@ -45,8 +37,8 @@ struct TLane {
 class TBatchRun {
 public:
     TBatchRun(const TCliOptions& options, std::ostream& out, std::ostream& err)
-        : options_(options), out_(out), err_(err), live_(isatty(STDOUT_FILENO) != 0),
-          pipelined_(options.Jobs > 1) {}
+        : options_(options), target_{options.OutputDir, options.Format, options.Preset}, out_(out), err_(err),
+          live_(isatty(STDOUT_FILENO) != 0), pipelined_(options.Jobs > 1) {}
 
     int Run() {
         std::error_code ec;
@@ -80,7 +72,7 @@ private:
     // starts as soon as the first has ended. The component refuses new tasks
     // while it works, hence two of them.
     void RunLanes() {
-        TProbeAhead<TProbed> probes(options_.Files, pipelined_ ? options_.Jobs : 0,
+        TProbeAhead<TProbedFile> probes(options_.Files, pipelined_ ? options_.Jobs : 0,
                                     [this](TFFDecoder& probe, const std::string& file) { return Probe(probe, file); });
         const size_t count = options_.Files.size();
         size_t next = 0;       // the next file to queue
@@ -114,7 +106,7 @@ private:
                 CheckSynchronize(2);
                 continue;
             }
-            std::optional<TProbed> probed = probes.TryTake(next);
+            std::optional<TProbedFile> probed = probes.TryTake(next);
             if (!probed) {
                 CheckSynchronize(1);
                 continue;
@@ -125,44 +117,24 @@ private:
         }
     }
 
-    TProbed Probe(TFFDecoder& probe, const std::string& file) {
-        TProbed result;
-        if (!probe.LoadFile(Utf8ToWide(file))) {
-            result.Error = probe.LastErrMsg();
-            return result;
-        }
-        result.Loaded = true;
-        result.Output = BuildOutputOptions(probe, options_.OutputDir, options_.Format, options_.Preset);
-        for (const std::string& line : options_.ExtraLines)
-            result.Output.ExtOptions += (result.Output.ExtOptions.empty() ? "" : "\n") + line;
-        result.Input = BuildInputOptions(probe);
-        probe.CloseFile();
+    // On a probing thread when probing runs ahead.
+    TProbedFile Probe(TFFDecoder& probe, const std::string& file) {
+        TProbedFile result = ProbeFile(probe, Utf8ToWide(file), target_);
+        TCloseFileGuard close(probe);
+        if (result.Loaded)
+            for (const std::string& line : options_.ExtraLines)
+                result.Output.ExtOptions += (result.Output.ExtOptions.empty() ? "" : "\n") + line;
         return result;
     }
 
-    void QueueFile(TLane& lane, const std::string& file, TProbed& probed) {
-        if (!probed.Loaded) {
-            Line(err_, "File load error: " + probed.Error);
-            return;
-        }
-        // Earlier files of this batch have created their outputs by now: the
-        // name is made unique against them here, not while probing.
-        TOutputOptions& output = probed.Output;
-        output.FileName = OutputFileNameFor(probed.Input.FileName, options_.OutputDir, options_.Format);
-        TFFEncoder& encoder = lane.encoder;
-        const int index = encoder.AddTask(probed.Input.FileName, &probed.Input);
-        if (index < 0) {
-            Line(err_, "Adding file error: " + encoder.LastErrorMessage);
-            return;
-        }
-        if (!encoder.SetOutputFile(index, output.FileName, &output)) {
-            // Removing the task also removes the empty file its output created.
-            encoder.RemoveTask(index);
-            Line(err_, "Cannot do convert, error: " + encoder.LastErrorMessage);
+    void QueueFile(TLane& lane, const std::string& file, TProbedFile& probed) {
+        const TQueueResult queued = QueueProbedFile(lane.encoder, probed, target_);
+        if (!queued.Queued()) {
+            Line(err_, queued.Error);
             return;
         }
         std::lock_guard<std::mutex> lock(state_);
-        lane.names.push_back(BaseName(file) + " -> " + WideToUtf8(output.FileName));
+        lane.names.push_back(BaseName(file) + " -> " + WideToUtf8(probed.Output.FileName));
     }
 
     void Start(TLane& lane) {
@@ -252,6 +224,7 @@ private:
     }
 
     const TCliOptions& options_;
+    const TOutputTarget target_;
     std::ostream& out_;
     std::ostream& err_;
     const bool live_;

@@ -3,7 +3,7 @@
 
 #include "Batch.h"
 #include "FFDecode.h"
-#include "Presets.h"
+#include "FormatPresets.h"
 #include "UnicodeProtocol.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "FFLoad.h"
 #include "FFLog.h"
 #include "MainThread.h"
-#include "UtilFuncs.h"
+#include "OpenFileLimit.h"
 
 namespace {
 

@@ -14,8 +14,9 @@
 #include <QtTest>
 #include <memory>
 
+#include "FormatPresets.h"
+#include "OutputNaming.h"
 #include "PageOutput.h"
-#include "Presets.h"
 #include "UtilFuncs.h"
 #include "globals.h"
 

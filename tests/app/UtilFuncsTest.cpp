@@ -78,13 +78,6 @@ private slots:
         QCOMPARE(FormatDuration(3600LL * 1000000 - 1), std::string("00:59:59.999"));
     }
 
-    void includeBackslashAddsOneSeparator() {
-        QCOMPARE(IncludeBackslash("/home/u/Music"), std::string("/home/u/Music/"));
-        QCOMPARE(IncludeBackslash("/home/u/Music/"), std::string("/home/u/Music/"));
-        QCOMPARE(IncludeBackslash("/"), std::string("/"));
-        QCOMPARE(IncludeBackslash(""), std::string(""));
-    }
-
     void changeFileExtReplacesOnlyTheNamesExtension() {
         QCOMPARE(ChangeFileExt("/opt/t/tembrio", ".log"), std::string("/opt/t/tembrio.log"));
         QCOMPARE(ChangeFileExt("/opt/t.d/tembrio", ".log"), std::string("/opt/t.d/tembrio.log"));

@@ -5,7 +5,9 @@
 
 #include "FFDecode.h"
 #include "Fixtures.h"
-#include "Presets.h"
+#include "FormatPresets.h"
+#include "OutputNaming.h"
+#include "PresetRecords.h"
 #include "TestSupport.h"
 
 namespace {
@@ -137,4 +139,11 @@ TEST(UniqueFileNameTest, CountsInParenthesesAndNeverInterpretsTheName) {
     EXPECT_EQ(StripExtension("dir/name.tar.gz"), "dir/name.tar");
     EXPECT_EQ(OutputExtension(7), ".mp2");
     EXPECT_EQ(OutputExtension(8), "");
+}
+
+TEST(OutputNamingTest, IncludeBackslashAddsOneSeparator) {
+    EXPECT_EQ(IncludeBackslash("/home/u/Music"), "/home/u/Music/");
+    EXPECT_EQ(IncludeBackslash("/home/u/Music/"), "/home/u/Music/");
+    EXPECT_EQ(IncludeBackslash("/"), "/");
+    EXPECT_EQ(IncludeBackslash(""), "");
 }

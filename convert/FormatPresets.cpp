@@ -1,9 +1,4 @@
-#include "Presets.h"
-
-#include <filesystem>
-
-#include "UnicodeProtocol.h"
-#include "UtilFuncs.h"
+#include "FormatPresets.h"
 
 namespace {
 
@@ -51,11 +46,6 @@ TPresetItem SourceRate(const char* text, int channels, int rate) {
     TPresetItem item = Rate(text, channels, rate, -1);
     item.SourceBitrate = true;
     return item;
-}
-
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::exists(path, ec);
 }
 
 } // namespace
@@ -109,68 +99,4 @@ const std::vector<TFormatPresets>& PresetTable() {
 std::string OutputExtension(int format) {
     if (format < 0 || format >= static_cast<int>(PresetTable().size())) return "";
     return PresetTable()[format].Extension;
-}
-
-std::string StripExtension(const std::string& fileName) {
-    const size_t slash = fileName.find_last_of('/');
-    const size_t dot = fileName.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return fileName;
-    return fileName.substr(0, dot);
-}
-
-std::string UniqueFileName(const std::string& name, const std::string& folder) {
-    const std::string dir = IncludeBackslash(folder);
-    if (!FileExists(dir + name)) return name;
-    const std::string stem = StripExtension(name);
-    const std::string extension = name.substr(stem.size());
-    std::string candidate;
-    for (int i = 1; i <= 32768; ++i) {
-        candidate = stem + "(" + std::to_string(i) + ")" + extension;
-        if (i == 32768 || !FileExists(dir + candidate)) break;
-    }
-    return candidate;
-}
-
-std::wstring OutputFileNameFor(const std::wstring& source, const std::string& outputDir, int format) {
-    const std::string path = WideToUtf8(source);
-    const size_t slash = path.find_last_of('/');
-    const std::string bare = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::string name = UniqueFileName(StripExtension(bare) + OutputExtension(format), outputDir);
-    return Utf8ToWide(IncludeBackslash(outputDir) + name);
-}
-
-TOutputOptions BuildOutputOptions(TCustomDecoder& probe, const std::string& outputDir, int format, int presetIndex) {
-    TOutputOptions options;
-    options.FileName = OutputFileNameFor(probe.GetFileName(), outputDir, format);
-
-    if (format >= 0 && format < static_cast<int>(PresetTable().size())) {
-        const TFormatPresets& presets = PresetTable()[format];
-        options.AudioCodec = presets.AudioCodec;
-        options.VideoCodec = presets.VideoCodec;
-        if (presets.DisableVideo) options.DisableVideo = true;
-        if (presetIndex >= 0 && presetIndex < static_cast<int>(presets.Items.size())) {
-            const TPresetItem& item = presets.Items[presetIndex];
-            if (!item.AudioCodec.empty()) options.AudioCodec = item.AudioCodec;
-            options.AudioChannels = item.AudioChannels;
-            options.AudioSampleRate = item.AudioSampleRate;
-            options.AudioBitrate = item.AudioBitrate;
-            options.ExtOptions = item.ExtOptions;
-            if (item.SourceBitrate) {
-                TAudioStreamInfo audio;
-                const int stream = probe.FirstAudioStream();
-                options.AudioBitrate =
-                    stream < 0 ? -1 : (probe.GetAudioStreamInfo(stream, audio) ? std::max(audio.BitRate, 0) : 0);
-            }
-        }
-    }
-    options.DisableSubtitle = true;
-    return options;
-}
-
-TInputOptions BuildInputOptions(TCustomDecoder& probe) {
-    TInputOptions options;
-    options.FileName = probe.GetFileName();
-    options.FileFormat = probe.ForceFormat();
-    options.ExtOptions = "vn=1";
-    return options;
 }

@@ -1,0 +1,49 @@
+#pragma once
+// Queueing one file as a task of the encoder component, the same way for the
+// desktop program and the command-line converter. It takes two steps so that
+// probing may run ahead of queueing on other threads: ProbeFile opens the file
+// and builds its records, QueueProbedFile adds the task and sets its output on
+// the thread that owns the encoder.
+#include <string>
+
+#include "FFDecode.h"
+#include "FFEncoder.h"
+#include "TaskRecords.h"
+
+// Where and how the files of a batch are converted.
+struct TOutputTarget {
+    std::string Folder;  // "" is the current folder
+    int Format = 0;      // output format code, 0 WAV … 7 MP2
+    int Preset = -1;     // index into the format's presets; -1: none
+};
+
+// What probing one file gave: its task's records, or the probe's error text.
+struct TProbedFile {
+    bool Loaded = false;
+    std::string LoadError;
+    TInputOptions Input;
+    TOutputOptions Output;
+};
+
+// A task queued, or the line that reports why not.
+struct TQueueResult {
+    int TaskIndex = -1;
+    std::string Error;
+    bool Queued() const { return TaskIndex >= 0; }
+};
+
+// Opens `file` in `probe` and builds its records for `target`. The file stays
+// open so that the caller may read more of it; closing it is the caller's.
+// Any thread, each with a probe of its own.
+TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOutputTarget& target);
+
+// Queues a probed file on `encoder`: a file that did not load is reported as
+// "File load error: …". The output is named again here, in file.Output, so
+// that the name is unique against the outputs of the files queued before it,
+// which exist only now.
+TQueueResult QueueProbedFile(TCustomEncoder& encoder, TProbedFile& file, const TOutputTarget& target);
+
+// Adds the task for `input` with `output`: "Adding file error: …" when the
+// task cannot be added, "Cannot do convert, error: …" when its output cannot
+// be set, in which case the task is removed again.
+TQueueResult AddTaskWithOutput(TCustomEncoder& encoder, const TInputOptions& input, const TOutputOptions& output);
