@@ -1,7 +1,7 @@
 // Opening an input file: the forced format and decoders, the open itself under
 // the task's time-out, program selection, stream analysis and the start
 // position. What the streams tell about themselves is read back afterwards
-// (FFmpegInputStreams.cpp).
+// (InputStreams.cpp).
 #include <string>
 
 #include "FFLog.h"

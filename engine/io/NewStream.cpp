@@ -1,6 +1,6 @@
 // Creating output streams: the steps all kinds share, the audio and subtitle
 // streams, and adding a stream to an already opened output ("newvideo",
-// "newaudio", "newsubtitle"). Video streams: FFmpegNewVideoStream.cpp.
+// "newaudio", "newsubtitle"). Video streams: NewVideoStream.cpp.
 //
 // Streams of this library generation carry codec parameters only. Each stream
 // record therefore owns the encoder context the old stream held; it starts

@@ -68,7 +68,7 @@ struct TInputStream {
     AVFilterContext* FilterInput = nullptr;
     FramePtr FilteredPicture;
 
-    // ---- transcode run state (FFmpegTranscode*.cpp, AudioOutput*.cpp) ----
+    // ---- transcode run state (transcode/, audio/) ----
     FramePtr DecodedFrame;            // the frame the decoder hands back, reused per packet
     int DeliveredFormat = -1;         // packed sample format, rate and channels of the samples in the decode buffer
     int DeliveredRate = 0;
@@ -112,7 +112,7 @@ struct TOutputStream {
     int Active = 0;
     int StreamCopy = 0;               // set when the stream is created: it copies its input's packets
 
-    // ---- transcode run state (FFmpegTranscode*.cpp, AudioOutput*.cpp) ----
+    // ---- transcode run state (transcode/, audio/) ----
     int64_t EncoderPts = 0;           // samples handed to the encoder so far: the next frame's pts
     FramePtr EncoderFrame;            // the frame handed to the encoder, reused
     PacketPtr EncoderPacket;          // the packet taken from the encoder, reused

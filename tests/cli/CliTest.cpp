@@ -17,25 +17,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct CliResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
 class CliTest : public LibrariesTest {
 protected:
-    CliResult Run(const std::vector<std::string>& args) {
-        std::string command = ShellQuote(std::string(TEMBRIO_BUILD_DIR) + "/tembrio-convert");
-        for (const std::string& a : args) command += " " + ShellQuote(a);
-        command += " >" + ShellQuote(dir_.File("stdout")) + " 2>" + ShellQuote(dir_.File("stderr")) + " </dev/null";
-        CliResult r;
-        const int status = std::system(command.c_str());
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = ReadTextFile(dir_.File("stdout"));
-        r.err = ReadTextFile(dir_.File("stderr"));
-        return r;
-    }
+    CliResult Run(const std::vector<std::string>& args) { return RunConvert(args, dir_); }
     // "codec,rate,channels" of the first audio stream, by ffprobe.
     std::string Probe(const std::string& file) {
         const std::string command = "ffprobe -v error -select_streams a:0 -show_entries "

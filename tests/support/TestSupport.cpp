@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <cstdio>
@@ -57,4 +59,22 @@ std::string ShellQuote(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
+}
+
+CliResult RunConvert(const std::vector<std::string>& args, const TempDir& scratch, const std::string& shellPrefix) {
+    std::string command = shellPrefix + " " + ShellQuote(std::string(TEMBRIO_BUILD_DIR) + "/tembrio-convert");
+    for (const std::string& a : args) command += " " + ShellQuote(a);
+    command += " >" + ShellQuote(scratch.File("stdout")) + " 2>" + ShellQuote(scratch.File("stderr")) + " </dev/null";
+    // The shell reports a child ended by a signal as 128 + the signal.
+    const int status = std::system(command.c_str());
+    CliResult r;
+    if (WIFEXITED(status)) {
+        r.exitCode = WEXITSTATUS(status);
+        if (r.exitCode > 128 && r.exitCode < 128 + 65) r.signal = r.exitCode - 128;
+    } else if (WIFSIGNALED(status)) {
+        r.signal = WTERMSIG(status);
+    }
+    r.out = ReadTextFile(scratch.File("stdout"));
+    r.err = ReadTextFile(scratch.File("stderr"));
+    return r;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 std::string LibDir();
 
@@ -35,3 +36,15 @@ void WriteTextFile(const std::string& path, const std::string& text);
 std::string CommandOutput(const std::string& command);
 // `text` as one single-quoted shell word.
 std::string ShellQuote(const std::string& text);
+
+// What one run of tembrio-convert gave.
+struct CliResult {
+    int exitCode = -1;  // -1 when it did not exit normally
+    int signal = 0;     // the signal that ended it, if one did
+    std::string out;
+    std::string err;
+};
+// Runs build/tembrio-convert with `args` (stdin from /dev/null), its output
+// kept in files of `scratch`. `shellPrefix` goes before the command in the
+// same shell, e.g. "ulimit -n 64;".
+CliResult RunConvert(const std::vector<std::string>& args, const TempDir& scratch, const std::string& shellPrefix = "");
