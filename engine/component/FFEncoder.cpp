@@ -100,7 +100,7 @@ bool TCustomEncoder::SetOutputFile(int taskIndex, const std::wstring& fileName, 
     try {
         task->StrictOptions = StrictOptions;
         // Another output of a queued task: its inputs are needed to set it up.
-        task->ReopenFiles();
+        task->ReopenFiles(false);
         const bool opened = OpenOutputWithRecord(*task, fileName, options, IoTimeoutMs) >= 0;
         // Until its run starts, a queued task holds no file.
         task->ForgetProbes();

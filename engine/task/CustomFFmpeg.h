@@ -164,9 +164,9 @@ public:
     // Closes every input and output and forgets what opening them built; the
     // steps stay, and the run starts by taking them again.
     void ReleaseFiles();
-    // Takes the steps again (the run does it first); raises FFmpegException
-    // with the set-up error when an input or output cannot be opened.
-    void ReopenFiles();
+    // Takes the steps again (the run does it first, creating the output files);
+    // raises FFmpegException with the set-up error when one fails.
+    void ReopenFiles(bool createOutputs = true);
     bool FilesReleased() const { return filesReleased_; }
     bool HasReleasedFile(bool output) const;
 
@@ -202,9 +202,9 @@ private:
 
     std::vector<OutputContextPtr> OutputContainers;    // every output container, each once
     std::thread Worker;                                // joinable once a worker was started; joined by StopAndJoin
-
     bool filesReleased_ = false;                       // configuring thread, then the worker
-    bool reopening_ = false;                           // the worker, while it takes the open steps again
+    bool reopening_ = false;                           // while the open steps are taken again
+    bool creatingOutputs_ = false;                     // … and the output files are created
     std::vector<std::string> CreatedOutputs;           // files this task created; the worker
     bool DeferFileCreation() const;
     // Creates the file of output `slot` under a free name; the error text or "".

@@ -22,7 +22,7 @@ bool TCustomFFmpeg::HasReleasedFile(bool output) const {
     return false;
 }
 
-bool TCustomFFmpeg::DeferFileCreation() const { return OpenFilesAtStart && !reopening_; }
+bool TCustomFFmpeg::DeferFileCreation() const { return OpenFilesAtStart && !creatingOutputs_; }
 
 void TCustomFFmpeg::ReleaseFiles() {
     if (filesReleased_ || !FFLoader() || !FFLoader()->AllLoaded(EngineLibraries)) return;
@@ -44,10 +44,11 @@ void TCustomFFmpeg::ReleaseFiles() {
     filesReleased_ = true;
 }
 
-void TCustomFFmpeg::ReopenFiles() {
+void TCustomFFmpeg::ReopenFiles(bool createOutputs) {
     if (!filesReleased_) return;
     filesReleased_ = false;
     reopening_ = true;
+    creatingOutputs_ = createOutputs;
     // A stop request also ends a blocking open of the replay.
     const uint32_t thread = CurrentThreadId();
     InterruptRegistry()->Add(thread, this, &TCustomFFmpeg::StopCheck);
@@ -57,6 +58,7 @@ void TCustomFFmpeg::ReopenFiles() {
         ~TEnd() {
             InterruptRegistry()->Remove(thread, &task, &TCustomFFmpeg::StopCheck);
             task.reopening_ = false;
+            task.creatingOutputs_ = false;
         }
     } end{*this, thread};
     int inputs = 0, outputs = 0;
