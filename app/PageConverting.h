@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "FFEncoder.h"
+#include "OutputNaming.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -103,6 +104,7 @@ private:
 
     QWidget* host_;
     TFFEncoder* encoder_ = nullptr;
+    TNameReservations reservedNames_;  // the output names of this batch's queued files
     // Shared with the current encoder's handlers; main thread writes only.
     std::shared_ptr<std::atomic<bool>> attached_;
 };

@@ -56,6 +56,7 @@ void TPageConverting::StartConvert(const TFileListModel& files) {
 void TPageConverting::BuildTasks(const TFileListModel& files) {
     GlobalVars.BatchDuration = 0;
     ListViewConverting->clear();
+    reservedNames_ = TNameReservations();
     for (int row = 0; row < files.rowCount(); ++row) QueueFile(files.FileFullName(row), files.RealDuration(row));
 }
 
@@ -63,7 +64,7 @@ void TPageConverting::QueueFile(const QString& path, int64_t durationUs) {
     TFFDecoder& probe = Encoder().Decoder();
     const TGlobalVars& g = GlobalVars;
     const int preset = g.OutputFormat < OutputFormatCount ? g.Presets[g.OutputFormat] : -1;
-    const TOutputTarget target{g.OutputFileDir, g.OutputFormat, preset};
+    const TOutputTarget target{g.OutputFileDir, g.OutputFormat, preset, &reservedNames_};
     TProbedFile file = ProbeFile(probe, path.toStdWString(), target);
     // The probe keeps the file open until the entry has read its duration.
     TCloseFileGuard close(probe);

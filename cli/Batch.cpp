@@ -37,7 +37,7 @@ struct TLane {
 class TBatchRun {
 public:
     TBatchRun(const TCliOptions& options, std::ostream& out, std::ostream& err)
-        : options_(options), target_{options.OutputDir, options.Format, options.Preset}, out_(out), err_(err),
+        : options_(options), target_{options.OutputDir, options.Format, options.Preset, &reserved_}, out_(out), err_(err),
           live_(isatty(STDOUT_FILENO) != 0), pipelined_(options.Jobs > 1) {}
 
     int Run() {
@@ -224,6 +224,7 @@ private:
     }
 
     const TCliOptions& options_;
+    TNameReservations reserved_;  // before target_, which points at it
     const TOutputTarget target_;
     std::ostream& out_;
     std::ostream& err_;

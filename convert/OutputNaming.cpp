@@ -7,9 +7,17 @@
 
 namespace {
 
-bool FileExists(const std::string& path) {
+bool NameTaken(const std::string& path, const TNameReservations* reserved) {
+    if (reserved && reserved->Reserved(path)) return true;
+    // A dangling link counts: creating the output through it would write
+    // somewhere else.
     std::error_code ec;
-    return std::filesystem::exists(path, ec);
+    return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
+}
+
+std::string BareName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -26,23 +34,25 @@ std::string StripExtension(const std::string& fileName) {
     return fileName.substr(0, dot);
 }
 
-std::string UniqueFileName(const std::string& name, const std::string& folder) {
+std::string UniqueFileName(const std::string& name, const std::string& folder, const TNameReservations* reserved) {
     const std::string dir = IncludeBackslash(folder);
-    if (!FileExists(dir + name)) return name;
-    const std::string stem = StripExtension(name);
-    const std::string extension = name.substr(stem.size());
-    std::string candidate;
-    for (int i = 1; i <= 32768; ++i) {
-        candidate = stem + "(" + std::to_string(i) + ")" + extension;
-        if (i == 32768 || !FileExists(dir + candidate)) break;
+    if (!NameTaken(dir + name, reserved)) return name;
+    for (int i = 1; i <= MaxNameCounter; ++i) {
+        const std::string candidate = CounterName(name, i);
+        if (!NameTaken(dir + candidate, reserved)) return candidate;
     }
-    return candidate;
+    return {};
 }
 
-std::wstring OutputFileNameFor(const std::wstring& source, const std::string& outputDir, int format) {
-    const std::string path = WideToUtf8(source);
-    const size_t slash = path.find_last_of('/');
-    const std::string bare = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::string name = UniqueFileName(StripExtension(bare) + OutputExtension(format), outputDir);
+std::wstring PlainOutputFileName(const std::wstring& source, const std::string& outputDir, int format) {
+    const std::string bare = BareName(WideToUtf8(source));
+    return Utf8ToWide(IncludeBackslash(outputDir) + StripExtension(bare) + OutputExtension(format));
+}
+
+std::wstring OutputFileNameFor(const std::wstring& source, const std::string& outputDir, int format,
+                               const TNameReservations* reserved) {
+    const std::string bare = BareName(WideToUtf8(source));
+    const std::string name = UniqueFileName(StripExtension(bare) + OutputExtension(format), outputDir, reserved);
+    if (name.empty()) return {};
     return Utf8ToWide(IncludeBackslash(outputDir) + name);
 }

@@ -1,7 +1,22 @@
 #pragma once
 // Naming the output files: the source's name with the format's extension,
 // never the name of a file that exists already.
+#include <set>
 #include <string>
+
+#include "OutputNames.h"
+
+// The output names the files of one batch have taken while queued, before
+// their files exist (a file is created only when its conversion starts).
+// The queueing thread only.
+class TNameReservations {
+public:
+    bool Reserved(const std::string& path) const { return paths_.count(path) != 0; }
+    void Reserve(const std::string& path) { paths_.insert(path); }
+
+private:
+    std::set<std::string> paths_;
+};
 
 // The path with a trailing separator. An empty path stays empty, so that it
 // keeps meaning "the current folder" instead of turning into the root.
@@ -10,10 +25,18 @@ std::string IncludeBackslash(const std::string& path);
 // The name without the extension of its last path component.
 std::string StripExtension(const std::string& fileName);
 
-// `name` when it does not exist in `folder`, else name(1).ext, name(2).ext, …
-// (up to 32767; 32768 is returned unchecked). The name is never interpreted.
-std::string UniqueFileName(const std::string& name, const std::string& folder);
+// `name` when it is free in `folder`, else the first free of name(1).ext,
+// name(2).ext, … name(32767).ext; "" when every one is taken. A name is taken
+// by anything of that name in the folder (also a symbolic link, dangling or
+// not) and by `reserved`. The name is never interpreted.
+std::string UniqueFileName(const std::string& name, const std::string& folder,
+                           const TNameReservations* reserved = nullptr);
 
 // The output file for `source`: its name with the format's extension, made
-// unique in `outputDir` against the files that exist there now.
-std::wstring OutputFileNameFor(const std::wstring& source, const std::string& outputDir, int format);
+// unique in `outputDir` against the files that exist there now and the names
+// in `reserved`; empty when no numbered name is free either.
+std::wstring OutputFileNameFor(const std::wstring& source, const std::string& outputDir, int format,
+                               const TNameReservations* reserved = nullptr);
+// The name OutputFileNameFor numbers: the source's name with the format's
+// extension in `outputDir`.
+std::wstring PlainOutputFileName(const std::wstring& source, const std::string& outputDir, int format);

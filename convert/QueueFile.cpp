@@ -1,6 +1,8 @@
 #include "QueueFile.h"
 
+#include "Format.h"
 #include "OutputNaming.h"
+#include "UnicodeProtocol.h"
 #include "PresetRecords.h"
 
 TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOutputTarget& target) {
@@ -17,8 +19,17 @@ TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOu
 
 TQueueResult QueueProbedFile(TCustomEncoder& encoder, TProbedFile& file, const TOutputTarget& target) {
     if (!file.Loaded) return {-1, "File load error: " + file.LoadError};
-    file.Output.FileName = OutputFileNameFor(file.Input.FileName, target.Folder, target.Format);
-    return AddTaskWithOutput(encoder, file.Input, file.Output);
+    const std::wstring plain = PlainOutputFileName(file.Input.FileName, target.Folder, target.Format);
+    file.Output.FileName = OutputFileNameFor(file.Input.FileName, target.Folder, target.Format, target.Reserved);
+    if (file.Output.FileName.empty())
+        return {-1, "Cannot do convert, error: " + Format("No free name for %s: every name up to %s is taken",
+                                                          WideToUtf8(plain), WideToUtf8(CounterName(plain, MaxNameCounter)))};
+    // Should another program take the name before the file is created, the
+    // next free number is used.
+    file.Output.UniqueBaseName = plain;
+    TQueueResult result = AddTaskWithOutput(encoder, file.Input, file.Output);
+    if (result.Queued() && target.Reserved) target.Reserved->Reserve(WideToUtf8(file.Output.FileName));
+    return result;
 }
 
 TQueueResult AddTaskWithOutput(TCustomEncoder& encoder, const TInputOptions& input, const TOutputOptions& output) {
@@ -26,7 +37,6 @@ TQueueResult AddTaskWithOutput(TCustomEncoder& encoder, const TInputOptions& inp
     if (index < 0) return {-1, "Adding file error: " + encoder.LastErrorMessage};
     if (!encoder.SetOutputFile(index, output.FileName, &output)) {
         const std::string error = encoder.LastErrorMessage;
-        // Removing the task also removes the empty file its output created.
         encoder.RemoveTask(index);
         return {-1, "Cannot do convert, error: " + error};
     }

@@ -8,6 +8,7 @@
 
 #include "FFDecode.h"
 #include "FFEncoder.h"
+#include "OutputNaming.h"
 #include "TaskRecords.h"
 
 // Where and how the files of a batch are converted.
@@ -15,6 +16,9 @@ struct TOutputTarget {
     std::string Folder;  // "" is the current folder
     int Format = 0;      // output format code, 0 WAV … 7 MP2
     int Preset = -1;     // index into the format's presets; -1: none
+    // The names the batch's queued files have taken; none: only the files
+    // that exist count.
+    TNameReservations* Reserved = nullptr;
 };
 
 // What probing one file gave: its task's records, or the probe's error text.
@@ -40,7 +44,8 @@ TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOu
 // Queues a probed file on `encoder`: a file that did not load is reported as
 // "File load error: …". The output is named again here, in file.Output, so
 // that the name is unique against the outputs of the files queued before it,
-// which exist only now.
+// and reserved in target.Reserved: its file is only created when the
+// conversion starts.
 TQueueResult QueueProbedFile(TCustomEncoder& encoder, TProbedFile& file, const TOutputTarget& target);
 
 // Adds the task for `input` with `output`: "Adding file error: …" when the

@@ -80,6 +80,8 @@ void ClearLastOptionMessage();
 
 // "<name>: <text for code>"; an unknown code gives "Error number %d occurred".
 std::string LibraryErrorText(const std::string& name, int code);
+// The text of a library error code alone, as LibraryErrorText gives it.
+std::string ErrorCodeText(int code);
 // "HH:MM:SS.mmm" for microseconds (hours not reduced modulo 24); "N/A" for the
 // no-value time stamp.
 std::string TimeText(int64_t microseconds);

@@ -244,8 +244,10 @@ constexpr ErrorTextEntry ErrorTexts[] = {
 
 } // namespace
 
-std::string LibraryErrorText(const std::string& name, int code) {
+std::string ErrorCodeText(int code) {
     for (const ErrorTextEntry& e : ErrorTexts)
-        if (e.Code == code) return name + ": " + e.Text;
-    return name + ": " + Format("Error number %d occurred", code);
+        if (e.Code == code) return e.Text;
+    return Format("Error number %d occurred", code);
 }
+
+std::string LibraryErrorText(const std::string& name, int code) { return name + ": " + ErrorCodeText(code); }

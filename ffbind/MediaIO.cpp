@@ -1,6 +1,11 @@
 #include "MediaIO.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "AVFormatStubs.h"
+#include "FFUtils.h"
+#include "Format.h"
 #include "AVUtilStubs.h"
 #include "InterruptCB.h"
 #include "UnicodeProtocol.h"
@@ -46,12 +51,65 @@ void CloseInputURL(AVFormatContext** ctx) {
     CloseUnicodeIO(&pb);
 }
 
+namespace {
+
+// The file a URL names when it names one: the bytes behind "unicode:utf8:",
+// after "file:", or the URL itself when it has no protocol of its own.
+bool LocalFilePath(const std::string& url, std::string& path) {
+    if (IsUnicodeURL(url)) {
+        path = url.substr(sizeof UnicodeURLPrefix - 1);
+        return true;
+    }
+    if (url.rfind("file:", 0) == 0) {
+        path = url.substr(5);
+        return true;
+    }
+    const size_t colon = url.find(':');
+    const size_t slash = url.find('/');
+    // "pipe:1", "http://…": another protocol's; "-" is standard output.
+    if (url == "-" || (colon != std::string::npos && (slash == std::string::npos || colon < slash)))
+        return false;
+    path = url;
+    return true;
+}
+
+} // namespace
+
+std::string InputKindError(const std::string& url) {
+    std::string path;
+    struct stat info {};
+    if (!LocalFilePath(url, path) || ::stat(path.c_str(), &info) != 0) return {};  // the open tells
+    if (S_ISREG(info.st_mode) || S_ISBLK(info.st_mode)) return {};
+    const char* kind = S_ISFIFO(info.st_mode) ? "a pipe" : S_ISDIR(info.st_mode) ? "a folder" : "a device or socket";
+    return Format("%s is %s, not a file: only files can be converted", path, kind);
+}
+
+std::string OutputFolderError(const std::string& url) {
+    std::string path;
+    if (!LocalFilePath(url, path)) return {};
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    if (::access(folder.c_str(), W_OK | X_OK) == 0) return {};
+    return LibraryErrorText(path, AVERROR(errno));
+}
+
+std::string InputOpenErrorText(const std::string& url, int code) {
+    std::string path;
+    const std::string name = LocalFilePath(url, path) ? path : url;
+    struct stat info {};
+    const bool isFile = !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    if (isFile && (code == AVERROR_INVALIDDATA || code == AVERROR(EINVAL) || code == AVERROR(EPERM) || code == AVERROR(EIO) || code == AVERROR_EOF))
+        return Format("%s: the file is damaged or is not a media file", name);
+    return LibraryErrorText(name, code);
+}
+
 int OpenOutputIO(AVFormatContext* ctx, const std::string& url) {
     AVIOInterruptCB interrupt = InterruptCallbackRecord();
     // The muxer's own writes (header, trailer) ask the callback through the context.
     ctx->interrupt_callback = interrupt;
-    if (ServedByUnicodeIO(url)) {
-        int ret = OpenUnicodeIO(&ctx->pb, url, AVIO_FLAG_WRITE, interrupt);
+    std::string path;
+    if (LocalFilePath(url, path) && (!IsUnicodeURL(url) || UnicodeProtocolRegistered())) {
+        const int ret = CreateFileIO(&ctx->pb, path, interrupt);
         if (ret < 0) return ret;
         ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
         return 0;

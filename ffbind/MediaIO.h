@@ -12,11 +12,25 @@ extern "C" {
 // place). Returns 0, or a negative library error code with *ctx left nullptr.
 int OpenInputURL(AVFormatContext** ctx, const std::string& url, const AVInputFormat* format,
                  AVDictionary** options);
+// "" when `url` may be opened as an input, else why not. Only regular files
+// and block devices are read: a FIFO or a character device would block the
+// program, or be drained by the probe before the conversion reads it.
+std::string InputKindError(const std::string& url);
+// The text for a failed open of input `url` with library code `code`: a file
+// that exists but cannot be read as media is called damaged.
+std::string InputOpenErrorText(const std::string& url, int code);
+
+// "" when a file could be created as `url` now (its folder exists and may be
+// written), else the text of why not. Nothing is created.
+std::string OutputFolderError(const std::string& url);
+
 // Closes an input opened by OpenInputURL (and its own I/O, if any); *ctx becomes nullptr.
 void CloseInputURL(AVFormatContext** ctx);
 
-// Opens the byte stream of an output context for writing (creating or emptying
-// the file). Returns 0 or a negative library error code.
+// Opens the byte stream of an output context for writing. A file is created
+// only when its name is free (AVERROR(EEXIST) otherwise): an existing file, or
+// a symbolic link in its place, is never written. Returns 0 or a negative
+// library error code.
 int OpenOutputIO(AVFormatContext* ctx, const std::string& url);
 // Flushes and closes the byte stream opened by OpenOutputIO; safe to call twice.
 void CloseOutputIO(AVFormatContext* ctx);

@@ -40,26 +40,57 @@ int WaitReadable(const TUnicodeFile& file) {
 
 } // namespace
 
-int UnicodeOpen(TUnicodeFile* file, const std::string& url, int flags) {
-    const std::string path = WideToUtf8(StripUnicodeURL(url));
-    const int access = OpenFlags(flags);
-    int fd;
-    do {
-        fd = ::open(path.c_str(), access | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return -2;
+namespace {
+
+// Takes an open descriptor into `file`; the descriptor is closed on failure.
+// -2 on failure, with errno telling why.
+int AdoptHandle(TUnicodeFile* file, int fd, bool nonBlockingOpen) {
     struct stat info {};
-    if (::fstat(fd, &info) != 0) {
+    if (::fstat(fd, &info) != 0 ||
+        (nonBlockingOpen && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
+        const int saved = errno;
         ::close(fd);
-        return -2;
-    }
-    if ((access & O_NONBLOCK) && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        ::close(fd);
+        errno = saved;
         return -2;
     }
     file->Handle = fd;
     file->Streamed = !S_ISREG(info.st_mode);
     return 0;
+}
+
+int OpenHandle(const std::string& path, int access) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), access | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// A library I/O context over `file`; on failure the file is closed.
+int WrapFile(std::unique_ptr<TUnicodeFile> file, bool writable, AVIOContext** pb) {
+    auto* buffer = static_cast<unsigned char*>(ff::av_malloc(IOBufferSize));
+    AVIOContext* ctx = buffer ? ff::avio_alloc_context(buffer, IOBufferSize, writable ? 1 : 0, file.get(),
+                                                       UnicodeRead, UnicodeWrite, UnicodeSeek)
+                              : nullptr;
+    if (!ctx) {
+        ff::av_free(buffer);
+        UnicodeClose(file.get());
+        return AVERROR(ENOMEM);
+    }
+    if (file->Streamed) ctx->seekable = 0;
+    file.release();
+    *pb = ctx;
+    return 0;
+}
+
+} // namespace
+
+int UnicodeOpen(TUnicodeFile* file, const std::string& url, int flags) {
+    const std::string path = WideToUtf8(StripUnicodeURL(url));
+    const int access = OpenFlags(flags);
+    const int fd = OpenHandle(path, access);
+    if (fd < 0) return -2;
+    return AdoptHandle(file, fd, (access & O_NONBLOCK) != 0);
 }
 
 int UnicodeRead(void* opaque, uint8_t* buf, int size) {
@@ -84,7 +115,10 @@ int UnicodeWrite(void* opaque, uint8_t* buf, int size) {
     while (done < size) {
         ssize_t n = ::write(file->Handle, buf + done, static_cast<size_t>(size - done));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return -1;
+        // The library keeps the code as the context's error: a full disk must
+        // read as one, not as a failure of no kind.
+        if (n < 0) return AVERROR(errno);
+        if (n == 0) return AVERROR(EIO);
         done += static_cast<int>(n);
     }
     return done;
@@ -114,21 +148,20 @@ int OpenUnicodeIO(AVIOContext** pb, const std::string& url, int flags, const AVI
     *pb = nullptr;
     auto file = std::make_unique<TUnicodeFile>();
     file->Interrupt = interrupt;
-    int ret = UnicodeOpen(file.get(), url, flags);
-    if (ret < 0) return ret;
-    auto* buffer = static_cast<unsigned char*>(ff::av_malloc(IOBufferSize));
-    AVIOContext* ctx = buffer ? ff::avio_alloc_context(buffer, IOBufferSize, (flags & AVIO_FLAG_WRITE) ? 1 : 0,
-                                                       file.get(), UnicodeRead, UnicodeWrite, UnicodeSeek)
-                              : nullptr;
-    if (!ctx) {
-        ff::av_free(buffer);
-        UnicodeClose(file.get());
-        return AVERROR(ENOMEM);
-    }
-    if (file->Streamed) ctx->seekable = 0;
-    file.release();
-    *pb = ctx;
-    return 0;
+    if (UnicodeOpen(file.get(), url, flags) < 0) return errno ? AVERROR(errno) : AVERROR(ENOENT);
+    return WrapFile(std::move(file), (flags & AVIO_FLAG_WRITE) != 0, pb);
+}
+
+int CreateFileIO(AVIOContext** pb, const std::string& path, const AVIOInterruptCB& interrupt) {
+    *pb = nullptr;
+    // O_EXCL: a file another conversion has just made is never overwritten;
+    // it also refuses a symbolic link, dangling or not, in place of the file.
+    const int fd = OpenHandle(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
+    if (fd < 0) return AVERROR(errno);
+    auto file = std::make_unique<TUnicodeFile>();
+    file->Interrupt = interrupt;
+    if (AdoptHandle(file.get(), fd, false) < 0) return AVERROR(errno);
+    return WrapFile(std::move(file), true, pb);
 }
 
 bool IsUnicodeIO(const AVIOContext* pb) { return pb && pb->read_packet == UnicodeRead; }

@@ -49,7 +49,7 @@ int UnicodeOpen(TUnicodeFile* file, const std::string& url, int flags);
 // Bytes read, AVERROR_EOF at end of file, AVERROR_EXIT when the interrupt
 // callback ended a wait, -1 on failure.
 int UnicodeRead(void* opaque, uint8_t* buf, int size);
-// Bytes written (all of them), -1 on failure.
+// Bytes written (all of them), or the negative library code of the failure.
 int UnicodeWrite(void* opaque, uint8_t* buf, int size);
 // New position; with AVSEEK_SIZE the file size without moving. AVSEEK_FORCE is
 // ignored. -1 on failure (and for the size of a pipe).
@@ -60,7 +60,12 @@ int UnicodeClose(TUnicodeFile* file);
 // A library I/O context over a newly opened unicode file (flags as for
 // UnicodeOpen). 0 and *pb set, or a negative library error code.
 int OpenUnicodeIO(AVIOContext** pb, const std::string& url, int flags, const AVIOInterruptCB& interrupt);
-// True for contexts made by OpenUnicodeIO.
+// Creates the file `path` (bytes, as the file system names it) for writing,
+// only when nothing of that name exists: not over a file, not through a
+// symbolic link. 0 and *pb set, or a negative library error code
+// (AVERROR(EEXIST) when the name is taken).
+int CreateFileIO(AVIOContext** pb, const std::string& path, const AVIOInterruptCB& interrupt);
+// True for contexts made by OpenUnicodeIO or CreateFileIO.
 bool IsUnicodeIO(const AVIOContext* pb);
 // Flushes a writing context, closes the file and frees the context; *pb
 // becomes nullptr. Nothing happens for nullptr.

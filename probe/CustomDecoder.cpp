@@ -55,10 +55,15 @@ bool TCustomDecoder::LoadFile(const std::wstring& fileName, const std::string& f
     }
 
     std::string url = FileNameToURL(fileName);
+    const std::string refused = InputKindError(url);
+    if (!refused.empty()) {
+        ReportError(LevelError, refused);
+        return false;
+    }
     AVFormatContext* context = nullptr;
     int r = OpenInputURL(&context, url, format, nullptr);
     if (r < 0) {
-        ReportError(LevelError, LibraryErrorText(DiskName(url), r));
+        ReportError(LevelError, InputOpenErrorText(url, r));
         CloseFile();
         return false;
     }

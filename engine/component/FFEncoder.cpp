@@ -74,6 +74,7 @@ int TCustomEncoder::AddTask(const std::wstring& fileName, const TInputOptions* o
         task->StrictOptions = StrictOptions;
         task->Opt.Verbose = Verbosity;
         task->SetPreviewFlags((preview_ ? 1 : 0) | (previewBitmap_ ? 2 : 0));
+        task->OpenFilesAtStart = true;
         ConnectRelays(*task, false);
         const int slot = task->InputFileCount;
         if (!OpenInputWithRecord(*task, fileName, options, IoTimeoutMs)) {
@@ -98,7 +99,13 @@ bool TCustomEncoder::SetOutputFile(int taskIndex, const std::wstring& fileName, 
     }
     try {
         task->StrictOptions = StrictOptions;
-        if (OpenOutputWithRecord(*task, fileName, options, IoTimeoutMs) < 0) {
+        // Another output of a queued task: its inputs are needed to set it up.
+        task->ReopenFiles(false);
+        const bool opened = OpenOutputWithRecord(*task, fileName, options, IoTimeoutMs) >= 0;
+        // Until its run starts, a queued task holds no file.
+        task->ForgetProbes();
+        task->ReleaseFiles();
+        if (!opened) {
             LastErrorMessage = task->SetupError;
             return false;
         }

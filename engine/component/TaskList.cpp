@@ -22,6 +22,10 @@ TFFDecoder& TFFmpeg::DecoderForSlot(int slot) {
     return *decoders_[slot];
 }
 
+void TFFmpeg::ForgetProbes() {
+    for (auto& probe : decoders_) probe.reset();
+}
+
 int TFFmpegList::Add(std::unique_ptr<TFFmpeg> task) {
     items_.push_back(std::move(task));
     return Count() - 1;

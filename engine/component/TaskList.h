@@ -17,6 +17,8 @@ public:
     TCustomEncoder* Owner() const { return owner_; }
     // The probe of input slot `slot`, created on first use.
     TFFDecoder& DecoderForSlot(int slot);
+    // Frees the probes before the inputs they look at are closed.
+    void ForgetProbes();
 
 private:
     TCustomEncoder* owner_;

@@ -86,6 +86,8 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& FileName) {
         return false;
 
     const std::string url = FileNameToURL(FileName);
+    SetupError = InputKindError(url);
+    if (!SetupError.empty()) return false;
     InputContextPtr input;
     int64_t timestamp = 0;
     {
@@ -95,7 +97,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& FileName) {
         const int ret = OpenInputURL(&ic, url, format, &dict);
         parameters.reset(dict);  // entries no demuxer took
         if (ret < 0) {
-            SetupError = LibraryErrorText(DiskName(url), ret);
+            SetupError = InputOpenErrorText(url, ret);
             return false;
         }
         input.reset(ic);
@@ -114,7 +116,8 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& FileName) {
             }
             Opt.ProgramId = 0;
         }
-        if (BeforeFindStreamInfoRelay) BeforeFindStreamInfoRelay(this, ctx);
+        // Once per input: not again when the run opens it a second time.
+        if (BeforeFindStreamInfoRelay && !reopening_) BeforeFindStreamInfoRelay(this, ctx);
 
         guard.Restart();
         if (ff::avformat_find_stream_info(ctx, nullptr) < 0 && Opt.Verbose >= 0) {

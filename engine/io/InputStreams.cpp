@@ -98,7 +98,10 @@ void ReadInputStreams(TCustomFFmpeg& task, AVFormatContext* ic) {
             case AVMEDIA_TYPE_ATTACHMENT:
                 break;
             default:
-                throw FFmpegException("invalid codec_type");
+                // A stream of no kind the converter knows is left out; the
+                // file's other streams still convert.
+                st->discard = AVDISCARD_ALL;
+                GlobalLogger()->LogFmt(&task, llVerbose, "Stream #%d of unknown type ignored", static_cast<int>(i));
             }
         }
     } catch (...) {

@@ -127,10 +127,11 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& FileName, bool Join) {
 
     if ((format->flags & AVFMT_NEEDNUMBER) && !ff::av_filename_number_test(url.c_str()))
         return failure(LibraryErrorText(diskName, AVERROR(EDOM)));
+    // A task whose files open when its run starts creates no file while it is
+    // being set up: the name is the queue's until then.
     if (!(format->flags & AVFMT_NOFILE)) {
-        TTaskIOGuard guard(*this);
-        const int ret = OpenOutputIO(oc.get(), url);
-        if (ret < 0) return failure(LibraryErrorText(diskName, ret));
+        const std::string error = DeferFileCreation() ? OutputFolderError(url) : CreateOutputIO(oc.get(), slot);
+        if (!error.empty()) return failure(error);
     }
 
     GrowList(OutputMuxerOptions, slot + 1);

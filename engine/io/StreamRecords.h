@@ -120,4 +120,5 @@ struct TOutputStream {
     int64_t MuxDtsShift = 0;          // join mode: shift that keeps a re-created encoder after the last packet
     bool EncoderDrained = false;      // the end of input was sent; the encoder takes nothing more
     bool BsfInitialised = false;      // the bit-stream filters know their input parameters
+    int64_t PacketsWritten = 0;       // packets the muxer took for this stream
 };

@@ -178,7 +178,9 @@ bool OpenInputWithRecord(TCustomFFmpeg& task, const std::wstring& fileName, cons
         if (record.ProgramId >= 0) task.SetProgramId(record.ProgramId);
     }
     task.IoTimeoutMs = ioTimeoutMs;
-    return task.OpenInputFile(fileName);
+    if (!task.OpenInputFile(fileName)) return false;
+    task.RecordOpenStep(false, fileName, options != nullptr);
+    return true;
 }
 
 int OpenOutputWithRecord(TCustomFFmpeg& task, const std::wstring& fileName, const TOutputOptions* options,
@@ -191,7 +193,9 @@ int OpenOutputWithRecord(TCustomFFmpeg& task, const std::wstring& fileName, cons
     if (!options) {
         if (slot < static_cast<int>(task.OutputOptionCopies.size())) ResetOutputOptions(task.OutputOptionCopies[slot]);
         task.IoTimeoutMs = ioTimeoutMs;
-        return task.OpenOutputFile(fileName, false);
+        const int count = task.OpenOutputFile(fileName, false);
+        if (count >= 0) task.RecordOpenStep(true, fileName, false);
+        return count;
     }
     TOutputOptions record = *options;
     if (record.FileName.empty()) record.FileName = fileName;
@@ -219,6 +223,7 @@ int OpenOutputWithRecord(TCustomFFmpeg& task, const std::wstring& fileName, cons
     }
     ApplyNewStreamLines(task, record.ExtOptions, defaults);
     if (record.Join) task.SetUpJoin();
+    task.RecordOpenStep(true, fileName, true);
     return count;
 }
 

@@ -86,6 +86,10 @@ struct TOutputOptions {
     int HookBitsPerPixel = 24;
     bool Join = false;
     std::string ExtOptions;
+    // When FileName turns out to be taken as the file is created (another
+    // program made it meanwhile), the first free CounterName of this name is
+    // used instead. Empty: a taken name fails the output.
+    std::wstring UniqueBaseName;
 };
 
 void ResetStreamInfo(TStreamInfo& info);

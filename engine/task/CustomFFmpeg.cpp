@@ -75,13 +75,15 @@ bool FileIsEmpty(const std::string& path) {
 
 void TCustomFFmpeg::CloseOutputs() {
     for (OutputContextPtr& oc : OutputContainers) {
-        const bool writesFile = oc->oformat && !(oc->oformat->flags & AVFMT_NOFILE);
         std::string path;
         for (int slot = 0; slot < OutputFileCount && path.empty(); ++slot)
             if (OutputFiles[slot] == oc.get()) path = OutputPaths[slot];
         oc.reset();
-        // An output that was opened but never written leaves no empty file behind.
-        if (writesFile && !path.empty() && FileIsEmpty(path)) unlink(path.c_str());
+        // An output that was opened but never written leaves no empty file
+        // behind. Only a file this task created: under a name that was only
+        // reserved, an empty file is another conversion's, just begun.
+        const bool created = std::find(CreatedOutputs.begin(), CreatedOutputs.end(), path) != CreatedOutputs.end();
+        if (created && FileIsEmpty(path)) unlink(path.c_str());
     }
     OutputContainers.clear();
     std::fill(OutputFiles.begin(), OutputFiles.end(), nullptr);

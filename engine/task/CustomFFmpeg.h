@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "Exception.h"
 #include "FFPtr.h"
 #include "FrameHook.h"
 #include "ManualResetEvent.h"
@@ -20,20 +19,7 @@
 #include "OutputContainer.h"
 #include "StreamRecords.h"
 #include "TaskRecords.h"
-
-class FFmpegException : public Exception {
-public:
-    using Exception::Exception;
-};
-
-// Media kinds of the per-kind option values.
-enum TMediaKind { mkVideo = 0, mkAudio = 1, mkData = 2, mkSubtitle = 3 };
-
-// The number of streams per input that a per-stream option can address.
-constexpr int MAX_STREAMS = 20;
-
-// A progress report's time, in seconds, while no output stream has one yet.
-constexpr double NoOutputTimeSeconds = 1e10;
+#include "TaskTypes.h"
 
 class TCustomFFmpeg {
 public:
@@ -138,13 +124,6 @@ public:
     // ---- relays, connected by the encoder component before the run ----
     // Called while an input is opened, before its streams are analysed.
     std::function<void(TCustomFFmpeg* Sender, AVFormatContext* Context)> BeforeFindStreamInfoRelay;
-    // Report values of one progress report (the relay fills TProgressInfo).
-    using TProgressRelay = std::function<void(TCustomFFmpeg* Sender, int FileIndex, int FrameNumber, int FPS,
-                                              float Quality, float BitRate, int64_t TotalSize,
-                                              int64_t CurrentDuration, int64_t TotalDuration)>;
-    // Decoded interleaved samples, changeable in place, before they are encoded.
-    using TAudioHookRelay = std::function<void(TCustomFFmpeg* Sender, int64_t Pts, uint8_t* Samples, int Size,
-                                               int SampleRate, int Channels, int SampleFormat)>;
     TProgressRelay ProgressRelay;
     TAudioHookRelay AudioHookRelay;
     std::function<void(TCustomFFmpeg* Sender)> TerminateRelay;
@@ -176,6 +155,20 @@ public:
     // closing of the codecs of a finished run.
     static std::mutex& PreviewLock();
     static std::mutex& CodecCloseLock();
+
+    // ---- files opened when the run starts (task/TaskFiles.cpp) ----
+    // Set by the encoder component: no output file is created before the run.
+    bool OpenFilesAtStart = false;                     // configuring thread
+    std::vector<TOpenStep> OpenSteps;                  // each input and output given, in order; configuring thread
+    void RecordOpenStep(bool output, const std::wstring& fileName, bool withRecord);
+    // Closes every input and output and forgets what opening them built; the
+    // steps stay, and the run starts by taking them again.
+    void ReleaseFiles();
+    // Takes the steps again (the run does it first, creating the output files);
+    // raises FFmpegException with the set-up error when one fails.
+    void ReopenFiles(bool createOutputs = true);
+    bool FilesReleased() const { return filesReleased_; }
+    bool HasReleasedFile(bool output) const;
 
     // ---- running the task (task/TaskRun.cpp); driven by the encoder component ----
     // Starts the run once: inline (the whole run before returning) or on a new
@@ -209,6 +202,14 @@ private:
 
     std::vector<OutputContextPtr> OutputContainers;    // every output container, each once
     std::thread Worker;                                // joinable once a worker was started; joined by StopAndJoin
+    bool filesReleased_ = false;                       // configuring thread, then the worker
+    bool reopening_ = false;                           // while the open steps are taken again
+    bool creatingOutputs_ = false;                     // … and the output files are created
+    std::vector<std::string> CreatedOutputs;           // files this task created; the worker
+    bool DeferFileCreation() const;
+    // Creates the file of output `slot` under a free name; the error text or "".
+    std::string CreateOutputIO(AVFormatContext* oc, int slot);
+    void RemoveFailedOutputs();
 
     struct TRun;                                       // the tables and counters of one run (transcode/RunTables.h)
     struct TRunDeleter {
@@ -254,6 +255,9 @@ private:
     void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
     void WriteFrame(AVFormatContext* output, AVPacket* pkt, TOutputStream& ost);
     void MuxPacket(AVFormatContext* output, AVPacket* pkt, TOutputStream& ost);
+    // Raises for a failed write: the byte stream's error first, in plain words.
+    void CheckWritten(AVFormatContext* output, int ret, const char* call);
+    void CheckAudioWritten();
     AVCodecContext* EncoderOf(const TOutputStream& ost) const;
     TOutputStream& LeadOf(TOutputStream& ost) const;
     void DoAudioOut(AVFormatContext* output, TOutputStream& ost, TInputStream& ist, const uint8_t* data, int size);

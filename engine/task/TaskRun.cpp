@@ -25,11 +25,11 @@ void Guarded(TCustomFFmpeg& task, Step step) {
 void TCustomFFmpeg::Start(bool inThread) {
     if (Running || Terminated) return;  // a task runs at most once
     try {
-        if (OutputFileCount == 0) {
+        if (OutputFileCount == 0 && !HasReleasedFile(true)) {
             Cleanup();
             throw FFmpegException("At least one output file must be specified");
         }
-        if (InputFileCount == 0) {
+        if (InputFileCount == 0 && !HasReleasedFile(false)) {
             Cleanup();
             throw FFmpegException("At least one input file must be specified");
         }
@@ -58,9 +58,13 @@ void TCustomFFmpeg::Start(bool inThread) {
 
 void TCustomFFmpeg::Run() {
     Completed = false;
-    Guarded(*this, [&] { Transcode(); });
+    Guarded(*this, [&] {
+        ReopenFiles();
+        Transcode();
+    });
     Guarded(*this, [&] { CloseRunCodecs(); });
     Guarded(*this, [&] { Cleanup(); });
+    Guarded(*this, [&] { RemoveFailedOutputs(); });
     Guarded(*this, [&] { MarkTerminated(); });
 }
 

@@ -5,6 +5,7 @@
 
 #include "FFLog.h"
 #include "RunTables.h"
+#include "FileSetup.h"
 #include "Format.h"
 
 void TCustomFFmpeg::InitTimestamps() {
@@ -129,6 +130,8 @@ void TCustomFFmpeg::WriteHeaders() {
             ff::av_dict_copy(&options, OutputMuxerOptions[i].get(), 0);
         const int ret = ff::avformat_write_header(oc, &options);
         ff::av_dict_free(&options);
+        if (ret < 0 && oc->pb && oc->pb->error < 0)
+            RaiseAfterDescription(Format("%s while writing %s", ErrorCodeText(oc->pb->error), DiskName(oc->url)));
         if (ret < 0)
             RaiseAfterDescription(
                 Format("Could not write header for output file #%d (incorrect codec parameters ?)", i));

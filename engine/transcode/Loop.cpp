@@ -207,10 +207,13 @@ void TCustomFFmpeg::FinishRun() {
     }
     const int files = JoinMode ? std::min(OutputFileCount, 1) : OutputFileCount;
     for (int i = 0; i < files; ++i) {
-        const int ret = ff::av_write_trailer(OutputFiles[i]);
-        if (ret < 0) throw FFmpegException(LibraryErrorText("av_write_trailer()", ret));
+        AVFormatContext* oc = OutputFiles[i];
+        const int ret = ff::av_write_trailer(oc);
+        if (oc->pb) ff::avio_flush(oc->pb);
+        CheckWritten(oc, ret, "av_write_trailer()");
     }
     ReportProgress(true, -1);
+    if (!StopRequested) CheckAudioWritten();
     const size_t encoders = JoinMode ? std::min<size_t>(run.StreamsInFirstOutput, run.OutputStreams.size())
                                      : run.OutputStreams.size();
     for (size_t i = 0; i < encoders; ++i) {

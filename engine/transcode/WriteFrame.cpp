@@ -2,6 +2,7 @@
 // filters, then interleaved into the output.
 #include "FFLog.h"
 #include "RunTables.h"
+#include "FileSetup.h"
 #include "Format.h"
 
 namespace {
@@ -80,5 +81,26 @@ void TCustomFFmpeg::MuxPacket(AVFormatContext* output, AVPacket* pkt, TOutputStr
     }
     if (pkt->dts != NoPts) lead.LastMuxDts = pkt->dts;
     const int ret = ff::av_interleaved_write_frame(output, pkt);
-    if (ret < 0) throw FFmpegException(LibraryErrorText("av_interleaved_write_frame()", ret));
+    CheckWritten(output, ret, "av_interleaved_write_frame()");
+    ++lead.PacketsWritten;
+}
+
+void TCustomFFmpeg::CheckWritten(AVFormatContext* output, int ret, const char* call) {
+    // The byte stream keeps the first failed write: a full disk or a file
+    // size limit reads as what it is, with the file it hit.
+    const int ioError = output->pb ? output->pb->error : 0;
+    if (ioError < 0) throw FFmpegException(Format("%s while writing %s", ErrorCodeText(ioError), DiskName(output->url)));
+    if (ret < 0) throw FFmpegException(LibraryErrorText(call, ret));
+}
+
+void TCustomFFmpeg::CheckAudioWritten() {
+    // An output with an audio stream that received no audio at all is no
+    // conversion, even when its header and trailer were written.
+    for (const TOutputStream* ost : Run_->OutputStreams) {
+        if (!ost || &LeadOf(const_cast<TOutputStream&>(*ost)) != ost) continue;
+        if (OutputTypeOf(*ost, EncoderOf(*ost)) != AVMEDIA_TYPE_AUDIO || ost->PacketsWritten > 0) continue;
+        const TInputStream& ist = *Run_->InputStreams.at(ost->SourceIndex);
+        throw FFmpegException(Format("No audio could be converted: %s holds no audio that can be decoded",
+                                     DiskName(InputFiles[ist.FileIndex]->url)));
+    }
 }

@@ -292,8 +292,11 @@ private slots:
         for (int c = 0; c < 5; ++c) texts << Entry(0)->text(c);
         QCOMPARE(texts, QStringList({"tone-44k-stereo.wav", "00:00:02.000", "Waiting", "", media_.path() + "/"}));
         QCOMPARE(GlobalVars.BatchDuration, int64_t(2000000));
-        // The output is created when the task is queued, under the format's extension.
-        QVERIFY(QFile::exists(Out("tone-44k-stereo.mp3")));
+        // The output is named when the task is queued, under the format's
+        // extension; its file is only created when the conversion starts.
+        QCOMPARE(QString::fromStdWString(encoder_->Tasks().Items(0)->OutputOptionCopies.at(0).FileName),
+                 Out("tone-44k-stereo.mp3"));
+        QVERIFY(!QFile::exists(Out("tone-44k-stereo.mp3")));
 
         TInputOptions input;
         input.FileName = Media("missing.wav").toStdWString();

@@ -28,7 +28,8 @@ protected:
     }
 
     TempDir src_, out_;
-    TOutputTarget target_{out_.Path(), 1, 0};
+    TNameReservations reserved_;
+    TOutputTarget target_{out_.Path(), 1, 0, &reserved_};
     TFFDecoder probe_;
     TFFEncoder encoder_;
 };
@@ -49,7 +50,8 @@ TEST_F(QueueFileTest, TheOutputIsNamedWhenQueuedAgainstTheFilesQueuedBefore) {
     EXPECT_EQ(two.TaskIndex, 1);
     EXPECT_EQ(first.Output.FileName, WidePath(out_.File("song.mp3")));
     EXPECT_EQ(second.Output.FileName, WidePath(out_.File("song(1).mp3")));
-    EXPECT_TRUE(fs::exists(out_.File("song(1).mp3")));
+    // The names are the queue's; no file exists before its conversion starts.
+    EXPECT_FALSE(fs::exists(out_.File("song.mp3")));
     encoder_.ClearTasks();
 }
 

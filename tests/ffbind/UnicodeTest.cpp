@@ -252,12 +252,15 @@ TEST_F(UnicodeMediaTest, InputThatIsNoMediaFailsAndLeavesNothingOpen) {
     EXPECT_EQ(ic, nullptr);  // the address sanitizer build checks the I/O was freed
 }
 
-TEST_F(UnicodeMediaTest, OpeningAnOutputEmptiesAnExistingFile) {
+TEST_F(UnicodeMediaTest, AnOutputIsCreatedOnlyUnderAFreeName) {
     for (const std::wstring& name : {Widen(dir_.File("old.wav")), Widen(dir_.Path()) + L"/old-\u00e9.wav"}) {
         const std::string url = FileNameToURL(name);
         const std::string path = IsUnicodeURL(url) ? url.substr(13) : url;
         WriteTextFile(path, std::string(100, 'x'));
         OutputContextPtr oc(ff::avformat_alloc_context());
+        EXPECT_EQ(OpenOutputIO(oc.get(), url), AVERROR(EEXIST));
+        EXPECT_EQ(fs::file_size(path), 100u);
+        fs::remove(path);
         ASSERT_EQ(OpenOutputIO(oc.get(), url), 0);
         EXPECT_EQ(fs::file_size(path), 0u);
         CloseOutputIO(oc.get());

@@ -1,0 +1,33 @@
+// Creating the file of an output: only under a free name, so that no file is
+// ever overwritten, also not one another conversion has just made.
+#include "FileSetup.h"
+#include "FFLog.h"
+#include "Format.h"
+#include "MediaIO.h"
+#include "OutputNames.h"
+
+std::string TCustomFFmpeg::CreateOutputIO(AVFormatContext* oc, int slot) {
+    TTaskIOGuard guard(*this);
+    std::string url = oc->url;
+    int ret = OpenOutputIO(oc, url);
+    const std::wstring base =
+        slot < static_cast<int>(OutputOptionCopies.size()) ? OutputOptionCopies[slot].UniqueBaseName : L"";
+    for (int n = 1; ret == AVERROR(EEXIST) && !base.empty() && n <= MaxNameCounter; ++n) {
+        url = FileNameToURL(CounterName(base, n));
+        guard.Restart();
+        ret = OpenOutputIO(oc, url);
+    }
+    if (ret == AVERROR(EEXIST) && !base.empty())
+        return Format("No free name for %s: every name up to %s is taken", DiskName(FileNameToURL(base)),
+                      DiskName(FileNameToURL(CounterName(base, MaxNameCounter))));
+    if (ret < 0) return LibraryErrorText(DiskName(url), ret);
+    if (url != oc->url) {
+        GlobalLogger()->LogFmt(this, llInfo, "%s was taken meanwhile; writing %s", OutputPaths[slot], DiskName(url));
+        ff::av_free(oc->url);
+        oc->url = ff::av_strdup(url.c_str());
+        OutputPaths[slot] = DiskName(url);
+        OutputOptionCopies[slot].FileName = URLToFileName(url);
+    }
+    CreatedOutputs.push_back(DiskName(url));
+    return {};
+}

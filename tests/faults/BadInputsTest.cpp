@@ -1,0 +1,111 @@
+// Inputs that are not what they seem: cut to their header, with audio that
+// cannot be decoded, with a stream of no known kind, damaged, or not a file
+// at all. Each either converts what it can or fails with a clear message, and
+// a failed file leaves no output.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+#include "AVFormatStubs.h"
+#include "CustomFFmpeg.h"
+#include "FileSetup.h"
+#include "Fixtures.h"
+#include "TestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class BadInputsTest : public LibrariesTest {
+protected:
+    // The first `bytes` bytes of a fresh fixture.
+    std::string Cut(const std::string& fixture, size_t bytes) {
+        const std::string whole = Utf8Path(GenerateFixture(WidePath(fixture), WidePath(src_.Path())));
+        std::string data = ReadTextFile(whole);
+        data.resize(std::min(bytes, data.size()));
+        const std::string path = src_.File("cut-" + fixture);
+        WriteTextFile(path, data);
+        return path;
+    }
+    CliResult Convert(const std::string& source, const std::string& format = "mp3") {
+        return RunConvert({"-f", format, "-o", out_.Path(), source}, scratch_);
+    }
+    bool OutputFolderEmpty() { return fs::is_empty(out_.Path()); }
+    TempDir src_, out_, scratch_;
+};
+
+} // namespace
+
+TEST_F(BadInputsTest, AFileCutToItsHeaderFailsInsteadOfMakingAnEmptyOutput) {
+    const std::string source = Cut("tone-44k-stereo.wav", 1024);  // 44 bytes of header, a few samples
+    const std::string header = Cut("tagged-48k.flac", 200);
+    for (const std::string& file : {header}) {
+        const CliResult r = Convert(file);
+        EXPECT_EQ(r.exitCode, 1) << file;
+        EXPECT_TRUE(r.err.find("No audio could be converted") != std::string::npos ||
+                    r.err.find("damaged or is not a media file") != std::string::npos)
+            << r.err;
+        EXPECT_TRUE(OutputFolderEmpty()) << file;
+    }
+    // A cut that still holds samples converts them.
+    EXPECT_EQ(Convert(source).exitCode, 0);
+}
+
+TEST_F(BadInputsTest, AudioThatCannotBeDecodedFailsTheFile) {
+    // A real FLAC stream header followed by frames of noise.
+    const std::string whole = Utf8Path(GenerateFixture(L"tagged-48k.flac", WidePath(src_.Path())));
+    std::string data = ReadTextFile(whole);
+    const size_t frames = data.find("\xFF\xF8", 42);
+    ASSERT_NE(frames, std::string::npos);
+    uint32_t noise = 12345;
+    for (size_t i = frames + 2; i < data.size(); ++i) {
+        noise = noise * 1103515245u + 12345u;
+        data[i] = static_cast<char>(noise >> 24);
+    }
+    const std::string broken = src_.File("broken.flac");
+    WriteTextFile(broken, data);
+    const CliResult r = Convert(broken);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("No audio could be converted"), std::string::npos) << r.err;
+    EXPECT_TRUE(OutputFolderEmpty());
+}
+
+TEST_F(BadInputsTest, ADamagedFileIsCalledDamaged) {
+    const std::string junk = src_.File("junk.mp3");
+    std::string data(4096, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 7919) >> 3);
+    WriteTextFile(junk, data);
+    const CliResult r = Convert(junk);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(junk + ": the file is damaged or is not a media file"), std::string::npos) << r.err;
+}
+
+TEST_F(BadInputsTest, APipeIsRefusedAtOnce) {
+    const std::string fifo = src_.File("pipe.wav");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // No writer ever comes: reading it would wait for ever.
+    const CliResult r = RunConvert({"-f", "mp3", "-o", out_.Path(), fifo}, scratch_, "timeout -s KILL 20");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(fifo + " is a pipe, not a file"), std::string::npos) << r.err;
+    EXPECT_TRUE(OutputFolderEmpty());
+}
+
+// A stream the engine knows no kind for is left out; the file's audio still
+// converts.
+TEST_F(BadInputsTest, AStreamOfUnknownKindIsIgnored) {
+    AVFormatContext* ic = ff::avformat_alloc_context();
+    ASSERT_NE(ic, nullptr);
+    AVStream* audio = ff::avformat_new_stream(ic, nullptr);
+    audio->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+    audio->codecpar->sample_rate = 8000;
+    AVStream* unknown = ff::avformat_new_stream(ic, nullptr);
+    unknown->codecpar->codec_type = AVMEDIA_TYPE_UNKNOWN;
+    TCustomFFmpeg task(1);
+    EXPECT_NO_THROW(ReadInputStreams(task, ic));
+    EXPECT_EQ(unknown->discard, AVDISCARD_ALL);
+    EXPECT_NE(audio->discard, AVDISCARD_ALL);
+    EXPECT_EQ(task.InputCodecs.size(), 2u);
+    ff::avformat_free_context(ic);
+}
