@@ -7,6 +7,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include "FileNames.h"
 #include "IniFile.h"
 #include "WindowPlacement.h"
 
@@ -51,7 +52,7 @@ void ShellOpen(const std::string& target) {
     // A scheme of one letter would be a drive, not a scheme; paths have none.
     const QUrl url(text);
     const bool hasScheme = url.isValid() && url.scheme().size() > 1;
-    QDesktopServices::openUrl(hasScheme ? url : QUrl::fromLocalFile(text));
+    QDesktopServices::openUrl(hasScheme ? url : UrlOfLocalFile(target));
 }
 
 // Qt's override-cursor stack is the nesting counter: the program pushes a
