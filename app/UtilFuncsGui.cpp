@@ -9,6 +9,7 @@
 
 #include "FileNames.h"
 #include "IniFile.h"
+#include "UtilFuncs.h"
 #include "WindowPlacement.h"
 
 namespace {
@@ -44,7 +45,7 @@ bool LoadWindowPlacement(const std::string& section, QWidget* window, const std:
 void SaveWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath) {
     TIniFile ini(PlacementFilePath(iniPath));
     WriteWindowPlacement(ini, section, CurrentPlacement(window));
-    ini.UpdateFile();
+    WriteSettingsFile(ini);
 }
 
 void ShellOpen(const std::string& target) {
