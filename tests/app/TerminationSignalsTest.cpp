@@ -1,6 +1,7 @@
 // Signals the desktop program meets: SIGTERM and SIGHUP close it as the window
 // manager would (a running batch stopped, its file finalised, the settings
-// saved), and a write over the file-size limit fails instead of ending it.
+// saved), and a write over the file-size limit or into a closed pipe fails
+// instead of ending it.
 #include <QAction>
 #include <QFile>
 #include <QLineEdit>
@@ -115,8 +116,17 @@ private slots:
         QVERIFY(ReadAll(SettingsPath()).contains("\n[Form]\n"));
     }
 
-    void aWriteOverTheFileSizeLimitFailsInsteadOfEndingTheProgram() {
+    void aWriteOverTheFileSizeLimitOrIntoAClosedPipeFailsInsteadOfEndingTheProgram() {
         IgnoreWriteFailureSignals();
+        int ends[2];
+        QCOMPARE(::pipe2(ends, O_CLOEXEC), 0);
+        ::close(ends[0]);
+        const ssize_t written = ::write(ends[1], "x", 1);
+        const int pipeError = errno;
+        ::close(ends[1]);
+        QCOMPARE(written, ssize_t(-1));
+        QCOMPARE(pipeError, EPIPE);
+
         const QByteArray path = (home_->path() + "/big").toLocal8Bit();
         const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         QVERIFY(fd >= 0);
