@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "FileNames.h"
 #include "UtilFuncsGui.h"
 #include "globals.h"
 
@@ -46,7 +47,7 @@ TFormFailedAddFile::TFormFailedAddFile(const std::vector<std::string>& failedFil
     ListViewFiles->header()->setStretchLastSection(false);
     ListViewFiles->setColumnWidth(0, FileColumnWidth);
     for (const std::string& failed : failedFiles) {
-        const QString text = QString::fromLocal8Bit(failed.c_str());
+        const QString text = DisplayText(failed);
         auto* item = new QTreeWidgetItem(ListViewFiles, {text});
         item->setToolTip(0, text);  // long paths do not fit the column
     }

@@ -1,18 +1,28 @@
 #include "FileDrop.h"
 
-#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
+#include <sys/stat.h>
 
+#include "FileNames.h"
 #include "UtilFuncs.h"
+
+namespace {
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace
 
 QStringList DroppedFileNames(const QMimeData& data) {
     QStringList names;
     for (const QUrl& url : data.urls()) {
-        if (!url.isLocalFile()) continue;
-        const QString path = url.toLocalFile();
-        if (path.isEmpty() || QFileInfo(path).isDir()) continue;
-        if (!IsSupportedExtension(path.toLocal8Bit().toStdString())) continue;
+        const QString path = LocalFileOfUrl(url);
+        const std::string bytes = NameBytes(path);
+        if (path.isEmpty() || IsDirectory(bytes)) continue;
+        if (!IsSupportedExtension(bytes)) continue;
         names << path;
     }
     return names;

@@ -4,7 +4,8 @@
 
 class QMimeData;
 
-// The local files of a drop that may be added, in the order dropped: folders
-// and names whose extension IsSupportedExtension refuses are left out without
-// a message, as are addresses that are not local files.
+// The local files of a drop that may be added, in the order dropped, their
+// names byte for byte (FileNames.h): folders and names whose extension
+// IsSupportedExtension refuses are left out without a message, as are
+// addresses that are not local files.
 QStringList DroppedFileNames(const QMimeData& data);

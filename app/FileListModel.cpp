@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "FileNames.h"
+
 TFileListModel::TFileListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int TFileListModel::rowCount(const QModelIndex& parent) const {
@@ -17,7 +19,7 @@ QVariant TFileListModel::data(const QModelIndex& index, int role) const {
         if (role == Qt::DecorationRole) return row.Picture;
         // The values the row has no room for, for the curious.
         if (role == Qt::ToolTipRole) {
-            QStringList lines{row.Cells[NxTextColumnFileFullName]};
+            QStringList lines{DisplayName(row.Cells[NxTextColumnFileFullName])};
             for (int c = NxTextColumnFileSize; c <= NxTextColumnFrameRate; ++c) lines << row.Cells[static_cast<size_t>(c)];
             return lines.join('\n');
         }

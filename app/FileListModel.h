@@ -12,11 +12,11 @@
 
 enum TFileListColumn : int {
     NxGraphicColumnMainImage,     // the row's picture (DecorationRole)
-    NxTextColumnFileMinName,      // the full path, shortened to fit the row
+    NxTextColumnFileMinName,      // the full path as shown (FileNames.h), shortened to fit the row
     NxTextColumnDuration,         // "Duration: ..."
     NxTextColumnBitrate,          // "Audio Bit rate: ..."
     NxTextColumnDimension,        // "Audio Encoder: ..."
-    NxTextColumnFileFullName,     // the full path; the file the batch converts
+    NxTextColumnFileFullName,     // the full path, byte for byte (FileNames.h); the file the batch converts
     NxTextColumnFileSize,
     NxTextColumnVideoEncoder,
     NxTextColumnAudioChannels,

@@ -5,6 +5,7 @@
 
 #include "BitmapImage.h"
 #include "FFDecode.h"
+#include "FileNames.h"
 #include "MinimizeName.h"
 #include "UtilFuncs.h"
 
@@ -65,7 +66,7 @@ QString AudioBitRateText(int32_t bitRate) {
 }
 
 bool BuildFileRow(TFFDecoder& decoder, const QString& fileName, const TFileRowLook& look, TFileRow& row) {
-    if (!decoder.LoadFile(fileName.toStdWString(), "")) return false;
+    if (!decoder.LoadFile(WideName(fileName), "")) return false;
     TCloseFileGuard guard(decoder);
 
     // A missing stream leaves the record's defaults; the probe logs it.
@@ -79,7 +80,7 @@ bool BuildFileRow(TFFDecoder& decoder, const QString& fileName, const TFileRowLo
     row.Picture = decoder.FirstVideoStream() < 0 ? look.AudioIcon : VideoPicture(decoder, video.AspectRatio, look);
 
     auto& c = row.Cells;
-    c[NxTextColumnFileMinName] = MinimizeName(fileName, QFontMetrics(look.NameFont), look.NameWidth);
+    c[NxTextColumnFileMinName] = MinimizeName(DisplayName(fileName), QFontMetrics(look.NameFont), look.NameWidth);
     c[NxTextColumnDuration] = Labelled("Duration: ", DurationText(file.Duration));
     c[NxTextColumnBitrate] = Labelled("Audio Bit rate: ", AudioBitRateText(audio.BitRate));
     c[NxTextColumnDimension] = Labelled("Audio Encoder: ", Text(audio.CodecDesc));

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "Exception.h"
+#include "FileNames.h"
 #include "Format.h"
 #include "MessageDlg.h"
 #include "globals.h"
@@ -84,7 +85,8 @@ void TFormLog::CenterOn(const QWidget* owner) { CenterOnOwner(this, owner); }
 void TFormLog::ShowLines(const std::vector<std::string>& lines) {
     QStringList text;
     text.reserve(static_cast<qsizetype>(lines.size()));
-    for (const std::string& line : lines) text << QString::fromLocal8Bit(line.c_str());
+    // File names in the lines may hold bytes that are not UTF-8; they show escaped.
+    for (const std::string& line : lines) text << DisplayText(line);
     MemoLog->setPlainText(text.join('\n'));
 }
 

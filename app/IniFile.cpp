@@ -10,6 +10,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Exception.h"
@@ -29,14 +33,37 @@ int DigitValue(char c, int base) {
     return v < base ? v : -1;
 }
 
-bool WriteWhole(const std::string& path, const std::string& text) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = (std::fflush(f) == 0) && ok;
-    ok = (fsync(fileno(f)) == 0) && ok;
-    ok = (std::fclose(f) == 0) && ok;
-    return ok;
+// Writes a new file with the given permissions (0: what the umask leaves of
+// 0666, as for any new file). errno tells why when false.
+bool WriteWhole(const std::string& path, const std::string& text, mode_t mode) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    int error = 0;
+    if (mode != 0 && ::fchmod(fd, mode) != 0) error = errno;
+    for (size_t done = 0; error == 0 && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n > 0) done += static_cast<size_t>(n);
+        else if (n == 0) error = EIO;
+        else if (errno != EINTR) error = errno;
+    }
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    errno = error;
+    return error == 0;
+}
+
+// The file a chain of symbolic links ends at; the name itself when it is no
+// link. A chain that does not end comes back as a link.
+std::string FollowLinks(std::string path) {
+    namespace fs = std::filesystem;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(path, ec)) return path;
+        const fs::path target = fs::read_symlink(path, ec);
+        if (ec) return path;
+        path = target.is_absolute() ? target.string() : (fs::path(path).parent_path() / target).string();
+    }
+    return path;
 }
 
 } // namespace
@@ -101,16 +128,26 @@ void TIniFile::WriteBool(const std::string& section, const std::string& key, boo
     WriteString(section, key, value ? "1" : "0");
 }
 
-void TIniFile::UpdateFile() const {
+bool TIniFile::UpdateFile() const {
+    const std::string target = FollowLinks(fileName_);
+    struct stat st {};
+    const bool exists = ::lstat(target.c_str(), &st) == 0;
+    if (exists && S_ISLNK(st.st_mode)) {
+        errno = ELOOP;
+        throw Exception(Format("Unable to write to %s. %s", fileName_, std::strerror(errno)));
+    }
+    // Write permission counts, not only access: root may write anything.
+    if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) return false;
     std::string text;
     bool ok = data_->ini.Save(text) >= 0;
-    const std::string temp = fileName_ + ".tmp";
-    ok = ok && WriteWhole(temp, text);
-    ok = ok && std::rename(temp.c_str(), fileName_.c_str()) == 0;
+    if (!ok) errno = ENOMEM;
+    const std::string temp = target + ".tmp";
+    ok = ok && WriteWhole(temp, text, exists ? st.st_mode & 07777 : 0);
+    ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
-        int saved = errno;
+        const int saved = errno;
         std::remove(temp.c_str());
-        errno = saved;
-        throw Exception(Format("Unable to write to %s", fileName_));
+        throw Exception(Format("Unable to write to %s. %s", fileName_, std::strerror(saved)));
     }
+    return true;
 }

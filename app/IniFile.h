@@ -33,9 +33,12 @@ public:
     void WriteBool(const std::string& section, const std::string& key, bool value);
 
     // Writes the file through a temporary file that replaces it, so a failed
-    // write never leaves a half-written settings file behind. Raises Exception
-    // "Unable to write to <file>" on failure.
-    void UpdateFile() const;
+    // write never leaves a half-written settings file behind. A symbolic link
+    // is written through: its target is replaced and the link stays. The file
+    // keeps its permissions. A file this process may not write (the user made
+    // it read-only) is left alone: false. Raises Exception "Unable to write to
+    // <file>. <reason>" on failure.
+    bool UpdateFile() const;
 
 private:
     struct TData;

@@ -10,6 +10,7 @@
 
 #include "Exception.h"
 #include "FileListModel.h"
+#include "FileNames.h"
 #include "MessageDlg.h"
 #include "PageConverting.h"
 #include "QueueFile.h"
@@ -65,7 +66,7 @@ void TPageConverting::QueueFile(const QString& path, int64_t durationUs) {
     const TGlobalVars& g = GlobalVars;
     const int preset = g.OutputFormat < OutputFormatCount ? g.Presets[g.OutputFormat] : -1;
     const TOutputTarget target{g.OutputFileDir, g.OutputFormat, preset, &reservedNames_};
-    TProbedFile file = ProbeFile(probe, path.toStdWString(), target);
+    TProbedFile file = ProbeFile(probe, WideName(path), target);
     // The probe keeps the file open until the entry has read its duration.
     TCloseFileGuard close(probe);
     AddEntry(QueueProbedFile(Encoder(), file, target), file.Input, durationUs);
@@ -87,7 +88,7 @@ void TPageConverting::AddEntry(const TQueueResult& queued, const TInputOptions& 
         durationText = Text(FormatDuration(info.Duration));
         GlobalVars.BatchDuration += info.Duration;
     }
-    const QFileInfo file(QString::fromStdWString(input.FileName));
+    const QFileInfo file(DisplayName(NameFromWide(input.FileName)));
     QString folder = file.absolutePath();
     if (!folder.endsWith('/')) folder += '/';
     auto* entry = new QTreeWidgetItem({file.fileName(), durationText, QStringLiteral("Waiting"), QString(), folder});
@@ -143,7 +144,7 @@ void TPageConverting::TaskEnded(QTreeWidgetItem* entry, const TTerminateInfo& in
     if (info.Failed) {
         // The next task runs meanwhile; its progress reaches the page through
         // this box's event loop.
-        QMessageBox::warning(host_, Text(ApplicationTitle()), Text(info.ErrorMessage));
+        QMessageBox::warning(host_, Text(ApplicationTitle()), DisplayText(info.ErrorMessage));
         GlobalVars.FailedCount += 1;
         entry->setText(ccStatus, QStringLiteral("Failed"));
     }

@@ -17,7 +17,9 @@
 
 #include "AddFailed.h"
 #include "AudioIcon.h"
+#include "FileDialog.h"
 #include "FileDrop.h"
+#include "FileNames.h"
 #include "FileRowDelegate.h"
 #include "UtilFuncsGui.h"
 
@@ -140,7 +142,7 @@ QPushButton* TPageInputList::CreateActionButton(QAction* action, const char* nam
 // Qt's own dialog, not the desktop's: its filters ignore letter case, as the
 // upper-case patterns need, and it behaves the same on every desktop.
 void TPageInputList::CreateOpenDialog(QWidget* host) {
-    OpenDialog = new QFileDialog(host);
+    OpenDialog = new TFileDialog(host);
     OpenDialog->setObjectName("OpenDialog");
     OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
     OpenDialog->setOption(QFileDialog::HideNameFilterDetails);
@@ -226,7 +228,7 @@ void TPageInputList::ActionMoveDownExecute() {
 void TPageInputList::ActionPlayExecute() {
     const int selected = SelectedRow();
     if (selected < 0) return;
-    ShellOpen(model_->FileFullName(selected).toLocal8Bit().toStdString());
+    ShellOpen(NameBytes(model_->FileFullName(selected)));
 }
 
 void TPageInputList::NextGridDblClick() { ActionPlayExecute(); }

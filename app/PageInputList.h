@@ -9,11 +9,11 @@
 #include <QWidget>
 #include <vector>
 
+#include "FileDialog.h"
 #include "FileListModel.h"
 #include "FileRowBuilder.h"
 
 class QAction;
-class QFileDialog;
 class QLabel;
 class QListView;
 class QMenu;
@@ -61,7 +61,7 @@ public:
     QListView* NextGrid = nullptr;
     QLabel* ImageAudioIcon = nullptr;  // hidden; the picture of files without video
     QMenu* PopupMenuList = nullptr;
-    QFileDialog* OpenDialog = nullptr;
+    TFileDialog* OpenDialog = nullptr;
     // The failure list of the last add operation while it is open.
     QPointer<TFormFailedAddFile> FormFailedAddFile;
 

@@ -11,6 +11,8 @@
 #include "AudioIcon.h"
 #include "Exception.h"
 #include "FFDecode.h"
+#include "FileDialog.h"
+#include "FileNames.h"
 #include "FileRowDelegate.h"
 #include "PageInputList.h"
 #include "UtilFuncsGui.h"
@@ -18,9 +20,6 @@
 #include "MessageDlg.h"
 
 namespace {
-
-QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
-std::string Text(const QString& s) { return s.toLocal8Bit().toStdString(); }
 
 // The busy cursor for as long as the object lives.
 class TBusyGuard {
@@ -47,9 +46,9 @@ private:
 
 void TPageInputList::ActionAddExecute() {
     if (!decoder_) return;
-    OpenDialog->setDirectory(Text(GlobalVars.LastOpenDir));
+    OpenDialog->setDirectory(NameFromBytes(GlobalVars.LastOpenDir));
     if (OpenDialog->exec() != QDialog::Accepted) return;
-    AddSelectedFiles(OpenDialog->selectedFiles());
+    AddSelectedFiles(OpenDialog->ChosenFiles());
 }
 
 void TPageInputList::AddSelectedFiles(const QStringList& fileNames) {
@@ -59,7 +58,7 @@ void TPageInputList::AddSelectedFiles(const QStringList& fileNames) {
         AddFiles(fileNames);
         // Several names in the name field would all be chosen again next time.
         if (fileNames.size() > 1) ClearOpenDialogFileName();
-        GlobalVars.LastOpenDir = Text(QFileInfo(fileNames.first()).absolutePath());
+        GlobalVars.LastOpenDir = NameBytes(QFileInfo(fileNames.first()).absolutePath());
     } catch (const std::exception& e) {
         ShowError(e);
     }

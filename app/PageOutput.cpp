@@ -3,7 +3,6 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +14,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "FileDialog.h"
+#include "FileNames.h"
 #include "FormatPresets.h"
 #include "OutputNaming.h"
 
@@ -23,9 +24,6 @@ namespace {
 constexpr int TileWidth = 62;
 constexpr int TileHeight = 57;
 constexpr int TileStep = 64;
-
-QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
-std::string Text(const QString& s) { return s.toLocal8Bit().toStdString(); }
 
 // One hue per format, so the tiles can be told apart at a glance.
 constexpr int FormatHues[OutputFormatCount] = {210, 25, 265, 125, 0, 310, 180, 45};
@@ -194,7 +192,7 @@ QWidget* TPageOutput::CreatePresetStack() {
 
 // Qt's own dialog, as for the input files: it behaves the same on every desktop.
 void TPageOutput::CreateSelectDirDialog() {
-    SelectDirDialog = new QFileDialog(host_);
+    SelectDirDialog = new TFileDialog(host_);
     SelectDirDialog->setObjectName("SelectDirDialog");
     SelectDirDialog->setWindowTitle(QStringLiteral("Please select a folder"));
     SelectDirDialog->setOption(QFileDialog::DontUseNativeDialog);
@@ -237,7 +235,7 @@ int TPageOutput::ChosenFormat() const {
 // the list without a choice, which is also what the record builder makes of it.
 void TPageOutput::ApplyOutputSettings() {
     const TGlobalVars& g = GlobalVars;
-    EditOutputDir->setText(Text(g.OutputFileDir));
+    EditOutputDir->setText(NameFromBytes(g.OutputFileDir));
     if (g.OutputFormat < OutputFormatCount) ButtonFormatClick(g.OutputFormat);
     else ShowNoFormatChosen();
     for (int c = 0; c < OutputFormatCount; ++c) {
@@ -248,19 +246,19 @@ void TPageOutput::ApplyOutputSettings() {
 
 void TPageOutput::ReadOutputSettings() {
     TGlobalVars& g = GlobalVars;
-    g.OutputFileDir = IncludeBackslash(Text(EditOutputDir->text()));
+    g.OutputFileDir = IncludeBackslash(NameBytes(EditOutputDir->text()));
     for (int c = 0; c < OutputFormatCount; ++c) g.Presets[c] = PresetLists[c]->currentIndex();
 }
 
 void TPageOutput::ButtonSelectDirClick() {
-    SelectDirDialog->setDirectory(Text(GlobalVars.OutputFileDir));
+    SelectDirDialog->setDirectory(NameFromBytes(GlobalVars.OutputFileDir));
     if (SelectDirDialog->exec() != QDialog::Accepted) return;
-    const QStringList chosen = SelectDirDialog->selectedFiles();
+    const QStringList chosen = SelectDirDialog->ChosenFiles();
     if (!chosen.isEmpty()) ApplySelectedDir(chosen.first());
 }
 
 void TPageOutput::ApplySelectedDir(const QString& folder) {
     if (folder.isEmpty()) return;
-    EditOutputDir->setText(Text(IncludeBackslash(Text(folder))));
-    GlobalVars.OutputFileDir = Text(EditOutputDir->text());
+    GlobalVars.OutputFileDir = IncludeBackslash(NameBytes(folder));
+    EditOutputDir->setText(NameFromBytes(GlobalVars.OutputFileDir));
 }

@@ -7,11 +7,11 @@
 #include <QWidget>
 #include <array>
 
+#include "FileDialog.h"
 #include "globals.h"
 
 class QAbstractButton;
 class QComboBox;
-class QFileDialog;
 class QLineEdit;
 class QPushButton;
 class QStackedWidget;
@@ -42,9 +42,9 @@ public:
     // The chosen format's code, or -1 when no format is chosen.
     int ChosenFormat() const;
 
-    QLineEdit* EditOutputDir = nullptr;
+    QLineEdit* EditOutputDir = nullptr;  // the folder, byte for byte (FileNames.h)
     QPushButton* ButtonSelectDir = nullptr;
-    QFileDialog* SelectDirDialog = nullptr;
+    TFileDialog* SelectDirDialog = nullptr;
 
     QAbstractButton* ButtonFormatWAV = nullptr;
     QAbstractButton* ButtonFormatMP3 = nullptr;

@@ -139,7 +139,13 @@ void SaveSettings() {
     for (const TPresetKey& p : PresetKeys) ini.WriteInteger(SystemSection, p.Key, g.Presets[p.Format]);
     ini.WriteBool(SystemSection, "PlayASoundWhenFinished", g.PlayASoundWhenFinished);
     ini.WriteBool(SystemSection, "ShutDownWhenFinished", g.ShutDownWhenFinished);
-    ini.UpdateFile();
+    WriteSettingsFile(ini);
+}
+
+void WriteSettingsFile(const TIniFile& ini) {
+    if (ini.UpdateFile() || GlobalVars.ReadOnlySettingsLogged) return;
+    GlobalVars.LogLines.push_back("Settings not saved: " + ini.FileName() + " is read-only.");
+    GlobalVars.ReadOnlySettingsLogged = true;
 }
 
 std::string FormatDuration(int64_t microseconds) {

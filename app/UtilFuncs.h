@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+class TIniFile;
+
 // The folder for a well-known name: "AppData" is the user's configuration
 // folder ($XDG_CONFIG_HOME, else ~/.config), "Personal" the documents folder
 // (the XDG user folder, else ~/Documents when it exists). Any other name, or a
@@ -30,6 +32,10 @@ bool LoadSettings();
 // Writes the thirteen keys of section "System" from GlobalVars, keeping every
 // other section of the file. Raises Exception when the file cannot be written.
 void SaveSettings();
+
+// Writes a settings file (TIniFile::UpdateFile). A read-only one is left as it
+// is, and the log says so once per run. Raises what UpdateFile raises.
+void WriteSettingsFile(const TIniFile& ini);
 
 // "hh:mm:ss.zzz" of a count of microseconds; hours are not wrapped.
 std::string FormatDuration(int64_t microseconds);

@@ -7,7 +7,9 @@
 #include <QUrl>
 #include <QWidget>
 
+#include "FileNames.h"
 #include "IniFile.h"
+#include "UtilFuncs.h"
 #include "WindowPlacement.h"
 
 namespace {
@@ -43,7 +45,7 @@ bool LoadWindowPlacement(const std::string& section, QWidget* window, const std:
 void SaveWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath) {
     TIniFile ini(PlacementFilePath(iniPath));
     WriteWindowPlacement(ini, section, CurrentPlacement(window));
-    ini.UpdateFile();
+    WriteSettingsFile(ini);
 }
 
 void ShellOpen(const std::string& target) {
@@ -51,7 +53,7 @@ void ShellOpen(const std::string& target) {
     // A scheme of one letter would be a drive, not a scheme; paths have none.
     const QUrl url(text);
     const bool hasScheme = url.isValid() && url.scheme().size() > 1;
-    QDesktopServices::openUrl(hasScheme ? url : QUrl::fromLocalFile(text));
+    QDesktopServices::openUrl(hasScheme ? url : UrlOfLocalFile(target));
 }
 
 // Qt's override-cursor stack is the nesting counter: the program pushes a

@@ -32,6 +32,7 @@ struct TGlobalVars {
     std::string HomePageAddress;
     std::string UpdatesAddress;
     std::string SupportAddress;
+    bool ReadOnlySettingsLogged = false;    // the log has said the settings file is read-only
 };
 
 // Main thread only.

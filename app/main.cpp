@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPointer>
 #include <cstdio>
+#include <memory>
 
 #include "FFLoad.h"
 #include "FormSplash.h"
@@ -11,6 +12,7 @@
 #include "MainThreadWaker.h"
 #include "OpenFileLimit.h"
 #include "PreviewWindow.h"
+#include "TerminationSignals.h"
 #include "globals.h"
 
 namespace {
@@ -28,11 +30,23 @@ QPointer<TFormSplash> ShowSplash() {
     return splash;
 }
 
+// Without the handlers the program still runs; those signals then end it at once.
+std::unique_ptr<TTerminationSignals> ListenForTerminationSignals() {
+    try {
+        return std::make_unique<TTerminationSignals>();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tembrio: %s\n", e.what());
+        return nullptr;
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    IgnoreWriteFailureSignals();
     TFFBindProcess binding;
     QApplication app(argc, argv);
+    const std::unique_ptr<TTerminationSignals> termination = ListenForTerminationSignals();
     InitMainThread();
     RaiseOpenFileLimit();
     TMainThreadWaker waker;

@@ -2,24 +2,19 @@
 // component, queued and reported the way the desktop program does it.
 #include "Batch.h"
 
-#include <atomic>
-#include <csignal>
-#include <filesystem>
 #include <mutex>
 #include <ostream>
 #include <unistd.h>
 
 #include "FFEncoder.h"
 #include "MainThread.h"
+#include "OutputFolder.h"
 #include "ProbeAhead.h"
 #include "QueueFile.h"
+#include "StopSignals.h"
 #include "UnicodeProtocol.h"
 
 namespace {
-
-std::atomic<bool> interrupted{false};
-
-void OnInterrupt(int) { interrupted = true; }
 
 std::string BaseName(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -41,10 +36,9 @@ public:
           live_(isatty(STDOUT_FILENO) != 0), pipelined_(options.Jobs > 1) {}
 
     int Run() {
-        std::error_code ec;
-        std::filesystem::create_directories(options_.OutputDir, ec);
-        if (!std::filesystem::is_directory(options_.OutputDir)) {
-            err_ << "Fail to create directory! Please check if output folder have the right format!\n";
+        const std::string folderProblem = PrepareOutputFolder(options_.OutputDir);
+        if (!folderProblem.empty()) {
+            err_ << folderProblem << "\n";
             return 1;
         }
         for (TLane& lane : lanes_) {
@@ -56,9 +50,7 @@ public:
                 lane.encoder.OnProgress = [this, &lane](void*, PProgressInfo info) { Progress(lane, *info); };
             }
         }
-        auto previous = std::signal(SIGINT, OnInterrupt);
         RunLanes();
-        std::signal(SIGINT, previous);
         for (TLane& lane : lanes_) lane.encoder.ClearTasks();
         return Summary();
     }
@@ -80,7 +72,7 @@ private:
         int filling = 0;       // the lane that takes new tasks
         bool stopping = false;
         for (;;) {
-            if (interrupted && !stopping) {
+            if (StopRequested() && !stopping) {
                 stopping = true;
                 probes.Cancel();
                 if (running >= 0) lanes_[running].encoder.Stop(false);
@@ -119,6 +111,7 @@ private:
 
     // On a probing thread when probing runs ahead.
     TProbedFile Probe(TFFDecoder& probe, const std::string& file) {
+        TStopCheck stopCheck;
         TProbedFile result = ProbeFile(probe, Utf8ToWide(file), target_);
         TCloseFileGuard close(probe);
         if (result.Loaded)
@@ -128,13 +121,16 @@ private:
     }
 
     void QueueFile(TLane& lane, const std::string& file, TProbedFile& probed) {
+        TStopCheck stopCheck;
         const TQueueResult queued = QueueProbedFile(lane.encoder, probed, target_);
         if (!queued.Queued()) {
-            Line(err_, queued.Error);
+            // A probe or an open that gave up because of a stop is no failure
+            // of the file; it counts as stopped.
+            if (!StopRequested()) Line(err_, queued.Error);
             return;
         }
         std::lock_guard<std::mutex> lock(state_);
-        lane.names.push_back(BaseName(file) + " -> " + WideToUtf8(probed.Output.FileName));
+        lane.names.push_back(ShownName(BaseName(file) + " -> " + WideToUtf8(probed.Output.FileName)));
     }
 
     void Start(TLane& lane) {
@@ -197,7 +193,8 @@ private:
         if (live_) out_ << "\r\033[K";
         ++settled_;
         if (info.Failed) {
-            err_ << "Failed: " << name << ": " << info.ErrorMessage << "\n" << std::flush;
+            ++failed_;
+            err_ << "Failed: " << name << ": " << ShownName(info.ErrorMessage) << "\n" << std::flush;
         } else if (info.Completed) {
             ++completed_;
             out_ << "Finish: " << name << "\n" << std::flush;
@@ -211,15 +208,21 @@ private:
     void Line(std::ostream& stream, const std::string& text) {
         std::lock_guard<std::mutex> lock(state_);
         ++settled_;
-        stream << text << "\n" << std::flush;
+        ++failed_;
+        stream << ShownName(text) << "\n" << std::flush;
     }
 
+    // Files neither converted nor failed were stopped: ended by the stop, or
+    // never started because of it. Their line appears only after a stop.
     int Summary() {
         std::lock_guard<std::mutex> lock(state_);
         const int total = static_cast<int>(options_.Files.size());
+        const int stopped = total - completed_ - failed_;
         out_ << "Total files: " << total << "\n"
              << "Successed: " << completed_ << "\n"
-             << "Failed: " << total - completed_ << "\n";
+             << "Failed: " << failed_ << "\n";
+        if (stopped > 0) out_ << "Stopped: " << stopped << "\n";
+        out_ << std::flush;
         return completed_ == total ? 0 : 1;
     }
 
@@ -234,6 +237,7 @@ private:
     std::mutex state_;       // the counters, the lanes' names and flags, the output streams
     int settled_ = 0;        // files converted, failed or stopped
     int completed_ = 0;
+    int failed_ = 0;         // failed while converting, or could not be queued
     std::string barName_;    // task of the last progress bar
     int barPercent_ = -1;
 };

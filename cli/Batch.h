@@ -7,6 +7,7 @@
 
 // The exit status: 0 when every file converted, 1 otherwise.
 int ConvertBatch(const TCliOptions& options, std::ostream& out, std::ostream& err);
-// Prints what the probe finds in each file; 1 when a file cannot be opened.
+// Prints what the probe finds in each file; 1 when a file cannot be opened or
+// a stop was asked for.
 int PrintInfo(const TCliOptions& options, std::ostream& out, std::ostream& err);
 void PrintPresets(std::ostream& out);

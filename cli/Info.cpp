@@ -4,6 +4,7 @@
 #include "Batch.h"
 #include "FFDecode.h"
 #include "FormatPresets.h"
+#include "StopSignals.h"
 #include "UnicodeProtocol.h"
 
 namespace {
@@ -51,11 +52,14 @@ void PrintVideoInfo(std::ostream& out, const TVideoStreamInfo& v) {
 
 int PrintInfo(const TCliOptions& options, std::ostream& out, std::ostream& err) {
     TFFDecoder probe;
+    TStopCheck stopCheck;
     int status = 0;
     for (const std::string& file : options.Files) {
-        out << "File: " << file << "\n";
+        if (StopRequested()) return 1;
+        out << "File: " << ShownName(file) << "\n";
         if (!probe.LoadFile(Utf8ToWide(file))) {
-            err << probe.LastErrMsg() << "\n";
+            if (StopRequested()) return 1;  // the probe gave up because of the stop
+            err << ShownName(probe.LastErrMsg()) << "\n";
             status = 1;
             out << "\n";
             continue;

@@ -10,6 +10,7 @@
 #include "FFLog.h"
 #include "MainThread.h"
 #include "OpenFileLimit.h"
+#include "StopSignals.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ std::string ExecutableFolder() {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    InstallSignalHandling();
     TCliOptions options;
     try {
         options = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
@@ -48,8 +50,10 @@ int main(int argc, char** argv) {
     if (!options.LogLevel.empty()) {
         try {
             logger.SetLogLevelByName(options.LogLevel);
-        } catch (const Exception& e) {
-            std::cerr << "tembrio-convert: --log-level: " << e.what() << "\n";
+        } catch (const Exception&) {
+            std::cerr << "tembrio-convert: --log-level: '" << options.LogLevel
+                      << "' is not a log level; use quiet, panic, fatal, error, warning, info, verbose, debug"
+                         " or a level number\n";
             return 2;
         }
         logger.OnLog = [](void*, uint32_t, TLogLevel, const std::string& message) { std::cerr << message << "\n"; };

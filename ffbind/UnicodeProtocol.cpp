@@ -78,6 +78,14 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
+// Bytes that are not part of valid UTF-8 travel as U+DC80 + byte: lone low
+// surrogates, which no valid UTF-8 decodes to. File names on this platform are
+// bytes, and a name that is not valid UTF-8 must still reach the file system
+// exactly as it was given.
+constexpr char32_t EscapedByteBase = 0xDC00;
+
+bool IsEscapedByte(char32_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
+
 } // namespace
 
 std::string WideToUtf8(const std::wstring& text) {
@@ -85,6 +93,10 @@ std::string WideToUtf8(const std::wstring& text) {
     out.reserve(text.size());
     for (wchar_t w : text) {
         auto c = static_cast<char32_t>(w);
+        if (IsEscapedByte(c)) {
+            out += static_cast<char>(c - EscapedByteBase);
+            continue;
+        }
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
         AppendUtf8(out, c);
     }
@@ -98,29 +110,43 @@ std::wstring Utf8ToWide(const std::string& text) {
     while (i < text.size()) {
         auto b = static_cast<unsigned char>(text[i]);
         int extra = b < 0x80 ? 0 : (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2 : (b >> 3) == 0x1E ? 3 : -1;
-        if (extra < 0 || i + extra >= text.size()) {
-            out += L'\uFFFD';
-            ++i;
-            continue;
-        }
-        char32_t c = extra == 0 ? b : b & (0x3F >> extra);
-        bool ok = true;
-        for (int k = 1; k <= extra; ++k) {
+        char32_t c = extra <= 0 ? b : b & (0x3F >> extra);
+        bool ok = extra >= 0 && i + extra < text.size();
+        for (int k = 1; ok && k <= extra; ++k) {
             auto cont = static_cast<unsigned char>(text[i + k]);
-            if ((cont & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
+            ok = (cont & 0xC0) == 0x80;
             c = (c << 6) | (cont & 0x3F);
         }
         static constexpr char32_t MinValue[] = {0, 0x80, 0x800, 0x10000};
         if (!ok || c < MinValue[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            out += L'\uFFFD';
+            // Only the first byte is taken: the next may start a valid sequence.
+            out += static_cast<wchar_t>(EscapedByteBase + b);
             ++i;
             continue;
         }
         out += static_cast<wchar_t>(c);
         i += extra + 1;
+    }
+    return out;
+}
+
+bool HasEscapedBytes(const std::wstring& text) {
+    return std::any_of(text.begin(), text.end(), [](wchar_t w) { return IsEscapedByte(static_cast<char32_t>(w)); });
+}
+
+std::string ShownName(const std::string& bytes) {
+    std::string out;
+    for (wchar_t w : Utf8ToWide(bytes)) {
+        auto c = static_cast<char32_t>(w);
+        if (IsEscapedByte(c)) {
+            static constexpr char Hex[] = "0123456789ABCDEF";
+            const unsigned byte = static_cast<unsigned>(c - EscapedByteBase);
+            out += "\\x";
+            out += Hex[byte >> 4];
+            out += Hex[byte & 0xF];
+        } else {
+            AppendUtf8(out, c);
+        }
     }
     return out;
 }
@@ -131,7 +157,8 @@ bool NeedsUnicodeURL(const std::wstring& name) {
         std::string scheme = ":" + WideToUtf8(name.substr(0, colon)) + ":";
         if (std::strstr(KeepProtocols, scheme.c_str())) return false;
     }
-    return !SurvivesLocaleCharset(name);
+    // Such a name has no characters of any charset; its bytes go as they are.
+    return HasEscapedBytes(name) || !SurvivesLocaleCharset(name);
 }
 
 // No length limit: cutting a long name would open another file than the one

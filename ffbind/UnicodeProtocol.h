@@ -1,7 +1,8 @@
 #pragma once
-// File names that do not survive the locale's charset reach the container
-// library as "unicode:utf8:" + UTF-8; such URLs are served by the program's own
-// I/O (a custom AVIOContext over a file descriptor).
+// File names that do not survive the locale's charset (among them names that
+// are not valid UTF-8) reach the container library as "unicode:utf8:" + their
+// bytes; such URLs are served by the program's own I/O (a custom AVIOContext
+// over a file descriptor).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,9 +27,18 @@ bool UnicodeProtocolRegistered();
 // output, each name once) followed by "unicode" once it is registered.
 std::vector<std::string> ProtocolNames();
 
-// UTF-8 text of a wide string and back; malformed UTF-8 decodes to U+FFFD.
+// UTF-8 text of a wide string and back. File names are bytes, so the round
+// trip from bytes is lossless: each byte that is not part of valid UTF-8
+// decodes to U+DC80 + byte (a lone surrogate, which valid UTF-8 never yields)
+// and encodes back to that byte. Other surrogates and values beyond U+10FFFF
+// encode as U+FFFD.
 std::string WideToUtf8(const std::wstring& text);
 std::wstring Utf8ToWide(const std::string& text);
+// True when the text carries such escaped bytes.
+bool HasEscapedBytes(const std::wstring& text);
+// A name (bytes) as text a terminal or window can show: valid UTF-8 as it is,
+// every other byte as "\xNN".
+std::string ShownName(const std::string& bytes);
 
 // One open file of the protocol. The container library sees it as the opaque
 // value of the AVIOContext; it is touched only by the thread that reads or

@@ -223,8 +223,41 @@ private slots:
             SaveSettings();
             QFAIL("no exception");
         } catch (const Exception& e) {
-            QCOMPARE(e.Message(), "Unable to write to " + SettingsFilePath());
+            QCOMPARE(e.Message(), "Unable to write to " + SettingsFilePath() + ". No such file or directory");
         }
+    }
+
+    // A settings file kept elsewhere behind a link (dotfiles in a repository)
+    // stays a link, and a private file stays private.
+    void savingWritesThroughALinkAndKeepsThePermissions() {
+        QTemporaryDir tmp;
+        const std::string dir = Str(tmp.path()) + "/";
+        QVERIFY(QDir(tmp.path()).mkdir("dotfiles"));
+        WriteAll(dir + "dotfiles/settings.dat", "[Other]\nkept=1\n");
+        QVERIFY(QFile::setPermissions(tmp.path() + "/dotfiles/settings.dat", QFile::ReadOwner | QFile::WriteOwner));
+        ResetGlobals(dir);
+        QVERIFY(QFile::link("dotfiles/settings.dat", QString::fromStdString(SettingsFilePath())));
+        GlobalVars.OutputFormat = ofOGG;
+        SaveSettings();
+        QVERIFY(QFileInfo(QString::fromStdString(SettingsFilePath())).isSymLink());
+        const QByteArray written = ReadAll(dir + "dotfiles/settings.dat");
+        QVERIFY(written.contains("[Other]\nkept=1\n"));
+        QVERIFY(written.contains("OutputFormat=3\n"));
+        QCOMPARE(QFile::permissions(tmp.path() + "/dotfiles/settings.dat"),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    }
+
+    void aReadOnlySettingsFileIsLeftAloneAndLoggedOnce() {
+        QTemporaryDir tmp;
+        ResetGlobals(Str(tmp.path()) + "/");
+        WriteAll(SettingsFilePath(), DefaultSystemSection);
+        QVERIFY(QFile::setPermissions(QString::fromStdString(SettingsFilePath()), QFile::ReadOwner | QFile::ReadGroup));
+        GlobalVars.OutputFormat = ofOGG;
+        SaveSettings();
+        SaveSettings();
+        QCOMPARE(ReadAll(SettingsFilePath()), DefaultSystemSection);
+        QCOMPARE(GlobalVars.LogLines,
+                 std::vector<std::string>{"Settings not saved: " + SettingsFilePath() + " is read-only."});
     }
 
     void placementIsKeptOnTheScreen() {
