@@ -17,8 +17,7 @@ protected:
 
 } // namespace
 
-// Needs the probe's refusal of inputs that are not files.
-TEST_F(FifoInputTest, DISABLED_InfoRefusesANamedPipeAtOnce) {
+TEST_F(FifoInputTest, InfoRefusesANamedPipeAtOnce) {
     const std::string fifo = dir_.File("song.wav");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     CliResult r = RunConvert({"--info", fifo}, scratch_, "exec timeout -s KILL 20");
