@@ -31,7 +31,7 @@ void ReadVideoStream(TCustomFFmpeg& task, AVFormatContext* ic, AVStream* st) {
     task.Opt.FrameWidth = par->width;
     const AVRational sar = st->sample_aspect_ratio.num ? st->sample_aspect_ratio : par->sample_aspect_ratio;
     double aspect = sar.num && sar.den ? static_cast<double>(sar.num) / sar.den : 0.0;
-    if (par->width * par->height != 0)
+    if (par->width != 0 && par->height != 0)
         aspect *= static_cast<double>(par->width) / par->height;
     else if (!sar.num)
         aspect = 4.0 / 3.0;
