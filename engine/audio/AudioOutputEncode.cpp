@@ -49,6 +49,9 @@ void TCustomFFmpeg::SendAudioFrame(AVFormatContext* output, TOutputStream& ost, 
         throw FFmpegException("Audio encoding failed");
     }
     DeinterleaveSamples(data, frame, osize, enc->ch_layout.nb_channels);
+    // A damaged source can decode to NaN or to samples far out of range; the
+    // MP3 encoder's float path aborts the whole process on either.
+    TameFloatSamples(frame, enc->ch_layout.nb_channels, std::strcmp(enc->codec->name, "libmp3lame") == 0);
     frame->pts = lead.EncoderPts;
     lead.EncoderPts += samples;
     if (ff::avcodec_send_frame(enc, frame) < 0) throw FFmpegException("Audio encoding failed");

@@ -1,6 +1,7 @@
 #include "AudioSamples.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "AVUtilStubs.h"
@@ -91,5 +92,21 @@ void ApplySampleVolume(uint8_t* data, int size, AVSampleFormat packedFormat, int
         break;
     default:
         break;
+    }
+}
+
+void TameFloatSamples(AVFrame* frame, int channels, bool clamp) {
+    const auto format = static_cast<AVSampleFormat>(frame->format);
+    if (format != AV_SAMPLE_FMT_FLT && format != AV_SAMPLE_FMT_FLTP) return;
+    const bool planar = format == AV_SAMPLE_FMT_FLTP;
+    const int planes = planar ? channels : 1;
+    const int count = planar ? frame->nb_samples : frame->nb_samples * channels;
+    for (int p = 0; p < planes; ++p) {
+        auto* samples = reinterpret_cast<float*>(frame->extended_data[p]);
+        for (int i = 0; i < count; ++i) {
+            float& s = samples[i];
+            if (!std::isfinite(s)) s = 0.0f;
+            else if (clamp) s = std::clamp(s, -1.0f, 1.0f);
+        }
     }
 }

@@ -15,6 +15,11 @@ void InterleaveSamples(const AVFrame* frame, uint8_t* out, int bytesPerSample, i
 
 // Fills `frame` (format, channels and nb_samples already set, buffers
 // allocated) from `samples` interleaved samples at `in`.
+// Float samples an encoder may choke on: NaN and infinities become silence,
+// and with `clamp` every sample is kept within -1 to 1 (an encoder whose float
+// path asserts on louder samples). Other sample formats are left alone.
+void TameFloatSamples(AVFrame* frame, int channels, bool clamp);
+
 void DeinterleaveSamples(const uint8_t* in, AVFrame* frame, int bytesPerSample, int channels);
 
 // Multiplies every sample by volume / 256 in the samples' own packed format:

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstring>
 #include <fstream>
+#include <limits>
 #include <sys/stat.h>
 
 #include "AVFormatStubs.h"
@@ -108,4 +110,20 @@ TEST_F(BadInputsTest, AStreamOfUnknownKindIsIgnored) {
     EXPECT_NE(audio->discard, AVDISCARD_ALL);
     EXPECT_EQ(task.InputCodecs.size(), 2u);
     ff::avformat_free_context(ic);
+}
+
+// Float samples that are not numbers, or far out of range, from a damaged
+// source: the MP3 encoder's own checks would end the whole process.
+TEST_F(BadInputsTest, SamplesThatAreNotNumbersConvertAsSilence) {
+    const std::string path = src_.File("float.wav");
+    WriteToneWav(WidePath(path), 22050, 1, 0.5, AV_SAMPLE_FMT_FLT);
+    std::string data = ReadTextFile(path);
+    const size_t samples = data.find("data") + 8;
+    ASSERT_GT(data.size(), samples + 4 * 2000);
+    const float bad[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), 1e10f};
+    for (int i = 0; i < 3; ++i) std::memcpy(&data[samples + 4 * (1000 + 300 * i)], &bad[i], 4);
+    WriteTextFile(path, data);
+    const CliResult r = Convert(path);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_GT(fs::file_size(out_.File("float.mp3")), 1000u);
 }
