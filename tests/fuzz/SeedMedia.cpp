@@ -3,8 +3,13 @@
 // each file is the container's structure, in the formats users add most.
 //   tembrio-fuzz-seeds FOLDER
 #include <clocale>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -56,6 +61,47 @@ std::vector<TSeed> Seeds() {
     };
 }
 
+void Put32(std::string& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (8 * i));
+}
+
+void Put16(std::string& out, uint16_t v) {
+    out += static_cast<char>(v);
+    out += static_cast<char>(v >> 8);
+}
+
+// A mono 32-bit float WAV of a tone with one NaN and one infinite sample. The
+// fixture writers only make finite tones; this file found that such samples
+// reach the MP3 encoder unchecked, whose library then aborts the process.
+void WriteNonFiniteWav(const std::string& path) {
+    constexpr uint32_t Rate = 22050;
+    std::vector<float> samples(Rate / 10);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = 0.5f * std::sin(2.0 * M_PI * 440.0 * i / Rate);
+    samples[1000] = std::numeric_limits<float>::quiet_NaN();
+    samples[1500] = std::numeric_limits<float>::infinity();
+    const uint32_t dataSize = static_cast<uint32_t>(samples.size() * sizeof(float));
+    std::string out = "RIFF";
+    Put32(out, 36 + dataSize);
+    out += "WAVEfmt ";
+    Put32(out, 16);
+    Put16(out, 3);  // IEEE float
+    Put16(out, 1);
+    Put32(out, Rate);
+    Put32(out, Rate * sizeof(float));
+    Put16(out, sizeof(float));
+    Put16(out, 32);
+    out += "data";
+    Put32(out, dataSize);
+    for (float s : samples) {
+        uint32_t bits;
+        std::memcpy(&bits, &s, sizeof bits);
+        Put32(out, bits);
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << out;
+    if (!file) throw Exception("cannot write " + path);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -74,6 +120,7 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(argv[1]);
         const std::wstring folder = WidePath(argv[1]);
         for (const TSeed& seed : Seeds()) WriteMedia(folder + L"/" + seed.Name, seed.Media);
+        WriteNonFiniteWav(std::string(argv[1]) + "/non-finite.wav");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
