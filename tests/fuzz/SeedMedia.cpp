@@ -11,6 +11,7 @@
 #include <fstream>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Exception.h"
@@ -76,15 +77,15 @@ void Put16(std::string& out, uint16_t v) {
     out += static_cast<char>(v >> 8);
 }
 
-// A mono 32-bit float WAV of a tone with one NaN and one infinite sample. The
-// fixture writers only make finite tones; this file found that such samples
-// reach the MP3 encoder unchecked, whose library then aborts the process.
-void WriteNonFiniteWav(const std::string& path) {
+// A mono 32-bit float WAV of a tone with the given samples replaced. The
+// fixture writers only make tones within full scale; such files found that
+// samples which are not finite, or far beyond full scale (1e10), reach the
+// MP3 encoder unchecked, whose library then aborts the process.
+void WriteFloatWav(const std::string& path, const std::vector<std::pair<size_t, float>>& replaced) {
     constexpr uint32_t Rate = 22050;
     std::vector<float> samples(Rate / 10);
     for (size_t i = 0; i < samples.size(); ++i) samples[i] = 0.5f * std::sin(2.0 * M_PI * 440.0 * i / Rate);
-    samples[1000] = std::numeric_limits<float>::quiet_NaN();
-    samples[1500] = std::numeric_limits<float>::infinity();
+    for (const auto& [index, value] : replaced) samples.at(index) = value;
     const uint32_t dataSize = static_cast<uint32_t>(samples.size() * sizeof(float));
     std::string out = "RIFF";
     Put32(out, 36 + dataSize);
@@ -142,8 +143,11 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(argv[1]);
         const std::wstring folder = WidePath(argv[1]);
         for (const TSeed& seed : Seeds()) WriteMedia(folder + L"/" + seed.Name, seed.Media);
-        WriteNonFiniteWav(std::string(argv[1]) + "/non-finite.wav");
-        WriteTallAvi(std::string(argv[1]) + "/tall-video.avi");
+        const std::string dir = argv[1];
+        WriteFloatWav(dir + "/non-finite.wav", {{1000, std::numeric_limits<float>::quiet_NaN()},
+                                                {1500, std::numeric_limits<float>::infinity()}});
+        WriteFloatWav(dir + "/huge-sample.wav", {{1000, 1e10f}});
+        WriteTallAvi(dir + "/tall-video.avi");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
