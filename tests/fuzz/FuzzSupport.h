@@ -1,9 +1,9 @@
 #pragma once
 // What the fuzz targets share: the engine's libraries loaded once per process
-// from this build's lib/ folder, and a scratch folder whose name reaches the
-// media libraries only through the program's unicode I/O, so that every
-// mutated input is read (and every output written) the way a file with a
-// non-ASCII name is under the C locale.
+// from this build's lib/ folder, and a scratch folder for inputs and outputs
+// with non-ASCII names, which reach the media libraries only through the
+// program's unicode I/O: every mutated input is read (and every output
+// written) the way a file with such a name is under the C locale.
 #include <cstddef>
 #include <cstdint>
 #include <string>
