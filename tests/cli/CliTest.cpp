@@ -134,26 +134,9 @@ TEST_F(CliTest, InterruptStopsTheBatchAndLeavesNoEmptyFile) {
         if (i > 0) fs::copy_file(src_.File("0.wav"), name);
         command += " " + ShellQuote(name);
     }
-    // The shell prints its process id, then becomes the converter.
-    FILE* pipe = popen(("echo $$; " + command + " 2>/dev/null </dev/null").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
     std::string out;
-    char buffer[4096];
-    pid_t pid = 0;
     bool signalled = false;
-    while (fgets(buffer, sizeof buffer, pipe)) {
-        const std::string line = buffer;
-        if (pid == 0) {
-            pid = static_cast<pid_t>(std::stol(line));
-            continue;
-        }
-        out += line;
-        if (!signalled && line.rfind("Finish: ", 0) == 0) {
-            kill(pid, SIGINT);
-            signalled = true;
-        }
-    }
-    const int status = pclose(pipe);
+    const int status = RunAndSignalAfterFirstFile(command, SIGINT, out, signalled);
     ASSERT_TRUE(signalled) << out;
     ASSERT_TRUE(WIFEXITED(status)) << out;
     EXPECT_EQ(WEXITSTATUS(status), 1) << out;

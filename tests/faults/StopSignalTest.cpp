@@ -31,25 +31,8 @@ protected:
             if (i > 0) fs::copy_file(src_.File("0.wav"), name);
             command += " " + ShellQuote(name);
         }
-        // The shell prints its process id, then becomes the converter.
-        FILE* pipe = popen(("echo $$; " + command + " 2>/dev/null </dev/null").c_str(), "r");
-        if (!pipe) return -1;
-        pid_t pid = 0;
         bool signalled = false;
-        char buffer[4096];
-        while (fgets(buffer, sizeof buffer, pipe)) {
-            const std::string line = buffer;
-            if (pid == 0) {
-                pid = static_cast<pid_t>(std::stol(line));
-                continue;
-            }
-            out += line;
-            if (!signalled && line.rfind("Finish: ", 0) == 0) {
-                kill(pid, signal);
-                signalled = true;
-            }
-        }
-        return pclose(pipe);
+        return RunAndSignalAfterFirstFile(command, signal, out, signalled);
     }
 
     // ffprobe opens the file and finds its AAC stream: an M4A whose end was

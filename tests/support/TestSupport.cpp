@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <csignal>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -77,4 +78,26 @@ CliResult RunConvert(const std::vector<std::string>& args, const TempDir& scratc
     r.out = ReadTextFile(scratch.File("stdout"));
     r.err = ReadTextFile(scratch.File("stderr"));
     return r;
+}
+
+int RunAndSignalAfterFirstFile(const std::string& command, int signal, std::string& out, bool& signalled) {
+    signalled = false;
+    // The shell prints its process id, then becomes the converter.
+    FILE* pipe = popen(("echo $$; " + command + " 2>/dev/null </dev/null").c_str(), "r");
+    if (!pipe) return -1;
+    pid_t pid = 0;
+    char buffer[4096];
+    while (fgets(buffer, sizeof buffer, pipe)) {
+        const std::string line = buffer;
+        if (pid == 0) {
+            pid = static_cast<pid_t>(std::stol(line));
+            continue;
+        }
+        out += line;
+        if (!signalled && line.rfind("Finish: ", 0) == 0) {
+            kill(pid, signal);
+            signalled = true;
+        }
+    }
+    return pclose(pipe);
 }
