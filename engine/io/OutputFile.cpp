@@ -130,7 +130,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& FileName, bool Join) {
     // A task whose files open when its run starts creates no file while it is
     // being set up: the name is the queue's until then.
     if (!(format->flags & AVFMT_NOFILE)) {
-        const std::string error = DeferFileCreation() ? OutputFolderError(url) : CreateOutputIO(oc.get(), slot);
+        const std::string error = OpenFilesAtStart && !creatingOutputs_ ? OutputFolderError(url) : CreateOutputIO(oc.get(), slot);
         if (!error.empty()) return failure(error);
     }
 

@@ -39,29 +39,33 @@ TCustomFFmpeg::~TCustomFFmpeg() {
     Cleanup();
 }
 
-void TCustomFFmpeg::ResetState() {
+void TCustomFFmpeg::ResetFileState() {
     CloseOutputs();
     CloseInputs();
     InputCodecs.clear();
     OutputCodecs.clear();
+    OutputMuxerOptions.clear();
     Opt = TOptionValues{};
     ReleaseFrameHooks(VideoHooks);
     Options = std::make_unique<OptionContexts>();
     InitOptionContexts(*Options, Opt.SwsFlags);
+    JoinMode = false;
+    TotalDuration = -1;
+}
 
+void TCustomFFmpeg::ResetState() {
+    ResetFileState();
     Thread = nullptr;
     {
         std::lock_guard<std::mutex> lock(PreviewLock());
         PreviewFlags = 0;
         PreviewFlagsChanged = false;
     }
-    JoinMode = false;
     Running = false;
     StopRequested = false;
     Completed = false;
     Terminated = false;
     Failed = false;
-    TotalDuration = -1;
 }
 
 namespace {

@@ -206,7 +206,7 @@ private:
     bool reopening_ = false;                           // while the open steps are taken again
     bool creatingOutputs_ = false;                     // … and the output files are created
     std::vector<std::string> CreatedOutputs;           // files this task created; the worker
-    bool DeferFileCreation() const;
+    void ResetFileState();                             // what opening files built goes
     // Creates the file of output `slot` under a free name; the error text or "".
     std::string CreateOutputIO(AVFormatContext* oc, int slot);
     void RemoveFailedOutputs();

@@ -22,25 +22,13 @@ bool TCustomFFmpeg::HasReleasedFile(bool output) const {
     return false;
 }
 
-bool TCustomFFmpeg::DeferFileCreation() const { return OpenFilesAtStart && !creatingOutputs_; }
-
 void TCustomFFmpeg::ReleaseFiles() {
     if (filesReleased_ || !FFLoader() || !FFLoader()->AllLoaded(EngineLibraries)) return;
-    CloseOutputs();
-    CloseInputs();
-    InputCodecs.clear();
-    OutputCodecs.clear();
-    OutputMuxerOptions.clear();
-    ReleaseFrameHooks(VideoHooks);
-    // The option values go back to where the first step started from; the
-    // steps set them again.
+    // The option values go back to where the first step started from (the
+    // component's verbosity); the steps set them again.
     const int verbose = Opt.Verbose;
-    Opt = TOptionValues{};
+    ResetFileState();
     Opt.Verbose = verbose;
-    Options = std::make_unique<OptionContexts>();
-    InitOptionContexts(*Options, Opt.SwsFlags);
-    JoinMode = false;
-    TotalDuration = -1;
     filesReleased_ = true;
 }
 

@@ -41,18 +41,14 @@ protected:
 } // namespace
 
 TEST_F(BadInputsTest, AFileCutToItsHeaderFailsInsteadOfMakingAnEmptyOutput) {
-    const std::string source = Cut("tone-44k-stereo.wav", 1024);  // 44 bytes of header, a few samples
-    const std::string header = Cut("tagged-48k.flac", 200);
-    for (const std::string& file : {header}) {
-        const CliResult r = Convert(file);
-        EXPECT_EQ(r.exitCode, 1) << file;
-        EXPECT_TRUE(r.err.find("No audio could be converted") != std::string::npos ||
-                    r.err.find("damaged or is not a media file") != std::string::npos)
-            << r.err;
-        EXPECT_TRUE(OutputFolderEmpty()) << file;
-    }
-    // A cut that still holds samples converts them.
-    EXPECT_EQ(Convert(source).exitCode, 0);
+    const CliResult r = Convert(Cut("tagged-48k.flac", 200));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.find("No audio could be converted") != std::string::npos ||
+                r.err.find("damaged or is not a media file") != std::string::npos)
+        << r.err;
+    EXPECT_TRUE(OutputFolderEmpty());
+    // A cut that still holds samples (44 bytes of header, then samples) converts them.
+    EXPECT_EQ(Convert(Cut("tone-44k-stereo.wav", 1024)).exitCode, 0);
 }
 
 TEST_F(BadInputsTest, AudioThatCannotBeDecodedFailsTheFile) {
