@@ -205,6 +205,7 @@ private:
     bool filesReleased_ = false;                       // configuring thread, then the worker
     bool reopening_ = false;                           // while the open steps are taken again
     bool creatingOutputs_ = false;                     // … and the output files are created
+    bool stoppedBeforeAudio_ = false;                  // the worker: a stop came before any audio was written
     std::vector<std::string> CreatedOutputs;           // files this task created; the worker
     void ResetFileState();                             // what opening files built goes
     // Creates the file of output `slot` under a free name; the error text or "".
@@ -255,9 +256,8 @@ private:
     void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
     void WriteFrame(AVFormatContext* output, AVPacket* pkt, TOutputStream& ost);
     void MuxPacket(AVFormatContext* output, AVPacket* pkt, TOutputStream& ost);
-    // Raises for a failed write: the byte stream's error first, in plain words.
     void CheckWritten(AVFormatContext* output, int ret, const char* call);
-    void CheckAudioWritten();
+    bool AudioWrittenToEveryOutput() const;
     AVCodecContext* EncoderOf(const TOutputStream& ost) const;
     TOutputStream& LeadOf(TOutputStream& ost) const;
     void DoAudioOut(AVFormatContext* output, TOutputStream& ost, TInputStream& ist, const uint8_t* data, int size);

@@ -70,7 +70,7 @@ void TCustomFFmpeg::ReopenFiles(bool createOutputs) {
 void TCustomFFmpeg::RemoveFailedOutputs() {
     // A stopped task keeps what it wrote; a failed one leaves nothing that
     // could pass for a finished conversion.
-    if (!Failed || StopRequested) return;
+    if (!stoppedBeforeAudio_ && (!Failed || StopRequested)) return;
     for (const std::string& path : CreatedOutputs) {
         if (unlink(path.c_str()) == 0)
             GlobalLogger()->LogFmt(this, llInfo, "%s removed: its conversion failed", path);

@@ -5,6 +5,7 @@
 
 #include "FFLog.h"
 #include "RunTables.h"
+#include "FileSetup.h"
 #include "Format.h"
 #include "InterruptCB.h"
 #include "MainThread.h"
@@ -213,7 +214,12 @@ void TCustomFFmpeg::FinishRun() {
         CheckWritten(oc, ret, "av_write_trailer()");
     }
     ReportProgress(true, -1);
-    if (!StopRequested) CheckAudioWritten();
+    if (!AudioWrittenToEveryOutput()) {
+        // Stopped before any audio: nothing worth keeping. Otherwise the input had none to give.
+        if (StopRequested) stoppedBeforeAudio_ = true;
+        else throw FFmpegException(Format("No audio could be converted: %s holds no audio that can be decoded",
+                                          DiskName(InputFiles[0]->url)));
+    }
     const size_t encoders = JoinMode ? std::min<size_t>(run.StreamsInFirstOutput, run.OutputStreams.size())
                                      : run.OutputStreams.size();
     for (size_t i = 0; i < encoders; ++i) {

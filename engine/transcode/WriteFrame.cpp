@@ -93,14 +93,12 @@ void TCustomFFmpeg::CheckWritten(AVFormatContext* output, int ret, const char* c
     if (ret < 0) throw FFmpegException(LibraryErrorText(call, ret));
 }
 
-void TCustomFFmpeg::CheckAudioWritten() {
+bool TCustomFFmpeg::AudioWrittenToEveryOutput() const {
     // An output with an audio stream that received no audio at all is no
     // conversion, even when its header and trailer were written.
     for (const TOutputStream* ost : Run_->OutputStreams) {
         if (!ost || &LeadOf(const_cast<TOutputStream&>(*ost)) != ost) continue;
-        if (OutputTypeOf(*ost, EncoderOf(*ost)) != AVMEDIA_TYPE_AUDIO || ost->PacketsWritten > 0) continue;
-        const TInputStream& ist = *Run_->InputStreams.at(ost->SourceIndex);
-        throw FFmpegException(Format("No audio could be converted: %s holds no audio that can be decoded",
-                                     DiskName(InputFiles[ist.FileIndex]->url)));
+        if (OutputTypeOf(*ost, EncoderOf(*ost)) == AVMEDIA_TYPE_AUDIO && ost->PacketsWritten == 0) return false;
     }
+    return true;
 }
