@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "FileNames.h"
+#include "SourceFiles.h"
 #include "UtilFuncs.h"
 
 namespace {

@@ -22,6 +22,7 @@
 #include "FileNames.h"
 #include "FileRowDelegate.h"
 #include "UtilFuncsGui.h"
+#include "SourceFiles.h"
 
 namespace {
 
@@ -149,10 +150,15 @@ void TPageInputList::CreateOpenDialog(QWidget* host) {
     OpenDialog->setFileMode(QFileDialog::ExistingFiles);
     OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
     OpenDialog->setSizeGripEnabled(true);
-    const QString video = "*.AVI;*.AVM;*.ASF;*.WMV;*.AVS;*.FLV;*.MKV;*.MOV;*.3GP;*.MP4;*.MPG;*.MPEG;*.DAT;*.OGM;*.VOB;"
-                          "*.RM;*.RMVB;*.TS;*.TP;*.IFO;*.NSV;*.SWF;";
-    const QString audio = "*.MP3;*.AAC;*.WAV;*.WMA;*.CDA;*.FLAC;*.M4A;*.MID;*.MKA;*.MP2;*.MPA;*.MPC;*.APE;*.OFR;*.OGG;"
-                          "*.RA;*.WV;*.TTA;*.AC3;*.DTS;";
+    // The same extensions a drop or a folder search takes, upper case as the
+    // dialog has always shown them.
+    auto patterns = [](const std::vector<std::string>& extensions) {
+        QString list;
+        for (const std::string& e : extensions) list += "*" + QString::fromStdString(e).toUpper() + ";";
+        return list;
+    };
+    const QString video = patterns(VideoExtensions());
+    const QString audio = patterns(AudioExtensions());
     // Qt separates a filter's patterns with spaces.
     auto filter = [](const char* description, const QString& patterns) {
         QStringList list = patterns.split(';', Qt::SkipEmptyParts);

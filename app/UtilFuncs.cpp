@@ -160,22 +160,3 @@ std::string ChangeFileExt(const std::string& path, const std::string& extension)
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return path.substr(0, dot) + extension;
     return path + extension;
 }
-
-bool IsSupportedExtension(const std::string& fileName) {
-    static const char* const Extensions[] = {
-        ".mp3", ".aac", ".wav", ".wma", ".cda", ".flac", ".m4a", ".mid", ".mka", ".mp2", ".mpa",
-        ".mpc", ".ape", ".ofr", ".ogg", ".ra",  ".wv",  ".tta", ".ac3", ".dts", ".avi", ".avm",
-        ".asf", ".wmv", ".avs", ".flv", ".mkv", ".mov", ".3gp", ".mp4", ".mpg", ".dat", ".ogm",
-        ".vob", ".rm",  ".rmvb", ".ts", ".tp",  ".ifo", ".nsv", ".swf",
-    };
-    const size_t slash = fileName.rfind('/');
-    const size_t dot = fileName.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-    std::string extension = fileName.substr(dot);
-    // Only ASCII letters are folded: every accepted extension is plain ASCII.
-    for (char& c : extension)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    for (const char* e : Extensions)
-        if (extension == e) return true;
-    return false;
-}

@@ -43,7 +43,3 @@ std::string FormatDuration(int64_t microseconds);
 // The path with its extension (if any) replaced by the given one (".log").
 std::string ChangeFileExt(const std::string& path, const std::string& extension);
 
-// Whether a file dropped on the window may be added: its extension, lower-cased,
-// is one of the audio and video extensions the converter reads. A name without
-// an extension never is.
-bool IsSupportedExtension(const std::string& fileName);

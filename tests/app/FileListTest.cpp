@@ -12,6 +12,7 @@
 #include "FileListModel.h"
 #include "FileRowBuilder.h"
 #include "MinimizeName.h"
+#include "SourceFiles.h"
 #include "UtilFuncs.h"
 
 namespace {
@@ -112,10 +113,10 @@ private slots:
     }
 
     void supportedExtensions() {
-        for (const char* name : {"/a/b.mp3", "/a/b.MP3", "/a/B.Flac", "x.rmvb", "/a.b/c.ts", "/m/x.dts"})
+        for (const char* name : {"/a/b.mp3", "/a/b.MP3", "/a/B.Flac", "x.rmvb", "/a.b/c.ts", "/m/x.dts", "/a/b.mpeg",
+                                 "/a/b.OPUS", "/a/b.m2ts"})
             QVERIFY2(IsSupportedExtension(name), name);
-        // The drop list has no ".mpeg", though the dialog's filter does.
-        for (const char* name : {"/a/b.mpeg", "/a/b.txt", "/a/mp3", "/a.mp3/b", "/a/b.mp3.part", "/a/b."})
+        for (const char* name : {"/a/b.txt", "/a/mp3", "/a.mp3/b", "/a/b.mp3.part", "/a/b."})
             QVERIFY2(!IsSupportedExtension(name), name);
     }
 
@@ -129,7 +130,7 @@ private slots:
                       QUrl::fromLocalFile(dir.path() + "/clip.MPEG"),
                       QUrl::fromLocalFile(dir.path() + "/d\u00e9j\u00e0 vu.OGG")});
         QCOMPARE(DroppedFileNames(data),
-                 QStringList({dir.path() + "/one.wav", dir.path() + "/d\u00e9j\u00e0 vu.OGG"}));
+                 QStringList({dir.path() + "/one.wav", dir.path() + "/clip.MPEG", dir.path() + "/d\u00e9j\u00e0 vu.OGG"}));
     }
 };
 

@@ -1,0 +1,127 @@
+#include "SourceFiles.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <memory>
+#include <set>
+#include <sys/stat.h>
+#include <utility>
+
+namespace {
+
+using TFolderId = std::pair<dev_t, ino_t>;
+
+bool IsFolder(const std::string& path, TFolderId* id = nullptr) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (id) *id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+bool IsLink(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::string WithoutTrailingSeparators(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+struct TDirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// Collects the supported files below `folder` into `found`; `visited` holds
+// every folder searched so far.
+void SearchFolder(const std::string& folder, std::set<TFolderId>& visited, std::vector<std::string>& found,
+                  const std::atomic<bool>* stop) {
+    TFolderId id;
+    if (!IsFolder(folder, &id) || !visited.insert(id).second) return;
+    std::unique_ptr<DIR, TDirCloser> dir(::opendir(folder.c_str()));
+    if (!dir) return;
+    const std::string prefix = folder == "/" ? folder : folder + "/";
+    // Folders reached through a link are searched after the real ones, so
+    // that a folder linked from elsewhere in the tree is found where it is.
+    std::vector<std::string> subfolders, linkedFolders;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (stop && stop->load()) return;
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        const std::string path = prefix + name;
+        if (IsFolder(path))
+            (IsLink(path) ? linkedFolders : subfolders).push_back(path);
+        else if (IsSupportedExtension(name))
+            found.push_back(path);
+    }
+    dir.reset();
+    std::sort(subfolders.begin(), subfolders.end());
+    std::sort(linkedFolders.begin(), linkedFolders.end());
+    for (const auto* list : {&subfolders, &linkedFolders})
+        for (const std::string& sub : *list) SearchFolder(sub, visited, found, stop);
+}
+
+} // namespace
+
+const std::vector<std::string>& VideoExtensions() {
+    static const std::vector<std::string> extensions = {
+        ".avi", ".avm", ".asf", ".wmv", ".avs", ".flv", ".mkv", ".mov", ".3gp",  ".mp4", ".mpg", ".mpeg", ".dat",
+        ".ogm", ".vob", ".rm",  ".rmvb", ".ts", ".tp",  ".ifo", ".nsv", ".swf", ".webm", ".mts", ".m2ts",
+    };
+    return extensions;
+}
+
+const std::vector<std::string>& AudioExtensions() {
+    static const std::vector<std::string> extensions = {
+        ".mp3", ".aac", ".wav", ".wma", ".cda", ".flac", ".m4a", ".mid", ".mka", ".mp2",  ".mpa", ".mpc", ".ape",
+        ".ofr", ".ogg", ".ra",  ".wv",  ".tta", ".ac3",  ".dts", ".opus", ".oga", ".aif", ".aiff", ".m4b", ".caf",
+    };
+    return extensions;
+}
+
+bool IsSupportedExtension(const std::string& fileName) {
+    const size_t slash = fileName.rfind('/');
+    const size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+    std::string extension = fileName.substr(dot);
+    // Only ASCII letters are folded: every accepted extension is plain ASCII.
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (const auto* list : {&VideoExtensions(), &AudioExtensions()})
+        if (std::find(list->begin(), list->end(), extension) != list->end()) return true;
+    return false;
+}
+
+std::string RelativeFolder(const TSourceFile& file) {
+    if (file.Root.empty()) return {};
+    const std::string prefix = file.Root == "/" ? file.Root : file.Root + "/";
+    if (file.Path.compare(0, prefix.size(), prefix) != 0) return {};
+    const size_t slash = file.Path.rfind('/');
+    if (slash == std::string::npos || slash < prefix.size()) return {};
+    return file.Path.substr(prefix.size(), slash + 1 - prefix.size());
+}
+
+std::string MirroredFolder(const TSourceFile& file, const std::string& outputFolder) {
+    std::string folder = outputFolder;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder + RelativeFolder(file);
+}
+
+std::vector<TSourceFile> ExpandSources(const std::vector<std::string>& names, bool searchFolders,
+                                       const std::atomic<bool>* stop) {
+    std::vector<TSourceFile> sources;
+    std::set<TFolderId> visited;
+    for (const std::string& name : names) {
+        if (stop && stop->load()) break;
+        if (!searchFolders || !IsFolder(name)) {
+            sources.push_back({name, {}});
+            continue;
+        }
+        const std::string root = WithoutTrailingSeparators(name);
+        std::vector<std::string> found;
+        SearchFolder(root, visited, found, stop);
+        std::sort(found.begin(), found.end());
+        for (std::string& path : found) sources.push_back({std::move(path), root});
+    }
+    return sources;
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The files a batch is given: single files as named, and folders searched for
+// the media files below them. Each file remembers the folder it was found
+// under, so that its output can be written to the same place below the output
+// folder.
+#include <atomic>
+#include <string>
+#include <vector>
+
+// The extensions, lower case with their dot, that the converter reads: the
+// ones of video containers and the ones of audio files. A folder is searched
+// for these; the add dialog's filter and the drop filter take the same.
+const std::vector<std::string>& VideoExtensions();
+const std::vector<std::string>& AudioExtensions();
+
+// Whether the extension of the last path component, ASCII letters folded, is
+// one of VideoExtensions or AudioExtensions. A name without an extension
+// never is.
+bool IsSupportedExtension(const std::string& fileName);
+
+struct TSourceFile {
+    std::string Path;  // byte for byte, as named or as found
+    // The folder it was found under, as named, without a trailing separator;
+    // "" for a file named by itself.
+    std::string Root;
+};
+
+// The folder of `file` relative to its root, with a trailing separator: ""
+// for a file named by itself or lying directly in its root, "a/b/" for
+// Root/a/b/song.mp3.
+std::string RelativeFolder(const TSourceFile& file);
+
+// Where the output of `file` goes when the folder structure is kept: the
+// output folder followed by RelativeFolder(file).
+std::string MirroredFolder(const TSourceFile& file, const std::string& outputFolder);
+
+// Turns names into source files, in the order given. A folder (when
+// `searchFolders`) becomes every file below it, at any depth, whose extension
+// IsSupportedExtension accepts, sorted by path; a folder reached twice (a
+// symbolic link back up the tree, or to a folder already searched) is searched
+// only once, so a link loop ends. Other names, and folders when not
+// `searchFolders`, stay as named: whoever opens them reports what is wrong.
+// Folders that cannot be read are skipped. `stop`, when set, ends the search
+// early with what was found so far.
+std::vector<TSourceFile> ExpandSources(const std::vector<std::string>& names, bool searchFolders,
+                                       const std::atomic<bool>* stop = nullptr);
