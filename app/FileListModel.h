@@ -32,6 +32,9 @@ struct TFileRow {
     // Shares its pixels with the page's Thumbnails list.
     QPixmap Picture;
     std::array<QString, FileListColumnCount> Cells;
+    // The folder the file was found under when a folder was added, byte for
+    // byte (FileNames.h); empty for a file added by itself.
+    QString Root;
 };
 
 class TFileListModel : public QAbstractTableModel {
@@ -56,6 +59,7 @@ public:
     // The file of a row and its duration in microseconds (0 when unknown).
     QString FileFullName(int row) const { return Cell(row, NxTextColumnFileFullName); }
     int64_t RealDuration(int row) const { return Cell(row, NxTextColumnRealDuration).toLongLong(); }
+    QString Root(int row) const { return Row(row).Root; }
 
 private:
     std::vector<TFileRow> rows_;
