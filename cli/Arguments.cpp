@@ -1,5 +1,7 @@
 #include "Arguments.h"
 
+#include <algorithm>
+#include <optional>
 #include <thread>
 
 #include "FormatPresets.h"
@@ -27,13 +29,34 @@ int FormatCode(const std::string& name) {
     throw UsageError("unknown format '" + name + "' (wav, mp3, wma, ogg, aac, m4a, flac or mp2)");
 }
 
+// "K/N" with 1 <= K <= N.
+void ParseShard(const std::string& text, TCliOptions& options) {
+    const size_t slash = text.find('/');
+    if (slash != std::string::npos) {
+        const std::string index = text.substr(0, slash), count = text.substr(slash + 1);
+        auto digits = [](const std::string& part) {
+            return !part.empty() && std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+        };
+        try {
+            if (digits(index) && digits(count)) {
+                options.ShardIndex = std::stoi(index);
+                options.ShardCount = std::stoi(count);
+                if (options.ShardIndex >= 1 && options.ShardIndex <= options.ShardCount) return;
+            }
+        } catch (const std::exception&) {
+        }
+    }
+    throw UsageError("--shard needs K/N with 1 <= K <= N, not '" + text + "'");
+}
+
 } // namespace
 
 std::string UsageText() {
     return "usage: tembrio-convert [-f wav|mp3|wma|ogg|aac|m4a|flac|mp2] [-p PRESET] [-o DIR] [-j JOBS]\n"
-           "                       [-x KEY=VALUE]... [--log-level LEVEL] FILE...\n"
+           "                       [-x KEY=VALUE]... [--log-level LEVEL] [-r] [--keep-tree] [--update]\n"
+           "                       [--files-from LIST [-0]] [--shard K/N] [--progress=jsonl] FILE...\n"
            "       tembrio-convert --list-presets\n"
-           "       tembrio-convert --info FILE...\n"
+           "       tembrio-convert --info [-r] [--files-from LIST [-0]] [--shard K/N] FILE...\n"
            "\n"
            "Converts every FILE into an audio file of the chosen format in DIR (default: the\n"
            "current folder), one file per input, never overwriting: an existing name gets a\n"
@@ -45,19 +68,49 @@ std::string UsageText() {
            "  -j JOBS            files converted at the same time\n"
            "  -x KEY=VALUE       an extra engine option for every output (repeatable)\n"
            "  --log-level LEVEL  quiet, panic, fatal, error, warning, info, verbose or debug\n"
+           "  -r                 a FILE that is a folder stands for every media file below it,\n"
+           "                     at any depth, in path order\n"
+           "  --keep-tree        a file found below a folder goes to the same sub-folder of DIR\n"
+           "                     (created when missing); files named directly go to DIR\n"
+           "  --update           convert only files whose output (the name with the format's\n"
+           "                     extension) is missing or older than the file; the others are\n"
+           "                     skipped. A new version is written under a hidden temporary\n"
+           "                     name and replaces the old one only once it is complete\n"
+           "  --files-from LIST  convert the files named in LIST too (after the FILE\n"
+           "                     arguments), one per line; - reads standard input\n"
+           "  -0                 the names in LIST end with NUL bytes (find -print0)\n"
+           "  --shard K/N        convert only part K of N: a file's part follows from a hash\n"
+           "                     of its path below the folder given (of its name as given\n"
+           "                     otherwise), so N runs with K = 1..N share the files out\n"
+           "  --progress=jsonl   standard output carries one JSON object per line instead:\n"
+           "                     {\"event\":\"started\"|\"progress\"|\"finished\"|\"summary\", ...};\n"
+           "                     a byte of a name that is not UTF-8 is written as \\udcXX\n"
+           "                     (U+DC80 + the byte, as Python's surrogateescape reads it)\n"
            "  --list-presets     list the presets of every format\n"
            "  --info             print what the probe finds in each FILE\n"
            "  --help             this text\n"
            "\n"
-           "Exit status: 0 when every file converted, 1 when any failed, 2 for a usage error.\n";
+           "Exit status: 0 when every file converted (or was skipped), 1 when any failed or\n"
+           "the batch was stopped, 2 for a usage error or a LIST that cannot be read.\n";
 }
 
 TCliOptions ParseArguments(const std::vector<std::string>& args) {
     TCliOptions options;
     bool presetGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
+        // A long option may carry its value after "=".
+        std::string a = args[i];
+        std::optional<std::string> attached;
+        if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
+            attached = a.substr(a.find('=') + 1);
+            a.erase(a.find('='));
+        }
+        bool attachedTaken = false;
         auto value = [&]() -> const std::string& {
+            if (attached) {
+                attachedTaken = true;
+                return *attached;
+            }
             if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
             return args[++i];
         };
@@ -77,6 +130,23 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
             options.ExtraLines.push_back(line);
         } else if (a == "--log-level") {
             options.LogLevel = value();
+        } else if (a == "-r") {
+            options.Recursive = true;
+        } else if (a == "--keep-tree") {
+            options.KeepTree = true;
+        } else if (a == "--update") {
+            options.Update = true;
+        } else if (a == "--files-from") {
+            options.FilesFrom = value();
+            if (options.FilesFrom.empty()) throw UsageError("--files-from needs a file name, or - for standard input");
+        } else if (a == "-0") {
+            options.NulSeparated = true;
+        } else if (a == "--shard") {
+            ParseShard(value(), options);
+        } else if (a == "--progress") {
+            const std::string& kind = value();
+            if (kind != "jsonl") throw UsageError("--progress takes only jsonl, not '" + kind + "'");
+            options.JsonProgress = true;
         } else if (a == "--list-presets") {
             options.ListPresets = true;
         } else if (a == "--info") {
@@ -87,10 +157,11 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
             options.Files.insert(options.Files.end(), args.begin() + i + 1, args.end());
             break;
         } else if (a.size() > 1 && a[0] == '-') {
-            throw UsageError("unknown option " + a);
+            throw UsageError("unknown option " + args[i]);
         } else {
             options.Files.push_back(a);
         }
+        if (attached && !attachedTaken) throw UsageError(a + " takes no value");
     }
     if (presetGiven) {
         const auto& items = PresetTable()[options.Format].Items;
@@ -99,6 +170,8 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
                              std::to_string(items.size() - 1));
     }
     if (options.Jobs == 0) options.Jobs = std::max(1u, std::thread::hardware_concurrency());
-    if (!options.Help && !options.ListPresets && options.Files.empty()) throw UsageError("no input files");
+    if (options.NulSeparated && options.FilesFrom.empty()) throw UsageError("-0 needs --files-from");
+    if (!options.Help && !options.ListPresets && options.Files.empty() && options.FilesFrom.empty())
+        throw UsageError("no input files");
     return options;
 }

@@ -14,6 +14,14 @@ struct TCliOptions {
     bool ListPresets = false;
     bool Info = false;
     bool Help = false;
+    bool Recursive = false;          // -r: a folder given becomes every media file below it
+    bool KeepTree = false;           // --keep-tree: outputs go to the source's folder below OutputDir
+    bool Update = false;             // --update: only files whose output is missing or older
+    std::string FilesFrom;           // --files-from: a file naming more files; "-" standard input
+    bool NulSeparated = false;       // -0: its names end with NUL bytes, not line ends
+    int ShardIndex = 1;              // --shard K/N: only the files of part K of N
+    int ShardCount = 1;
+    bool JsonProgress = false;       // --progress=jsonl
     std::vector<std::string> Files;
 };
 

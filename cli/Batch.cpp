@@ -2,13 +2,16 @@
 // component, queued and reported the way the desktop program does it.
 #include "Batch.h"
 
+#include <map>
 #include <mutex>
 #include <ostream>
 #include <unistd.h>
 
+#include "BatchReport.h"
 #include "FFEncoder.h"
 #include "MainThread.h"
 #include "OutputFolder.h"
+#include "OutputUpdate.h"
 #include "ProbeAhead.h"
 #include "QueueFile.h"
 #include "StopSignals.h"
@@ -16,24 +19,38 @@
 
 namespace {
 
-std::string BaseName(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+// A file of the batch that is to be converted.
+struct TBatchFile {
+    size_t index;          // its place in the batch
+    TOutputTarget target;  // its own folder when the tree is kept
+    // With --update: the output the finished file is moved to, and whether
+    // an older file is replaced there.
+    std::string output;
+    bool replace = false;
+};
 
-// One encoder component and the names of the tasks queued on it.
+// A task queued on a lane.
+struct TQueued {
+    size_t file;         // into the files to convert
+    std::string output;  // the name it was queued with
+};
+
+// One encoder component and the files queued on it.
 struct TLane {
     TFFEncoder encoder;
-    std::vector<std::string> names;  // by task index, guarded by the batch lock
-    bool ended = false;              // its run has ended, guarded by the batch lock
+    std::vector<TQueued> queued;  // by task index, guarded by the batch lock
+    size_t started = 0;           // tasks reported as started, guarded by the batch lock
+    bool ended = false;           // its run has ended, guarded by the batch lock
     int Count() { return encoder.Tasks().Count(); }
 };
 
 class TBatchRun {
 public:
-    TBatchRun(const TCliOptions& options, std::ostream& out, std::ostream& err)
-        : options_(options), target_{options.OutputDir, options.Format, options.Preset, &reserved_}, out_(out), err_(err),
-          live_(isatty(STDOUT_FILENO) != 0), pipelined_(options.Jobs > 1) {}
+    TBatchRun(const TCliOptions& options, const std::vector<TSourceFile>& sources, std::ostream& out,
+              std::ostream& err)
+        : options_(options), sources_(sources), err_(err),
+          report_(out, err, sources, options.JsonProgress, isatty(STDOUT_FILENO) != 0, options.Update),
+          pipelined_(options.Jobs > 1) {}
 
     int Run() {
         const std::string folderProblem = PrepareOutputFolder(options_.OutputDir);
@@ -41,10 +58,11 @@ public:
             err_ << folderProblem << "\n";
             return 1;
         }
+        Plan();
         for (TLane& lane : lanes_) {
             lane.encoder.OnTerminate = [this, &lane](void*, const TTerminateInfo& info) { Terminated(lane, info); };
-            if (live_) {
-                // The bar is written under the batch lock from the task's own
+            if (isatty(STDOUT_FILENO) || options_.JsonProgress) {
+                // Progress is written under the batch lock from the task's own
                 // thread, so no task waits for this thread to show it.
                 lane.encoder.TriggerEventInMainThread = false;
                 lane.encoder.OnProgress = [this, &lane](void*, PProgressInfo info) { Progress(lane, *info); };
@@ -52,10 +70,46 @@ public:
         }
         RunLanes();
         for (TLane& lane : lanes_) lane.encoder.ClearTasks();
-        return Summary();
+        return report_.Summary();
     }
 
 private:
+    // Where each file goes; with --update, the files whose output is up to
+    // date are skipped here, before anything is probed.
+    void Plan() {
+        std::map<std::string, std::string> claimed;  // with --update: output → the source it is made from
+        for (size_t i = 0; i < sources_.size(); ++i) {
+            const TSourceFile& source = sources_[i];
+            TBatchFile file{i, {}, {}, false};
+            const std::string folder =
+                options_.KeepTree ? MirroredFolder(source, options_.OutputDir) : options_.OutputDir;
+            file.target = {folder, options_.Format, options_.Preset, &reserved_, options_.Update};
+            if (options_.Update) {
+                file.output = WideToUtf8(PlainOutputFileName(Utf8ToWide(source.Path), folder, options_.Format));
+                // Two sources with one output would take turns replacing it;
+                // the first in the batch keeps it.
+                const auto claim = claimed.emplace(file.output, source.Path);
+                if (!claim.second) {
+                    report_.NotQueued(i, "Cannot do convert, error: " + file.output + " is the output of " +
+                                          claim.first->second + " already");
+                    continue;
+                }
+                const TOutputState state = CheckOutput(file.output, source.Path);
+                if (state == TOutputState::UpToDate) {
+                    report_.Finished(i, file.output, TFileStatus::Skipped);
+                    continue;
+                }
+                if (state == TOutputState::InTheWay) {
+                    report_.NotQueued(i, "Cannot do convert, error: " + file.output +
+                                             " is in the way: it is not a file");
+                    continue;
+                }
+                file.replace = state == TOutputState::Stale;
+            }
+            files_.push_back(std::move(file));
+        }
+    }
+
     // With one job, everything happens in turn: each file is probed and
     // queued, then the tasks run one after another.
     // With several jobs, probing runs ahead on that many threads and queueing
@@ -64,9 +118,9 @@ private:
     // starts as soon as the first has ended. The component refuses new tasks
     // while it works, hence two of them.
     void RunLanes() {
-        TProbeAhead<TProbedFile> probes(options_.Files, pipelined_ ? options_.Jobs : 0,
-                                    [this](TFFDecoder& probe, const std::string& file) { return Probe(probe, file); });
-        const size_t count = options_.Files.size();
+        TProbeAhead<TProbedFile> probes(files_.size(), pipelined_ ? options_.Jobs : 0,
+                                        [this](TFFDecoder& probe, size_t i) { return Probe(probe, files_[i]); });
+        const size_t count = files_.size();
         size_t next = 0;       // the next file to queue
         int running = -1;      // the lane that works, if any
         int filling = 0;       // the lane that takes new tasks
@@ -103,16 +157,16 @@ private:
                 CheckSynchronize(1);
                 continue;
             }
-            QueueFile(lanes_[filling], options_.Files[next], *probed);
+            QueueFile(lanes_[filling], next, *probed);
             ++next;
             CheckSynchronize(0);
         }
     }
 
     // On a probing thread when probing runs ahead.
-    TProbedFile Probe(TFFDecoder& probe, const std::string& file) {
+    TProbedFile Probe(TFFDecoder& probe, const TBatchFile& file) {
         TStopCheck stopCheck;
-        TProbedFile result = ProbeFile(probe, Utf8ToWide(file), target_);
+        TProbedFile result = ProbeFile(probe, Utf8ToWide(sources_[file.index].Path), file.target);
         TCloseFileGuard close(probe);
         if (result.Loaded)
             for (const std::string& line : options_.ExtraLines)
@@ -120,23 +174,60 @@ private:
         return result;
     }
 
-    void QueueFile(TLane& lane, const std::string& file, TProbedFile& probed) {
+    void QueueFile(TLane& lane, size_t i, TProbedFile& probed) {
+        const TBatchFile& file = files_[i];
+        if (probed.Loaded && options_.KeepTree) {
+            const std::string& problem = FolderProblem(file.target.Folder);
+            if (!problem.empty()) {
+                report_.NotQueued(file.index, problem);
+                return;
+            }
+        }
         TStopCheck stopCheck;
-        const TQueueResult queued = QueueProbedFile(lane.encoder, probed, target_);
+        const TQueueResult queued = QueueProbedFile(lane.encoder, probed, file.target);
         if (!queued.Queued()) {
             // A probe or an open that gave up because of a stop is no failure
             // of the file; it counts as stopped.
-            if (!StopRequested()) Line(err_, queued.Error);
+            if (!StopRequested()) report_.NotQueued(file.index, queued.Error);
             return;
         }
         std::lock_guard<std::mutex> lock(state_);
-        lane.names.push_back(ShownName(BaseName(file) + " -> " + WideToUtf8(probed.Output.FileName)));
+        lane.queued.push_back({i, WideToUtf8(probed.Output.FileName)});
+    }
+
+    // The folder of a kept tree is made once, when the first file needs it;
+    // the message why it cannot be used, or "".
+    const std::string& FolderProblem(const std::string& folder) {
+        auto known = folders_.find(folder);
+        if (known == folders_.end()) {
+            std::string name = folder;
+            while (name.size() > 1 && name.back() == '/') name.pop_back();
+            known = folders_.emplace(folder, PrepareOutputFolder(name)).first;
+        }
+        return known->second;
+    }
+
+    // The output a person or a program is told about: with --update the name
+    // the file is moved to once complete, not its temporary one.
+    std::string ShownOutput(const TQueued& queued) const {
+        return options_.Update ? files_[queued.file].output : queued.output;
+    }
+
+    // The component starts its first tasks at once, and the next one each
+    // time a task ends (see Terminated); the batch lock is held.
+    void AnnounceStart(TLane& lane) {
+        const TQueued& queued = lane.queued[lane.started++];
+        const TBatchFile& file = files_[queued.file];
+        report_.Started(file.index, ShownOutput(queued));
     }
 
     void Start(TLane& lane) {
         {
             std::lock_guard<std::mutex> lock(state_);
             lane.ended = false;
+            lane.started = 0;
+            while (lane.started < lane.queued.size() && lane.started < static_cast<size_t>(options_.Jobs))
+                AnnounceStart(lane);
         }
         lane.encoder.StartTask(options_.Jobs);
     }
@@ -145,7 +236,7 @@ private:
     void Clear(TLane& lane) {
         lane.encoder.ClearTasks();
         std::lock_guard<std::mutex> lock(state_);
-        lane.names.clear();
+        lane.queued.clear();
     }
 
     bool Ended(TLane& lane) {
@@ -158,92 +249,67 @@ private:
     void ReportUnstarted(TLane& lane) {
         lane.encoder.ClearTasks();
         std::lock_guard<std::mutex> lock(state_);
-        if (live_) out_ << "\r\033[K";
-        for (const std::string& name : lane.names) out_ << "Stopped: " << name << "\n";
-        out_ << std::flush;
-        lane.names.clear();
+        for (const TQueued& queued : lane.queued) {
+            const TBatchFile& file = files_[queued.file];
+            report_.Finished(file.index, ShownOutput(queued), TFileStatus::Stopped);
+        }
+        lane.queued.clear();
     }
 
-    // From a task's thread, when the terminal shows a live bar.
+    // From a task's thread.
     void Progress(TLane& lane, const TProgressInfo& info) {
-        if (info.TotalDuration <= 0) return;
-        const int percent = static_cast<int>(std::min<int64_t>(100, ConvertedDuration(info) * 100 / info.TotalDuration));
         std::lock_guard<std::mutex> lock(state_);
-        const int index = info.TaskIndex;
-        const bool valid = index >= 0 && index < static_cast<int>(lane.names.size());
-        const std::string& name = valid ? lane.names[index] : std::string();
-        if (name == barName_ && percent == barPercent_) return;
-        barName_ = name;
-        barPercent_ = percent;
-        std::string bar(percent / 5, '#');
-        bar.resize(20, '.');
-        out_ << "\r\033[K[" << settled_ << "/" << options_.Files.size() << "] [" << bar << "] " << percent << "% "
-             << BaseName(name) << std::flush;
+        if (info.TaskIndex < 0 || info.TaskIndex >= static_cast<int>(lane.queued.size())) return;
+        const TQueued& queued = lane.queued[info.TaskIndex];
+        report_.Progress(files_[queued.file].index, ShownOutput(queued), ConvertedDuration(info),
+                         info.TotalDuration);
     }
 
     // On the encoder's delivery thread, one record at a time per lane.
     void Terminated(TLane& lane, const TTerminateInfo& info) {
-        std::lock_guard<std::mutex> lock(state_);
+        std::unique_lock<std::mutex> lock(state_);
         if (info.TaskIndex < 0) {
             lane.ended = true;
             return;
         }
-        const bool valid = info.TaskIndex < static_cast<int>(lane.names.size());
-        const std::string name = valid ? lane.names[info.TaskIndex] : "?";
-        if (live_) out_ << "\r\033[K";
-        ++settled_;
-        if (info.Failed) {
-            ++failed_;
-            err_ << "Failed: " << name << ": " << ShownName(info.ErrorMessage) << "\n" << std::flush;
-        } else if (info.Completed) {
-            ++completed_;
-            out_ << "Finish: " << name << "\n" << std::flush;
-        } else {
-            out_ << "Stopped: " << name << "\n" << std::flush;
+        if (info.TaskIndex >= static_cast<int>(lane.queued.size())) return;
+        const TQueued queued = lane.queued[info.TaskIndex];
+        lock.unlock();
+
+        const TBatchFile& file = files_[queued.file];
+        std::string output = info.OutputFile.empty() ? queued.output : WideToUtf8(info.OutputFile);
+        std::string error = info.ErrorMessage;
+        TFileStatus status = info.Failed ? TFileStatus::Failed
+                             : info.Completed ? TFileStatus::Converted
+                                              : TFileStatus::Stopped;
+        if (options_.Update) {
+            // The new version is complete: it takes the output's place now.
+            // Without it, the engine has removed what it wrote.
+            if (status == TFileStatus::Converted) output = MoveIntoPlace(output, file.output, file.replace, error);
+            if (output.empty()) status = TFileStatus::Failed;
+            if (status != TFileStatus::Converted) output = file.output;
         }
-        barPercent_ = -1;
-    }
+        report_.Finished(file.index, output, status, error);
 
-    // A file that could not be queued.
-    void Line(std::ostream& stream, const std::string& text) {
-        std::lock_guard<std::mutex> lock(state_);
-        ++settled_;
-        ++failed_;
-        stream << ShownName(text) << "\n" << std::flush;
-    }
-
-    // Files neither converted nor failed were stopped: ended by the stop, or
-    // never started because of it. Their line appears only after a stop.
-    int Summary() {
-        std::lock_guard<std::mutex> lock(state_);
-        const int total = static_cast<int>(options_.Files.size());
-        const int stopped = total - completed_ - failed_;
-        out_ << "Total files: " << total << "\n"
-             << "Successed: " << completed_ << "\n"
-             << "Failed: " << failed_ << "\n";
-        if (stopped > 0) out_ << "Stopped: " << stopped << "\n";
-        out_ << std::flush;
-        return completed_ == total ? 0 : 1;
+        lock.lock();
+        if (!StopRequested() && lane.started < lane.queued.size()) AnnounceStart(lane);
     }
 
     const TCliOptions& options_;
-    TNameReservations reserved_;  // before target_, which points at it
-    const TOutputTarget target_;
-    std::ostream& out_;
+    const std::vector<TSourceFile>& sources_;
     std::ostream& err_;
-    const bool live_;
+    TBatchReport report_;
     const bool pipelined_;
+    TNameReservations reserved_;               // the queueing thread
+    std::vector<TBatchFile> files_;            // the files to convert; fixed once planned
+    std::map<std::string, std::string> folders_;  // folders of a kept tree and their problems; the queueing thread
     TLane lanes_[2];
-    std::mutex state_;       // the counters, the lanes' names and flags, the output streams
-    int settled_ = 0;        // files converted, failed or stopped
-    int completed_ = 0;
-    int failed_ = 0;         // failed while converting, or could not be queued
-    std::string barName_;    // task of the last progress bar
-    int barPercent_ = -1;
+    std::mutex state_;                         // the lanes' queues and flags
 };
 
 } // namespace
 
-int ConvertBatch(const TCliOptions& options, std::ostream& out, std::ostream& err) {
-    return TBatchRun(options, out, err).Run();
+int ConvertBatch(const TCliOptions& options, const std::vector<TSourceFile>& files, std::ostream& out,
+                 std::ostream& err) {
+    return TBatchRun(options, files, out, err).Run();
 }

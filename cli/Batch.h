@@ -2,12 +2,16 @@
 // Converting a batch of files with the encoder component, as the desktop
 // program does: probe, build the records, queue, run, report.
 #include <iosfwd>
+#include <vector>
 
 #include "Arguments.h"
+#include "SourceFiles.h"
 
-// The exit status: 0 when every file converted, 1 otherwise.
-int ConvertBatch(const TCliOptions& options, std::ostream& out, std::ostream& err);
+// Converts `files` (CollectSources) as `options` say. The exit status: 0 when
+// every file converted or was skipped, 1 otherwise.
+int ConvertBatch(const TCliOptions& options, const std::vector<TSourceFile>& files, std::ostream& out,
+                 std::ostream& err);
 // Prints what the probe finds in each file; 1 when a file cannot be opened or
 // a stop was asked for.
-int PrintInfo(const TCliOptions& options, std::ostream& out, std::ostream& err);
+int PrintInfo(const std::vector<TSourceFile>& files, std::ostream& out, std::ostream& err);
 void PrintPresets(std::ostream& out);

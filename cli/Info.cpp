@@ -50,11 +50,12 @@ void PrintVideoInfo(std::ostream& out, const TVideoStreamInfo& v) {
 
 } // namespace
 
-int PrintInfo(const TCliOptions& options, std::ostream& out, std::ostream& err) {
+int PrintInfo(const std::vector<TSourceFile>& files, std::ostream& out, std::ostream& err) {
     TFFDecoder probe;
     TStopCheck stopCheck;
     int status = 0;
-    for (const std::string& file : options.Files) {
+    for (const TSourceFile& source : files) {
+        const std::string& file = source.Path;
         if (StopRequested()) return 1;
         out << "File: " << ShownName(file) << "\n";
         if (!probe.LoadFile(Utf8ToWide(file))) {

@@ -2,11 +2,11 @@
 // Probing runs ahead of queueing. Each probe stands alone, so with several
 // threads the files of a batch are probed at once, each thread with a probe of
 // its own, while the queueing thread takes the results in file order.
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -15,12 +15,13 @@
 template <typename TResult>
 class TProbeAhead {
 public:
-    using TProbeFn = std::function<TResult(TFFDecoder& probe, const std::string& file)>;
+    // Probes file `index` of the batch.
+    using TProbeFn = std::function<TResult(TFFDecoder& probe, size_t index)>;
 
-    // threads <= 0: no threads; each file is probed when it is taken.
-    TProbeAhead(const std::vector<std::string>& files, int threads, TProbeFn probe)
-        : files_(files), probe_(std::move(probe)), results_(files.size()) {
-        const int count = std::min<int>(threads, static_cast<int>(files.size()));
+    // `files` files; threads <= 0: no threads, each file is probed when it is
+    // taken.
+    TProbeAhead(size_t files, int threads, TProbeFn probe) : files_(files), probe_(std::move(probe)), results_(files) {
+        const int count = static_cast<int>(std::min<size_t>(std::max(threads, 0), files));
         for (int i = 0; i < count; ++i) threads_.emplace_back([this] { Work(); });
     }
     ~TProbeAhead() { Cancel(); }
@@ -30,7 +31,7 @@ public:
     // The result for file `index` once its probe is done; with no threads the
     // probe runs now. Each result is taken once.
     std::optional<TResult> TryTake(size_t index) {
-        if (threads_.empty()) return probe_(inlineProbe_, files_[index]);
+        if (threads_.empty()) return probe_(inlineProbe_, index);
         std::lock_guard<std::mutex> lock(lock_);
         std::optional<TResult> result = std::move(results_[index]);
         results_[index].reset();
@@ -39,7 +40,7 @@ public:
 
     // Leaves the files not yet started unprobed, and waits for the others.
     void Cancel() {
-        next_ = files_.size();
+        next_ = files_;
         for (std::thread& t : threads_) t.join();
         threads_.clear();
     }
@@ -47,14 +48,14 @@ public:
 private:
     void Work() {
         TFFDecoder probe;
-        for (size_t i = next_++; i < files_.size(); i = next_++) {
-            TResult result = probe_(probe, files_[i]);
+        for (size_t i = next_++; i < files_; i = next_++) {
+            TResult result = probe_(probe, i);
             std::lock_guard<std::mutex> lock(lock_);
             results_[i] = std::move(result);
         }
     }
 
-    const std::vector<std::string>& files_;
+    const size_t files_;
     TProbeFn probe_;
     TFFDecoder inlineProbe_;
     std::mutex lock_;                               // results_

@@ -37,6 +37,8 @@ void InstallSignalHandling() {
 
 bool StopRequested() { return g_stopRequested.load(); }
 
+const std::atomic<bool>& StopFlag() { return g_stopRequested; }
+
 TStopCheck::TStopCheck() : threadId_(CurrentThreadId()) {
     if (TInterruptCB* registry = InterruptRegistry()) registry->Add(threadId_, this, CheckStop);
 }

@@ -6,6 +6,7 @@
 // program at once, for a call that cannot be stopped any other way. SIGPIPE
 // and SIGXFSZ are ignored: a closed standard output or a file-size limit then
 // turns into a failed write rather than the end of the whole batch.
+#include <atomic>
 #include <cstdint>
 
 // Once, at start-up, before any thread is started.
@@ -13,6 +14,8 @@ void InstallSignalHandling();
 
 // True once a stop was asked for; any thread may ask.
 bool StopRequested();
+// The flag itself, for a search that polls it.
+const std::atomic<bool>& StopFlag();
 
 // While it lives, the blocking library calls of the thread that made it
 // (opening, reading, probing a file) give up once a stop is asked for. Needs

@@ -10,6 +10,7 @@
 #include "FFLog.h"
 #include "MainThread.h"
 #include "OpenFileLimit.h"
+#include "Sources.h"
 #include "StopSignals.h"
 
 namespace {
@@ -41,6 +42,13 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    std::vector<TSourceFile> files;
+    std::string listProblem;
+    if (!CollectSources(options, files, listProblem)) {
+        std::cerr << "tembrio-convert: " << listProblem << "\n";
+        return 2;
+    }
+
     TFFBindProcess binding;
     InitMainThread();
     RaiseOpenFileLimit();
@@ -63,5 +71,5 @@ int main(int argc, char** argv) {
         std::cerr << FFLoader()->LastError() << "\n";
         return 1;
     }
-    return options.Info ? PrintInfo(options, std::cout, std::cerr) : ConvertBatch(options, std::cout, std::cerr);
+    return options.Info ? PrintInfo(files, std::cout, std::cerr) : ConvertBatch(options, files, std::cout, std::cerr);
 }

@@ -2,6 +2,7 @@
 
 #include "Format.h"
 #include "OutputNaming.h"
+#include "OutputUpdate.h"
 #include "UnicodeProtocol.h"
 #include "PresetRecords.h"
 
@@ -19,8 +20,18 @@ TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOu
 
 TQueueResult QueueProbedFile(TCustomEncoder& encoder, TProbedFile& file, const TOutputTarget& target) {
     if (!file.Loaded) return {-1, "File load error: " + file.LoadError};
-    const std::wstring plain = PlainOutputFileName(file.Input.FileName, target.Folder, target.Format);
-    file.Output.FileName = OutputFileNameFor(file.Input.FileName, target.Folder, target.Format, target.Reserved);
+    std::wstring plain = PlainOutputFileName(file.Input.FileName, target.Folder, target.Format);
+    if (target.ViaTemporary) {
+        const std::string folder = IncludeBackslash(target.Folder);
+        const std::string temporary = TemporaryOutputName(WideToUtf8(plain).substr(folder.size()));
+        const std::string name = UniqueFileName(temporary, target.Folder, target.Reserved);
+        file.Output.FileName = name.empty() ? std::wstring() : Utf8ToWide(folder + name);
+        file.Output.FileFormat = ContainerOf(target.Format);
+        file.Output.DiscardUnlessCompleted = true;
+        plain = Utf8ToWide(folder + temporary);
+    } else {
+        file.Output.FileName = OutputFileNameFor(file.Input.FileName, target.Folder, target.Format, target.Reserved);
+    }
     if (file.Output.FileName.empty())
         return {-1, "Cannot do convert, error: " + Format("No free name for %s: every name up to %s is taken",
                                                           WideToUtf8(plain), WideToUtf8(CounterName(plain, MaxNameCounter)))};

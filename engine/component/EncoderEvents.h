@@ -13,6 +13,9 @@ struct TTerminateInfo {
     bool Completed = false;
     bool Failed = false;
     std::string ErrorMessage;
+    // The file of the task's first output as it was created: a numbered name
+    // when the one given was taken meanwhile. Empty for a task without output.
+    std::wstring OutputFile;
 };
 
 struct TProgressInfo {

@@ -90,6 +90,10 @@ struct TOutputOptions {
     // program made it meanwhile), the first free CounterName of this name is
     // used instead. Empty: a taken name fails the output.
     std::wstring UniqueBaseName;
+    // The file is removed again unless the conversion completes: a stopped
+    // run keeps no part of it either (a file written under a temporary name,
+    // which only a finished conversion may replace the real one with).
+    bool DiscardUnlessCompleted = false;
 };
 
 void ResetStreamInfo(TStreamInfo& info);

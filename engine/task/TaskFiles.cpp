@@ -1,6 +1,7 @@
 // A queued task holds no file: once its inputs and outputs have been checked
 // and set up, they are released, and opened again (the outputs created) when
 // its run starts. Open files and memory then stay flat however long the queue.
+#include <algorithm>
 #include <unistd.h>
 
 #include "CustomFFmpeg.h"
@@ -68,12 +69,15 @@ void TCustomFFmpeg::ReopenFiles(bool createOutputs) {
 }
 
 void TCustomFFmpeg::RemoveFailedOutputs() {
-    // A stopped task keeps what it wrote; a failed one leaves nothing that
-    // could pass for a finished conversion.
-    if (!stoppedBeforeAudio_ && (!Failed || StopRequested)) return;
+    // A stopped task keeps what it wrote, unless its record asks otherwise; a
+    // failed one leaves nothing that could pass for a finished conversion.
+    const bool discard = !Completed && std::any_of(OutputOptionCopies.begin(), OutputOptionCopies.end(),
+                                                   [](const TOutputOptions& o) { return o.DiscardUnlessCompleted; });
+    if (!stoppedBeforeAudio_ && !discard && (!Failed || StopRequested)) return;
     for (const std::string& path : CreatedOutputs) {
         if (unlink(path.c_str()) == 0)
-            GlobalLogger()->LogFmt(this, llInfo, "%s removed: its conversion failed", path);
+            GlobalLogger()->LogFmt(this, llInfo, "%s removed: its conversion %s", path,
+                                   Failed && !StopRequested ? "failed" : "did not complete");
     }
     CreatedOutputs.clear();
 }

@@ -80,7 +80,8 @@ CliResult RunConvert(const std::vector<std::string>& args, const TempDir& scratc
     return r;
 }
 
-int RunAndSignalAfterFirstFile(const std::string& command, int signal, std::string& out, bool& signalled) {
+int RunAndSignalAfterFirstFile(const std::string& command, int signal, std::string& out, bool& signalled,
+                               const std::string& trigger) {
     signalled = false;
     // The shell prints its process id, then becomes the converter.
     FILE* pipe = popen(("echo $$; " + command + " 2>/dev/null </dev/null").c_str(), "r");
@@ -94,7 +95,7 @@ int RunAndSignalAfterFirstFile(const std::string& command, int signal, std::stri
             continue;
         }
         out += line;
-        if (!signalled && line.rfind("Finish: ", 0) == 0) {
+        if (!signalled && line.rfind(trigger, 0) == 0) {
             kill(pid, signal);
             signalled = true;
         }

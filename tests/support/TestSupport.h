@@ -45,9 +45,11 @@ struct CliResult {
     std::string err;
 };
 // Runs the shell command `command` (which must `exec` the converter) and
-// sends it `signal` once it prints its first "Finish: " line. Returns the wait
-// status; `out` gets its standard output, `signalled` whether it was sent.
-int RunAndSignalAfterFirstFile(const std::string& command, int signal, std::string& out, bool& signalled);
+// sends it `signal` once it prints its first line starting with `trigger`.
+// Returns the wait status; `out` gets its standard output, `signalled`
+// whether it was sent.
+int RunAndSignalAfterFirstFile(const std::string& command, int signal, std::string& out, bool& signalled,
+                               const std::string& trigger = "Finish: ");
 
 // Runs build/tembrio-convert with `args` (stdin from /dev/null), its output
 // kept in files of `scratch`. `shellPrefix` goes before the command in the

@@ -1,0 +1,28 @@
+#pragma once
+// The files of a batch: the FILE arguments, then the names of a list file,
+// folders searched when asked, and only the files of the batch's shard.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Arguments.h"
+#include "SourceFiles.h"
+
+// The names in `text`: one per line, or each ended by a NUL byte; bytes kept
+// as they are; empty entries skipped.
+std::vector<std::string> SplitNameList(const std::string& text, bool nulSeparated);
+
+// What a file is shared out by: its path below the folder it was found
+// under, or its name as given. The same file gives the same key on every
+// machine that finds it under the same folder, whatever else it finds.
+std::string ShardKey(const TSourceFile& file);
+// 64-bit FNV-1a of the bytes.
+uint64_t Fnv1a64(const std::string& bytes);
+// Whether `file` belongs to part `index` (1..count) of `count`.
+bool InShard(const TSourceFile& file, int index, int count);
+
+// The files of the batch `options` describes, in order: the arguments, then
+// the list's names; folders expanded with -r (ExpandSources), then only the
+// shard's files kept. False with `error` (the list and why) when the list
+// cannot be read.
+bool CollectSources(const TCliOptions& options, std::vector<TSourceFile>& sources, std::string& error);
