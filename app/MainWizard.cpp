@@ -31,6 +31,7 @@ QString Title() { return QString::fromLocal8Bit(ApplicationTitle().c_str()); }
 void TFormMain::ActionNextExecute() {
     switch (PageControlMain->currentIndex()) {
     case wpInputList:
+        if (TabSheetStep1->Adding()) return;  // "Next" is disabled meanwhile
         if (TabSheetStep1->Model()->rowCount() == 0) {
             Inform(QStringLiteral("Please add the audio/video files you want to convert!"));
             return;
