@@ -72,7 +72,7 @@ TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
     endSound_->setObjectName("EndSound");
     CreateControls();
     connect(TabSheetStep1, &TPageInputList::AddingChanged, this, [this] {
-        if (PageControlMain->currentIndex() == 0) UpdatePageCaptions();
+        if (PageControlMain->currentIndex() <= 1) UpdatePageCaptions();
     });
     FormCreate();
 }
@@ -146,8 +146,8 @@ void TFormMain::UpdatePageCaptions() {
     ActionExit->setText(QString::fromUtf8(c.Exit));
     ActionExit->setEnabled(true);
     ActionNext->setText(QString::fromUtf8(c.Next));
-    // Page 2 never starts with half a list: "Next" waits for a running add.
-    ActionNext->setEnabled(c.NextEnabled && !(page == 0 && TabSheetStep1->Adding()));
+    // A batch never starts with half a list: "Next" and "Convert" wait for a running add.
+    ActionNext->setEnabled(c.NextEnabled && !(page <= 1 && TabSheetStep1->Adding()));
     ActionBack->setText(QStringLiteral("Back"));
     ActionBack->setEnabled(c.BackEnabled);
 }
