@@ -9,8 +9,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 
+#include "Exception.h"
 #include "FFDecode.h"
 #include "FileNames.h"
 #include "InterruptCB.h"
@@ -98,10 +100,11 @@ void TFileAdder::Add(const QStringList& names, const QSize& pictureArea) {
     batch.reserve(static_cast<size_t>(names.size()));
     for (const QString& name : names) batch.push_back(NameBytes(name));
     if (!run_) {
-        run_ = std::make_unique<TRun>();
-        run_->pictureArea = pictureArea;
-        run_->names.push_back(std::move(batch));
-        StartWorkers(*run_);
+        auto run = std::make_unique<TRun>();
+        run->pictureArea = pictureArea;
+        run->names.push_back(std::move(batch));
+        StartWorkers(*run);
+        run_ = std::move(run);
         return;
     }
     {
@@ -111,9 +114,18 @@ void TFileAdder::Add(const QStringList& names, const QSize& pictureArea) {
     run_->wake.notify_all();
 }
 
+// Fewer workers when the system refuses threads; none is an error.
 void TFileAdder::StartWorkers(TRun& run) {
     run.alive = threads_;
-    for (int i = 0; i < threads_; ++i) run.workers.emplace_back(Work, this, &run);
+    for (int i = 0; i < threads_; ++i) {
+        try {
+            run.workers.emplace_back(Work, this, &run);
+        } catch (const std::system_error&) {
+            run.alive -= threads_ - i;
+            break;
+        }
+    }
+    if (run.workers.empty()) throw Exception("No thread could be started to add the files.");
 }
 
 void TFileAdder::Work(TFileAdder* adder, TRun* run) {
@@ -154,7 +166,8 @@ void TFileAdder::Work(TFileAdder* adder, TRun* run) {
 }
 
 void TFileAdder::RequestDelivery() {
-    if (!deliveryRequested_.exchange(true)) QMetaObject::invokeMethod(this, [this] { Deliver(); }, Qt::QueuedConnection);
+    if (deliveryRequested_.exchange(true)) return;
+    QMetaObject::invokeMethod(this, [this] { Deliver(); }, Qt::QueuedConnection);
 }
 
 void TFileAdder::RequestReaping() { QMetaObject::invokeMethod(this, [this] { Reap(); }, Qt::QueuedConnection); }

@@ -37,6 +37,7 @@ public:
     // Names (FileNames.h) to add after the ones given before: starts an add,
     // or extends the running one. Folders are searched for the media files
     // below them. Pictures are scaled to fit pictureArea (device pixels).
+    // Raises Exception when no worker thread can be started.
     void Add(const QStringList& names, const QSize& pictureArea);
     // Ends the running add: the files not yet handed over never are, and
     // OnDone(true) is called before it returns. The workers end on their own
