@@ -22,9 +22,8 @@ QStringList DroppedFileNames(const QMimeData& data) {
     for (const QUrl& url : data.urls()) {
         const QString path = LocalFileOfUrl(url);
         const std::string bytes = NameBytes(path);
-        if (path.isEmpty() || IsDirectory(bytes)) continue;
-        if (!IsSupportedExtension(bytes)) continue;
-        names << path;
+        if (path.isEmpty()) continue;
+        if (IsDirectory(bytes) || IsSupportedExtension(bytes)) names << path;
     }
     return names;
 }

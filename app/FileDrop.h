@@ -4,8 +4,9 @@
 
 class QMimeData;
 
-// The local files of a drop that may be added, in the order dropped, their
-// names byte for byte (FileNames.h): folders and names whose extension
-// IsSupportedExtension refuses are left out without a message, as are
-// addresses that are not local files.
+// The local files and folders of a drop that may be added, in the order
+// dropped, their names byte for byte (FileNames.h): folders, which the add
+// searches, and files whose extension IsSupportedExtension accepts. Other
+// files, and addresses that are not local files, are left out without a
+// message.
 QStringList DroppedFileNames(const QMimeData& data);

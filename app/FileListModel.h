@@ -29,7 +29,8 @@ enum TFileListColumn : int {
 };
 
 struct TFileRow {
-    // Shares its pixels with the page's Thumbnails list.
+    // The row's own picture (an audio row shares the page's audio picture);
+    // it goes with the row.
     QPixmap Picture;
     std::array<QString, FileListColumnCount> Cells;
     // The folder the file was found under when a folder was added, byte for

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QImage>
+#include <utility>
 
 #include "BitmapImage.h"
 #include "FFDecode.h"
@@ -22,8 +23,9 @@ QSize ShownSize(const QSize& coded, float aspectRatio, const QSize& area) {
     return shown.scaled(area, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 }
 
-// A picture from the middle of the file; empty when none can be decoded.
-QPixmap VideoPicture(TFFDecoder& decoder, float aspectRatio, const TFileRowLook& look) {
+// A picture from the middle of the file, fitted into `area`; null when none
+// can be decoded.
+QImage VideoPicture(TFFDecoder& decoder, float aspectRatio, const QSize& area) {
     TFileStreamInfo info;
     decoder.GetFileStreamInfo(info);
     // A still picture cannot seek and says so in the log; decoding still works.
@@ -34,11 +36,8 @@ QPixmap VideoPicture(TFFDecoder& decoder, float aspectRatio, const TFileRowLook&
     // Wraps the bitmap's rows where they are; scaling makes the one copy kept.
     const QImage frame = WrapBitmap(bitmap);
     if (frame.isNull()) return {};
-    const QSize area = look.PictureArea * look.DevicePixelRatio;
     const QSize size = ShownSize(frame.size(), aspectRatio, area);
-    QPixmap picture = QPixmap::fromImage(frame.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    picture.setDevicePixelRatio(look.DevicePixelRatio);
-    return picture;
+    return frame.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 QString Labelled(const char* label, const QString& value) { return QString::fromUtf8(label) + value; }
@@ -65,9 +64,14 @@ QString AudioBitRateText(int32_t bitRate) {
     return QString::asprintf("%d Kbps", bitRate / 1000);
 }
 
-bool BuildFileRow(TFFDecoder& decoder, const QString& fileName, const TFileRowLook& look, TFileRow& row) {
-    if (!decoder.LoadFile(WideName(fileName), "")) return false;
+TProbedFile ProbeFile(TFFDecoder& decoder, const QString& fileName, const QSize& pictureArea) {
+    TProbedFile probed;
+    if (!decoder.LoadFile(WideName(fileName), "")) {
+        probed.Error = decoder.LastErrMsg();
+        return probed;
+    }
     TCloseFileGuard guard(decoder);
+    probed.Opened = true;
 
     // A missing stream leaves the record's defaults; the probe logs it.
     TFileStreamInfo file;
@@ -77,10 +81,10 @@ bool BuildFileRow(TFFDecoder& decoder, const QString& fileName, const TFileRowLo
     TAudioStreamInfo audio;
     decoder.GetAudioStreamInfo(decoder.FirstAudioStream(), audio);
 
-    row.Picture = decoder.FirstVideoStream() < 0 ? look.AudioIcon : VideoPicture(decoder, video.AspectRatio, look);
+    probed.HasVideo = decoder.FirstVideoStream() >= 0;
+    if (probed.HasVideo) probed.Picture = VideoPicture(decoder, video.AspectRatio, pictureArea);
 
-    auto& c = row.Cells;
-    c[NxTextColumnFileMinName] = MinimizeName(DisplayName(fileName), QFontMetrics(look.NameFont), look.NameWidth);
+    auto& c = probed.Cells;
     c[NxTextColumnDuration] = Labelled("Duration: ", DurationText(file.Duration));
     c[NxTextColumnBitrate] = Labelled("Audio Bit rate: ", AudioBitRateText(audio.BitRate));
     c[NxTextColumnDimension] = Labelled("Audio Encoder: ", Text(audio.CodecDesc));
@@ -93,5 +97,21 @@ bool BuildFileRow(TFFDecoder& decoder, const QString& fileName, const TFileRowLo
     c[NxTextColumnAudioEncoder] = Labelled("Audio Codec: ", Text(audio.CodecDesc));
     c[NxTextColumnFrameRate] = Labelled("Frame Rate: ", FrameRateText(video));
     c[NxTextColumnRealDuration] = file.Duration < 0 ? QStringLiteral("0") : QString::number(file.Duration);
-    return true;
+    return probed;
+}
+
+TFileRow MakeFileRow(TProbedFile probed, const TFileRowLook& look) {
+    TFileRow row;
+    if (!probed.HasVideo) {
+        row.Picture = look.AudioIcon;
+    } else if (!probed.Picture.isNull()) {
+        row.Picture = QPixmap::fromImage(std::move(probed.Picture));
+        row.Picture.setDevicePixelRatio(look.DevicePixelRatio);
+    }
+    row.Cells = std::move(probed.Cells);
+    const QString& fileName = row.Cells[NxTextColumnFileFullName];
+    row.Cells[NxTextColumnFileMinName] =
+        MinimizeName(DisplayName(fileName), QFontMetrics(look.NameFont), look.NameWidth);
+    row.Root = std::move(probed.Root);
+    return row;
 }

@@ -1,11 +1,16 @@
 #pragma once
-// Turns one media file into a row of page 1's list: probes it, takes its
-// picture and writes the row's texts.
+// Turns one media file into a row of page 1's list, in two steps: probing it,
+// taking its picture and writing the row's texts, which any thread may do with
+// a probe of its own; and making the row, whose pixmap only the main thread
+// may make.
 #include <QFont>
+#include <QImage>
 #include <QPixmap>
 #include <QSize>
 #include <QString>
+#include <array>
 #include <cstdint>
+#include <string>
 
 #include "FileListModel.h"
 
@@ -18,6 +23,21 @@ struct TFileRowLook {
     int NameWidth = 0;     // pixels the file-name line may take
     QSize PictureArea;     // pixels a picture may take
     qreal DevicePixelRatio = 1;
+
+    // The area in device pixels, which a probed picture is scaled to fit.
+    QSize DevicePictureArea() const { return PictureArea * DevicePixelRatio; }
+};
+
+// What probing one file gives, free of pixmaps so that any thread can make it.
+struct TProbedFile {
+    bool Opened = false;
+    std::string Error;     // why the probe could not open the file
+    bool HasVideo = false;
+    QImage Picture;        // of a video; null when none could be decoded
+    // Every text column but the shortened name, which is measured on the main
+    // thread.
+    std::array<QString, FileListColumnCount> Cells;
+    QString Root;          // as TFileRow::Root
 };
 
 // "hh:mm:ss.zzz" of microseconds, or the unknown-duration text for -1 (and
@@ -26,7 +46,11 @@ QString DurationText(int64_t duration);
 // "N Kbps" for a known bit rate (bits per second, at least 1), else the unknown text.
 QString AudioBitRateText(int32_t bitRate);
 
-// Probes `fileName` and fills `row`. False when the probe cannot open the
-// file; the probe's LastErrMsg then says why. The probe is closed again in
+// Probes `fileName` and takes a picture from the middle of a video, scaled to
+// fit `pictureArea` (device pixels). Not Opened when the probe cannot open the
+// file; Error then holds the probe's LastErrMsg. The probe is closed again in
 // every case. Raises what the probe raises.
-bool BuildFileRow(TFFDecoder& decoder, const QString& fileName, const TFileRowLook& look, TFileRow& row);
+TProbedFile ProbeFile(TFFDecoder& decoder, const QString& fileName, const QSize& pictureArea);
+
+// The list row of an opened file. Main thread only.
+TFileRow MakeFileRow(TProbedFile probed, const TFileRowLook& look);

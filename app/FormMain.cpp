@@ -71,11 +71,15 @@ TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
     endSound_ = new TEndSound(this);
     endSound_->setObjectName("EndSound");
     CreateControls();
+    connect(TabSheetStep1, &TPageInputList::AddingChanged, this, [this] {
+        if (PageControlMain->currentIndex() <= 1) UpdatePageCaptions();
+    });
     FormCreate();
 }
 
-// FormDestroy: the controls belong to the window, the thumbnails to page 1,
-// and the probe and the logger are members.
+// FormDestroy: the controls belong to the window, and the probe and the
+// logger are members. Page 1 lets go of the probe first, which ends a running
+// add and joins its threads while the libraries and the logger are still there.
 TFormMain::~TFormMain() {
     TabSheetStep3->SetEncoder(nullptr);
     TabSheetStep1->SetDecoder(nullptr);
@@ -142,7 +146,8 @@ void TFormMain::UpdatePageCaptions() {
     ActionExit->setText(QString::fromUtf8(c.Exit));
     ActionExit->setEnabled(true);
     ActionNext->setText(QString::fromUtf8(c.Next));
-    ActionNext->setEnabled(c.NextEnabled);
+    // A batch never starts with half a list: "Next" and "Convert" wait for a running add.
+    ActionNext->setEnabled(c.NextEnabled && !(page <= 1 && TabSheetStep1->Adding()));
     ActionBack->setText(QStringLiteral("Back"));
     ActionBack->setEnabled(c.BackEnabled);
 }

@@ -29,6 +29,9 @@ QString Title() { return QString::fromLocal8Bit(ApplicationTitle().c_str()); }
 } // namespace
 
 void TFormMain::ActionNextExecute() {
+    // Pages 1 and 2 wait for a running add ("Next" and "Convert" are disabled
+    // meanwhile): a batch never starts with half a list.
+    if (PageControlMain->currentIndex() <= wpOutput && TabSheetStep1->Adding()) return;
     switch (PageControlMain->currentIndex()) {
     case wpInputList:
         if (TabSheetStep1->Model()->rowCount() == 0) {

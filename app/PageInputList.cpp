@@ -12,11 +12,13 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "AddFailed.h"
 #include "AudioIcon.h"
+#include "FileAdder.h"
 #include "FileDialog.h"
 #include "FileDrop.h"
 #include "FileNames.h"
@@ -35,11 +37,16 @@ QAction* CreateAction(QWidget* host, QObject* owner, const char* text, const QKe
 
 } // namespace
 
-TPageInputList::TPageInputList(QWidget* host) : host_(host) {
+TPageInputList::TPageInputList(QWidget* host)
+    : host_(host), adder_(std::make_unique<TFileAdder>(QThread::idealThreadCount())) {
     setObjectName("TabSheetStep1");
+    adder_->OnFile = [this](TProbedFile& file) { AddedFile(file); };
+    adder_->OnProgress = [this] { AddProgress(); };
+    adder_->OnDone = [this](bool stopped) { AddDone(stopped); };
     CreateActions(host);
     CreateControls();
     CreateOpenDialog(host);
+    CreateFolderDialog(host);
     ConnectListUpdates();
     // The window takes files from the file manager on every page; the list's
     // own area takes them too, beside its row moves.
@@ -50,21 +57,32 @@ TPageInputList::TPageInputList(QWidget* host) : host_(host) {
     ActionListUpdate();
 }
 
-TPageInputList::~TPageInputList() { host_->removeEventFilter(this); }
+// The add's workers are joined before the rows and the list go.
+TPageInputList::~TPageInputList() {
+    host_->removeEventFilter(this);
+    adder_.reset();
+}
 
 void TPageInputList::SetDecoder(TFFDecoder* decoder) {
+    if (!decoder) {
+        CancelAdding();
+        adder_->StopAndWait();
+    }
     decoder_ = decoder;
     ActionAdd->setEnabled(decoder_ != nullptr);
+    ActionAddFolder->setEnabled(decoder_ != nullptr);
 }
 
 void TPageInputList::CreateActions(QWidget* host) {
     ActionAdd = CreateAction(host, this, "&Add...", QKeySequence(Qt::CTRL | Qt::Key_O));
+    ActionAddFolder = CreateAction(host, this, "Add Folder...");
     ActionDelete = CreateAction(host, this, "&Delete", QKeySequence(Qt::Key_Delete));
     ActionClear = CreateAction(host, this, "&Clear", QKeySequence(Qt::SHIFT | Qt::Key_Delete));
     ActionMoveUp = CreateAction(host, this, "&Move Up");
     ActionMoveDown = CreateAction(host, this, "M&ove Down");
     ActionPlay = CreateAction(host, this, "&Play", QKeySequence(Qt::CTRL | Qt::Key_P));
     connect(ActionAdd, &QAction::triggered, this, [this] { ActionAddExecute(); });
+    connect(ActionAddFolder, &QAction::triggered, this, [this] { ActionAddFolderExecute(); });
     connect(ActionDelete, &QAction::triggered, this, [this] { ActionDeleteExecute(); });
     connect(ActionClear, &QAction::triggered, this, [this] { ActionClearExecute(); });
     connect(ActionMoveUp, &QAction::triggered, this, [this] { ActionMoveUpExecute(); });
@@ -89,7 +107,7 @@ void TPageInputList::CreateControls() {
 
     PopupMenuList = new QMenu(this);
     PopupMenuList->setObjectName("PopupMenuList");
-    PopupMenuList->addActions({ActionAdd, ActionDelete, ActionClear});
+    PopupMenuList->addActions({ActionAdd, ActionAddFolder, ActionDelete, ActionClear});
     PopupMenuList->addSeparator();
     PopupMenuList->addActions({ActionMoveUp, ActionMoveDown});
     PopupMenuList->addSeparator();
@@ -108,22 +126,47 @@ void TPageInputList::CreateControls() {
     buttons->setSpacing(4);
     auto gap = [buttons] { buttons->addSpacerItem(new QSpacerItem(0, 12, QSizePolicy::Minimum, QSizePolicy::Preferred)); };
     ButtonAddAFile = CreateActionButton(ActionAdd, "ButtonAddAFile");
+    ButtonAddFolder = CreateActionButton(ActionAddFolder, "ButtonAddFolder");
     ButtonRemoveSelect = CreateActionButton(ActionDelete, "ButtonRemoveSelect");
     ButtonRemoveAll = CreateActionButton(ActionClear, "ButtonRemoveAll");
     ButtonMoveUp = CreateActionButton(ActionMoveUp, "ButtonMoveUp");
     ButtonMoveDown = CreateActionButton(ActionMoveDown, "ButtonMoveDown");
     ButtonPlay = CreateActionButton(ActionPlay, "ButtonPlay");
-    for (QPushButton* b : {ButtonAddAFile, ButtonRemoveSelect, ButtonRemoveAll}) buttons->addWidget(b);
+    for (QPushButton* b : {ButtonAddAFile, ButtonAddFolder, ButtonRemoveSelect, ButtonRemoveAll}) buttons->addWidget(b);
     gap();
     for (QPushButton* b : {ButtonMoveUp, ButtonMoveDown}) buttons->addWidget(b);
     gap();
     buttons->addWidget(ButtonPlay);
     buttons->addStretch(1);
 
+    CreateAddingPanel();
+    auto* list = new QVBoxLayout;
+    list->setSpacing(4);
+    list->addWidget(NextGrid, 1);
+    list->addWidget(PanelAdding);
+
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
-    layout->addWidget(NextGrid, 1);
+    layout->addLayout(list, 1);
     layout->addLayout(buttons);
+}
+
+// "Adding 120 of 800 files…" with its "Stop" button, below the list while an
+// add runs.
+void TPageInputList::CreateAddingPanel() {
+    PanelAdding = new QWidget(this);
+    PanelAdding->setObjectName("PanelAdding");
+    LabelAdding = new QLabel(PanelAdding);
+    LabelAdding->setObjectName("LabelAdding");
+    ButtonStopAdding = new QPushButton(QStringLiteral("Stop"), PanelAdding);
+    ButtonStopAdding->setObjectName("ButtonStopAdding");
+    ButtonStopAdding->setFocusPolicy(Qt::TabFocus);
+    connect(ButtonStopAdding, &QPushButton::clicked, this, [this] { StopAdding(); });
+    auto* line = new QHBoxLayout(PanelAdding);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->addWidget(LabelAdding, 1);
+    line->addWidget(ButtonStopAdding);
+    PanelAdding->hide();
 }
 
 // A button that shows its action's caption and state and triggers it.
@@ -167,6 +210,17 @@ void TPageInputList::CreateOpenDialog(QWidget* host) {
     OpenDialog->setNameFilters({filter("All Supported Formats", video + audio),
                                 filter("All Video Formats (all types)", video),
                                 filter("All Audio Formats (all types)", audio), filter("All Files", "*.*")});
+}
+
+// The same kind of dialog, choosing one folder.
+void TPageInputList::CreateFolderDialog(QWidget* host) {
+    FolderDialog = new TFileDialog(host);
+    FolderDialog->setObjectName("FolderDialog");
+    FolderDialog->setOption(QFileDialog::DontUseNativeDialog);
+    FolderDialog->setOption(QFileDialog::ShowDirsOnly);
+    FolderDialog->setFileMode(QFileDialog::Directory);
+    FolderDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    FolderDialog->setSizeGripEnabled(true);
 }
 
 // The actions follow the rows and the selection as they change, which is
@@ -214,7 +268,10 @@ void TPageInputList::ActionDeleteExecute() {
     SelectRow(std::min(selected, model_->rowCount() - 1));
 }
 
-void TPageInputList::ActionClearExecute() { model_->Clear(); }
+void TPageInputList::ActionClearExecute() {
+    CancelAdding();
+    model_->Clear();
+}
 
 void TPageInputList::ActionMoveUpExecute() {
     const int selected = SelectedRow();
@@ -259,7 +316,8 @@ bool TPageInputList::HandleFileDrag(QEvent* event) {
     }
     drop->acceptProposedAction();
     if (type == QEvent::Drop) {
-        // Probing can take a while; the file manager gets its answer first.
+        // Looking at the names can take a while on a slow folder; the file
+        // manager gets its answer first.
         const QStringList names = DroppedFileNames(*drop->mimeData());
         QMetaObject::invokeMethod(this, [this, names] { AddDroppedFiles(names); }, Qt::QueuedConnection);
     }

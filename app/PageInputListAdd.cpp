@@ -1,16 +1,19 @@
-// Page 1's add operations: the add-files dialog, drops, probing each file into
-// a row, and the report of the files that could not be added.
+// Page 1's add operations: the add-files and add-folder dialogs, drops and the
+// command line, the rows the adder hands over, the progress line, and the
+// report of the files that could not be added.
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPushButton>
 
 #include "AddFailed.h"
 #include "AudioIcon.h"
 #include "Exception.h"
-#include "FFDecode.h"
+#include "FileAdder.h"
 #include "FileDialog.h"
 #include "FileNames.h"
 #include "FileRowDelegate.h"
@@ -19,31 +22,6 @@
 #include "globals.h"
 #include "MessageDlg.h"
 
-namespace {
-
-// The busy cursor for as long as the object lives.
-class TBusyGuard {
-public:
-    TBusyGuard() { BeginBusy(); }
-    ~TBusyGuard() { EndBusy(); }
-    TBusyGuard(const TBusyGuard&) = delete;
-    TBusyGuard& operator=(const TBusyGuard&) = delete;
-};
-
-// The list does not repaint while rows are added one by one.
-class TUpdatesSuspended {
-public:
-    explicit TUpdatesSuspended(QWidget* widget) : widget_(widget) { widget_->setUpdatesEnabled(false); }
-    ~TUpdatesSuspended() { widget_->setUpdatesEnabled(true); }
-    TUpdatesSuspended(const TUpdatesSuspended&) = delete;
-    TUpdatesSuspended& operator=(const TUpdatesSuspended&) = delete;
-
-private:
-    QWidget* widget_;
-};
-
-} // namespace
-
 void TPageInputList::ActionAddExecute() {
     if (!decoder_) return;
     OpenDialog->setDirectory(NameFromBytes(GlobalVars.LastOpenDir));
@@ -51,10 +29,17 @@ void TPageInputList::ActionAddExecute() {
     AddSelectedFiles(OpenDialog->ChosenFiles());
 }
 
+void TPageInputList::ActionAddFolderExecute() {
+    if (!decoder_) return;
+    FolderDialog->setDirectory(NameFromBytes(GlobalVars.LastOpenDir));
+    if (FolderDialog->exec() != QDialog::Accepted) return;
+    const QStringList chosen = FolderDialog->ChosenFiles();
+    if (!chosen.isEmpty()) AddSelectedFolder(chosen.first());
+}
+
 void TPageInputList::AddSelectedFiles(const QStringList& fileNames) {
     if (fileNames.isEmpty()) return;
     try {
-        TBusyGuard busy;
         AddFiles(fileNames);
         // Several names in the name field would all be chosen again next time.
         if (fileNames.size() > 1) ClearOpenDialogFileName();
@@ -64,37 +49,78 @@ void TPageInputList::AddSelectedFiles(const QStringList& fileNames) {
     }
 }
 
-void TPageInputList::AddDroppedFiles(const QStringList& fileNames) {
+// The next dialog opens where the chosen folder lies, beside its siblings.
+void TPageInputList::AddSelectedFolder(const QString& folder) {
+    if (folder.isEmpty()) return;
     try {
-        TBusyGuard busy;
+        AddFiles({folder});
+        GlobalVars.LastOpenDir = NameBytes(QFileInfo(QDir::cleanPath(folder)).absolutePath());
+    } catch (const std::exception& e) {
+        ShowError(e);
+    }
+}
+
+void TPageInputList::AddDroppedFiles(const QStringList& fileNames) {
+    if (fileNames.isEmpty()) return;
+    try {
         AddFiles(fileNames);
     } catch (const std::exception& e) {
         ShowError(e);
     }
 }
 
+void TPageInputList::AddCommandLineFiles(const QStringList& fileNames) { AddDroppedFiles(fileNames); }
+
 void TPageInputList::AddFiles(const QStringList& fileNames) {
     if (!decoder_) throw Exception("The media libraries are not loaded; no file can be added.");
-    TGlobalVars& g = GlobalVars;
-    g.FailedFiles.clear();
-    // Lets the window repaint where the dialog or the drag was.
-    QCoreApplication::processEvents();
-    {
-        TUpdatesSuspended suspended(NextGrid);
-        const TFileRowLook look = RowLook();
-        for (const QString& name : fileNames) {
-            TFileRow row;
-            if (!BuildFileRow(*decoder_, name, look, row)) {
-                const std::string error = decoder_->LastErrMsg();
-                g.LogLines.push_back("File load error: " + error);
-                g.FailedFiles.push_back(error);
-                continue;
-            }
-            Thumbnails.push_back(row.Picture);
-            model_->AppendRow(std::move(row));
-        }
+    const bool starting = !adder_->Running();
+    if (starting) {
+        look_ = RowLook();
+        failures_.clear();
+        reportFailures_ = true;
     }
-    if (!g.FailedFiles.empty()) ShowFailedAddFile();
+    adder_->Add(fileNames, look_.DevicePictureArea());
+    if (!starting) return;
+    AddProgress();
+    PanelAdding->show();
+    emit AddingChanged();
+}
+
+bool TPageInputList::Adding() const { return adder_->Running(); }
+
+void TPageInputList::StopAdding() { adder_->Stop(); }
+
+void TPageInputList::CancelAdding() {
+    if (!adder_->Running()) return;
+    reportFailures_ = false;
+    adder_->Stop();
+}
+
+void TPageInputList::AddedFile(TProbedFile& file) {
+    if (!file.Opened) {
+        GlobalVars.LogLines.push_back("File load error: " + file.Error);
+        failures_.push_back(file.Error);
+        return;
+    }
+    model_->AppendRow(MakeFileRow(std::move(file), look_));
+}
+
+void TPageInputList::AddProgress() {
+    const int found = adder_->Found();
+    if (found == 0 && adder_->Searching()) {
+        LabelAdding->setText(QStringLiteral("Searching for files\u2026"));
+        return;
+    }
+    LabelAdding->setText(QStringLiteral("Adding %1 of %2 files\u2026").arg(adder_->Settled()).arg(found));
+}
+
+// A stopped add reports the failures among the files it got to.
+void TPageInputList::AddDone(bool /*stopped*/) {
+    PanelAdding->hide();
+    GlobalVars.FailedFiles = std::move(failures_);
+    failures_.clear();
+    if (reportFailures_ && !GlobalVars.FailedFiles.empty()) ShowFailedAddFile();
+    emit AddingChanged();
 }
 
 TFileRowLook TPageInputList::RowLook() const {
@@ -111,7 +137,7 @@ TFileRowLook TPageInputList::RowLook() const {
 
 // Modal to the main window, centred on it. It is opened rather than run in a
 // nested event loop, so the add operation that found the failures is complete
-// (busy cursor gone, folder remembered) while the user reads them.
+// while the user reads them.
 void TPageInputList::ShowFailedAddFile() {
     delete FormFailedAddFile.data();
     auto* form = new TFormFailedAddFile(GlobalVars.FailedFiles, host_);

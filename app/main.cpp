@@ -1,16 +1,19 @@
 // The desktop program: binds the media libraries, sets up the application
 // object, greets with the splash and runs the main window until it closes.
+// The files and folders named on the command line are added at the start.
 #include <QApplication>
 #include <QPointer>
 #include <cstdio>
 #include <memory>
 
+#include "CommandLine.h"
 #include "FFLoad.h"
 #include "FormSplash.h"
 #include "FormMain.h"
 #include "MainThread.h"
 #include "MainThreadWaker.h"
 #include "OpenFileLimit.h"
+#include "PageInputList.h"
 #include "PreviewWindow.h"
 #include "TerminationSignals.h"
 #include "globals.h"
@@ -57,6 +60,8 @@ int main(int argc, char* argv[]) {
     // The window opens even when start-up stopped early; after a successful
     // start WM_AFTERSTART shows it as well.
     form.show();
+    const QStringList names = CommandLineNames(argc, argv);
+    if (!names.isEmpty()) form.TabSheetStep1->AddCommandLineFiles(names);
     const int result = app.exec();
     delete splash.data();  // still open when the program ended within its second
     return result;

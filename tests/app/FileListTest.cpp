@@ -120,7 +120,7 @@ private slots:
             QVERIFY2(!IsSupportedExtension(name), name);
     }
 
-    void dropsKeepSupportedFilesOnly() {
+    void dropsKeepSupportedFilesAndFolders() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         QVERIFY(QDir(dir.path()).mkdir("album.mp3"));  // a folder that looks like a file
@@ -129,8 +129,9 @@ private slots:
                       QUrl::fromLocalFile(dir.path() + "/album.mp3"), QUrl("https://example.org/two.mp3"),
                       QUrl::fromLocalFile(dir.path() + "/clip.MPEG"),
                       QUrl::fromLocalFile(dir.path() + "/d\u00e9j\u00e0 vu.OGG")});
-        QCOMPARE(DroppedFileNames(data),
-                 QStringList({dir.path() + "/one.wav", dir.path() + "/clip.MPEG", dir.path() + "/d\u00e9j\u00e0 vu.OGG"}));
+        // Folders are kept whatever their names: the add searches them.
+        QCOMPARE(DroppedFileNames(data), QStringList({dir.path() + "/one.wav", dir.path() + "/album.mp3",
+                                                      dir.path() + "/clip.MPEG", dir.path() + "/d\u00e9j\u00e0 vu.OGG"}));
     }
 };
 

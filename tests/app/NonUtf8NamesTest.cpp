@@ -80,7 +80,7 @@ private slots:
         const QStringList names = DroppedFileNames(drop);
         QCOMPARE(names.size(), 1);
         QCOMPARE(NameBytes(names[0]), Source());
-        Page1()->AddFiles(names);
+        QVERIFY(AddAndWait(Page1(), names));
         QCOMPARE(Page1()->Model()->rowCount(), 1);
         QVERIFY(Page1()->Model()->Cell(0, NxTextColumnFileMinName).endsWith("/caf\\xE9.wav"));
 

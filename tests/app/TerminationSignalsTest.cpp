@@ -89,7 +89,7 @@ private slots:
     }
 
     void termMidBatchStopsItAndFinalisesTheRunningFile() {
-        form_->TabSheetStep1->AddFiles({media_.path() + "/long.wav"});
+        QVERIFY(AddAndWait(form_->TabSheetStep1, {media_.path() + "/long.wav"}));
         form_->ActionNext->trigger();
         form_->TabSheetStep2->ButtonFormatClick(ofM4A);
         const QString out = home_->path() + "/out";

@@ -60,7 +60,7 @@ class WizardTest : public QObject {
     void AddMedia(const QStringList& names) {
         QStringList paths;
         for (const QString& n : names) paths << media_.path() + "/" + n;
-        form_->TabSheetStep1->AddFiles(paths);
+        QVERIFY(AddAndWait(form_->TabSheetStep1, paths));
         QCOMPARE(Rows(), names.size());
     }
 

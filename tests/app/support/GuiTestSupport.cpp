@@ -1,11 +1,13 @@
 #include "GuiTestSupport.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
+#include "PageInputList.h"
 #include "globals.h"
 
 bool UseFreshFolders(const QTemporaryDir& home, const QTemporaryDir& appDir) {
@@ -33,4 +35,16 @@ int CountLogLines(const std::string& prefix) {
     int n = 0;
     for (const std::string& line : GlobalVars.LogLines) n += line.rfind(prefix, 0) == 0 ? 1 : 0;
     return n;
+}
+
+bool WaitForAdd(TPageInputList* page) {
+    const QDeadlineTimer deadline(std::chrono::minutes(5));
+    while (page->Adding() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    return !page->Adding();
+}
+
+bool AddAndWait(TPageInputList* page, const QStringList& names) {
+    page->AddFiles(names);
+    return WaitForAdd(page);
 }

@@ -16,6 +16,7 @@
 
 class QTemporaryDir;
 class QWidget;
+class TPageInputList;
 
 // Points HOME and XDG_CONFIG_HOME into `home` and gives the application folder
 // `appDir` a "lib" with the real libraries, as a fresh user's first start
@@ -38,6 +39,12 @@ public:
 public slots:
     void open(const QUrl& url) { Urls << url; }
 };
+
+// Serves the event loop until page 1's add has ended; false when it has not
+// within several minutes.
+bool WaitForAdd(TPageInputList* page);
+// Adds `names` to page 1 and waits until the add has ended.
+bool AddAndWait(TPageInputList* page, const QStringList& names);
 
 // How many lines of the application's log start with `prefix`.
 int CountLogLines(const std::string& prefix);
