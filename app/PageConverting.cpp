@@ -212,6 +212,8 @@ void TPageConverting::ClearEntries() {
     ListViewConverting->clear();
     taskEntries_.clear();
     running_.clear();
+    nextTaskToStart_ = -1;
+    stopping_ = false;
     queueFailures_.clear();
     finishPending_ = false;
 }

@@ -80,8 +80,10 @@ public:
     void AddConversionTask(const TInputOptions& input, const TOutputOptions& output, int64_t durationUs);
 
     // Main thread only; the handlers SetEncoder installs bring the engine's
-    // records there. A task is running from its first progress record to its
-    // end record; the overall progress and the estimate count the media time
+    // records there. A task is running from its start (the engine starts the
+    // first tasks at once and the next one whenever a task ends, in queue
+    // order) or its first progress record, whichever the page learns first,
+    // to its end record; the overall progress and the estimate count the media time
     // of the finished tasks and of every running one. A failed task's error
     // is shown in a message box, which holds back the next task-end records
     // (not the next tasks) until closed. The all-ended record marks the
@@ -142,6 +144,7 @@ private:
 
     // PageConvertingProgress.cpp
     QTreeWidgetItem* TaskEntry(int taskIndex) const;
+    void TaskStarted(int taskIndex);
     void TaskEnded(int taskIndex, QTreeWidgetItem* entry, const TTerminateInfo& info);
     void StopUnsettledEntries();
     void ShowRunningFiles();
@@ -155,6 +158,8 @@ private:
     TNameReservations reservedNames_;  // the output names of this batch's queued files
     std::vector<QTreeWidgetItem*> taskEntries_;  // by task index; the items belong to the list
     std::map<int, int64_t> running_;             // task index -> media time converted (microseconds)
+    int nextTaskToStart_ = -1;                   // started when a running task ends; -1: not known
+    bool stopping_ = false;                      // "Cancel" stopped the run: no task starts any more
     QStringList queueFailures_;                  // the files that could not be queued, with the reason
     int openFailureBoxes_ = 0;
     bool finishPending_ = false;                 // the batch ended while a failure box was open

@@ -52,12 +52,8 @@ void TPageConverting::FFEncoderProgress(const TProgressInfo& info) {
     } else {
         entry->setText(ccProgress, QStringLiteral("N/A"));
     }
-    const bool started = running_.count(info.TaskIndex) == 0;
+    TaskStarted(info.TaskIndex);
     running_[info.TaskIndex] = converted;
-    if (started) {
-        ShowRunningFiles();
-        ScrollToRunningFiles(entry);
-    }
     ShowBatchProgress();
 }
 
@@ -77,6 +73,12 @@ void TPageConverting::FFEncoderTerminate(const TTerminateInfo& info) {
     QMetaObject::invokeMethod(this, [this] { FinishBatch(); }, Qt::QueuedConnection);
 }
 
+void TPageConverting::TaskStarted(int taskIndex) {
+    if (!running_.emplace(taskIndex, 0).second) return;
+    ShowRunningFiles();
+    ScrollToRunningFiles(TaskEntry(taskIndex));
+}
+
 // A task that neither completed nor failed was stopped: cut short, or never
 // started because the run was stopped before its turn.
 void TPageConverting::TaskEnded(int taskIndex, QTreeWidgetItem* entry, const TTerminateInfo& info) {
@@ -90,8 +92,10 @@ void TPageConverting::TaskEnded(int taskIndex, QTreeWidgetItem* entry, const TTe
     // other tasks' progress, and the batch's progress counts this one.
     Settle(entry, info.Failed ? eoFailed : info.Completed ? eoSucceeded : eoStopped);
     if (info.Failed) GlobalVars.FailedCount += 1;
-    // With the last running file gone the label keeps it until the next one
-    // reports, as between files of a run one at a time.
+    // The engine has started the next task in this one's place.
+    if (nextTaskToStart_ >= 0 && !stopping_ && nextTaskToStart_ < static_cast<int>(taskEntries_.size()))
+        TaskStarted(nextTaskToStart_++);
+    // With the last file ended the label keeps it until the batch's end.
     if (!running_.empty()) ShowRunningFiles();
     ShowBatchProgress();
     // The next tasks run meanwhile; their progress reaches the page through

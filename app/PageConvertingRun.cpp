@@ -45,7 +45,11 @@ void TPageConverting::StartConvert(const TFileListModel& files) {
         GlobalVars.BatchStartTime = Clock();
         // An empty task list ends at once with the all-ended record, so a
         // batch in which no file could be queued reaches page 4 as well.
-        Encoder().StartTask(std::clamp(GlobalVars.ParallelTasks, MinParallelTasks, MaxParallelTasks));
+        const int parallel = std::clamp(GlobalVars.ParallelTasks, MinParallelTasks, MaxParallelTasks);
+        Encoder().StartTask(parallel);
+        // Their records reach the page from the event loop, after this.
+        nextTaskToStart_ = 0;
+        while (nextTaskToStart_ < std::min<int>(parallel, taskEntries_.size())) TaskStarted(nextTaskToStart_++);
     } catch (const std::exception& e) {
         // Nothing has started: the batch ends here, with the reason shown.
         Log(e.what());
@@ -165,6 +169,7 @@ bool TPageConverting::CancelConversion() {
                                               QStringLiteral("Do you really want to cancel the conversion?"),
                                               QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) return false;
+    stopping_ = true;
     // Waiting keeps serving the main-thread hand-offs, so the tasks' progress
     // and end records still reach the page while it stops.
     if (encoder_) encoder_->Stop(true);

@@ -662,7 +662,10 @@ private slots:
             if (page_->ListViewConverting->indexOfTopLevelItem(item) == 0 && Status(0) == "Finish")
                 QMetaObject::invokeMethod(page_, [this] { QVERIFY(page_->CancelConversion()); }, Qt::QueuedConnection);
         });
-        RunBatch(files);
+        page_->StartConvert(files);
+        // Both first files run from the start, before either reports.
+        QCOMPARE(page_->LabelCurrentFile->text(), Media("short.wav") + " + 1 more");
+        QTRY_COMPARE_WITH_TIMEOUT(host_->ConvertDone, 1, RunTimeoutMs);
 
         QCOMPARE(Status(0), QString("Finish"));
         for (int i = 1; i < 4; ++i) QCOMPARE(Status(i), QString("Stopped"));
