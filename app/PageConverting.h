@@ -82,13 +82,14 @@ public:
     // Main thread only; the handlers SetEncoder installs bring the engine's
     // records there. A task is running from its start (the engine starts the
     // first tasks at once and the next one whenever a task ends, in queue
-    // order) or its first progress record, whichever the page learns first,
-    // to its end record; the overall progress and the estimate count the media time
-    // of the finished tasks and of every running one. A failed task's error
-    // is shown in a message box, which holds back the next task-end records
-    // (not the next tasks) until closed. The all-ended record marks the
-    // entries that never ended as stopped, clears the engine's tasks and
-    // posts WM_CONVERTDONE from the event loop, once no failure box is open.
+    // order) or its first progress record, whichever the page learns of
+    // first, to its end record. The overall progress and the estimate count
+    // the media time of the finished tasks and of every running one. A
+    // failed task's error is shown in a message box, which holds back the
+    // next task-end records (not the next tasks) until closed. The all-ended
+    // record marks the entries that never ended as stopped, clears the
+    // engine's tasks and posts WM_CONVERTDONE from the event loop, once no
+    // failure box is open.
     void FFEncoderProgress(const TProgressInfo& info);
     void FFEncoderTerminate(const TTerminateInfo& info);
 
