@@ -23,6 +23,8 @@ class QProgressBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TFileListModel;
+struct TBatchProbe;
+struct TOutputTarget;
 struct TQueueResult;
 
 class TPageConverting : public QWidget {
@@ -135,9 +137,14 @@ private:
 
     // PageConvertingRun.cpp
     TFFEncoder& Encoder();
+    // The batch's target: the output folder, format and preset, and the names
+    // the batch has taken.
+    TOutputTarget OutputTarget();
+    void QueueProbed(TBatchProbe& probed, const QString& path, int64_t durationUs, const QString& root);
     // The entry of a file: waiting when queued, failed (with the error
-    // logged and kept for the failure box) when not.
-    void AddEntry(const TQueueResult& queued, const QString& path, int64_t durationUs);
+    // logged and kept for the failure box) when not. probedDurationUs: the
+    // length the queueing probe saw, -1 when unknown.
+    void AddEntry(const TQueueResult& queued, const QString& path, int64_t durationUs, int64_t probedDurationUs);
     QTreeWidgetItem* NewEntry(const QString& path, const QString& durationText, int64_t durationUs);
     void ShowQueueFailures();
     void FinishBatch();

@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "BatchProbes.h"
 #include "Exception.h"
 #include "FileListModel.h"
 #include "FileNames.h"
@@ -65,38 +66,55 @@ void TPageConverting::BuildTasks(const TFileListModel& files) {
     GlobalVars.FailedCount = 0;
     ClearEntries();
     reservedNames_ = TNameReservations();
-    for (int row = 0; row < files.rowCount(); ++row)
-        QueueFile(files.FileFullName(row), files.RealDuration(row), files.Root(row));
+    std::vector<std::string> names;
+    for (int row = 0; row < files.rowCount(); ++row) names.push_back(NameBytes(files.FileFullName(row)));
+    // The files are probed on as many threads as run at once; one at a time,
+    // each is probed when its turn comes.
+    const int parallel = std::clamp(GlobalVars.ParallelTasks, MinParallelTasks, MaxParallelTasks);
+    TBatchProbes probes(std::move(names), parallel > 1 ? parallel : 0, OutputTarget());
+    for (int row = 0; row < files.rowCount(); ++row) {
+        TBatchProbe probed = probes.Take(static_cast<size_t>(row));
+        QueueProbed(probed, files.FileFullName(row), files.RealDuration(row), files.Root(row));
+    }
+}
+
+TOutputTarget TPageConverting::OutputTarget() {
+    const TGlobalVars& g = GlobalVars;
+    const int preset = g.OutputFormat < OutputFormatCount ? g.Presets[g.OutputFormat] : -1;
+    return {g.OutputFileDir, g.OutputFormat, preset, &reservedNames_};
 }
 
 void TPageConverting::QueueFile(const QString& path, int64_t durationUs, const QString& root) {
-    TFFDecoder& probe = Encoder().Decoder();
-    const TGlobalVars& g = GlobalVars;
-    const int preset = g.OutputFormat < OutputFormatCount ? g.Presets[g.OutputFormat] : -1;
-    TOutputTarget target{g.OutputFileDir, g.OutputFormat, preset, &reservedNames_};
+    TBatchProbe probed = ProbeBatchFile(Encoder().Decoder(), NameBytes(path), OutputTarget());
+    QueueProbed(probed, path, durationUs, root);
+}
+
+void TPageConverting::QueueProbed(TBatchProbe& probed, const QString& path, int64_t durationUs, const QString& root) {
+    TOutputTarget target = OutputTarget();
     const TSourceFile source{NameBytes(path), NameBytes(root)};
-    const bool mirrored = g.KeepFolderStructure && !RelativeFolder(source).empty();
-    if (mirrored) target.Folder = MirroredFolder(source, g.OutputFileDir);
-    TProbedFile file = ProbeFile(probe, WideName(path), target);
-    // The probe keeps the file open until the entry has read its duration.
-    TCloseFileGuard close(probe);
     // The output's folder is made only for a file that can be read: a file
     // that fails leaves no empty folders behind.
-    if (file.Loaded && mirrored) {
+    if (GlobalVars.KeepFolderStructure && !RelativeFolder(source).empty() && probed.File.Loaded) {
+        target.Folder = MirroredFolder(source, GlobalVars.OutputFileDir);
         const std::string problem = PrepareOutputFolder(target.Folder);
         if (!problem.empty()) {
-            AddEntry({-1, problem}, path, durationUs);
+            AddEntry({-1, problem}, path, durationUs, probed.DurationUs);
             return;
         }
     }
-    AddEntry(QueueProbedFile(Encoder(), file, target), path, durationUs);
+    AddEntry(QueueProbedFile(Encoder(), probed.File, target), path, durationUs, probed.DurationUs);
 }
 
+// The encoder's probe holds the file open: the entry reads its length there.
 void TPageConverting::AddConversionTask(const TInputOptions& input, const TOutputOptions& output, int64_t durationUs) {
-    AddEntry(AddTaskWithOutput(Encoder(), input, output), NameFromWide(input.FileName), durationUs);
+    TFileStreamInfo info;
+    const bool known = Encoder().Decoder().GetFileStreamInfo(info) && info.Duration >= 0;
+    AddEntry(AddTaskWithOutput(Encoder(), input, output), NameFromWide(input.FileName), durationUs,
+             known ? info.Duration : -1);
 }
 
-void TPageConverting::AddEntry(const TQueueResult& queued, const QString& path, int64_t durationUs) {
+void TPageConverting::AddEntry(const TQueueResult& queued, const QString& path, int64_t durationUs,
+                               int64_t probedDurationUs) {
     if (!queued.Queued()) {
         Log(queued.Error);
         Log("File not queued for conversion: " + NameBytes(path));
@@ -107,12 +125,10 @@ void TPageConverting::AddEntry(const TQueueResult& queued, const QString& path, 
         queueFailures_ << DisplayName(path) + "\n" + DisplayText(queued.Error);
         return;
     }
-    TFileStreamInfo info;
-    const bool known = Encoder().Decoder().GetFileStreamInfo(info) && info.Duration >= 0;
     QString durationText = QStringLiteral("Duration is not preseted");
-    if (known) {
-        durationText = Text(FormatDuration(info.Duration));
-        GlobalVars.BatchDuration += info.Duration;
+    if (probedDurationUs >= 0) {
+        durationText = Text(FormatDuration(probedDurationUs));
+        GlobalVars.BatchDuration += probedDurationUs;
     }
     QTreeWidgetItem* entry = NewEntry(path, durationText, durationUs);
     if (taskEntries_.size() <= static_cast<size_t>(queued.TaskIndex))

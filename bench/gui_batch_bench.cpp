@@ -8,10 +8,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTimer>
 #include <cstdio>
 #include <functional>
 
@@ -28,15 +30,19 @@ namespace {
 
 constexpr int SummaryPage = 3;
 
-// Serves the event loop until `done` holds; false after `seconds`.
+// Runs the event loop until `done` holds; false after `seconds`. The loop
+// sleeps between events: a busy wait would take a core from the conversions.
 bool WaitFor(const std::function<bool()>& done, int seconds) {
     QElapsedTimer timer;
     timer.start();
-    while (!done()) {
-        if (timer.elapsed() > seconds * 1000) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done() || timer.elapsed() > seconds * 1000) loop.quit();
+    });
+    poll.start(10);
+    loop.exec();
+    return done();
 }
 
 } // namespace
