@@ -16,12 +16,16 @@ TBatchProbe ProbeBatchFile(TCustomDecoder& probe, const std::string& file, const
 
 TBatchProbes::TBatchProbes(std::vector<std::string> files, int threads, TOutputTarget target)
     : files_(std::move(files)), target_(std::move(target)), results_(files_.size()) {
-    const int count = std::min<int>(threads, static_cast<int>(files_.size()));
+    const int count = std::max(0, std::min<int>(threads, static_cast<int>(files_.size())));
+    working_ = count;
     for (int i = 0; i < count; ++i) threads_.emplace_back([this] { Work(); });
 }
 
+// Also when queueing ended early: a thread may be waiting for the main
+// thread to take a log line.
 TBatchProbes::~TBatchProbes() {
     next_ = files_.size();
+    while (working_ > 0) CheckSynchronize(1);
     for (std::thread& t : threads_) t.join();
 }
 
@@ -47,4 +51,5 @@ void TBatchProbes::Work() {
         std::lock_guard<std::mutex> lock(lock_);
         results_[i] = std::move(result);
     }
+    --working_;
 }

@@ -26,9 +26,11 @@ TBatchProbe ProbeBatchFile(TCustomDecoder& probe, const std::string& file, const
 
 class TBatchProbes {
 public:
-    // threads <= 0: every file is probed by Take, on the caller's thread.
+    // The main thread. threads <= 0: every file is probed by Take, on the
+    // caller's thread.
     TBatchProbes(std::vector<std::string> files, int threads, TOutputTarget target);
-    // Leaves the files not yet started unprobed and waits for the threads.
+    // Leaves the files not yet started unprobed and waits for the threads,
+    // serving their hand-offs meanwhile.
     ~TBatchProbes();
     TBatchProbes(const TBatchProbes&) = delete;
     TBatchProbes& operator=(const TBatchProbes&) = delete;
@@ -47,5 +49,6 @@ private:
     std::mutex lock_;  // results_
     std::vector<std::optional<TBatchProbe>> results_;
     std::atomic<size_t> next_{0};
+    std::atomic<int> working_{0};  // threads that have not ended
     std::vector<std::thread> threads_;
 };

@@ -588,11 +588,14 @@ private slots:
         QCOMPARE(GlobalVars.FailedCount, 0);
     }
 
-    // A run that cannot start says why and still ends.
+    // A run that cannot start says why and still ends, also while files are
+    // being probed ahead.
     void runThatCannotStartEnds() {
         page_->SetEncoder(nullptr);
+        GlobalVars.ParallelTasks = 2;
         TFileListModel files;
-        AppendRow(files, Media("short.wav"), 1000000);
+        for (const char* name : {"short.wav", "text.mp3", "tone-44k-stereo.wav", "streamed.flac"})
+            AppendRow(files, Media(name), 1000000);
         boxes_.Answer = QMessageBox::Ok;
         RunBatch(files);
         QCOMPARE(boxes_.Seen.size(), 1);
