@@ -27,9 +27,9 @@ mkdir -p "$XDG_CONFIG_HOME"
 
 calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }
 
-run_wizard() {  # files at once
+run_wizard() {  # files at once; Qt's notices are shown only when the run fails
   rm -rf "$work/out"
-  "$build/tembrio-gui-batch-bench" "$1" "$work/out" "$work"/in/*.wav 2>/dev/null
+  "$build/tembrio-gui-batch-bench" "$1" "$work/out" "$work"/in/*.wav 2>"$work/stderr" || { cat "$work/stderr" >&2; return 1; }
 }
 
 # Run-to-run spread on a shared machine is large: each figure is the best of
@@ -38,8 +38,10 @@ rounds=${ROUNDS:-3}
 best() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'; }
 one= two=
 for ((r = 0; r < rounds; r++)); do
-  one=$(best "$one" "$(run_wizard 1)")
-  two=$(best "$two" "$(run_wizard 2)")
+  t=$(run_wizard 1) || exit 1
+  one=$(best "$one" "$t")
+  t=$(run_wizard 2) || exit 1
+  two=$(best "$two" "$t")
 done
 echo "files          : $count x 5 s WAV -> MP3 112 kbit/s, wizard offscreen (best of $rounds)"
 echo "1 file at once : ${one} s"
