@@ -48,7 +48,8 @@ void TPageConverting::StartConvert(const TFileListModel& files) {
         // batch in which no file could be queued reaches page 4 as well.
         const int parallel = std::clamp(GlobalVars.ParallelTasks, MinParallelTasks, MaxParallelTasks);
         Encoder().StartTask(parallel);
-        // Their records reach the page from the event loop, after this.
+        // The first tasks run from now on; their records reach the page later,
+        // from the event loop.
         nextTaskToStart_ = 0;
         while (nextTaskToStart_ < std::min<int>(parallel, taskEntries_.size())) TaskStarted(nextTaskToStart_++);
     } catch (const std::exception& e) {
