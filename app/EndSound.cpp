@@ -7,8 +7,8 @@
 #include <QSoundEffect>
 #include <QUrl>
 
-std::string EndSoundFile(const std::string& appDir, int failedCount) {
-    return appDir + (failedCount <= 0 ? "sounds/done.wav" : "sounds/fail.wav");
+std::string EndSoundFile(const std::string& appDir, int failedCount, int stoppedCount) {
+    return appDir + (failedCount <= 0 && stoppedCount <= 0 ? "sounds/done.wav" : "sounds/fail.wav");
 }
 
 TEndSound::TEndSound(QObject* parent) : QObject(parent) {}

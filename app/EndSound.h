@@ -1,6 +1,6 @@
 #pragma once
 // The sound at the end of a batch: "done" when every file converted, "fail"
-// otherwise. It plays asynchronously; when the file is missing or cannot be
+// when any failed or was stopped. It plays asynchronously; when the file is missing or cannot be
 // played, the desktop's default sound stands in for it.
 #include <QObject>
 #include <QString>
@@ -9,7 +9,7 @@
 class QSoundEffect;
 
 // appDir ends with the path separator.
-std::string EndSoundFile(const std::string& appDir, int failedCount);
+std::string EndSoundFile(const std::string& appDir, int failedCount, int stoppedCount);
 
 class TEndSound : public QObject {
     Q_OBJECT

@@ -106,6 +106,8 @@ void TFormMain::FormCreate() {
     g.Presets.fill(0);
     g.PlayASoundWhenFinished = false;
     g.ShutDownWhenFinished = false;
+    g.ParallelTasks = DefaultParallelTasks();
+    g.KeepFolderStructure = false;
 
     bool settingsExisted = true;
     try {

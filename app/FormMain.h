@@ -79,6 +79,9 @@ public:
     QLabel* LabelFinishTotalFiles = nullptr;
     QLabel* LabelFinishSuccessed = nullptr;
     QLabel* LabelFinishFailed = nullptr;
+    // "Stopped:" and its value; hidden while no file was stopped.
+    QLabel* LabelFinishStoppedCaption = nullptr;
+    QLabel* LabelFinishStopped = nullptr;
     QLabel* LabelOpenFolder = nullptr;
 
     QAction* ActionHelp = nullptr;

@@ -85,8 +85,10 @@ QWidget* TFormMain::CreateFinishPage() {
     auto* totals = new QGridLayout;
     totals->setContentsMargins(24, 8, 0, 0);
     totals->setHorizontalSpacing(16);
-    auto addTotal = [&](int row, const char* caption, const char* name) {
-        totals->addWidget(new QLabel(QString::fromUtf8(caption), page), row, 0);
+    QLabel* caption = nullptr;
+    auto addTotal = [&](int row, const char* text, const char* name) {
+        caption = new QLabel(QString::fromUtf8(text), page);
+        totals->addWidget(caption, row, 0);
         auto* value = new QLabel(QStringLiteral("0"), page);
         value->setObjectName(name);
         totals->addWidget(value, row, 1);
@@ -95,6 +97,10 @@ QWidget* TFormMain::CreateFinishPage() {
     LabelFinishTotalFiles = addTotal(0, "Total files:", "LabelFinishTotalFiles");
     LabelFinishSuccessed = addTotal(1, "Successed:", "LabelFinishSuccessed");
     LabelFinishFailed = addTotal(2, "Failed:", "LabelFinishFailed");
+    LabelFinishStopped = addTotal(3, "Stopped:", "LabelFinishStopped");
+    LabelFinishStoppedCaption = caption;
+    LabelFinishStoppedCaption->hide();
+    LabelFinishStopped->hide();
     LabelOpenFolder = new QLabel(QStringLiteral("<a href=\"folder\">Open folder</a>"), page);
     LabelOpenFolder->setObjectName("LabelOpenFolder");
     LabelOpenFolder->setCursor(Qt::PointingHandCursor);

@@ -101,8 +101,10 @@ void TFormMain::ConvertExecute() {
 void TFormMain::WMStartConvert() { TabSheetStep3->StartConvert(*TabSheetStep1->Model()); }
 
 void TFormMain::WMConvertDone() {
-    if (GlobalVars.PlayASoundWhenFinished)
-        endSound_->Play(QString::fromLocal8Bit(EndSoundFile(appDir_, GlobalVars.FailedCount).c_str()));
+    if (GlobalVars.PlayASoundWhenFinished) {
+        const TPageConverting::TBatchTotals totals = TabSheetStep3->Totals();
+        endSound_->Play(QString::fromLocal8Bit(EndSoundFile(appDir_, totals.Failed, totals.Stopped).c_str()));
+    }
     if (GlobalVars.ShutDownWhenFinished) {
         TFormShutdown countdown(this);
         countdown.CenterOn(this);
@@ -114,17 +116,23 @@ void TFormMain::WMConvertDone() {
 void TFormMain::ShowSummary() {
     PageControlMain->setCurrentIndex(wpFinish);
     UpdatePageCaptions();
-    // Stopped and never-started files count as succeeded: only failures are counted.
-    const int total = TabSheetStep3->EntryCount();
-    LabelFinishTotalFiles->setText(QString::number(total));
-    LabelFinishSuccessed->setText(QString::number(total - GlobalVars.FailedCount));
-    LabelFinishFailed->setText(QString::number(GlobalVars.FailedCount));
+    // Every file of page 1 counts once: converted, failed (also when it could
+    // not be queued), or stopped (cut short, or never started).
+    const TPageConverting::TBatchTotals totals = TabSheetStep3->Totals();
+    LabelFinishTotalFiles->setText(QString::number(totals.Total));
+    LabelFinishSuccessed->setText(QString::number(totals.Succeeded));
+    LabelFinishFailed->setText(QString::number(totals.Failed));
+    LabelFinishStopped->setText(QString::number(totals.Stopped));
+    LabelFinishStoppedCaption->setVisible(totals.Stopped > 0);
+    LabelFinishStopped->setVisible(totals.Stopped > 0);
 }
 
 void TFormMain::ResetWizard() {
     TabSheetStep3->ResetPage();
-    for (QLabel* label : {LabelFinishTotalFiles, LabelFinishSuccessed, LabelFinishFailed})
+    for (QLabel* label : {LabelFinishTotalFiles, LabelFinishSuccessed, LabelFinishFailed, LabelFinishStopped})
         label->setText(QStringLiteral("0"));
+    LabelFinishStoppedCaption->hide();
+    LabelFinishStopped->hide();
     TGlobalVars& g = GlobalVars;
     g.FailedFiles.clear();
     g.FailedCount = 0;

@@ -194,7 +194,7 @@ void TPageConverting::LoadPostOptions() {
 }
 
 void TPageConverting::ResetPage() {
-    ListViewConverting->clear();
+    ClearEntries();
     ShowRestTexts();
     LabelEstimated->setText(QString::fromUtf8(RestText));
     LabelElapsed->setText(QString::fromUtf8(RestText));
@@ -206,6 +206,16 @@ void TPageConverting::ShowRestTexts() {
     LabelCurrentFile->setText(QString::fromUtf8(RestText));
     ProgressBar->setValue(0);
     LabelProgress->setText(QStringLiteral("0%"));
+}
+
+void TPageConverting::ClearEntries() {
+    ListViewConverting->clear();
+    taskEntries_.clear();
+    running_.clear();
+    nextTaskToStart_ = -1;
+    stopping_ = false;
+    queueFailures_.clear();
+    finishPending_ = false;
 }
 
 int TPageConverting::EntryCount() const { return ListViewConverting->topLevelItemCount(); }

@@ -1,13 +1,17 @@
 #pragma once
 // Page 3 of the wizard: the conversion run. It turns page 1's rows into the
-// engine's tasks, starts them one at a time, and shows each task's status and
-// progress, the current file and the batch's times. When every task has ended
-// it clears the engine's task list and posts WM_CONVERTDONE to the main window.
+// engine's tasks, runs as many at once as the settings say, and shows each
+// file's status and progress, the running files, the whole batch's progress
+// and its times. When every task has ended it clears the engine's task list
+// and posts WM_CONVERTDONE to the main window.
+#include <QStringList>
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <vector>
 
 #include "FFEncoder.h"
 #include "OutputNaming.h"
@@ -19,6 +23,8 @@ class QProgressBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TFileListModel;
+struct TBatchProbe;
+struct TOutputTarget;
 struct TQueueResult;
 
 class TPageConverting : public QWidget {
@@ -27,6 +33,17 @@ class TPageConverting : public QWidget {
 public:
     // The columns of ListViewConverting.
     enum TConvertingColumn { ccName, ccDuration, ccStatus, ccProgress, ccPath };
+
+    // The entries of a batch by what became of their files. Every row of
+    // page 1 has an entry: a file that could not be queued is a failure, and
+    // one whose run was stopped, or never started because of a stop, is
+    // stopped.
+    struct TBatchTotals {
+        int Total = 0;
+        int Succeeded = 0;  // converted to the end
+        int Failed = 0;
+        int Stopped = 0;
+    };
 
     // host: the main window; it receives WM_CONVERTDONE and parents the
     // message boxes.
@@ -45,24 +62,36 @@ public:
     void LoadPostOptions();
 
     // The WM_STARTCONVERT handler: queues a task per row of `files` and starts
-    // the run, one task at a time. When the run cannot start at all, the user
-    // gets the reason and the batch ends at once (WM_CONVERTDONE).
+    // the run, GlobalVars.ParallelTasks files at once. The files that could
+    // not be queued are then named in one failure box while the run goes on.
+    // When the run cannot start at all, the user gets the reason and the batch
+    // ends at once (WM_CONVERTDONE).
     void StartConvert(const TFileListModel& files);
-    // Empties the list and queues every row's file, in list order.
+    // Empties the list, resets the batch's counts and queues every row's
+    // file, in list order.
     void BuildTasks(const TFileListModel& files);
-    // Probes `path` again and queues it. durationUs: the file's duration as
+    // Probes `path` again and queues it; a file that cannot be queued gets a
+    // "Failed" entry and counts as failed. durationUs: the file's duration as
     // page 1 recorded it (0 when unknown); it is what the task's completion
-    // adds to the finished media time.
-    void QueueFile(const QString& path, int64_t durationUs);
+    // adds to the finished media time. root: the folder the file was found
+    // under ("" for a file added by itself); with KeepFolderStructure the
+    // output goes to the same folder below the output folder, created here.
+    void QueueFile(const QString& path, int64_t durationUs, const QString& root = QString());
     // Adds the task and its output on the encoder and an entry to the list;
     // reads the duration from the encoder's probe, which holds the file open.
     void AddConversionTask(const TInputOptions& input, const TOutputOptions& output, int64_t durationUs);
 
     // Main thread only; the handlers SetEncoder installs bring the engine's
-    // records there. A failed task's error is shown in a message box, which
-    // holds back the next task-end records (not the next task) until closed.
-    // The all-ended record clears the engine's tasks and posts WM_CONVERTDONE
-    // from the event loop.
+    // records there. A task is running from its start (the engine starts the
+    // first tasks at once and the next one whenever a task ends, in queue
+    // order) or its first progress record, whichever the page learns of
+    // first, to its end record. The overall progress and the estimate count
+    // the media time of the finished tasks and of every running one. A
+    // failed task's error is shown in a message box, which holds back the
+    // next task-end records (not the next tasks) until closed. The all-ended
+    // record marks the entries that never ended as stopped, clears the
+    // engine's tasks and posts WM_CONVERTDONE from the event loop, once no
+    // failure box is open.
     void FFEncoderProgress(const TProgressInfo& info);
     void FFEncoderTerminate(const TTerminateInfo& info);
 
@@ -73,6 +102,7 @@ public:
     // Back to rest: no entries, the status texts at rest.
     void ResetPage();
     int EntryCount() const;
+    TBatchTotals Totals() const;
 
     // The local time in days; LocalTimeDays unless a test fixes the clock.
     std::function<double()> Clock;
@@ -88,23 +118,59 @@ public:
     QCheckBox* CheckBoxShutdown = nullptr;
 
 private:
+    // What an entry keeps besides its texts: the file's duration as page 1
+    // recorded it (microseconds), and what became of the file.
+    static constexpr int DurationRole = Qt::UserRole;
+    static constexpr int OutcomeRole = Qt::UserRole + 1;
+    enum TEntryOutcome { eoPending, eoSucceeded, eoFailed, eoStopped };
+    static TEntryOutcome Outcome(const QTreeWidgetItem* entry);
+    // Records the outcome and shows its status text.
+    static void Settle(QTreeWidgetItem* entry, TEntryOutcome outcome);
+
     // PageConverting.cpp
     void CreateControls();
     QGroupBox* CreateStatusGroup();
     QGroupBox* CreatePostOptionsGroup();
     void ShowRestTexts();
+    // No entries, and nothing of the last batch's run.
+    void ClearEntries();
 
     // PageConvertingRun.cpp
     TFFEncoder& Encoder();
-    // The entry of a queued task; the log line of one that was not.
-    void AddEntry(const TQueueResult& queued, const TInputOptions& input, int64_t durationUs);
-    void TaskEnded(QTreeWidgetItem* entry, const TTerminateInfo& info);
+    // The batch's target: the output folder, format and preset, and the names
+    // the batch has taken.
+    TOutputTarget OutputTarget();
+    void QueueProbed(TBatchProbe& probed, const QString& path, int64_t durationUs, const QString& root);
+    // The entry of a file: waiting when queued, failed (with the error
+    // logged and kept for the failure box) when not. probedDurationUs: the
+    // length the queueing probe saw, -1 when unknown.
+    void AddEntry(const TQueueResult& queued, const QString& path, int64_t durationUs, int64_t probedDurationUs);
+    QTreeWidgetItem* NewEntry(const QString& path, const QString& durationText, int64_t durationUs);
+    void ShowQueueFailures();
     void FinishBatch();
     void ClearEncoderTasks();
+
+    // PageConvertingProgress.cpp
+    QTreeWidgetItem* TaskEntry(int taskIndex) const;
+    void TaskStarted(int taskIndex);
+    void TaskEnded(int taskIndex, QTreeWidgetItem* entry, const TTerminateInfo& info);
+    void StopUnsettledEntries();
+    void ShowRunningFiles();
+    void ScrollToRunningFiles(QTreeWidgetItem* started);
+    void ShowBatchProgress();
+    // A failure box: modal, while the run goes on; the batch's end waits for it.
+    void ShowFailure(const QString& text, const QString& details);
 
     QWidget* host_;
     TFFEncoder* encoder_ = nullptr;
     TNameReservations reservedNames_;  // the output names of this batch's queued files
+    std::vector<QTreeWidgetItem*> taskEntries_;  // by task index; the items belong to the list
+    std::map<int, int64_t> running_;             // task index -> media time converted (microseconds)
+    int nextTaskToStart_ = -1;                   // started when a running task ends; -1: not known
+    bool stopping_ = false;                      // "Cancel" stopped the run: no task starts any more
+    QStringList queueFailures_;                  // the files that could not be queued, with the reason
+    int openFailureBoxes_ = 0;
+    bool finishPending_ = false;                 // the batch ended while a failure box was open
     // Shared with the current encoder's handlers; main thread writes only.
     std::shared_ptr<std::atomic<bool>> attached_;
 };

@@ -1,19 +1,21 @@
-// Page 3's run: queueing the batch on the encoder, showing its progress and
-// the end of each task, cancelling it, and handing its end to the main window.
+// Page 3's run: queueing the batch on the encoder, starting it, naming the
+// files that could not be queued, cancelling it, and handing its end to the
+// main window.
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QLabel>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "BatchProbes.h"
 #include "Exception.h"
 #include "FileListModel.h"
 #include "FileNames.h"
 #include "MessageDlg.h"
+#include "OutputFolder.h"
 #include "PageConverting.h"
 #include "QueueFile.h"
+#include "SourceFiles.h"
 #include "TimeSpan.h"
 #include "UtilFuncs.h"
 #include "UtilFuncsGui.h"
@@ -26,8 +28,8 @@ QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
 
 void Log(const std::string& line) { GlobalVars.LogLines.push_back(line); }
 
-// The entry keeps the file's duration as page 1 recorded it (microseconds).
-constexpr int DurationRole = Qt::UserRole;
+// The failure box names this many files that could not be queued; the log has them all.
+constexpr int ListedQueueFailures = 10;
 
 } // namespace
 
@@ -41,116 +43,132 @@ void TPageConverting::StartConvert(const TFileListModel& files) {
     QCoreApplication::processEvents();
     try {
         BuildTasks(files);
-        GlobalVars.FailedCount = 0;
         GlobalVars.BatchStartTime = Clock();
         // An empty task list ends at once with the all-ended record, so a
         // batch in which no file could be queued reaches page 4 as well.
-        Encoder().StartTask(1);
+        const int parallel = std::clamp(GlobalVars.ParallelTasks, MinParallelTasks, MaxParallelTasks);
+        Encoder().StartTask(parallel);
+        // The first tasks run from now on; their records reach the page later,
+        // from the event loop.
+        nextTaskToStart_ = 0;
+        while (nextTaskToStart_ < std::min<int>(parallel, taskEntries_.size())) TaskStarted(nextTaskToStart_++);
     } catch (const std::exception& e) {
         // Nothing has started: the batch ends here, with the reason shown.
         Log(e.what());
         ShowErrorMessage(host_, e);
         FinishBatch();
+        return;
     }
+    ShowQueueFailures();
 }
 
 void TPageConverting::BuildTasks(const TFileListModel& files) {
     GlobalVars.BatchDuration = 0;
-    ListViewConverting->clear();
+    GlobalVars.FailedCount = 0;
+    ClearEntries();
     reservedNames_ = TNameReservations();
-    for (int row = 0; row < files.rowCount(); ++row) QueueFile(files.FileFullName(row), files.RealDuration(row));
+    std::vector<std::string> names;
+    for (int row = 0; row < files.rowCount(); ++row) names.push_back(NameBytes(files.FileFullName(row)));
+    // The files are probed on as many threads as run at once; one at a time,
+    // each is probed when its turn comes.
+    const int parallel = std::clamp(GlobalVars.ParallelTasks, MinParallelTasks, MaxParallelTasks);
+    TBatchProbes probes(std::move(names), parallel > 1 ? parallel : 0, OutputTarget());
+    for (int row = 0; row < files.rowCount(); ++row) {
+        TBatchProbe probed = probes.Take(static_cast<size_t>(row));
+        QueueProbed(probed, files.FileFullName(row), files.RealDuration(row), files.Root(row));
+    }
 }
 
-void TPageConverting::QueueFile(const QString& path, int64_t durationUs) {
-    TFFDecoder& probe = Encoder().Decoder();
+TOutputTarget TPageConverting::OutputTarget() {
     const TGlobalVars& g = GlobalVars;
     const int preset = g.OutputFormat < OutputFormatCount ? g.Presets[g.OutputFormat] : -1;
-    const TOutputTarget target{g.OutputFileDir, g.OutputFormat, preset, &reservedNames_};
-    TProbedFile file = ProbeFile(probe, WideName(path), target);
-    // The probe keeps the file open until the entry has read its duration.
-    TCloseFileGuard close(probe);
-    AddEntry(QueueProbedFile(Encoder(), file, target), file.Input, durationUs);
+    return {g.OutputFileDir, g.OutputFormat, preset, &reservedNames_};
 }
 
-void TPageConverting::AddConversionTask(const TInputOptions& input, const TOutputOptions& output, int64_t durationUs) {
-    AddEntry(AddTaskWithOutput(Encoder(), input, output), input, durationUs);
+void TPageConverting::QueueFile(const QString& path, int64_t durationUs, const QString& root) {
+    TBatchProbe probed = ProbeBatchFile(Encoder().Decoder(), NameBytes(path), OutputTarget());
+    QueueProbed(probed, path, durationUs, root);
 }
 
-void TPageConverting::AddEntry(const TQueueResult& queued, const TInputOptions& input, int64_t durationUs) {
-    if (!queued.Queued()) {
-        Log(queued.Error);
-        return;
+void TPageConverting::QueueProbed(TBatchProbe& probed, const QString& path, int64_t durationUs, const QString& root) {
+    TOutputTarget target = OutputTarget();
+    const TSourceFile source{NameBytes(path), NameBytes(root)};
+    // The output's folder is made only for a file that can be read: a file
+    // that fails leaves no empty folders behind.
+    if (GlobalVars.KeepFolderStructure && !RelativeFolder(source).empty() && probed.File.Loaded) {
+        target.Folder = MirroredFolder(source, GlobalVars.OutputFileDir);
+        const std::string problem = PrepareOutputFolder(target.Folder);
+        if (!problem.empty()) {
+            AddEntry({-1, problem}, path, durationUs, probed.DurationUs);
+            return;
+        }
     }
+    AddEntry(QueueProbedFile(Encoder(), probed.File, target), path, durationUs, probed.DurationUs);
+}
+
+// The encoder's probe holds the file open: the entry reads its length there.
+void TPageConverting::AddConversionTask(const TInputOptions& input, const TOutputOptions& output, int64_t durationUs) {
     TFileStreamInfo info;
     const bool known = Encoder().Decoder().GetFileStreamInfo(info) && info.Duration >= 0;
-    QString durationText = QStringLiteral("Duration is not preseted");
-    if (known) {
-        durationText = Text(FormatDuration(info.Duration));
-        GlobalVars.BatchDuration += info.Duration;
+    AddEntry(AddTaskWithOutput(Encoder(), input, output), NameFromWide(input.FileName), durationUs,
+             known ? info.Duration : -1);
+}
+
+void TPageConverting::AddEntry(const TQueueResult& queued, const QString& path, int64_t durationUs,
+                               int64_t probedDurationUs) {
+    if (!queued.Queued()) {
+        Log(queued.Error);
+        Log("File not queued for conversion: " + NameBytes(path));
+        const QString duration =
+            durationUs > 0 ? Text(FormatDuration(durationUs)) : QStringLiteral("Duration is not preseted");
+        Settle(NewEntry(path, duration, durationUs), eoFailed);
+        GlobalVars.FailedCount += 1;
+        queueFailures_ << DisplayName(path) + "\n" + DisplayText(queued.Error);
+        return;
     }
-    const QFileInfo file(DisplayName(NameFromWide(input.FileName)));
+    QString durationText = QStringLiteral("Duration is not preseted");
+    if (probedDurationUs >= 0) {
+        durationText = Text(FormatDuration(probedDurationUs));
+        GlobalVars.BatchDuration += probedDurationUs;
+    }
+    QTreeWidgetItem* entry = NewEntry(path, durationText, durationUs);
+    if (taskEntries_.size() <= static_cast<size_t>(queued.TaskIndex))
+        taskEntries_.resize(static_cast<size_t>(queued.TaskIndex) + 1, nullptr);
+    taskEntries_[static_cast<size_t>(queued.TaskIndex)] = entry;
+    Log("File has been added to convert list.");
+}
+
+QTreeWidgetItem* TPageConverting::NewEntry(const QString& path, const QString& durationText, int64_t durationUs) {
+    const QFileInfo file(DisplayName(path));
     QString folder = file.absolutePath();
     if (!folder.endsWith('/')) folder += '/';
     auto* entry = new QTreeWidgetItem({file.fileName(), durationText, QStringLiteral("Waiting"), QString(), folder});
     entry->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     entry->setData(ccName, DurationRole, QVariant::fromValue<qlonglong>(durationUs));
+    entry->setData(ccName, OutcomeRole, int(eoPending));
     ListViewConverting->addTopLevelItem(entry);
-    Log("File has been added to convert list.");
+    return entry;
 }
 
-void TPageConverting::FFEncoderProgress(const TProgressInfo& info) {
-    QTreeWidgetItem* entry = ListViewConverting->topLevelItem(info.TaskIndex);
-    if (!entry) return;  // a record that outlived its batch
-    LabelCurrentFile->setText(entry->text(ccPath) + entry->text(ccName));
-    const int64_t converted = ConvertedDuration(info);
-    if (info.TotalDuration > 0) {
-        const int64_t percent = converted * 100 / info.TotalDuration;
-        ProgressBar->setValue(static_cast<int>(std::clamp<int64_t>(percent, 0, 100)));
-        LabelProgress->setText(QString::number(ProgressBar->value()) + '%');
-        entry->setText(ccProgress, LabelProgress->text());
-        entry->setText(ccStatus, QStringLiteral("Converting"));
-    } else {
-        entry->setText(ccProgress, QStringLiteral("N/A"));
-    }
-    const TGlobalVars& g = GlobalVars;
-    const double elapsed = Clock() - g.BatchStartTime;
-    const int64_t done = g.FinishedDuration + converted / 1000;
-    const TBatchTimeTexts times = BatchTimeTexts(elapsed, done, g.BatchDuration);
-    LabelEstimated->setText(Text(times.Estimated));
-    LabelElapsed->setText(Text(times.Elapsed));
-    LabelTimeLeft->setText(Text(times.TimeLeft));
-}
-
-void TPageConverting::FFEncoderTerminate(const TTerminateInfo& info) {
-    if (info.TaskIndex >= 0) {
-        if (QTreeWidgetItem* entry = ListViewConverting->topLevelItem(info.TaskIndex)) TaskEnded(entry, info);
-        return;
-    }
-    ShowRestTexts();
-    // Clearing the tasks joins the encoder's delivery threads, and the thread
-    // that brought this record waits until this handler returns: the clearing
-    // runs from the event loop, once that thread is free.
-    QMetaObject::invokeMethod(this, [this] { FinishBatch(); }, Qt::QueuedConnection);
-}
-
-void TPageConverting::TaskEnded(QTreeWidgetItem* entry, const TTerminateInfo& info) {
-    if (info.Completed) {
-        entry->setText(ccProgress, QStringLiteral("100%"));
-        LabelProgress->setText(QStringLiteral("100%"));
-        ProgressBar->setValue(100);
-        GlobalVars.FinishedDuration += entry->data(ccName, DurationRole).toLongLong() / 1000;
-        entry->setText(ccStatus, QStringLiteral("Finish"));
-    }
-    if (info.Failed) {
-        // The next task runs meanwhile; its progress reaches the page through
-        // this box's event loop.
-        QMessageBox::warning(host_, Text(ApplicationTitle()), DisplayText(info.ErrorMessage));
-        GlobalVars.FailedCount += 1;
-        entry->setText(ccStatus, QStringLiteral("Failed"));
-    }
+// One box for all of them, however many: a folder that went away must not
+// bring up a box per file.
+void TPageConverting::ShowQueueFailures() {
+    if (queueFailures_.isEmpty()) return;
+    QStringList listed = queueFailures_.mid(0, ListedQueueFailures);
+    QString text = QStringLiteral("These files could not be converted:\n\n") + listed.join(QStringLiteral("\n\n"));
+    if (queueFailures_.size() > listed.size())
+        text += QStringLiteral("\n\n... and %1 more (see the log).").arg(queueFailures_.size() - listed.size());
+    queueFailures_.clear();
+    ShowFailure(text, QString());
 }
 
 void TPageConverting::FinishBatch() {
+    // The user reads the failure first; the summary follows once the box is closed.
+    if (openFailureBoxes_ > 0) {
+        finishPending_ = true;
+        return;
+    }
+    finishPending_ = false;
     if (encoder_) ClearEncoderTasks();
     QCoreApplication::postEvent(host_, new QEvent(WM_CONVERTDONE));
 }
@@ -168,6 +186,7 @@ bool TPageConverting::CancelConversion() {
                                               QStringLiteral("Do you really want to cancel the conversion?"),
                                               QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) return false;
+    stopping_ = true;
     // Waiting keeps serving the main-thread hand-offs, so the tasks' progress
     // and end records still reach the page while it stops.
     if (encoder_) encoder_->Stop(true);

@@ -2,6 +2,7 @@
 #include "PageOutput.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <cmath>
@@ -140,6 +142,8 @@ void TPageOutput::CreateControls() {
     grid->setRowMinimumHeight(5, 10);
     grid->addWidget(new QLabel(QStringLiteral("Presets:"), this), 6, 0, 1, 2);
     grid->addWidget(CreatePresetStack(), 7, 0, 1, 2, Qt::AlignLeft);
+    grid->setRowMinimumHeight(8, 10);
+    grid->addWidget(CreateRunOptions(), 9, 0, 1, 2, Qt::AlignLeft);
     grid->setColumnStretch(0, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -188,6 +192,27 @@ QWidget* TPageOutput::CreatePresetStack() {
     noPresetList_ = new QWidget(PresetStack);
     PresetStack->addWidget(noPresetList_);
     return PresetStack;
+}
+
+// How the batch runs: the files converted at once, and where their outputs go.
+QWidget* TPageOutput::CreateRunOptions() {
+    auto* options = new QWidget(this);
+    SpinBoxParallelTasks = new QSpinBox(options);
+    SpinBoxParallelTasks->setObjectName("SpinBoxParallelTasks");
+    SpinBoxParallelTasks->setRange(MinParallelTasks, MaxParallelTasks);
+    SpinBoxParallelTasks->setValue(DefaultParallelTasks());
+    auto* label = new QLabel(QStringLiteral("Files at once:"), options);
+    label->setBuddy(SpinBoxParallelTasks);
+    CheckBoxKeepFolderStructure = new QCheckBox(QStringLiteral("Keep the folder structure"), options);
+    CheckBoxKeepFolderStructure->setObjectName("CheckBoxKeepFolderStructure");
+
+    auto* grid = new QGridLayout(options);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(8);
+    grid->addWidget(label, 0, 0);
+    grid->addWidget(SpinBoxParallelTasks, 0, 1, Qt::AlignLeft);
+    grid->addWidget(CheckBoxKeepFolderStructure, 1, 0, 1, 2);
+    return options;
 }
 
 // Qt's own dialog, as for the input files: it behaves the same on every desktop.
@@ -242,12 +267,16 @@ void TPageOutput::ApplyOutputSettings() {
         const int index = g.Presets[c];
         PresetLists[c]->setCurrentIndex(index >= 0 && index < PresetLists[c]->count() ? index : -1);
     }
+    SpinBoxParallelTasks->setValue(g.ParallelTasks);  // the box keeps a stored count within its range
+    CheckBoxKeepFolderStructure->setChecked(g.KeepFolderStructure);
 }
 
 void TPageOutput::ReadOutputSettings() {
     TGlobalVars& g = GlobalVars;
     g.OutputFileDir = IncludeBackslash(NameBytes(EditOutputDir->text()));
     for (int c = 0; c < OutputFormatCount; ++c) g.Presets[c] = PresetLists[c]->currentIndex();
+    g.ParallelTasks = SpinBoxParallelTasks->value();
+    g.KeepFolderStructure = CheckBoxKeepFolderStructure->isChecked();
 }
 
 void TPageOutput::ButtonSelectDirClick() {

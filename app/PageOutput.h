@@ -1,8 +1,9 @@
 #pragma once
 // Page 2 of the wizard: the output folder, one of the eight output formats and
 // a preset of that format. The format is stored the moment its button is
-// clicked and the folder when a folder choice is confirmed; the presets are
-// stored only by ReadOutputSettings, when the batch starts.
+// clicked and the folder when a folder choice is confirmed; the presets, the
+// number of files converted at once and whether the folder structure is kept
+// are stored only by ReadOutputSettings, when the batch starts.
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -11,9 +12,11 @@
 #include "globals.h"
 
 class QAbstractButton;
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QStackedWidget;
 
 class TPageOutput : public QWidget {
@@ -25,10 +28,12 @@ public:
 
     // Fills the eight preset lists from the preset table, in its order.
     void FillPresetLists();
-    // Shows the stored choice: folder, format and every format's preset. An
-    // OutputFormat outside 0..7 leaves every format unchosen.
+    // Shows the stored choice: folder, format, every format's preset, the
+    // files at once and the folder structure switch. An OutputFormat outside
+    // 0..7 leaves every format unchosen.
     void ApplyOutputSettings();
-    // Stores the folder shown and the preset of every list (-1: none chosen).
+    // Stores the folder shown, the preset of every list (-1: none chosen), the
+    // files at once and the folder structure switch.
     void ReadOutputSettings();
 
     // The handler of every format button: chooses format `code` (0..7; any
@@ -66,6 +71,12 @@ public:
     // The lists lie at one place; only the chosen format's is shown.
     QStackedWidget* PresetStack = nullptr;
 
+    // "Files at once:", 1 to 16.
+    QSpinBox* SpinBoxParallelTasks = nullptr;
+    // "Keep the folder structure": a file found in a folder goes to the same
+    // folder below the output folder.
+    QCheckBox* CheckBoxKeepFolderStructure = nullptr;
+
     // Indexed by format code.
     std::array<QAbstractButton*, OutputFormatCount> FormatButtons{};
     std::array<QComboBox*, OutputFormatCount> PresetLists{};
@@ -74,6 +85,7 @@ private:
     void CreateControls();
     QWidget* CreateFormatRow();
     QWidget* CreatePresetStack();
+    QWidget* CreateRunOptions();
     void CreateSelectDirDialog();
     void ShowNoFormatChosen();
 

@@ -127,6 +127,10 @@ bool LoadSettings() {
         g.Presets[p.Format] = ini.ReadInteger(SystemSection, p.Key, g.Presets[p.Format]);
     g.PlayASoundWhenFinished = ini.ReadBool(SystemSection, "PlayASoundWhenFinished", g.PlayASoundWhenFinished);
     g.ShutDownWhenFinished = ini.ReadBool(SystemSection, "ShutDownWhenFinished", g.ShutDownWhenFinished);
+    // A count the spin box cannot show (a hand-edited file) reads as the default.
+    const int32_t parallel = ini.ReadInteger(SystemSection, "ParallelTasks", g.ParallelTasks);
+    g.ParallelTasks = parallel >= MinParallelTasks && parallel <= MaxParallelTasks ? parallel : DefaultParallelTasks();
+    g.KeepFolderStructure = ini.ReadBool(SystemSection, "KeepFolderStructure", g.KeepFolderStructure);
     return true;
 }
 
@@ -139,6 +143,8 @@ void SaveSettings() {
     for (const TPresetKey& p : PresetKeys) ini.WriteInteger(SystemSection, p.Key, g.Presets[p.Format]);
     ini.WriteBool(SystemSection, "PlayASoundWhenFinished", g.PlayASoundWhenFinished);
     ini.WriteBool(SystemSection, "ShutDownWhenFinished", g.ShutDownWhenFinished);
+    ini.WriteInteger(SystemSection, "ParallelTasks", g.ParallelTasks);
+    ini.WriteBool(SystemSection, "KeepFolderStructure", g.KeepFolderStructure);
     WriteSettingsFile(ini);
 }
 

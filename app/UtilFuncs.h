@@ -29,7 +29,8 @@ std::string SettingsFilePath();
 // written (SaveSettings) and the result is false.
 bool LoadSettings();
 
-// Writes the thirteen keys of section "System" from GlobalVars, keeping every
+// Writes the keys of section "System" from GlobalVars (the thirteen of the
+// first release, then ParallelTasks and KeepFolderStructure), keeping every
 // other section of the file. Raises Exception when the file cannot be written.
 void SaveSettings();
 

@@ -14,6 +14,12 @@ constexpr int OutputFormatCount = 8;
 constexpr const char* ApplicationTitleText = "Tembrio Audio Converter";
 constexpr const char* SettingsFileName = "system20120110.dat";
 
+// How many files a batch converts at once.
+constexpr int MinParallelTasks = 1;
+constexpr int MaxParallelTasks = 16;
+// The number of processor cores, within MinParallelTasks..MaxParallelTasks.
+int DefaultParallelTasks();
+
 struct TGlobalVars {
     std::string AppDataDir;                 // always ends with the path separator
     std::string LastOpenDir;
@@ -28,6 +34,8 @@ struct TGlobalVars {
     int64_t BatchDuration = 0;              // microseconds
     bool PlayASoundWhenFinished = false;
     bool ShutDownWhenFinished = false;
+    int32_t ParallelTasks = DefaultParallelTasks();
+    bool KeepFolderStructure = false;       // mirror the folders a file was found under
     std::string HelpAddress;
     std::string HomePageAddress;
     std::string UpdatesAddress;

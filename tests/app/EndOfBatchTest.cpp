@@ -256,10 +256,12 @@ private slots:
     }
 
     void theSoundDependsOnFailures() {
-        QCOMPARE(EndSoundFile("/opt/tembrio/", 0), std::string("/opt/tembrio/sounds/done.wav"));
-        QCOMPARE(EndSoundFile("/opt/tembrio/", -3), std::string("/opt/tembrio/sounds/done.wav"));
-        QCOMPARE(EndSoundFile("/opt/tembrio/", 1), std::string("/opt/tembrio/sounds/fail.wav"));
-        QCOMPARE(EndSoundFile("/opt/tembrio/", 40), std::string("/opt/tembrio/sounds/fail.wav"));
+        QCOMPARE(EndSoundFile("/opt/tembrio/", 0, 0), std::string("/opt/tembrio/sounds/done.wav"));
+        QCOMPARE(EndSoundFile("/opt/tembrio/", -3, 0), std::string("/opt/tembrio/sounds/done.wav"));
+        QCOMPARE(EndSoundFile("/opt/tembrio/", 1, 0), std::string("/opt/tembrio/sounds/fail.wav"));
+        QCOMPARE(EndSoundFile("/opt/tembrio/", 40, 0), std::string("/opt/tembrio/sounds/fail.wav"));
+        // A batch cut short did not convert everything either.
+        QCOMPARE(EndSoundFile("/opt/tembrio/", 0, 2), std::string("/opt/tembrio/sounds/fail.wav"));
     }
 
     void anUnplayableSoundFallsBackToTheBeep() {

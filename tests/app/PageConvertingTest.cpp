@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -20,6 +21,7 @@ extern "C" {
 }
 
 #include "GuiTestSupport.h"
+#include "EndSound.h"
 #include "FFEncoder.h"
 #include "FFLoad.h"
 #include "FileListModel.h"
@@ -56,6 +58,7 @@ public:
     struct TSeen {
         QString Title;
         QString Text;
+        QString Details;  // the informative text
         QMessageBox::Icon Icon;
         QMessageBox::StandardButtons Buttons;
     };
@@ -78,7 +81,7 @@ private:
         if (AnswerWhen && !AnswerWhen() && ++held_ < 4000) return;
         held_ = 0;
         if (OnAnswer) OnAnswer();
-        Seen.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+        Seen.push_back({box->windowTitle(), box->text(), box->informativeText(), box->icon(), box->standardButtons()});
         const QMessageBox::StandardButton button = box->standardButtons() & Answer ? Answer : QMessageBox::Ok;
         if (QAbstractButton* b = box->button(button)) b->click();
         else box->reject();
@@ -88,10 +91,12 @@ private:
     int held_ = 0;
 };
 
-void AppendRow(TFileListModel& model, const QString& path, int64_t durationUs) {
+// root: the folder the file was found under, "" for a file added by itself.
+void AppendRow(TFileListModel& model, const QString& path, int64_t durationUs, const QString& root = QString()) {
     TFileRow row;
     row.Cells[NxTextColumnFileFullName] = path;
     row.Cells[NxTextColumnRealDuration] = QString::number(durationUs);
+    row.Root = root;
     model.AppendRow(std::move(row));
 }
 
@@ -198,6 +203,7 @@ private slots:
         QVERIFY(out_->isValid());
         GlobalVars = TGlobalVars{};
         GlobalVars.OutputFileDir = out_->path().toStdString();
+        GlobalVars.ParallelTasks = 1;
         boxes_.Seen.clear();
         boxes_.Answer = QMessageBox::No;
         boxes_.AnswerWhen = nullptr;
@@ -272,7 +278,8 @@ private slots:
         QVERIFY(!GlobalVars.ShutDownWhenFinished);
     }
 
-    // Queueing alone: which files get a task and an entry, and the log.
+    // Queueing alone: every file gets an entry, those that cannot be queued
+    // a failed one, and the log says what became of each.
     void queueingLogsEachOutcome() {
         TFileListModel files;
         AppendRow(files, Media("text.mp3"), 0);
@@ -281,15 +288,19 @@ private slots:
         GlobalVars.LogLines.clear();
         page_->BuildTasks(files);
 
-        QCOMPARE(page_->EntryCount(), 1);
+        QCOMPARE(page_->EntryCount(), 2);
         QCOMPARE(encoder_->Tasks().Count(), 1);
-        QCOMPARE(GlobalVars.LogLines.size(), size_t(2));
+        QCOMPARE(GlobalVars.LogLines.size(), size_t(3));
         QVERIFY2(GlobalVars.LogLines[0].rfind("File load error: ", 0) == 0, GlobalVars.LogLines[0].c_str());
         QVERIFY(GlobalVars.LogLines[0].find("text.mp3") != std::string::npos);
-        QCOMPARE(GlobalVars.LogLines[1], std::string("File has been added to convert list."));
+        QCOMPARE(GlobalVars.LogLines[1], "File not queued for conversion: " + Media("text.mp3").toStdString());
+        QCOMPARE(GlobalVars.LogLines[2], std::string("File has been added to convert list."));
+        QCOMPARE(Status(0), QString("Failed"));
+        QCOMPARE(Entry(0)->text(TPageConverting::ccDuration), QString("Duration is not preseted"));
+        QCOMPARE(GlobalVars.FailedCount, 1);
 
         QStringList texts;
-        for (int c = 0; c < 5; ++c) texts << Entry(0)->text(c);
+        for (int c = 0; c < 5; ++c) texts << Entry(1)->text(c);
         QCOMPARE(texts, QStringList({"tone-44k-stereo.wav", "00:00:02.000", "Waiting", "", media_.path() + "/"}));
         QCOMPARE(GlobalVars.BatchDuration, int64_t(2000000));
         // The output is named when the task is queued, under the format's
@@ -297,116 +308,129 @@ private slots:
         QCOMPARE(QString::fromStdWString(encoder_->Tasks().Items(0)->OutputOptionCopies.at(0).FileName),
                  Out("tone-44k-stereo.mp3"));
         QVERIFY(!QFile::exists(Out("tone-44k-stereo.mp3")));
+        // The engine's first task is the second entry.
+        TProgressInfo info;
+        info.TaskIndex = 0;
+        info.CurrentDuration = 1000000;
+        info.TotalDuration = 2000000;
+        page_->FFEncoderProgress(info);
+        QCOMPARE(Progress(1), QString("50%"));
+        QCOMPARE(Progress(0), QString());
 
         TInputOptions input;
         input.FileName = Media("missing.wav").toStdWString();
         TOutputOptions output;
         output.FileName = Out("missing.mp3").toStdWString();
-        page_->AddConversionTask(input, output, 0);
+        page_->AddConversionTask(input, output, 3000000);
         QCOMPARE(CountLogLines("Adding file error: "), 1);
-        QCOMPARE(GlobalVars.LogLines.back(), "Adding file error: " + encoder_->LastErrorMessage);
+        QCOMPARE(GlobalVars.LogLines.end()[-2], "Adding file error: " + encoder_->LastErrorMessage);
         QVERIFY(!encoder_->LastErrorMessage.empty());
-        QCOMPARE(page_->EntryCount(), 1);
+        QCOMPARE(page_->EntryCount(), 3);
+        QCOMPARE(Entry(2)->text(TPageConverting::ccDuration), QString("00:00:03.000"));
         QCOMPARE(encoder_->Tasks().Count(), 1);
 
         // An output folder that is not there: the output cannot be created.
         GlobalVars.OutputFileDir = Out("missing").toStdString();
         page_->QueueFile(Media("short.wav"), 1000000);
         QCOMPARE(CountLogLines("Cannot do convert, error: "), 1);
-        QVERIFY2(GlobalVars.LogLines.back().size() > std::string("Cannot do convert, error: ").size(),
-                 GlobalVars.LogLines.back().c_str());
-        QCOMPARE(page_->EntryCount(), 1);
+        const std::string& cannot = GlobalVars.LogLines.end()[-2];
+        QVERIFY2(cannot.size() > std::string("Cannot do convert, error: ").size(), cannot.c_str());
+        QCOMPARE(page_->EntryCount(), 4);
         QCOMPARE(encoder_->Tasks().Count(), 1);
         QCOMPARE(GlobalVars.BatchDuration, int64_t(2000000));
         QCOMPARE(CountLogLines("File has been added to convert list."), 1);
+        QCOMPARE(CountLogLines("File not queued for conversion: "), 3);
+        const TPageConverting::TBatchTotals totals = page_->Totals();
+        QCOMPARE(totals.Total, 4);
+        QCOMPARE(totals.Failed, 3);
+        QCOMPARE(GlobalVars.FailedCount, 3);
         encoder_->ClearTasks();
     }
 
-    // Progress records as the engine sends them, fed straight to the handler.
-    void progressShowsPercentAndTimes() {
+    // Progress records as the engine sends them, fed straight to the handler:
+    // each entry shows its own file, the status group the whole batch, with
+    // the media time of every running task.
+    void progressShowsEachFileAndTheWholeBatch() {
         TFileListModel files;
         AppendRow(files, Media("tone-44k-stereo.wav"), 2000000);
         AppendRow(files, Media("short.wav"), 1000000);
         ChooseOutput(ofMP3, 0);
         page_->BuildTasks(files);
         QCOMPARE(page_->EntryCount(), 2);
-
-        // The worked example: two files of 120 s, 30 s done after 10 s.
+        QCOMPARE(GlobalVars.BatchDuration, int64_t(3000000));
         const double start = 45000.5;
         GlobalVars.BatchStartTime = start;
-        GlobalVars.BatchDuration = 240000000;
         page_->Clock = [start] { return start + 10 * SecondDays; };
-        TProgressInfo info;
-        info.TaskIndex = 0;
-        info.CurrentDuration = 30000000;
-        info.TotalDuration = 120000000;
-        page_->FFEncoderProgress(info);
-        QCOMPARE(page_->LabelEstimated->text(), QString("0:01:20"));
-        QCOMPARE(page_->LabelElapsed->text(), QString("0:00:10"));
-        QCOMPARE(page_->LabelTimeLeft->text(), QString("0:01:10"));
-        QCOMPARE(page_->LabelProgress->text(), QString("25%"));
-        QCOMPARE(page_->ProgressBar->value(), 25);
-        QCOMPARE(Progress(0), QString("25%"));
+
+        // Before the first packet is written the engine's current time is only
+        // a stand-in: nothing is done yet, and there is no estimate.
+        TProgressInfo first;
+        first.TaskIndex = 0;
+        first.TotalDuration = 2000000;
+        first.CurrentDuration = NoOutputTimeUs;
+        page_->FFEncoderProgress(first);
+        QCOMPARE(Progress(0), QString("0%"));
         QCOMPARE(Status(0), QString("Converting"));
-        QCOMPARE(page_->LabelCurrentFile->text(), Media("tone-44k-stereo.wav"));
-        QCOMPARE(Status(1), QString("Waiting"));
-
-        info.TaskIndex = 1;
-        info.CurrentDuration = 5000000;
-        info.TotalDuration = 20000000;
-        page_->FFEncoderProgress(info);
-        QCOMPARE(page_->LabelProgress->text(), QString("25%"));
-        QCOMPARE(Progress(1), QString("25%"));
-        QCOMPARE(page_->LabelCurrentFile->text(), Media("short.wav"));
-
-        // An estimate of 25 hours: 3 of 25 hours of media done after 3 hours.
-        const int64_t hourUs = int64_t(3600) * 1000000;
-        page_->Clock = [start] { return start + 0.125; };
-        GlobalVars.BatchDuration = 25 * hourUs;
-        info.CurrentDuration = 3 * hourUs;
-        info.TotalDuration = 6 * hourUs;
-        page_->FFEncoderProgress(info);
-        QCOMPARE(page_->LabelEstimated->text(), QString("1:00:00"));
-        QCOMPARE(page_->LabelElapsed->text(), QString("3:00:00"));
-        QCOMPARE(page_->LabelTimeLeft->text(), QString("22:00:00"));
-        QCOMPARE(page_->LabelProgress->text(), QString("50%"));
-        page_->Clock = [start] { return start + 10 * SecondDays; };
-        info.TotalDuration = 20000000;
-
-        // Nothing converted yet: no estimate, and no division by zero.
-        info.CurrentDuration = 0;
-        page_->FFEncoderProgress(info);
+        QCOMPARE(page_->LabelProgress->text(), QString("0%"));
         QCOMPARE(page_->LabelEstimated->text(), QString("..."));
         QCOMPARE(page_->LabelTimeLeft->text(), QString("..."));
         QCOMPARE(page_->LabelElapsed->text(), QString("0:00:10"));
-        QCOMPARE(page_->LabelProgress->text(), QString("0%"));
+        QCOMPARE(page_->LabelCurrentFile->text(), Media("tone-44k-stereo.wav"));
 
-        // Before the first packet is written the engine's current time is only
-        // a stand-in: nothing is done yet.
-        info.CurrentDuration = NoOutputTimeUs;
-        page_->FFEncoderProgress(info);
-        QCOMPARE(page_->LabelProgress->text(), QString("0%"));
-        QCOMPARE(Progress(1), QString("0%"));
-        QCOMPARE(page_->LabelEstimated->text(), QString("..."));
+        // 1.5 s of the batch's 3 s after 10 s.
+        first.CurrentDuration = 1500000;
+        page_->FFEncoderProgress(first);
+        QCOMPARE(Progress(0), QString("75%"));
+        QCOMPARE(page_->ProgressBar->value(), 50);
+        QCOMPARE(page_->LabelProgress->text(), QString("50%"));
+        QCOMPARE(page_->LabelEstimated->text(), QString("0:00:20"));
+        QCOMPARE(page_->LabelTimeLeft->text(), QString("0:00:10"));
+        QCOMPARE(Status(1), QString("Waiting"));
 
-        // A report past the total stays at the bar's end.
-        info.CurrentDuration = 21000000;
-        page_->FFEncoderProgress(info);
-        QCOMPARE(page_->ProgressBar->value(), 100);
-        QCOMPARE(Progress(1), QString("100%"));
+        // A second task running beside it: both count, 2.25 s of 3 s.
+        TProgressInfo second;
+        second.TaskIndex = 1;
+        second.TotalDuration = 1000000;
+        second.CurrentDuration = 750000;
+        page_->FFEncoderProgress(second);
+        QCOMPARE(Progress(1), QString("75%"));
+        QCOMPARE(Progress(0), QString("75%"));
+        QCOMPARE(page_->ProgressBar->value(), 75);
+        QCOMPARE(page_->LabelEstimated->text(), QString("0:00:13"));
+        QCOMPARE(page_->LabelTimeLeft->text(), QString("0:00:03"));
+        QCOMPARE(page_->LabelCurrentFile->text(), Media("tone-44k-stereo.wav") + " + 1 more");
 
-        // No total: the entry says so and the bar keeps its place.
-        info.TotalDuration = -1;
-        page_->FFEncoderProgress(info);
-        QCOMPARE(Progress(1), QString("N/A"));
-        QCOMPARE(page_->ProgressBar->value(), 100);
-
-        // A record for no entry changes nothing.
-        info.TaskIndex = 7;
-        info.TotalDuration = 20000000;
-        info.CurrentDuration = 1000000;
-        page_->FFEncoderProgress(info);
+        // The first completes: its length is finished time now, not running
+        // time, and the bar does not move back.
+        page_->FFEncoderTerminate({0, true, false, {}});
+        QCOMPARE(Status(0), QString("Finish"));
+        QCOMPARE(Progress(0), QString("100%"));
+        QCOMPARE(GlobalVars.FinishedDuration, int64_t(2000));
+        QCOMPARE(page_->ProgressBar->value(), 91);
         QCOMPARE(page_->LabelCurrentFile->text(), Media("short.wav"));
+        // Its late records change nothing, nor do records for no entry.
+        first.CurrentDuration = 100000;
+        page_->FFEncoderProgress(first);
+        first.TaskIndex = 7;
+        page_->FFEncoderProgress(first);
+        QCOMPARE(Progress(0), QString("100%"));
+        QCOMPARE(page_->ProgressBar->value(), 91);
+
+        // A report past the total stays at the end; without a total the entry
+        // says so.
+        second.CurrentDuration = 1100000;
+        page_->FFEncoderProgress(second);
+        QCOMPARE(Progress(1), QString("100%"));
+        QCOMPARE(page_->ProgressBar->value(), 100);
+        second.TotalDuration = -1;
+        page_->FFEncoderProgress(second);
+        QCOMPARE(Progress(1), QString("N/A"));
+
+        // No length known at all: the bar counts the files that have ended.
+        GlobalVars.BatchDuration = 0;
+        page_->FFEncoderProgress(second);
+        QCOMPARE(page_->LabelProgress->text(), QString("50%"));
+        QCOMPARE(page_->LabelEstimated->text(), QString("..."));
 
         page_->ResetPage();
         QCOMPARE(page_->EntryCount(), 0);
@@ -425,11 +449,13 @@ private slots:
         AppendRow(files, Media("short.wav"), 1000000);
         ChooseOutput(ofWMA, 4);
         GlobalVars.FinishedDuration = 0;
-        // The failure box stays open until the third task has run to its end:
-        // the run goes on meanwhile, but that task's end and the batch's end
-        // wait for the box.
+        GlobalVars.ParallelTasks = 2;
+        // The failure box stays open until the other two tasks have run to
+        // their end: the run goes on meanwhile, but the third task's end and
+        // the batch's end wait for the box, and none of them is lost.
         auto thirdTaskEnded = [this] {
-            return encoder_->Tasks().Count() == 3 && encoder_->Tasks().Items(2)->Terminated;
+            return encoder_->Tasks().Count() == 3 && encoder_->Tasks().Items(0)->Terminated &&
+                   encoder_->Tasks().Items(2)->Terminated;
         };
         bool endedWhileOpen = false;
         QString thirdStatusWhileOpen;
@@ -461,6 +487,7 @@ private slots:
         QCOMPARE(box.Icon, QMessageBox::Warning);
         QVERIFY2(box.Text.startsWith("Error while opening encoder for output stream #0.0 (Audio)"),
                  qPrintable(box.Text));
+        QCOMPARE(box.Details, Media("low-rate.wav"));
 
         for (const char* name : {"tone-44k-stereo.wma", "short.wma"}) {
             const TProbed probed = ProbeFile(Out(name));
@@ -501,14 +528,56 @@ private slots:
         QVERIFY(probed.Duration > 1900000);
     }
 
+    // Files found under folders go to the same folders below the output
+    // folder, made as needed; a file added by itself goes to the output
+    // folder. Names are made unique in each folder, and a folder that cannot
+    // be made fails its file only.
+    void keepingTheFolderStructureMirrorsATree() {
+        const QString root = Media("tree");
+        QVERIFY(QDir().mkpath(root + "/a/b") && QDir().mkpath(root + "/c"));
+        for (const char* name : {"/top.wav", "/a/mid.wav", "/a/b/deep.wav", "/c/blocked.wav"})
+            WriteToneWav((root + name).toStdWString(), 22050, 1, 0.3);
+        WriteTone((root + "/a/b/deep.flac").toStdWString(), "flac", 22050, 1, 0.3);
+        QFile blocker(Out("c"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+
+        TFileListModel files;
+        for (const char* name : {"/top.wav", "/a/mid.wav", "/a/b/deep.wav", "/a/b/deep.flac", "/c/blocked.wav"})
+            AppendRow(files, root + name, 300000, root);
+        AppendRow(files, Media("short.wav"), 1000000);
+        ChooseOutput(ofMP3, 0);
+        GlobalVars.KeepFolderStructure = true;
+        GlobalVars.ParallelTasks = 2;
+        RunBatch(files);
+
+        for (const char* name : {"top.mp3", "a/mid.mp3", "a/b/deep.mp3", "a/b/deep(1).mp3", "short.mp3"})
+            QCOMPARE(ProbeFile(Out(name)).Format, QString("mp3"));
+        QCOMPARE(Status(4), QString("Failed"));
+        const TPageConverting::TBatchTotals totals = page_->Totals();
+        QCOMPARE(totals.Total, 6);
+        QCOMPARE(totals.Succeeded, 5);
+        QCOMPARE(totals.Failed, 1);
+        QCOMPARE(boxes_.Seen.size(), 1);
+        QVERIFY2(boxes_.Seen[0].Text.contains(root + "/c/blocked.wav"), qPrintable(boxes_.Seen[0].Text));
+    }
+
+    // The file that could not be queued is named in a failure box, and the
+    // batch ends only once the box is closed.
     void batchWithNothingQueuedEnds() {
         TFileListModel files;
         AppendRow(files, Media("text.mp3"), 0);
+        int doneWhileOpen = -1;
+        boxes_.OnAnswer = [&] { doneWhileOpen = host_->ConvertDone; };
         RunBatch(files);
-        QCOMPARE(page_->EntryCount(), 0);
-        QCOMPARE(GlobalVars.FailedCount, 0);
+        QCOMPARE(page_->EntryCount(), 1);
+        QCOMPARE(Status(0), QString("Failed"));
+        QCOMPARE(GlobalVars.FailedCount, 1);
         QCOMPARE(CountLogLines("File load error: "), 1);
-        QVERIFY(boxes_.Seen.isEmpty());
+        QCOMPARE(boxes_.Seen.size(), 1);
+        QCOMPARE(boxes_.Seen[0].Icon, QMessageBox::Warning);
+        QVERIFY2(boxes_.Seen[0].Text.contains(Media("text.mp3")), qPrintable(boxes_.Seen[0].Text));
+        QCOMPARE(doneWhileOpen, 0);
         VerifyEngineIdle();
         // The encoder takes the next batch.
         files.Clear();
@@ -516,13 +585,17 @@ private slots:
         host_->ConvertDone = 0;
         RunBatch(files);
         QCOMPARE(Status(0), QString("Finish"));
+        QCOMPARE(GlobalVars.FailedCount, 0);
     }
 
-    // A run that cannot start says why and still ends.
+    // A run that cannot start says why and still ends, also while files are
+    // being probed ahead.
     void runThatCannotStartEnds() {
         page_->SetEncoder(nullptr);
+        GlobalVars.ParallelTasks = 2;
         TFileListModel files;
-        AppendRow(files, Media("short.wav"), 1000000);
+        for (const char* name : {"short.wav", "text.mp3", "tone-44k-stereo.wav", "streamed.flac"})
+            AppendRow(files, Media(name), 1000000);
         boxes_.Answer = QMessageBox::Ok;
         RunBatch(files);
         QCOMPARE(boxes_.Seen.size(), 1);
@@ -579,23 +652,37 @@ private slots:
         QVERIFY(boxes_.Seen.isEmpty());
     }
 
+    // Cancelled once the first file is converted, two at a time: one file
+    // cut short, one never started, and the counts say so.
     void cancelAnsweredYesStopsTheRun() {
         TFileListModel files;
+        AppendRow(files, Media("short.wav"), 1000000);
         for (const char* name : {"long1.wav", "long2.wav", "long3.wav"}) AppendRow(files, Media(name), 30000000);
         ChooseOutput(ofMP3, 3);
-        page_->StartConvert(files);
+        GlobalVars.ParallelTasks = 2;
         boxes_.Answer = QMessageBox::Yes;
-        QVERIFY(page_->CancelConversion());
+        connect(page_->ListViewConverting, &QTreeWidget::itemChanged, page_, [this](QTreeWidgetItem* item) {
+            if (page_->ListViewConverting->indexOfTopLevelItem(item) == 0 && Status(0) == "Finish")
+                QMetaObject::invokeMethod(page_, [this] { QVERIFY(page_->CancelConversion()); }, Qt::QueuedConnection);
+        });
+        page_->StartConvert(files);
+        // Both first files run from the start, before either reports.
+        QCOMPARE(page_->LabelCurrentFile->text(), Media("short.wav") + " + 1 more");
         QTRY_COMPARE_WITH_TIMEOUT(host_->ConvertDone, 1, RunTimeoutMs);
 
-        QCOMPARE(page_->EntryCount(), 3);
-        QVERIFY(Status(0) != "Finish" && Status(0) != "Failed");
-        QCOMPARE(Status(1), QString("Waiting"));
-        QCOMPARE(Status(2), QString("Waiting"));
-        QCOMPARE(Progress(2), QString());
+        QCOMPARE(Status(0), QString("Finish"));
+        for (int i = 1; i < 4; ++i) QCOMPARE(Status(i), QString("Stopped"));
+        QCOMPARE(Progress(3), QString());
+        const TPageConverting::TBatchTotals totals = page_->Totals();
+        QCOMPARE(totals.Total, 4);
+        QCOMPARE(totals.Succeeded, 1);
+        QCOMPARE(totals.Failed, 0);
+        QCOMPARE(totals.Stopped, 3);
         QCOMPARE(GlobalVars.FailedCount, 0);
-        QCOMPARE(GlobalVars.FinishedDuration, int64_t(0));
+        QCOMPARE(GlobalVars.FinishedDuration, int64_t(1000));
+        QCOMPARE(EndSoundFile("/t/", totals.Failed, totals.Stopped), std::string("/t/sounds/fail.wav"));
         QCOMPARE(boxes_.Seen.size(), 1);  // the question, and no failure
+        QVERIFY(!QFile::exists(Out("long3.mp3")));
         VerifyEngineIdle();
         VerifyStatusAtRest();
     }

@@ -2,12 +2,14 @@
 // and the folder choice.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
@@ -192,11 +194,15 @@ private slots:
         page_->ApplyOutputSettings();
         page_->ImageComboBoxAACPresets->setCurrentIndex(0);
         page_->ImageComboBoxMP2Presets->setCurrentIndex(-1);
+        page_->SpinBoxParallelTasks->setValue(5);
+        page_->CheckBoxKeepFolderStructure->setChecked(true);
         g.Presets.fill(99);
         page_->ReadOutputSettings();
         QCOMPARE(g.OutputFileDir, std::string("/music/out/"));
         QCOMPARE(QList<int>(g.Presets.begin(), g.Presets.end()), QList<int>({1, 2, 3, 4, 0, 1, 8, -1}));
         QCOMPARE(int(g.OutputFormat), int(ofOGG));
+        QCOMPARE(g.ParallelTasks, 5);
+        QVERIFY(g.KeepFolderStructure);
 
         // An empty folder stays empty: it does not become the root.
         g.OutputFileDir.clear();

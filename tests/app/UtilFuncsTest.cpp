@@ -27,7 +27,8 @@ void WriteAll(const std::string& path, const QByteArray& data) {
     f.write(data);
 }
 
-const QByteArray DefaultSystemSection =
+// The thirteen keys of the first release.
+const QByteArray OldSystemSection =
     "[System]\n"
     "LastOpenDir=/docs\n"
     "OutputFileDir=/docs\n"
@@ -42,6 +43,10 @@ const QByteArray DefaultSystemSection =
     "OutputMP2Preset=0\n"
     "PlayASoundWhenFinished=0\n"
     "ShutDownWhenFinished=0\n";
+
+// Later keys follow the thirteen.
+const QByteArray DefaultSystemSection = OldSystemSection + "ParallelTasks=" +
+                                        QByteArray::number(DefaultParallelTasks()) + "\nKeepFolderStructure=0\n";
 
 } // namespace
 
@@ -208,12 +213,41 @@ private slots:
                             "OutputWAVPreset=0\nOutputMP3Preset=0\nOutputWMAPreset=0\nOutputOGGPreset=0\n"
                             "OutputM4APreset=0\nOutputAACPreset=0\nOutputFLACPreset=2\nOutputMP2Preset=0\n"
                             "PlayASoundWhenFinished=0\nShutDownWhenFinished=1\n"
+                            "ParallelTasks=" + QByteArray::number(DefaultParallelTasks()) + "\n"
+                            "KeepFolderStructure=0\n"
                             "[Form]\nx=10\ny=20\n"));
         ResetGlobals(std::string(GlobalVars.AppDataDir));
         QVERIFY(LoadSettings());
         QCOMPARE(GlobalVars.LastOpenDir, std::string("/Müsik/a=b"));
         QCOMPARE(GlobalVars.Presets[ofFLAC], 2);
         QVERIFY(GlobalVars.ShutDownWhenFinished);
+    }
+
+    // The keys added after the first release: written after the thirteen and
+    // read back; a file without them, or with a count the page cannot show,
+    // gives the defaults.
+    void filesAtOnceAndFolderStructureFollowTheThirteen() {
+        QTemporaryDir tmp;
+        ResetGlobals(Str(tmp.path()) + "/");
+        GlobalVars.ParallelTasks = 3;
+        GlobalVars.KeepFolderStructure = true;
+        SaveSettings();
+        QVERIFY(ReadAll(SettingsFilePath())
+                    .endsWith("ShutDownWhenFinished=0\nParallelTasks=3\nKeepFolderStructure=1\n"));
+        ResetGlobals(std::string(GlobalVars.AppDataDir));
+        QVERIFY(LoadSettings());
+        QCOMPARE(GlobalVars.ParallelTasks, 3);
+        QVERIFY(GlobalVars.KeepFolderStructure);
+
+        for (const QByteArray& stored : {QByteArray(), QByteArray("ParallelTasks=0\n"),
+                                         QByteArray("ParallelTasks=17\n"), QByteArray("ParallelTasks=many\n")}) {
+            ResetGlobals(std::string(GlobalVars.AppDataDir));
+            WriteAll(SettingsFilePath(), OldSystemSection + stored);
+            QVERIFY(LoadSettings());
+            QCOMPARE(GlobalVars.ParallelTasks, DefaultParallelTasks());
+            QVERIFY(!GlobalVars.KeepFolderStructure);
+        }
+        QVERIFY(DefaultParallelTasks() >= MinParallelTasks && DefaultParallelTasks() <= MaxParallelTasks);
     }
 
     void saveSettingsReportsAnUnwritableFolder() {

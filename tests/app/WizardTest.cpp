@@ -12,9 +12,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -31,6 +33,7 @@
 #include "PageConverting.h"
 #include "PageInputList.h"
 #include "PageOutput.h"
+#include "WizardEvents.h"
 #include "globals.h"
 
 class WizardTest : public QObject {
@@ -184,6 +187,61 @@ private slots:
         QCOMPARE(form_->LabelFinishTotalFiles->text(), QString("0"));
         QCOMPARE(form_->ButtonNext->text(), QString("Next"));
         QVERIFY(!form_->ButtonBack->isEnabled());
+    }
+
+    // Two at once, and a file gone from its folder by the time the batch is
+    // queued: it fails, named in the failure box, and every file counts.
+    void twoAtOnceCountEveryFile() {
+        for (const char* name : {"one.wav", "two.wav", "gone.wav"})
+            WriteToneWav(WidePath(Media(name).toStdString()), 22050, 2, 0.5);
+        AddMedia({"one.wav", "tone.mp3", "gone.wav", "two.wav", "tagged-48k.flac"});
+        QVERIFY(QFile::remove(Media("gone.wav")));
+        QString failure;
+        AnswerNextBox(QMessageBox::Ok, &failure);
+        form_->ActionNext->trigger();
+        form_->TabSheetStep2->SpinBoxParallelTasks->setValue(2);
+        form_->TabSheetStep2->ButtonFormatClick(ofMP3);
+        form_->TabSheetStep2->EditOutputDir->setText(home_->path() + "/two");
+        form_->ActionNext->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
+
+        QCOMPARE(GlobalVars.ParallelTasks, 2);
+        QVERIFY2(failure.contains(Media("gone.wav")), qPrintable(failure));
+        QCOMPARE(form_->LabelFinishTotalFiles->text(), QString("5"));
+        QCOMPARE(form_->LabelFinishSuccessed->text(), QString("4"));
+        QCOMPARE(form_->LabelFinishFailed->text(), QString("1"));
+        QVERIFY(form_->LabelFinishStopped->isHidden());
+        QStringList statuses;
+        for (int i = 0; i < 5; ++i)
+            statuses << form_->TabSheetStep3->ListViewConverting->topLevelItem(i)->text(TPageConverting::ccStatus);
+        QCOMPARE(statuses, QStringList({"Finish", "Finish", "Failed", "Finish", "Finish"}));
+    }
+
+    // Cancelled at once: nothing converted, and page 4 says every file was
+    // stopped, until "Finish" clears it.
+    void aCancelledBatchShowsItsStoppedFiles() {
+        for (const char* name : {"long1.wav", "long2.wav", "long3.wav"})
+            WriteToneWav(WidePath(Media(name).toStdString()), 44100, 2, 30);
+        AddMedia({"long1.wav", "long2.wav", "long3.wav"});
+        form_->ActionNext->trigger();
+        form_->TabSheetStep2->SpinBoxParallelTasks->setValue(1);
+        form_->TabSheetStep2->ButtonFormatClick(ofMP3);
+        form_->TabSheetStep2->EditOutputDir->setText(home_->path() + "/out");
+        form_->ActionNext->trigger();
+        // The run starts now, and the cancel follows at once.
+        QCoreApplication::sendPostedEvents(form_.get(), WM_STARTCONVERT);
+        QVERIFY(form_->FFEncoder.Working());
+        AnswerNextBox(QMessageBox::Yes);
+        form_->ActionExit->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
+
+        QCOMPARE(form_->LabelFinishTotalFiles->text(), QString("3"));
+        QCOMPARE(form_->LabelFinishSuccessed->text(), QString("0"));
+        QCOMPARE(form_->LabelFinishFailed->text(), QString("0"));
+        QCOMPARE(form_->LabelFinishStopped->text(), QString("3"));
+        QVERIFY(form_->LabelFinishStopped->isVisible() && form_->LabelFinishStoppedCaption->isVisible());
+        form_->ActionNext->trigger();  // "Finish"
+        QVERIFY(form_->LabelFinishStopped->isHidden() && form_->LabelFinishStoppedCaption->isHidden());
     }
 
     // The WMA lossless preset takes the source's bit rate, which the encoder
