@@ -39,7 +39,7 @@ struct TFileAdder::TRun {
     std::deque<std::vector<std::string>> names;        // batches not yet searched, in order
     bool searching = false;                            // a worker searches a batch
     std::vector<TSourceFile> files;                    // found so far, in order
-    std::vector<std::optional<TProbedFile>> results;  // one slot per file
+    std::vector<std::optional<TProbedRow>> results;  // one slot per file
     size_t nextProbe = 0;
     size_t delivered = 0;                              // written by the main thread under the lock
     bool quit = false;                                 // no more work: idle workers end
@@ -71,13 +71,13 @@ private:
     uint32_t threadId_;
 };
 
-TProbedFile Probe(TFFDecoder& probe, const TSourceFile& file, const QSize& pictureArea) {
+TProbedRow Probe(TFFDecoder& probe, const TSourceFile& file, const QSize& pictureArea) {
     const QString name = NameFromBytes(file.Path);
-    TProbedFile probed;
+    TProbedRow probed;
     try {
-        probed = ProbeFile(probe, name, pictureArea);
+        probed = ProbeFileRow(probe, name, pictureArea);
     } catch (const std::exception& e) {
-        probed = TProbedFile{};
+        probed = TProbedRow{};
         probed.Error = e.what();
     }
     probed.Root = NameFromBytes(file.Root);
@@ -150,7 +150,7 @@ void TFileAdder::Work(TFileAdder* adder, TRun* run) {
                 const size_t index = run->nextProbe++;
                 const TSourceFile file = run->files[index];
                 lock.unlock();
-                TProbedFile probed = Probe(probe, file, run->pictureArea);
+                TProbedRow probed = Probe(probe, file, run->pictureArea);
                 lock.lock();
                 run->results[index] = std::move(probed);
                 adder->RequestDelivery();
@@ -179,7 +179,7 @@ void TFileAdder::Deliver() {
     QElapsedTimer clock;
     clock.start();
     for (;;) {
-        std::optional<TProbedFile> file;
+        std::optional<TProbedRow> file;
         {
             std::lock_guard<std::mutex> lock(run->lock);
             if (run->delivered >= run->results.size() || !run->results[run->delivered]) break;

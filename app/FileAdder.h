@@ -28,7 +28,7 @@ public:
 
     // Main thread: each file, in order (not opened ones too). The handler may
     // call Stop.
-    std::function<void(TProbedFile& file)> OnFile;
+    std::function<void(TProbedRow& file)> OnFile;
     // Main thread: the counts changed.
     std::function<void()> OnProgress;
     // Main thread: the add ended, with every file handed over or stopped.

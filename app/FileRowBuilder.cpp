@@ -64,8 +64,8 @@ QString AudioBitRateText(int32_t bitRate) {
     return QString::asprintf("%d Kbps", bitRate / 1000);
 }
 
-TProbedFile ProbeFile(TFFDecoder& decoder, const QString& fileName, const QSize& pictureArea) {
-    TProbedFile probed;
+TProbedRow ProbeFileRow(TFFDecoder& decoder, const QString& fileName, const QSize& pictureArea) {
+    TProbedRow probed;
     if (!decoder.LoadFile(WideName(fileName), "")) {
         probed.Error = decoder.LastErrMsg();
         return probed;
@@ -100,7 +100,7 @@ TProbedFile ProbeFile(TFFDecoder& decoder, const QString& fileName, const QSize&
     return probed;
 }
 
-TFileRow MakeFileRow(TProbedFile probed, const TFileRowLook& look) {
+TFileRow MakeFileRow(TProbedRow probed, const TFileRowLook& look) {
     TFileRow row;
     if (!probed.HasVideo) {
         row.Picture = look.AudioIcon;

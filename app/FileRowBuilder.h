@@ -29,7 +29,7 @@ struct TFileRowLook {
 };
 
 // What probing one file gives, free of pixmaps so that any thread can make it.
-struct TProbedFile {
+struct TProbedRow {
     bool Opened = false;
     std::string Error;     // why the probe could not open the file
     bool HasVideo = false;
@@ -50,7 +50,7 @@ QString AudioBitRateText(int32_t bitRate);
 // fit `pictureArea` (device pixels). Not Opened when the probe cannot open the
 // file; Error then holds the probe's LastErrMsg. The probe is closed again in
 // every case. Raises what the probe raises.
-TProbedFile ProbeFile(TFFDecoder& decoder, const QString& fileName, const QSize& pictureArea);
+TProbedRow ProbeFileRow(TFFDecoder& decoder, const QString& fileName, const QSize& pictureArea);
 
 // The list row of an opened file. Main thread only.
-TFileRow MakeFileRow(TProbedFile probed, const TFileRowLook& look);
+TFileRow MakeFileRow(TProbedRow probed, const TFileRowLook& look);

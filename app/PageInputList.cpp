@@ -40,7 +40,7 @@ QAction* CreateAction(QWidget* host, QObject* owner, const char* text, const QKe
 TPageInputList::TPageInputList(QWidget* host)
     : host_(host), adder_(std::make_unique<TFileAdder>(QThread::idealThreadCount())) {
     setObjectName("TabSheetStep1");
-    adder_->OnFile = [this](TProbedFile& file) { AddedFile(file); };
+    adder_->OnFile = [this](TProbedRow& file) { AddedFile(file); };
     adder_->OnProgress = [this] { AddProgress(); };
     adder_->OnDone = [this](bool stopped) { AddDone(stopped); };
     CreateActions(host);

@@ -23,7 +23,7 @@ class QPushButton;
 class TFFDecoder;
 class TFileAdder;
 class TFormFailedAddFile;
-struct TProbedFile;
+struct TProbedRow;
 
 class TPageInputList : public QWidget {
     Q_OBJECT
@@ -128,7 +128,7 @@ private:
 
     // PageInputListAdd.cpp
     TFileRowLook RowLook() const;
-    void AddedFile(TProbedFile& file);
+    void AddedFile(TProbedRow& file);
     void AddProgress();
     void AddDone(bool stopped);
     // Stops the running add without a word about its failures.

@@ -96,7 +96,7 @@ void TPageInputList::CancelAdding() {
     adder_->Stop();
 }
 
-void TPageInputList::AddedFile(TProbedFile& file) {
+void TPageInputList::AddedFile(TProbedRow& file) {
     if (!file.Opened) {
         GlobalVars.LogLines.push_back("File load error: " + file.Error);
         failures_.push_back(file.Error);
