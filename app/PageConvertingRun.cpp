@@ -72,7 +72,10 @@ void TPageConverting::BuildTasks(const TFileListModel& files) {
     // The files are probed on as many threads as run at once; one at a time,
     // each is probed when its turn comes.
     const int parallel = std::clamp(GlobalVars.ParallelTasks, MinParallelTasks, MaxParallelTasks);
-    TBatchProbes probes(std::move(names), parallel > 1 ? parallel : 0, OutputTarget());
+    const TOutputTarget target = OutputTarget();
+    TBatchProbes probes(names.size(), parallel > 1 ? parallel : 0, [&names, &target](TFFDecoder& probe, size_t i) {
+        return ProbeBatchFile(probe, names[i], target);
+    });
     for (int row = 0; row < files.rowCount(); ++row) {
         TBatchProbe probed = probes.Take(static_cast<size_t>(row));
         QueueProbed(probed, files.FileFullName(row), files.RealDuration(row), files.Root(row));

@@ -4,6 +4,7 @@
 // its own, while the queueing thread takes the results in file order.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "FFDecode.h"
+#include "MainThread.h"
 
 template <typename TResult>
 class TProbeAhead {
@@ -22,6 +24,7 @@ public:
     // taken.
     TProbeAhead(size_t files, int threads, TProbeFn probe) : files_(files), probe_(std::move(probe)), results_(files) {
         const int count = static_cast<int>(std::min<size_t>(std::max(threads, 0), files));
+        working_ = count;
         for (int i = 0; i < count; ++i) threads_.emplace_back([this] { Work(); });
     }
     ~TProbeAhead() { Cancel(); }
@@ -38,9 +41,18 @@ public:
         return result;
     }
 
+    // TryTake, waiting for the probe to be done.
+    TResult Take(size_t index) {
+        for (;;) {
+            if (std::optional<TResult> result = TryTake(index)) return std::move(*result);
+            ServeWhileWaiting();
+        }
+    }
+
     // Leaves the files not yet started unprobed, and waits for the others.
     void Cancel() {
         next_ = files_;
+        while (working_ > 0) ServeWhileWaiting();
         for (std::thread& t : threads_) t.join();
         threads_.clear();
     }
@@ -53,6 +65,16 @@ private:
             std::lock_guard<std::mutex> lock(lock_);
             results_[i] = std::move(result);
         }
+        --working_;
+    }
+
+    // A probing thread may be waiting for the main thread to take a log
+    // line: on the main thread, waiting serves its hand-offs.
+    static void ServeWhileWaiting() {
+        if (IsMainThread())
+            CheckSynchronize(1);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
     const size_t files_;
@@ -61,5 +83,6 @@ private:
     std::mutex lock_;                               // results_
     std::vector<std::optional<TResult>> results_;
     std::atomic<size_t> next_{0};
+    std::atomic<int> working_{0};                   // threads that have not ended
     std::vector<std::thread> threads_;
 };
