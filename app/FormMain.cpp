@@ -68,6 +68,9 @@ TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
     FFLogger.OnLog = [this](void* sender, uint32_t threadId, TLogLevel level, const std::string& message) {
         FFLoggerLog(sender, threadId, level, message);
     };
+    // Converting threads hand their lines over without waiting for the
+    // window, which may be busy queueing or painting.
+    FFLogger.WaitForMainThread = false;
     endSound_ = new TEndSound(this);
     endSound_->setObjectName("EndSound");
     CreateControls();

@@ -144,6 +144,7 @@ TFFLogger::TFFLogger(void* owner) : TFFBaseComponent(owner) {
 }
 
 TFFLogger::~TFFLogger() {
+    DiscardPosted(this);
     std::lock_guard<std::recursive_mutex> lock(g_loggerLock);
     TFFLogger* self = this;
     g_logger.compare_exchange_strong(self, nullptr);
@@ -198,10 +199,19 @@ void TFFLogger::Deliver(void* sender, uint32_t threadId, TLogLevel level, const 
         TLogEvent handler = OnLog;
         if (handler) handler(sender, threadId, level, message);
     };
-    if (TriggerEventInMainThread && !IsMainThread())
-        RunInMainThread(raise);
-    else
+    if (!TriggerEventInMainThread || IsMainThread()) {
         raise();
+    } else if (WaitForMainThread) {
+        RunInMainThread(raise);
+    } else {
+        // OnLog is read when the line is taken, on the main thread.
+        PostToMainThread(
+            [this, sender, threadId, level, message] {
+                TLogEvent handler = OnLog;
+                if (handler) handler(sender, threadId, level, message);
+            },
+            this);
+    }
 }
 
 void TFFLogger::ApplyLogLevel() {

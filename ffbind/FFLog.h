@@ -28,6 +28,11 @@ public:
 
     bool AutoCreated() const { return autoCreated_; }
     bool TriggerEventInMainThread = true;
+    // With TriggerEventInMainThread: whether a thread that logs waits until
+    // the main thread has taken its line. Without waiting, workers never
+    // stall on a busy main thread; their lines still arrive in order, in turn
+    // with the other hand-offs.
+    bool WaitForMainThread = true;
     TLogEvent OnLog;
 
     TLogLevel LogLevel() const { return logLevel_.load(); }

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -13,6 +14,9 @@ struct HandOff {
     std::function<void()> fn;
     bool done = false;
     std::exception_ptr error;
+    // Posted: nobody waits, the queue owns the item.
+    bool posted = false;
+    const void* owner = nullptr;
 };
 
 struct MainQueue {
@@ -68,6 +72,42 @@ void RunInMainThread(const std::function<void()>& fn) {
     if (item.error) std::rethrow_exception(item.error);
 }
 
+void PostToMainThread(std::function<void()> fn, const void* owner) {
+    if (IsMainThread()) {
+        try {
+            fn();
+        } catch (...) {
+        }
+        return;
+    }
+    MainQueue& q = Queue();
+    auto item = std::make_unique<HandOff>();
+    item->fn = std::move(fn);
+    item->posted = true;
+    item->owner = owner;
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> lock(q.mutex);
+        q.items.push_back(item.release());
+        hook = q.wakeHook;
+    }
+    q.queued.notify_all();
+    if (hook) hook();
+}
+
+void DiscardPosted(const void* owner) {
+    MainQueue& q = Queue();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    for (auto it = q.items.begin(); it != q.items.end();) {
+        if ((*it)->posted && (*it)->owner == owner) {
+            delete *it;
+            it = q.items.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 bool CheckSynchronize(int timeoutMs) {
     MainQueue& q = Queue();
     std::deque<HandOff*> batch;
@@ -79,6 +119,14 @@ bool CheckSynchronize(int timeoutMs) {
         batch.swap(q.items);
     }
     for (HandOff* item : batch) {
+        if (item->posted) {
+            const std::unique_ptr<HandOff> owned(item);
+            try {
+                item->fn();
+            } catch (...) {
+            }
+            continue;
+        }
         try {
             item->fn();
         } catch (...) {

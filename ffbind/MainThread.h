@@ -15,6 +15,15 @@ bool IsMainThread();
 // by fn reaches the caller.
 void RunInMainThread(const std::function<void()>& fn);
 
+// Queues fn for the main thread and returns at once; hand-offs run in the
+// order they were queued, waited for or not. `owner` names whoever fn belongs
+// to, for DiscardPosted. On the main thread itself fn runs at once. What fn
+// throws is dropped.
+void PostToMainThread(std::function<void()> fn, const void* owner);
+// Drops the posted hand-offs of `owner` that have not run yet,
+// so that an owner that goes leaves none behind that would reach it.
+void DiscardPosted(const void* owner);
+
 // Main thread only: runs every queued hand-off. Waits up to timeoutMs for one
 // to arrive when the queue is empty. True when at least one ran.
 bool CheckSynchronize(int timeoutMs = 0);

@@ -374,6 +374,39 @@ TEST_F(LogTest, WithoutMainThreadDeliveryTheWorkerRunsTheHandler) {
     EXPECT_FALSE(records[1].OnMainThread);
 }
 
+// A worker that does not wait for the main thread goes on at once; its lines
+// arrive in order when the main thread next serves its hand-offs.
+TEST_F(LogTest, PostedWorkerLinesArriveInOrderWithoutTheWorkerWaiting) {
+    InitMainThread();
+    logger.WaitForMainThread = false;
+    std::thread worker([] {
+        for (int i = 0; i < 3; ++i) GlobalLogger()->LogFmt(nullptr, llInfo, "line %d", i);
+    });
+    worker.join();  // would never return if the worker waited
+    EXPECT_TRUE(recorder.Records().empty());
+    CheckSynchronize();
+    Texts texts;
+    for (const LogRecord& r : recorder.Records()) {
+        EXPECT_TRUE(r.OnMainThread);
+        texts.push_back(r.Text);
+    }
+    EXPECT_EQ(texts, (Texts{"line 0", "line 1", "line 2"}));
+}
+
+// Lines still queued when their logger goes are dropped with it.
+TEST(LoggerLifecycle, PostedLinesDoNotOutliveTheirLogger) {
+    InitMainThread();
+    int delivered = 0;
+    {
+        TFFLogger logger;
+        logger.WaitForMainThread = false;
+        logger.OnLog = [&](void*, uint32_t, TLogLevel, const std::string&) { ++delivered; };
+        std::thread([&] { logger.Log(nullptr, llInfo, "late"); }).join();
+    }
+    CheckSynchronize();
+    EXPECT_EQ(delivered, 0);
+}
+
 TEST_F(LogTest, ShutdownDropsPendingTextAndRepeatState) {
     ff::av_log(nullptr, AV_LOG_INFO, "line\n");
     ff::av_log(nullptr, AV_LOG_INFO, "unfinished");
