@@ -74,6 +74,7 @@ TPageConverting::TPageConverting(QWidget* host) : Clock(LocalTimeDays), host_(ho
 // gone already.
 TPageConverting::~TPageConverting() {
     if (attached_) *attached_ = false;
+    ReleaseSecondLane();
 }
 
 void TPageConverting::CreateControls() {
@@ -160,6 +161,7 @@ QGroupBox* TPageConverting::CreatePostOptionsGroup() {
 // thread only) notices a page that is gone, the shared flag a page that no
 // longer listens to this encoder.
 void TPageConverting::SetEncoder(TFFEncoder* encoder) {
+    ReleaseSecondLane();
     if (encoder_) {
         encoder_->OnProgress = nullptr;
         encoder_->OnTerminate = nullptr;
@@ -169,21 +171,43 @@ void TPageConverting::SetEncoder(TFFEncoder* encoder) {
     attached_.reset();
     encoder_ = encoder;
     if (!encoder_) return;
+    attached_ = std::make_shared<std::atomic<bool>>(true);
+    AttachHandlers(*encoder_, 0, 0, attached_);
+}
+
+void TPageConverting::AttachHandlers(TFFEncoder& encoder, int lane, int firstTask,
+                                     const std::shared_ptr<std::atomic<bool>>& attached) {
     const QPointer<TPageConverting> page(this);
-    const auto attached = std::make_shared<std::atomic<bool>>(true);
-    attached_ = attached;
-    encoder_->OnProgress = [page, attached](void*, PProgressInfo info) {
+    encoder.OnProgress = [page, attached, firstTask](void*, PProgressInfo info) {
         RunInMainThread([&] {
-            if (page && *attached && info) page->FFEncoderProgress(*info);
+            if (!page || !*attached || !info) return;
+            TProgressInfo shifted = *info;
+            shifted.TaskIndex += firstTask;
+            page->FFEncoderProgress(shifted);
         });
     };
-    encoder_->OnTerminate = [page, attached](void*, const TTerminateInfo& info) {
+    encoder.OnTerminate = [page, attached, lane, firstTask](void*, const TTerminateInfo& info) {
+        TTerminateInfo shifted = info;
+        if (shifted.TaskIndex >= 0) shifted.TaskIndex += firstTask;
         RunInEventLoop(
-            [page, attached, info] {
-                if (page && *attached) page->FFEncoderTerminate(info);
+            [page, attached, lane, shifted] {
+                if (page && *attached) page->LaneTerminate(lane, shifted);
             },
             *attached);
     };
+}
+
+void TPageConverting::ReleaseSecondLane() {
+    if (secondAttached_) *secondAttached_ = false;
+    secondAttached_.reset();
+    if (secondLane_) {
+        secondLane_->OnProgress = nullptr;
+        secondLane_->OnTerminate = nullptr;
+        secondLane_->Stop(true);
+        secondLane_.reset();
+    }
+    secondFirstTask_ = -1;
+    secondStarted_ = false;
 }
 
 void TPageConverting::LoadPostOptions() {
@@ -213,6 +237,8 @@ void TPageConverting::ClearEntries() {
     taskEntries_.clear();
     running_.clear();
     nextTaskToStart_ = -1;
+    laneEnd_ = 0;
+    queueOffset_ = 0;
     stopping_ = false;
     queueFailures_.clear();
     finishPending_ = false;

@@ -24,6 +24,8 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TFileListModel;
 struct TBatchProbe;
+template <typename TResult> class TProbeAhead;
+using TBatchProbes = TProbeAhead<TBatchProbe>;
 struct TOutputTarget;
 struct TQueueResult;
 
@@ -93,7 +95,7 @@ public:
     // engine's tasks and posts WM_CONVERTDONE from the event loop, once no
     // failure box is open.
     void FFEncoderProgress(const TProgressInfo& info);
-    void FFEncoderTerminate(const TTerminateInfo& info);
+    void FFEncoderTerminate(const TTerminateInfo& info) { LaneTerminate(0, info); }
 
     // "Cancel" while the batch runs: asks first; on Yes stops the run (which
     // then ends as usual, with WM_CONVERTDONE) and returns true.
@@ -135,12 +137,30 @@ private:
     // No entries, and nothing of the last batch's run.
     void ClearEntries();
 
+    // PageConverting.cpp
+    // Installs the page's handlers on `encoder`, whose task indexes count
+    // from `firstTask` among the batch's tasks. Records arrive while
+    // `attached` holds.
+    void AttachHandlers(TFFEncoder& encoder, int lane, int firstTask, const std::shared_ptr<std::atomic<bool>>& attached);
+    // Stops the second lane, drops its records and lets it go.
+    void ReleaseSecondLane();
+
     // PageConvertingRun.cpp
     TFFEncoder& Encoder();
+    // With several files at once, queueing overlaps converting: the first
+    // quarter of the files is queued and started on the main window's encoder,
+    // the rest is queued on a second one meanwhile, which starts when the
+    // first has ended (an encoder takes no tasks while it runs).
+    void BuildTasksInLanes(const TFileListModel& files, int parallel);
+    void QueueRows(const TFileListModel& files, TBatchProbes& probes, int first, int last, TFFEncoder& encoder,
+                   bool serveRecords);
+    void StartLane(TFFEncoder& encoder, int firstTask, int endTask, int parallel);
+    void StartSecondLane();
     // The batch's target: the output folder, format and preset, and the names
     // the batch has taken.
     TOutputTarget OutputTarget();
-    void QueueProbed(TBatchProbe& probed, const QString& path, int64_t durationUs, const QString& root);
+    void QueueProbed(TBatchProbe& probed, const QString& path, int64_t durationUs, const QString& root,
+                     TFFEncoder& encoder);
     // The entry of a file: waiting when queued, failed (with the error
     // logged and kept for the failure box) when not. probedDurationUs: the
     // length the queueing probe saw, -1 when unknown.
@@ -151,6 +171,8 @@ private:
     void ClearEncoderTasks();
 
     // PageConvertingProgress.cpp
+    // The records of lane 0 (the main window's encoder) or 1 (the second).
+    void LaneTerminate(int lane, const TTerminateInfo& info);
     QTreeWidgetItem* TaskEntry(int taskIndex) const;
     void TaskStarted(int taskIndex);
     void TaskEnded(int taskIndex, QTreeWidgetItem* entry, const TTerminateInfo& info);
@@ -164,9 +186,16 @@ private:
     QWidget* host_;
     TFFEncoder* encoder_ = nullptr;
     TNameReservations reservedNames_;  // the output names of this batch's queued files
-    std::vector<QTreeWidgetItem*> taskEntries_;  // by task index; the items belong to the list
+    std::vector<QTreeWidgetItem*> taskEntries_;  // by the batch's task index; the items belong to the list
     std::map<int, int64_t> running_;             // task index -> media time converted (microseconds)
     int nextTaskToStart_ = -1;                   // started when a running task ends; -1: not known
+    int laneEnd_ = 0;                            // the running lane's tasks end before this index
+    // The second lane: its tasks follow the first lane's in taskEntries_.
+    std::unique_ptr<TFFEncoder> secondLane_;
+    std::shared_ptr<std::atomic<bool>> secondAttached_;
+    int secondFirstTask_ = -1;                   // -1: one lane
+    bool secondStarted_ = false;
+    int queueOffset_ = 0;                        // added to the task indexes of the encoder being filled
     bool stopping_ = false;                      // "Cancel" stopped the run: no task starts any more
     QStringList queueFailures_;                  // the files that could not be queued, with the reason
     int openFailureBoxes_ = 0;

@@ -57,9 +57,14 @@ void TPageConverting::FFEncoderProgress(const TProgressInfo& info) {
     ShowBatchProgress();
 }
 
-void TPageConverting::FFEncoderTerminate(const TTerminateInfo& info) {
+void TPageConverting::LaneTerminate(int lane, const TTerminateInfo& info) {
     if (info.TaskIndex >= 0) {
         if (QTreeWidgetItem* entry = TaskEntry(info.TaskIndex)) TaskEnded(info.TaskIndex, entry, info);
+        return;
+    }
+    // The first lane has ended: the second, queued meanwhile, runs now.
+    if (lane == 0 && secondLane_ && !secondStarted_ && !stopping_) {
+        StartSecondLane();
         return;
     }
     // Tasks the engine did not report (it reports every one, even those a
@@ -93,7 +98,7 @@ void TPageConverting::TaskEnded(int taskIndex, QTreeWidgetItem* entry, const TTe
     Settle(entry, info.Failed ? eoFailed : info.Completed ? eoSucceeded : eoStopped);
     if (info.Failed) GlobalVars.FailedCount += 1;
     // The engine has started the next task in this one's place.
-    if (nextTaskToStart_ >= 0 && !stopping_ && nextTaskToStart_ < static_cast<int>(taskEntries_.size()))
+    if (nextTaskToStart_ >= 0 && !stopping_ && nextTaskToStart_ < laneEnd_)
         TaskStarted(nextTaskToStart_++);
     // With the last file ended the label keeps it until the batch's end.
     if (!running_.empty()) ShowRunningFiles();

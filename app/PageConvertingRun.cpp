@@ -11,6 +11,7 @@
 #include "Exception.h"
 #include "FileListModel.h"
 #include "FileNames.h"
+#include "MainThread.h"
 #include "MessageDlg.h"
 #include "OutputFolder.h"
 #include "PageConverting.h"
@@ -42,20 +43,21 @@ void TPageConverting::StartConvert(const TFileListModel& files) {
     // Page 3 is painted before the probing keeps the window busy.
     QCoreApplication::processEvents();
     try {
-        BuildTasks(files);
-        GlobalVars.BatchStartTime = Clock();
-        // An empty task list ends at once with the all-ended record, so a
-        // batch in which no file could be queued reaches page 4 as well.
         const int parallel = std::clamp(GlobalVars.ParallelTasks, MinParallelTasks, MaxParallelTasks);
-        Encoder().StartTask(parallel);
-        // The first tasks run from now on; their records reach the page later,
-        // from the event loop.
-        nextTaskToStart_ = 0;
-        while (nextTaskToStart_ < std::min<int>(parallel, taskEntries_.size())) TaskStarted(nextTaskToStart_++);
+        if (parallel > 1 && files.rowCount() >= 2 * parallel) {
+            BuildTasksInLanes(files, parallel);
+        } else {
+            BuildTasks(files);
+            GlobalVars.BatchStartTime = Clock();
+            // An empty task list ends at once with the all-ended record, so a
+            // batch in which no file could be queued reaches page 4 as well.
+            StartLane(Encoder(), 0, static_cast<int>(taskEntries_.size()), parallel);
+        }
     } catch (const std::exception& e) {
         // Nothing has started: the batch ends here, with the reason shown.
         Log(e.what());
         ShowErrorMessage(host_, e);
+        ReleaseSecondLane();
         FinishBatch();
         return;
     }
@@ -76,9 +78,67 @@ void TPageConverting::BuildTasks(const TFileListModel& files) {
     TBatchProbes probes(names.size(), parallel > 1 ? parallel : 0, [&names, &target](TFFDecoder& probe, size_t i) {
         return ProbeBatchFile(probe, names[i], target);
     });
-    for (int row = 0; row < files.rowCount(); ++row) {
+    QueueRows(files, probes, 0, files.rowCount(), Encoder(), false);
+}
+
+void TPageConverting::BuildTasksInLanes(const TFileListModel& files, int parallel) {
+    GlobalVars.BatchDuration = 0;
+    GlobalVars.FailedCount = 0;
+    ClearEntries();
+    ReleaseSecondLane();
+    reservedNames_ = TNameReservations();
+    std::vector<std::string> names;
+    for (int row = 0; row < files.rowCount(); ++row) names.push_back(NameBytes(files.FileFullName(row)));
+    const TOutputTarget target = OutputTarget();
+    TBatchProbes probes(names.size(), parallel, [&names, &target](TFFDecoder& probe, size_t i) {
+        return ProbeBatchFile(probe, names[i], target);
+    });
+    // Queueing a file takes a fraction of converting it: while the first
+    // quarter converts, the rest is queued.
+    const int split = std::max(parallel, files.rowCount() / 4);
+    QueueRows(files, probes, 0, split, Encoder(), false);
+    const int firstLaneTasks = static_cast<int>(taskEntries_.size());
+    GlobalVars.BatchStartTime = Clock();
+    StartLane(Encoder(), 0, firstLaneTasks, parallel);
+    secondLane_ = std::make_unique<TFFEncoder>();
+    secondAttached_ = std::make_shared<std::atomic<bool>>(true);
+    secondFirstTask_ = firstLaneTasks;
+    AttachHandlers(*secondLane_, 1, firstLaneTasks, secondAttached_);
+    queueOffset_ = firstLaneTasks;
+    // The first lane's progress records wait for this thread: they are
+    // served between files.
+    QueueRows(files, probes, split, files.rowCount(), *secondLane_, true);
+    queueOffset_ = 0;
+}
+
+void TPageConverting::QueueRows(const TFileListModel& files, TBatchProbes& probes, int first, int last,
+                                TFFEncoder& encoder, bool serveRecords) {
+    for (int row = first; row < last; ++row) {
         TBatchProbe probed = probes.Take(static_cast<size_t>(row));
-        QueueProbed(probed, files.FileFullName(row), files.RealDuration(row), files.Root(row));
+        QueueProbed(probed, files.FileFullName(row), files.RealDuration(row), files.Root(row), encoder);
+        if (serveRecords) CheckSynchronize(0);
+    }
+}
+
+// The engine starts the first `parallel` tasks at once and the next one
+// whenever a task ends, in queue order; their records reach the page later,
+// from the event loop.
+void TPageConverting::StartLane(TFFEncoder& encoder, int firstTask, int endTask, int parallel) {
+    encoder.StartTask(parallel);
+    nextTaskToStart_ = firstTask;
+    laneEnd_ = endTask;
+    while (nextTaskToStart_ < std::min(firstTask + parallel, endTask)) TaskStarted(nextTaskToStart_++);
+}
+
+void TPageConverting::StartSecondLane() {
+    secondStarted_ = true;
+    const int parallel = std::clamp(GlobalVars.ParallelTasks, MinParallelTasks, MaxParallelTasks);
+    try {
+        StartLane(*secondLane_, secondFirstTask_, static_cast<int>(taskEntries_.size()), parallel);
+    } catch (const std::exception& e) {
+        Log(e.what());
+        ShowErrorMessage(host_, e);
+        LaneTerminate(1, TTerminateInfo{-1, false, false, {}, {}});
     }
 }
 
@@ -90,10 +150,11 @@ TOutputTarget TPageConverting::OutputTarget() {
 
 void TPageConverting::QueueFile(const QString& path, int64_t durationUs, const QString& root) {
     TBatchProbe probed = ProbeBatchFile(Encoder().Decoder(), NameBytes(path), OutputTarget());
-    QueueProbed(probed, path, durationUs, root);
+    QueueProbed(probed, path, durationUs, root, Encoder());
 }
 
-void TPageConverting::QueueProbed(TBatchProbe& probed, const QString& path, int64_t durationUs, const QString& root) {
+void TPageConverting::QueueProbed(TBatchProbe& probed, const QString& path, int64_t durationUs, const QString& root,
+                                  TFFEncoder& encoder) {
     TOutputTarget target = OutputTarget();
     const TSourceFile source{NameBytes(path), NameBytes(root)};
     // The output's folder is made only for a file that can be read: a file
@@ -106,7 +167,7 @@ void TPageConverting::QueueProbed(TBatchProbe& probed, const QString& path, int6
             return;
         }
     }
-    AddEntry(QueueProbedFile(Encoder(), probed.File, target), path, durationUs, probed.DurationUs);
+    AddEntry(QueueProbedFile(encoder, probed.File, target), path, durationUs, probed.DurationUs);
 }
 
 // The encoder's probe holds the file open: the entry reads its length there.
@@ -135,9 +196,9 @@ void TPageConverting::AddEntry(const TQueueResult& queued, const QString& path, 
         GlobalVars.BatchDuration += probedDurationUs;
     }
     QTreeWidgetItem* entry = NewEntry(path, durationText, durationUs);
-    if (taskEntries_.size() <= static_cast<size_t>(queued.TaskIndex))
-        taskEntries_.resize(static_cast<size_t>(queued.TaskIndex) + 1, nullptr);
-    taskEntries_[static_cast<size_t>(queued.TaskIndex)] = entry;
+    const size_t task = static_cast<size_t>(queueOffset_ + queued.TaskIndex);
+    if (taskEntries_.size() <= task) taskEntries_.resize(task + 1, nullptr);
+    taskEntries_[task] = entry;
     Log("File has been added to convert list.");
 }
 
@@ -173,6 +234,7 @@ void TPageConverting::FinishBatch() {
     }
     finishPending_ = false;
     if (encoder_) ClearEncoderTasks();
+    ReleaseSecondLane();
     QCoreApplication::postEvent(host_, new QEvent(WM_CONVERTDONE));
 }
 
@@ -193,5 +255,6 @@ bool TPageConverting::CancelConversion() {
     // Waiting keeps serving the main-thread hand-offs, so the tasks' progress
     // and end records still reach the page while it stops.
     if (encoder_) encoder_->Stop(true);
+    if (secondLane_ && secondStarted_) secondLane_->Stop(true);
     return true;
 }
