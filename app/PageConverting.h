@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "FFEncoder.h"
@@ -147,6 +148,8 @@ private:
 
     // PageConvertingRun.cpp
     TFFEncoder& Encoder();
+    // A new batch: no entries, no counts, no names taken; the files of `files`.
+    std::vector<std::string> BeginBatch(const TFileListModel& files);
     // With several files at once, queueing overlaps converting: the first
     // quarter of the files is queued and started on the main window's encoder,
     // the rest is queued on a second one meanwhile, which starts when the

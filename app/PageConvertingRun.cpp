@@ -64,13 +64,19 @@ void TPageConverting::StartConvert(const TFileListModel& files) {
     ShowQueueFailures();
 }
 
-void TPageConverting::BuildTasks(const TFileListModel& files) {
+std::vector<std::string> TPageConverting::BeginBatch(const TFileListModel& files) {
     GlobalVars.BatchDuration = 0;
     GlobalVars.FailedCount = 0;
     ClearEntries();
+    ReleaseSecondLane();
     reservedNames_ = TNameReservations();
     std::vector<std::string> names;
     for (int row = 0; row < files.rowCount(); ++row) names.push_back(NameBytes(files.FileFullName(row)));
+    return names;
+}
+
+void TPageConverting::BuildTasks(const TFileListModel& files) {
+    const std::vector<std::string> names = BeginBatch(files);
     // The files are probed on as many threads as run at once; one at a time,
     // each is probed when its turn comes.
     const int parallel = std::clamp(GlobalVars.ParallelTasks, MinParallelTasks, MaxParallelTasks);
@@ -82,13 +88,7 @@ void TPageConverting::BuildTasks(const TFileListModel& files) {
 }
 
 void TPageConverting::BuildTasksInLanes(const TFileListModel& files, int parallel) {
-    GlobalVars.BatchDuration = 0;
-    GlobalVars.FailedCount = 0;
-    ClearEntries();
-    ReleaseSecondLane();
-    reservedNames_ = TNameReservations();
-    std::vector<std::string> names;
-    for (int row = 0; row < files.rowCount(); ++row) names.push_back(NameBytes(files.FileFullName(row)));
+    const std::vector<std::string> names = BeginBatch(files);
     const TOutputTarget target = OutputTarget();
     TBatchProbes probes(names.size(), parallel, [&names, &target](TFFDecoder& probe, size_t i) {
         return ProbeBatchFile(probe, names[i], target);
