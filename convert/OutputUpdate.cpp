@@ -68,8 +68,7 @@ std::string MoveIntoPlace(const std::string& temporary, const std::string& outpu
     }
     const int code = errno;
     if (code == EEXIST)
-        error = "No free name for " + ShownName(output) + ": every name up to " +
-                ShownName(CounterName(output, MaxNameCounter)) + " is taken";
+        error = NoFreeNameText(ShownName(output));
     else
         error = "Cannot move " + ShownName(temporary) + " to " + ShownName(output) + ": " + std::strerror(code);
     ::unlink(temporary.c_str());

@@ -1,6 +1,5 @@
 #include "QueueFile.h"
 
-#include "Format.h"
 #include "OutputNaming.h"
 #include "OutputUpdate.h"
 #include "UnicodeProtocol.h"
@@ -33,8 +32,7 @@ TQueueResult QueueProbedFile(TCustomEncoder& encoder, TProbedFile& file, const T
         file.Output.FileName = OutputFileNameFor(file.Input.FileName, target.Folder, target.Format, target.Reserved);
     }
     if (file.Output.FileName.empty())
-        return {-1, "Cannot do convert, error: " + Format("No free name for %s: every name up to %s is taken",
-                                                          WideToUtf8(plain), WideToUtf8(CounterName(plain, MaxNameCounter)))};
+        return {-1, "Cannot do convert, error: " + NoFreeNameText(WideToUtf8(plain))};
     // Should another program take the name before the file is created, the
     // next free number is used.
     file.Output.UniqueBaseName = plain;

@@ -2,7 +2,6 @@
 // ever overwritten, also not one another conversion has just made.
 #include "FileSetup.h"
 #include "FFLog.h"
-#include "Format.h"
 #include "MediaIO.h"
 #include "OutputNames.h"
 
@@ -18,8 +17,7 @@ std::string TCustomFFmpeg::CreateOutputIO(AVFormatContext* oc, int slot) {
         ret = OpenOutputIO(oc, url);
     }
     if (ret == AVERROR(EEXIST) && !base.empty())
-        return Format("No free name for %s: every name up to %s is taken", DiskName(FileNameToURL(base)),
-                      DiskName(FileNameToURL(CounterName(base, MaxNameCounter))));
+        return NoFreeNameText(DiskName(FileNameToURL(base)));
     if (ret < 0) return LibraryErrorText(DiskName(url), ret);
     if (url != oc->url) {
         GlobalLogger()->LogFmt(this, llInfo, "%s was taken meanwhile; writing %s", OutputPaths[slot], DiskName(url));

@@ -19,3 +19,7 @@ std::wstring CounterName(const std::wstring& name, int n) {
 std::string CounterName(const std::string& name, int n) {
     return WithCounter(name, "(" + std::to_string(n) + ")");
 }
+
+std::string NoFreeNameText(const std::string& base) {
+    return "No free name for " + base + ": every name up to " + CounterName(base, MaxNameCounter) + " is taken";
+}

@@ -10,3 +10,7 @@ constexpr int MaxNameCounter = 32767;
 // never interpreted otherwise.
 std::wstring CounterName(const std::wstring& name, int n);
 std::string CounterName(const std::string& name, int n);
+
+// The message for a name whose every numbered variant is taken, `base` as
+// the user is shown it.
+std::string NoFreeNameText(const std::string& base);
