@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <atomic>
@@ -68,6 +69,9 @@ QLabel* CreateValueLabel(QWidget* parent, const char* name) {
 TPageConverting::TPageConverting(QWidget* host) : Clock(LocalTimeDays), host_(host) {
     setObjectName("TabSheetStep3");
     CreateControls();
+    refreshTimer_ = new QTimer(this);
+    refreshTimer_->setSingleShot(true);
+    connect(refreshTimer_, &QTimer::timeout, this, [this] { StatusRefreshDue(); });
 }
 
 // Lets records still under way go without waiting; the encoder itself may be
@@ -237,6 +241,7 @@ void TPageConverting::ClearEntries() {
     taskEntries_.clear();
     running_.clear();
     nextTaskToStart_ = -1;
+    DropStatusRefresh();
     laneEnd_ = 0;
     queueOffset_ = 0;
     stopping_ = false;

@@ -21,6 +21,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TFileListModel;
@@ -109,6 +110,9 @@ public:
 
     // The local time in days; LocalTimeDays unless a test fixes the clock.
     std::function<double()> Clock;
+    // The status group follows the records at most this often (milliseconds);
+    // 0: after every record.
+    int StatusRefreshMs = 250;
 
     QTreeWidget* ListViewConverting = nullptr;
     QLabel* LabelCurrentFile = nullptr;
@@ -180,6 +184,12 @@ private:
     void TaskStarted(int taskIndex);
     void TaskEnded(int taskIndex, QTreeWidgetItem* entry, const TTerminateInfo& info);
     void StopUnsettledEntries();
+    // A record changed the batch's state: the status group and the list's
+    // scrolling follow now, or when the refresh interval is over.
+    void StatusChanged();
+    void RefreshStatus();
+    void StatusRefreshDue();
+    void DropStatusRefresh();
     void ShowRunningFiles();
     void ScrollToRunningFiles(QTreeWidgetItem* started);
     void ShowBatchProgress();
@@ -192,6 +202,9 @@ private:
     std::vector<QTreeWidgetItem*> taskEntries_;  // by the batch's task index; the items belong to the list
     std::map<int, int64_t> running_;             // task index -> media time converted (microseconds)
     int nextTaskToStart_ = -1;                   // started when a running task ends; -1: not known
+    int lastStarted_ = -1;                       // the task started last, until the list has scrolled to it
+    QTimer* refreshTimer_ = nullptr;             // the refresh interval after the status group was shown
+    bool statusDirty_ = false;                   // records came during that interval
     int laneEnd_ = 0;                            // the running lane's tasks end before this index
     // The second lane: its tasks follow the first lane's in taskEntries_.
     std::unique_ptr<TFFEncoder> secondLane_;

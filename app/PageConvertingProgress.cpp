@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -54,7 +55,7 @@ void TPageConverting::FFEncoderProgress(const TProgressInfo& info) {
     }
     TaskStarted(info.TaskIndex);
     running_[info.TaskIndex] = converted;
-    ShowBatchProgress();
+    StatusChanged();
 }
 
 void TPageConverting::LaneTerminate(int lane, const TTerminateInfo& info) {
@@ -71,6 +72,7 @@ void TPageConverting::LaneTerminate(int lane, const TTerminateInfo& info) {
     // stop kept from starting) did not convert either.
     StopUnsettledEntries();
     running_.clear();
+    DropStatusRefresh();
     ShowRestTexts();
     // Clearing the tasks joins the encoder's delivery threads, and the thread
     // that brought this record waits until this handler returns: the clearing
@@ -80,8 +82,7 @@ void TPageConverting::LaneTerminate(int lane, const TTerminateInfo& info) {
 
 void TPageConverting::TaskStarted(int taskIndex) {
     if (!running_.emplace(taskIndex, 0).second) return;
-    ShowRunningFiles();
-    ScrollToRunningFiles(TaskEntry(taskIndex));
+    lastStarted_ = taskIndex;
 }
 
 // A task that neither completed nor failed was stopped: cut short, or never
@@ -100,9 +101,7 @@ void TPageConverting::TaskEnded(int taskIndex, QTreeWidgetItem* entry, const TTe
     // The engine has started the next task in this one's place.
     if (nextTaskToStart_ >= 0 && !stopping_ && nextTaskToStart_ < laneEnd_)
         TaskStarted(nextTaskToStart_++);
-    // With the last file ended the label keeps it until the batch's end.
-    if (!running_.empty()) ShowRunningFiles();
-    ShowBatchProgress();
+    StatusChanged();
     // The next tasks run meanwhile; their progress reaches the page through
     // this box's event loop, their ends wait until it is closed.
     if (info.Failed) ShowFailure(DisplayText(info.ErrorMessage), entry->text(ccPath) + entry->text(ccName));
@@ -113,6 +112,44 @@ void TPageConverting::StopUnsettledEntries() {
         QTreeWidgetItem* entry = ListViewConverting->topLevelItem(i);
         if (Outcome(entry) == eoPending) Settle(entry, eoStopped);
     }
+}
+
+// Painting the page after every record would cost the conversions a good
+// part of a core with many short files: the status group and the list's
+// scrolling follow at most every StatusRefreshMs, the latest state always
+// shown in the end.
+void TPageConverting::StatusChanged() {
+    if (StatusRefreshMs <= 0) {
+        RefreshStatus();
+        return;
+    }
+    statusDirty_ = true;
+    if (refreshTimer_->isActive()) return;
+    RefreshStatus();
+    refreshTimer_->start(StatusRefreshMs);
+}
+
+void TPageConverting::RefreshStatus() {
+    statusDirty_ = false;
+    // With the last file ended the label keeps it until the batch's end.
+    if (!running_.empty()) {
+        ShowRunningFiles();
+        if (QTreeWidgetItem* started = TaskEntry(lastStarted_)) ScrollToRunningFiles(started);
+    }
+    lastStarted_ = -1;
+    ShowBatchProgress();
+}
+
+void TPageConverting::StatusRefreshDue() {
+    if (!statusDirty_) return;
+    RefreshStatus();
+    refreshTimer_->start(StatusRefreshMs);
+}
+
+void TPageConverting::DropStatusRefresh() {
+    refreshTimer_->stop();
+    statusDirty_ = false;
+    lastStarted_ = -1;
 }
 
 // The first running file by queue order, and how many more run with it.

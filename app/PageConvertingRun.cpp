@@ -128,6 +128,7 @@ void TPageConverting::StartLane(TFFEncoder& encoder, int firstTask, int endTask,
     nextTaskToStart_ = firstTask;
     laneEnd_ = endTask;
     while (nextTaskToStart_ < std::min(firstTask + parallel, endTask)) TaskStarted(nextTaskToStart_++);
+    StatusChanged();
 }
 
 void TPageConverting::StartSecondLane() {
