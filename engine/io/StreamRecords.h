@@ -77,6 +77,14 @@ struct TInputStream {
     float Quality = 0;
 };
 
+// What the encoder said of the last picture it coded: its quality (lambda),
+// picture type and, with PSNR on, the squared error of each plane.
+struct TCodedFrame {
+    int Quality = 0;
+    int PictureType = 0;              // AVPictureType; 0 while none was coded
+    uint64_t Error[4] = {};
+};
+
 struct TOutputStream {
     int FileIndex = 0;
     int StreamIndex = 0;
@@ -121,4 +129,5 @@ struct TOutputStream {
     bool EncoderDrained = false;      // the end of input was sent; the encoder takes nothing more
     bool BsfInitialised = false;      // the bit-stream filters know their input parameters
     int64_t PacketsWritten = 0;       // packets the muxer took for this stream
+    TCodedFrame CodedFrame;           // video: the encoder's figures for its last packet
 };

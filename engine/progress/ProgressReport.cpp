@@ -27,10 +27,29 @@ private:
     std::string text_;
 };
 
+double Psnr(double x) { return -10.0 * std::log10(x); }
+
 int64_t WrittenBytes(AVFormatContext* output) {
     if (!output || !output->pb) return 0;
     const int64_t size = ff::avio_size(output->pb);
     return size >= 0 ? size : ff::avio_seek(output->pb, 0, SEEK_CUR);
+}
+
+// Per plane, from the last picture or, in the final report, from the whole
+// run; then all planes together.
+void AppendPsnr(TStatusText& status, const TOutputStream& ost, const AVCodecContext& enc, bool final) {
+    status.Append("PSNR=");
+    double errorSum = 0, scaleSum = 0;
+    for (int plane = 0; plane < 3; ++plane) {
+        double error = static_cast<double>(final ? enc.error[plane] : ost.CodedFrame.Error[plane]);
+        double scale = static_cast<double>(enc.width) * enc.height * 255.0 * 255.0;
+        if (final) scale *= ost.FrameNumber;
+        if (plane > 0) scale /= 4;
+        status.Append("%c:%2.2f ", "YUV"[plane], Psnr(error / scale));
+        errorSum += error;
+        scaleSum += scale;
+    }
+    status.Append("*:%2.2f ", Psnr(errorSum / scaleSum));
 }
 
 } // namespace
@@ -43,9 +62,12 @@ void TCustomFFmpeg::ReportProgress(bool final, int fileIndex) {
     float quality = -1.0f;
     bool videoSeen = false;
     for (TOutputStream* ost : Run_->OutputStreams) {
-        const bool video = OutputTypeOf(*ost, EncoderOf(*ost)) == AVMEDIA_TYPE_VIDEO;
-        // Pictures are only copied in this version, so there is no encoder quality.
-        const float streamQuality = -1.0f;
+        const AVCodecContext* enc = EncoderOf(*ost);
+        const bool video = OutputTypeOf(*ost, enc) == AVMEDIA_TYPE_VIDEO;
+        // A copied stream has no encoder to ask.
+        const bool encoded = video && ost->NeedsEncoding && enc;
+        const float streamQuality =
+            encoded ? static_cast<float>(ost->CodedFrame.Quality) / static_cast<float>(FF_QP2LAMBDA) : -1.0f;
         if (videoSeen && video) status.Append("q=%2.1f ", static_cast<double>(streamQuality));
         if (!videoSeen && video && ost->Active == 1) {
             const float elapsed = static_cast<float>(ff::av_gettime() - Run_->TimerStart) / 1000000.0f;
@@ -63,6 +85,7 @@ void TCustomFFmpeg::ReportProgress(bool final, int fileIndex) {
                                             std::log(static_cast<double>(QpHistogramCounters()[j].load()) + 1) /
                                             std::log(2.0))));
             }
+            if (encoded && (enc->flags & AV_CODEC_FLAG_PSNR)) AppendPsnr(status, *ost, *enc, final);
             videoSeen = true;
         }
         const int64_t end = ff::av_stream_get_end_pts(ost->Stream);

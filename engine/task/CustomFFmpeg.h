@@ -268,6 +268,10 @@ private:
     void SendAudioFrame(AVFormatContext* output, TOutputStream& ost, const uint8_t* data, int samples);
     void ReceiveAudioPackets(AVFormatContext* output, TOutputStream& ost);
     void ReportProgress(bool final, int fileIndex);
+    // Video statistics (progress/VideoStatistics.cpp): the encoder's figures
+    // for a coded picture, and the statistics file's line for it.
+    void NoteCodedFrame(TOutputStream& ost, const AVPacket& pkt);
+    void WriteVideoStatistics(TOutputStream& ost, int frameSize);
 
     void CloseOutputs();
     void CloseInputs();

@@ -1,0 +1,55 @@
+// The figures the video encoder gives for each coded picture, and the
+// statistics file that receives one line per picture.
+#include <algorithm>
+#include <cmath>
+
+#include "MyUtilStubs.h"
+#include "RunTables.h"
+
+extern "C" {
+#include <libavcodec/packet.h>
+}
+
+// Quality, picture type and plane errors travel with the packet: a 32-bit
+// quality, the picture type, the count of errors, two spare bytes, then the
+// errors, all little-endian.
+void TCustomFFmpeg::NoteCodedFrame(TOutputStream& ost, const AVPacket& pkt) {
+    size_t size = 0;
+    const uint8_t* data = ff::av_packet_get_side_data(&pkt, AV_PKT_DATA_QUALITY_STATS, &size);
+    if (!data || size < 8) return;
+    TCodedFrame& frame = ost.CodedFrame;
+    auto little = [data](size_t at, int bytes) {
+        uint64_t value = 0;
+        for (int i = bytes - 1; i >= 0; --i) value = (value << 8) | data[at + static_cast<size_t>(i)];
+        return value;
+    };
+    frame.Quality = static_cast<int>(little(0, 4));
+    frame.PictureType = data[4];
+    const size_t errors = std::min<size_t>(data[5], 4);
+    for (size_t i = 0; i < 4; ++i) frame.Error[i] = i < errors && size >= 8 + 8 * (i + 1) ? little(8 + 8 * i, 8) : 0;
+}
+
+void TCustomFFmpeg::WriteVideoStatistics(TOutputStream& ost, int frameSize) {
+    const AVCodecContext* enc = EncoderOf(ost);
+    if (!enc || enc->codec_type != AVMEDIA_TYPE_VIDEO) return;
+    if (!Run_->VstatsFile) {
+        Run_->VstatsFile = ff::fopen(Opt.VstatsFileName.c_str(), "w");
+        if (!Run_->VstatsFile) throw FFmpegException("fopen fail: " + Opt.VstatsFileName);
+    }
+    FILE* file = Run_->VstatsFile;
+    const TCodedFrame& frame = ost.CodedFrame;
+    ff::fprintf(file, "frame= %5d q= %2.1f ", ost.FrameNumber, frame.Quality / static_cast<double>(FF_QP2LAMBDA));
+    if (enc->flags & AV_CODEC_FLAG_PSNR) {
+        const double scale = static_cast<double>(enc->width) * enc->height * 255.0 * 255.0;
+        ff::fprintf(file, "PSNR= %6.2f ", -10.0 * std::log10(static_cast<double>(frame.Error[0]) / scale));
+    }
+    ff::fprintf(file, "f_size= %6d ", frameSize);
+    const double timeBase = av_q2d(enc->time_base);
+    double t = static_cast<double>(ost.SyncPosition) * timeBase;
+    if (t < 0.01) t = 0.01;
+    const double frameRate = frameSize * 8 / timeBase / 1000.0;
+    const double average = static_cast<double>(Run_->VideoSize) * 8 / t / 1000.0;
+    ff::fprintf(file, "s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
+                Run_->VideoSize / 1024.0, t, frameRate, average);
+    ff::fprintf(file, "type= %c\n", ff::av_get_picture_type_char(static_cast<AVPictureType>(frame.PictureType)));
+}
