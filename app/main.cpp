@@ -15,6 +15,7 @@
 #include "OpenFileLimit.h"
 #include "PageInputList.h"
 #include "PreviewWindow.h"
+#include "ProgramFiles.h"
 #include "TerminationSignals.h"
 #include "globals.h"
 
@@ -25,7 +26,7 @@ namespace {
 QPointer<TFormSplash> ShowSplash() {
     QPointer<TFormSplash> splash = new TFormSplash;
     try {
-        splash->FadeIn(QCoreApplication::applicationDirPath() + "/" + SplashFileName);
+        splash->FadeIn(QString::fromLocal8Bit(ProgramDataFile(ExecutableFolder(), SplashFileName).c_str()));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tembrio: no splash window: %s\n", e.what());
         delete splash.data();
