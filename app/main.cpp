@@ -1,11 +1,13 @@
 // The desktop program: binds the media libraries, sets up the application
-// object, greets with the splash and runs the main window until it closes.
+// object and its icon, greets with the splash and runs the main window until
+// it closes.
 // The files and folders named on the command line are added at the start.
 #include <QApplication>
 #include <QPointer>
 #include <cstdio>
 #include <memory>
 
+#include "ApplicationIcon.h"
 #include "CommandLine.h"
 #include "FFLoad.h"
 #include "FormSplash.h"
@@ -50,6 +52,7 @@ int main(int argc, char* argv[]) {
     IgnoreWriteFailureSignals();
     TFFBindProcess binding;
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(ApplicationIcon());
     const std::unique_ptr<TTerminationSignals> termination = ListenForTerminationSignals();
     InitMainThread();
     RaiseOpenFileLimit();
