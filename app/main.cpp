@@ -53,6 +53,8 @@ int main(int argc, char* argv[]) {
     TFFBindProcess binding;
     QApplication app(argc, argv);
     QApplication::setWindowIcon(ApplicationIcon());
+    // Ties the windows to tembrio.desktop (its name and icon in a Wayland taskbar).
+    QGuiApplication::setDesktopFileName(QStringLiteral("tembrio"));
     const std::unique_ptr<TTerminationSignals> termination = ListenForTerminationSignals();
     InitMainThread();
     RaiseOpenFileLimit();
