@@ -7,8 +7,10 @@
 #include <QSoundEffect>
 #include <QUrl>
 
+#include "ProgramFiles.h"
+
 std::string EndSoundFile(const std::string& appDir, int failedCount, int stoppedCount) {
-    return appDir + (failedCount <= 0 && stoppedCount <= 0 ? "sounds/done.wav" : "sounds/fail.wav");
+    return ProgramDataFile(appDir, failedCount <= 0 && stoppedCount <= 0 ? "sounds/done.wav" : "sounds/fail.wav");
 }
 
 TEndSound::TEndSound(QObject* parent) : QObject(parent) {}

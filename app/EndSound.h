@@ -8,7 +8,9 @@
 
 class QSoundEffect;
 
-// appDir ends with the path separator.
+// The sound file beside the executable or in the installed data folder
+// (ProgramDataFile); appDir is the executable's folder, ending with the path
+// separator.
 std::string EndSoundFile(const std::string& appDir, int failedCount, int stoppedCount);
 
 class TEndSound : public QObject {

@@ -14,6 +14,7 @@
 
 #include "Format.h"
 #include "IniFile.h"
+#include "ProgramFiles.h"
 #include "UtilFuncsGui.h"
 #include "globals.h"
 
@@ -152,7 +153,7 @@ void TFormAbout::CreateControls() {
 }
 
 void TFormAbout::FormCreate(const std::string& appDir) {
-    const TVersionInfo info = ReadVersionFile(appDir + VersionFileName);
+    const TVersionInfo info = ReadVersionFile(ProgramDataFile(appDir, VersionFileName));
     const std::string title = ApplicationTitle();
     setWindowTitle(Text("About " + title));
     labAppName->setText(Text(title + " " + info.Version));

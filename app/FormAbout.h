@@ -7,7 +7,8 @@
 class QLabel;
 class QPushButton;
 
-// The version file beside the executable: an INI text despite its name.
+// The version file beside the executable or in the installed data folder
+// (ProgramDataFile): an INI text despite its name.
 constexpr const char* VersionFileName = "lame.dll";
 
 struct TVersionInfo {
@@ -24,7 +25,7 @@ class TFormAbout : public QDialog {
 
 public:
     // appDir: the application folder, with a trailing separator; the version
-    // file is read from it.
+    // file is looked up from it.
     explicit TFormAbout(const std::string& appDir, QWidget* parent = nullptr);
 
     // Moves the window to the middle of `owner`'s frame.

@@ -24,6 +24,7 @@
 #include "OutputNaming.h"
 #include "PageConverting.h"
 #include "PageInputList.h"
+#include "ProgramFiles.h"
 #include "UtilFuncs.h"
 #include "UtilFuncsGui.h"
 #include "WizardEvents.h"
@@ -130,7 +131,7 @@ void TFormMain::FormCreate() {
     LoadWindowPlacement(FormSection, this, "");
     UpdatePageCaptions();
 
-    if (!FFEncoder.LibrariesLoaded() && !FFEncoder.LoadLibraries(appDir_ + "lib")) {
+    if (!FFEncoder.LibrariesLoaded() && !FFEncoder.LoadLibraries(ProgramLibraryFolder(appDir_))) {
         // The wizard is not started: the page tabs stay and the log holds the reason.
         g.LogLines.push_back(FFEncoder.LastErrorMessage);
         return;

@@ -31,8 +31,8 @@ class TFormMain : public QMainWindow {
     Q_OBJECT
 
 public:
-    // exeName: the full path of the executable. The application folder, the
-    // "lib" folder and the log file are found beside it.
+    // exeName: the full path of the executable. The log file is found beside
+    // it, the library folder and the data files from its folder (ProgramFiles.h).
     explicit TFormMain(const std::string& exeName, QWidget* parent = nullptr);
     ~TFormMain() override;
 

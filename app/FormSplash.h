@@ -8,7 +8,7 @@
 
 class QTimer;
 
-// The picture beside the executable.
+// The picture beside the executable or in the installed data folder (ProgramDataFile).
 constexpr const char* SplashFileName = "splash.png";
 
 // Loads a PNG that holds 8-bit red, green, blue and alpha (32 bits per pixel),

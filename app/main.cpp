@@ -1,11 +1,13 @@
 // The desktop program: binds the media libraries, sets up the application
-// object, greets with the splash and runs the main window until it closes.
+// object and its icon, greets with the splash and runs the main window until
+// it closes.
 // The files and folders named on the command line are added at the start.
 #include <QApplication>
 #include <QPointer>
 #include <cstdio>
 #include <memory>
 
+#include "ApplicationIcon.h"
 #include "CommandLine.h"
 #include "FFLoad.h"
 #include "FormSplash.h"
@@ -15,6 +17,7 @@
 #include "OpenFileLimit.h"
 #include "PageInputList.h"
 #include "PreviewWindow.h"
+#include "ProgramFiles.h"
 #include "TerminationSignals.h"
 #include "globals.h"
 
@@ -25,7 +28,7 @@ namespace {
 QPointer<TFormSplash> ShowSplash() {
     QPointer<TFormSplash> splash = new TFormSplash;
     try {
-        splash->FadeIn(QCoreApplication::applicationDirPath() + "/" + SplashFileName);
+        splash->FadeIn(QString::fromLocal8Bit(ProgramDataFile(ExecutableFolder(), SplashFileName).c_str()));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tembrio: no splash window: %s\n", e.what());
         delete splash.data();
@@ -49,6 +52,9 @@ int main(int argc, char* argv[]) {
     IgnoreWriteFailureSignals();
     TFFBindProcess binding;
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(ApplicationIcon());
+    // Ties the windows to tembrio.desktop (its name and icon in a Wayland taskbar).
+    QGuiApplication::setDesktopFileName(QStringLiteral("tembrio"));
     const std::unique_ptr<TTerminationSignals> termination = ListenForTerminationSignals();
     InitMainThread();
     RaiseOpenFileLimit();

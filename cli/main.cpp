@@ -1,6 +1,5 @@
 // tembrio-convert: the converter's engine driven from a terminal.
 #include <clocale>
-#include <filesystem>
 #include <iostream>
 
 #include "Arguments.h"
@@ -10,18 +9,9 @@
 #include "FFLog.h"
 #include "MainThread.h"
 #include "OpenFileLimit.h"
+#include "ProgramFiles.h"
 #include "Sources.h"
 #include "StopSignals.h"
-
-namespace {
-
-std::string ExecutableFolder() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string(".") : exe.parent_path().string();
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
@@ -66,7 +56,7 @@ int main(int argc, char** argv) {
         }
         logger.OnLog = [](void*, uint32_t, TLogLevel, const std::string& message) { std::cerr << message << "\n"; };
     }
-    FFLoader()->SetLibraryPath(ExecutableFolder() + "/lib");
+    FFLoader()->SetLibraryPath(ProgramLibraryFolder(ExecutableFolder()));
     if (!FFLoader()->Load(EngineLibraries)) {
         std::cerr << FFLoader()->LastError() << "\n";
         return 1;

@@ -34,8 +34,10 @@ set(TEMBRIO_FFMPEG_SONAMES
   libavfilter.so.${AVFILTER_MAJOR})
 
 set(copied)
+set(TEMBRIO_FFMPEG_SYSTEM_LIBRARIES)  # the files copied, which the Debian package depends on
 foreach(soname IN LISTS TEMBRIO_FFMPEG_SONAMES)
   set(src ${FFMPEG_LIBRARY_DIR}/${soname})
+  list(APPEND TEMBRIO_FFMPEG_SYSTEM_LIBRARIES ${src})
   if(NOT EXISTS ${src})
     message(FATAL_ERROR "FFmpeg library ${src} is missing; run scripts/setup")
   endif()
@@ -48,3 +50,8 @@ foreach(soname IN LISTS TEMBRIO_FFMPEG_SONAMES)
   list(APPEND copied ${dst})
 endforeach()
 add_custom_target(ffmpeg_libs ALL DEPENDS ${copied})
+
+# Installed, the copies go to PREFIX/lib/tembrio. They are a component of their
+# own: the Debian package leaves them out and depends on the distribution's
+# packages of the same libraries instead (cmake/Packaging.cmake).
+install(FILES ${copied} DESTINATION lib/tembrio COMPONENT ffmpeg_copies)

@@ -1,7 +1,7 @@
 // The help menu and its commands, the About window with and without the
 // version file, and the splash window: its picture, the premultiplication,
-// the fade and how it closes. The build's own version file and splash picture
-// are checked as shipped.
+// the fade and how it closes. The build's own version file, splash picture and
+// icon are checked as shipped.
 #include <QAction>
 #include <QApplication>
 #include <QDate>
@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 
+#include "ApplicationIcon.h"
 #include "GuiTestSupport.h"
 #include "FFLoad.h"
 #include "FormAbout.h"
@@ -202,6 +203,17 @@ private slots:
         QCOMPARE(qAlpha(splash.pixel(200, 125)), 255);
         const int edge = qAlpha(splash.pixel(200, 3));
         QVERIFY2(edge > 0 && edge < 255, qPrintable(QString::number(edge)));
+    }
+
+    // Where no icon theme has it (the build folder), the program's own copy
+    // stands in, in the smallest and the largest size a desktop asks for.
+    void theIconIsBuiltIntoTheProgram() {
+        QIcon::setThemeSearchPaths({});
+        QIcon::setFallbackSearchPaths({});
+        const QIcon icon = ApplicationIcon();
+        QVERIFY(!icon.isNull());
+        QCOMPARE(icon.pixmap(16).size(), QSize(16, 16));
+        QCOMPARE(icon.pixmap(256).size(), QSize(256, 256));
     }
 
     void premultiplyingRoundsDown() {
