@@ -9,7 +9,8 @@
 void TCustomFFmpeg::PrepareVideoEncoding(TOutputStream& ost, TInputStream& ist) {
     AVCodecContext* enc = EncoderOf(ost);
     const AVCodecContext* dec = ist.Decoder.get();
-    if (enc->pix_fmt == AV_PIX_FMT_NONE) throw FFmpegException("Video pixel format is unknown, stream cannot be encoded");
+    if (enc->pix_fmt == AV_PIX_FMT_NONE)
+        throw FFmpegException("Video pixel format is unknown, stream cannot be encoded");
     ost.VideoResample =
         dec->width != enc->width || dec->height != enc->height || dec->pix_fmt != enc->pix_fmt ? 1 : 0;
     if (ost.VideoResample && Opt.VideoFilters.empty()) {
