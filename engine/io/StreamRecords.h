@@ -6,6 +6,7 @@
 
 #include "FFPtr.h"
 #include "FFUtils.h"
+#include "VideoRecords.h"
 
 extern "C" {
 #include <libavcodec/bsf.h>
@@ -75,6 +76,7 @@ struct TInputStream {
     int DeliveredChannels = 0;
     int64_t PacketTime = INT64_MIN;   // video: pts of the packet being decoded, microseconds
     float Quality = 0;
+    TVideoInputRun Video;             // video pictures between decoder and outputs (video/)
 };
 
 // What the encoder said of the last picture it coded: its quality (lambda),
@@ -130,4 +132,7 @@ struct TOutputStream {
     bool BsfInitialised = false;      // the bit-stream filters know their input parameters
     int64_t PacketsWritten = 0;       // packets the muxer took for this stream
     TCodedFrame CodedFrame;           // video: the encoder's figures for its last packet
+
+    // ---- video run state (video/) ----
+    FramePtr OutputHookPicture;       // the picture the video-output hook works on
 };

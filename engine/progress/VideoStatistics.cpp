@@ -38,7 +38,9 @@ void TCustomFFmpeg::WriteVideoStatistics(TOutputStream& ost, int frameSize) {
     }
     FILE* file = Run_->VstatsFile;
     const TCodedFrame& frame = ost.CodedFrame;
-    ff::fprintf(file, "frame= %5d q= %2.1f ", ost.FrameNumber, frame.Quality / static_cast<double>(FF_QP2LAMBDA));
+    // The encoder may hold pictures back: a packet is counted as it comes out.
+    ff::fprintf(file, "frame= %5d q= %2.1f ", static_cast<int>(LeadOf(ost).PacketsWritten),
+                frame.Quality / static_cast<double>(FF_QP2LAMBDA));
     if (enc->flags & AV_CODEC_FLAG_PSNR) {
         const double scale = static_cast<double>(enc->width) * enc->height * 255.0 * 255.0;
         ff::fprintf(file, "PSNR= %6.2f ", -10.0 * std::log10(static_cast<double>(frame.Error[0]) / scale));

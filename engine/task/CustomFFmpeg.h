@@ -17,6 +17,7 @@
 #include "ManualResetEvent.h"
 #include "OptionValues.h"
 #include "OutputContainer.h"
+#include "PictureHookState.h"
 #include "StreamRecords.h"
 #include "TaskRecords.h"
 #include "TaskTypes.h"
@@ -62,6 +63,9 @@ public:
     void SetAudioChannels(int Channels);
     void SetVideoFilters(const std::string& Value);
     void SetMetadataEntry(const std::string& Value);
+    // The depth of the bitmaps the video hooks and the preview hand over: 8,
+    // 15, 16, 24 or 32; another value raises "Invalid BitsPixel %d".
+    void SetHookBitsPerPixel(int Bits);
     // The target presets with an explicit fallback norm (the output records
     // choose it; the "target" option always falls back to "ntsc").
     void ApplyTargetPreset(const std::string& Type, const std::string& Norm, const std::string& FallbackNorm);
@@ -126,6 +130,11 @@ public:
     std::function<void(TCustomFFmpeg* Sender, AVFormatContext* Context)> BeforeFindStreamInfoRelay;
     TProgressRelay ProgressRelay;
     TAudioHookRelay AudioHookRelay;
+    // The worker clears a video hook relay whose handler asked to stop or
+    // whose pictures could not be converted.
+    TVideoHookRelay VideoInputHookRelay;
+    TVideoHookRelay VideoOutputHookRelay;
+    TPreviewBitmapRelay PreviewBitmapRelay;
     std::function<void(TCustomFFmpeg* Sender)> TerminateRelay;
 
     // ---- control state ----
@@ -199,6 +208,7 @@ private:
     // Preview flags: bit 0 preview, bit 1 preview bitmap. Any thread, under PreviewLock().
     uint8_t PreviewFlags = 0;
     bool PreviewFlagsChanged = false;
+    TPictureHookState PictureHooks;                    // the worker
 
     std::vector<OutputContextPtr> OutputContainers;    // every output container, each once
     std::thread Worker;                                // joinable once a worker was started; joined by StopAndJoin
@@ -272,6 +282,26 @@ private:
     // for a coded picture, and the statistics file's line for it.
     void NoteCodedFrame(TOutputStream& ost, const AVPacket& pkt);
     void WriteVideoStatistics(TOutputStream& ost, int frameSize);
+
+    // ---- the video output path (video/) ----
+    void PrepareVideoEncoding(TOutputStream& ost, TInputStream& ist);
+    void SetUpPassLog(TOutputStream& ost, int tableIndex);
+    int ConfigureVideoFilters(TInputStream& ist, TOutputStream& ost, std::string& errorText);
+    void HandOverPicture(TInputStream& ist, int index, AVFrame* decoded);
+    void CloseVideoFilters(TInputStream& ist, int index);
+    void RouteFilteredPictures(TInputStream& ist, int index);
+    AVFrame* PreprocessPicture(TInputStream& ist, AVFrame* decoded);
+    void CallVideoHook(TVideoHookRelay& relay, AVFrame* picture, int64_t pts, int number, bool& converted);
+    void DoVideoOut(AVFormatContext* output, TOutputStream& ost, TInputStream& ist, AVFrame* picture);
+    int VideoFramesToWrite(AVFormatContext* output, TOutputStream& ost);
+    bool CheckPictureGeometry(TOutputStream& ost, const TInputStream& ist);
+    AVFrame* ScalePicture(TOutputStream& ost, const AVFrame* picture, bool newGeometry);
+    AVFrame* RunOutputHook(TOutputStream& ost, AVFrame* picture, int64_t pts, int number, bool& converted);
+    void PreviewPicture(const AVFrame* picture, bool converted, int64_t pts, int number);
+    void EncodeVideoFrame(AVFormatContext* output, TOutputStream& ost, const TInputStream& ist, const AVFrame* picture,
+                          const AVFrame* source);
+    void ReceiveVideoPackets(AVFormatContext* output, TOutputStream& ost);
+    void DrainVideoEncoder(TOutputStream& ost);
 
     void CloseOutputs();
     void CloseInputs();

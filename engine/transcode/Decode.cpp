@@ -121,7 +121,7 @@ void TCustomFFmpeg::EmulateRate(const TInputStream& ist) const {
 }
 
 int TCustomFFmpeg::DecodeVideo(TInputStream& ist, int index, const AVPacket* pkt) {
-    return ReceiveFrames(ist, pkt, [&](AVFrame* frame) {
+    const int ret = ReceiveFrames(ist, pkt, [&](AVFrame* frame) {
         ist.Pts = ist.NextPts;
         const int64_t reordered =
             frame->pts != NoPts ? ff::av_rescale_q(frame->pts, ist.Stream->time_base, MicrosecondBase) : NoPts;
@@ -131,9 +131,11 @@ int TCustomFFmpeg::DecodeVideo(TInputStream& ist, int index, const AVPacket* pkt
         else if (ist.Decoder->framerate.num)
             ist.NextPts += ff::av_rescale_q(1 + frame->repeat_pict, av_inv_q(ist.Decoder->framerate), MicrosecondBase);
         ist.Quality = frame->quality;
-        EmulateRate(ist);
-        RouteDecoded(ist, index, nullptr, nullptr, 0);
+        HandOverPicture(ist, index, frame);
     });
+    // At the end of the stream the filter chain lets out what it still holds.
+    if (ret >= 0 && !pkt) CloseVideoFilters(ist, index);
+    return ret;
 }
 
 int TCustomFFmpeg::DecodeSubtitle(TInputStream& ist, int index, const AVPacket* pkt) {
@@ -166,6 +168,8 @@ void TCustomFFmpeg::RouteDecoded(TInputStream& ist, int index, const AVPacket* p
             if (size > 0) DoAudioOut(OutputFiles[ost->FileIndex], *ost, ist, data, size);
             break;
         case AVMEDIA_TYPE_VIDEO:
+            if (ist.Video.Routed) DoVideoOut(OutputFiles[ost->FileIndex], *ost, ist, ist.Video.Routed);
+            break;
         case AVMEDIA_TYPE_SUBTITLE:
             // The set-up refuses these outputs; reaching here is a broken table.
             throw FFmpegException(Format("Unsupported codec for output stream #%d.%d (%s)", ost->FileIndex,
