@@ -118,5 +118,6 @@ void TCustomFFmpeg::DrainEncoders(int index) {
         if (ost->SourceIndex != index || !ost->NeedsEncoding) continue;
         const AVCodecContext* enc = EncoderOf(*ost);
         if (enc && enc->codec_type == AVMEDIA_TYPE_AUDIO) DrainAudioEncoder(*ost);
+        if (enc && enc->codec_type == AVMEDIA_TYPE_SUBTITLE) FlushSubtitleOut(OutputFiles[ost->FileIndex], *ost);
     }
 }

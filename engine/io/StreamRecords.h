@@ -121,4 +121,5 @@ struct TOutputStream {
     bool EncoderDrained = false;      // the end of input was sent; the encoder takes nothing more
     bool BsfInitialised = false;      // the bit-stream filters know their input parameters
     int64_t PacketsWritten = 0;       // packets the muxer took for this stream
+    PacketPtr PendingClearPage;       // DVB subtitles: the empty page due when the last one ends
 };
