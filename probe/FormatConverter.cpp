@@ -96,6 +96,7 @@ bool TFormatConverter::ToRGB(const TPicture& picture, AVPixelFormat pixelFormat,
         currentPicture_ = picture;
     }
     hasCurrentPicture_ = true;
+    converted_ = convert;
     if (copy) CopyPictureToBitmap();
     return true;
 }

@@ -51,6 +51,9 @@ public:
     const std::string& ErrorText() const { return errorText_; }
 
     bool ToRGB(const TPicture& picture, AVPixelFormat pixelFormat, bool copy, int height, int width);
+    // Whether the last ToRGB converted into a buffer of its own (FromRGB then
+    // writes changes back) rather than taking the picture's rows as they were.
+    bool Converted() const { return converted_; }
     bool FromRGB(const TPicture& picture, AVPixelFormat pixelFormat, int height, int width);
     void CopyPictureToBitmap();
     void CopyBitmapToPicture();
@@ -64,6 +67,7 @@ private:
     TPicture rgbPicture_;
     TPicture currentPicture_;
     bool hasCurrentPicture_ = false;
+    bool converted_ = false;
     SwsContextPtr toRGB_;
     SwsContextPtr fromRGB_;
     std::string errorText_;

@@ -118,6 +118,7 @@ void TCustomFFmpeg::DrainEncoders(int index) {
         if (ost->SourceIndex != index || !ost->NeedsEncoding) continue;
         const AVCodecContext* enc = EncoderOf(*ost);
         if (enc && enc->codec_type == AVMEDIA_TYPE_AUDIO) DrainAudioEncoder(*ost);
-        if (enc && enc->codec_type == AVMEDIA_TYPE_SUBTITLE) FlushSubtitleOut(OutputFiles[ost->FileIndex], *ost);
+        else if (enc && enc->codec_type == AVMEDIA_TYPE_VIDEO) DrainVideoEncoder(*ost);
+        else if (enc && enc->codec_type == AVMEDIA_TYPE_SUBTITLE) FlushSubtitleOut(OutputFiles[ost->FileIndex], *ost);
     }
 }

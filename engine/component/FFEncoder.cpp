@@ -59,6 +59,7 @@ void TCustomEncoder::CheckNotWorking(const std::string& operation) const {
 
 void TCustomEncoder::ConnectRelays(TFFmpeg& task, bool withProgress) {
     task.BeforeFindStreamInfoRelay = [this](TCustomFFmpeg* t, AVFormatContext* c) { DoBeforeFindStreamInfo(t, c); };
+    task.PreviewBitmapRelay = [this](TCustomFFmpeg* t, const TBitmap* b, int64_t pts, int) { DoPreviewBitmap(t, b, pts); };
     if (!withProgress) return;
     task.ProgressRelay = [this](TCustomFFmpeg* t, int file, int frame, int fps, float q, float rate, int64_t size,
                                 int64_t current, int64_t total) {
@@ -114,6 +115,12 @@ bool TCustomEncoder::SetOutputFile(int taskIndex, const std::wstring& fileName, 
                                           int channels, int format) {
                 DoAudioHook(t, pts, samples, size, rate, channels, format);
             };
+        if (task->HookSwitches.VideoInputHook)
+            task->VideoInputHookRelay = [this](TCustomFFmpeg* t, TBitmap* b, bool& update, bool& stop, int64_t pts,
+                                               int number) { DoVideoInputHook(t, b, update, stop, pts, number); };
+        if (task->HookSwitches.VideoOutputHook)
+            task->VideoOutputHookRelay = [this](TCustomFFmpeg* t, TBitmap* b, bool& update, bool& stop, int64_t pts,
+                                                int number) { DoVideoOutputHook(t, b, update, stop, pts, number); };
         return true;
     } catch (const Exception& e) {
         LastErrorMessage = e.what();

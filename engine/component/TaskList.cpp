@@ -11,6 +11,9 @@ TFFmpeg::~TFFmpeg() {
     StopAndJoin();
     // A task being destroyed raises no further event.
     AudioHookRelay = nullptr;
+    VideoInputHookRelay = nullptr;
+    VideoOutputHookRelay = nullptr;
+    PreviewBitmapRelay = nullptr;
     ProgressRelay = nullptr;
     TerminateRelay = nullptr;
     BeforeFindStreamInfoRelay = nullptr;

@@ -6,6 +6,7 @@
 
 #include "FFPtr.h"
 #include "FFUtils.h"
+#include "VideoRecords.h"
 
 extern "C" {
 #include <libavcodec/bsf.h>
@@ -75,6 +76,7 @@ struct TInputStream {
     int DeliveredChannels = 0;
     int64_t PacketTime = INT64_MIN;   // video: pts of the packet being decoded, microseconds
     float Quality = 0;
+    TVideoInputRun Video;             // video pictures between decoder and outputs (video/)
 };
 
 struct TOutputStream {
@@ -122,4 +124,8 @@ struct TOutputStream {
     bool BsfInitialised = false;      // the bit-stream filters know their input parameters
     int64_t PacketsWritten = 0;       // packets the muxer took for this stream
     PacketPtr PendingClearPage;       // DVB subtitles: the empty page due when the last one ends
+
+    // ---- video run state (video/) ----
+    FramePtr OutputHookPicture;       // the picture the video-output hook works on
+    PacketPtr WrittenPacket;          // what NoteVideoPacket sees of a packet once the muxer has it
 };

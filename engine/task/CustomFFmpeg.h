@@ -17,6 +17,7 @@
 #include "ManualResetEvent.h"
 #include "OptionValues.h"
 #include "OutputContainer.h"
+#include "PictureHookState.h"
 #include "StreamRecords.h"
 #include "TaskRecords.h"
 #include "TaskTypes.h"
@@ -126,6 +127,11 @@ public:
     std::function<void(TCustomFFmpeg* Sender, AVFormatContext* Context)> BeforeFindStreamInfoRelay;
     TProgressRelay ProgressRelay;
     TAudioHookRelay AudioHookRelay;
+    // The worker clears a video hook relay whose handler asked to stop or
+    // whose pictures could not be converted.
+    TVideoHookRelay VideoInputHookRelay;
+    TVideoHookRelay VideoOutputHookRelay;
+    TPreviewBitmapRelay PreviewBitmapRelay;
     std::function<void(TCustomFFmpeg* Sender)> TerminateRelay;
 
     // ---- control state ----
@@ -199,6 +205,7 @@ private:
     // Preview flags: bit 0 preview, bit 1 preview bitmap. Any thread, under PreviewLock().
     uint8_t PreviewFlags = 0;
     bool PreviewFlagsChanged = false;
+    TPictureHookState PictureHooks;                    // the worker
 
     std::vector<OutputContextPtr> OutputContainers;    // every output container, each once
     std::thread Worker;                                // joinable once a worker was started; joined by StopAndJoin
@@ -277,6 +284,29 @@ private:
                        int64_t pts);
     // Writes what a subtitle stream still holds back, at the end of its input.
     void FlushSubtitleOut(AVFormatContext* output, TOutputStream& ost);
+
+    // ---- the video output path (video/) ----
+    void PrepareVideoEncoding(TOutputStream& ost, TInputStream& ist);
+    void SetUpPassLog(TOutputStream& ost, int tableIndex);
+    int ConfigureVideoFilters(TInputStream& ist, TOutputStream& ost, std::string& errorText);
+    void HandOverPicture(TInputStream& ist, int index, AVFrame* decoded);
+    void CloseVideoFilters(TInputStream& ist, int index);
+    void RouteFilteredPictures(TInputStream& ist, int index);
+    AVFrame* PreprocessPicture(TInputStream& ist, AVFrame* decoded);
+    void CallVideoHook(TVideoHookRelay& relay, AVFrame* picture, int64_t pts, int number, bool& converted);
+    void DoVideoOut(AVFormatContext* output, TOutputStream& ost, TInputStream& ist, AVFrame* picture);
+    int VideoFramesToWrite(AVFormatContext* output, TOutputStream& ost);
+    bool CheckPictureGeometry(TOutputStream& ost, const TInputStream& ist);
+    AVFrame* ScalePicture(TOutputStream& ost, const AVFrame* picture, bool newGeometry);
+    AVFrame* RunOutputHook(TOutputStream& ost, AVFrame* picture, int64_t pts, int number, bool& converted);
+    void PreviewPicture(const AVFrame* picture, bool converted, int64_t pts, int number);
+    void EncodeVideoFrame(AVFormatContext* output, TOutputStream& ost, const TInputStream& ist, const AVFrame* picture,
+                          const AVFrame* source);
+    void ReceiveVideoPackets(AVFormatContext* output, TOutputStream& ost);
+    void DrainVideoEncoder(TOutputStream& ost);
+    // Called once the muxer has taken each encoded video packet; `frameBytes`
+    // is the size the encoder gave it.
+    void NoteVideoPacket(TOutputStream& ost, const AVPacket& pkt, int64_t frameBytes);
 
     void CloseOutputs();
     void CloseInputs();

@@ -7,6 +7,7 @@
 #include "Exception.h"
 
 class TCustomFFmpeg;
+struct TBitmap;
 
 class FFmpegException : public Exception {
 public:
@@ -29,6 +30,16 @@ using TProgressRelay = std::function<void(TCustomFFmpeg* Sender, int FileIndex, 
 // Decoded interleaved samples, changeable in place, before they are encoded.
 using TAudioHookRelay = std::function<void(TCustomFFmpeg* Sender, int64_t Pts, uint8_t* Samples, int Size,
                                            int SampleRate, int Channels, int SampleFormat)>;
+
+// A picture as a bitmap, before it is encoded (output hook) or right after it
+// was decoded (input hook). The handler may change the bitmap; Update (in:
+// true) writes it back into the picture, StopHook (in: false) ends the hook
+// for the rest of the task.
+using TVideoHookRelay = std::function<void(TCustomFFmpeg* Sender, TBitmap* Bitmap, bool& Update, bool& StopHook,
+                                           int64_t Pts, int FrameNumber)>;
+// A picture being encoded, for the preview bitmap event.
+using TPreviewBitmapRelay =
+    std::function<void(TCustomFFmpeg* Sender, const TBitmap* Bitmap, int64_t Pts, int FrameNumber)>;
 
 // An input or output given to a task, kept so that it can be opened again.
 struct TOpenStep {

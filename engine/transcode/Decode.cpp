@@ -122,7 +122,7 @@ void TCustomFFmpeg::EmulateRate(const TInputStream& ist) const {
 }
 
 int TCustomFFmpeg::DecodeVideo(TInputStream& ist, int index, const AVPacket* pkt) {
-    return ReceiveFrames(ist, pkt, [&](AVFrame* frame) {
+    const int ret = ReceiveFrames(ist, pkt, [&](AVFrame* frame) {
         ist.Pts = ist.NextPts;
         const int64_t reordered =
             frame->pts != NoPts ? ff::av_rescale_q(frame->pts, ist.Stream->time_base, MicrosecondBase) : NoPts;
@@ -132,9 +132,11 @@ int TCustomFFmpeg::DecodeVideo(TInputStream& ist, int index, const AVPacket* pkt
         else if (ist.Decoder->framerate.num)
             ist.NextPts += ff::av_rescale_q(1 + frame->repeat_pict, av_inv_q(ist.Decoder->framerate), MicrosecondBase);
         ist.Quality = frame->quality;
-        EmulateRate(ist);
-        RouteDecoded(ist, index, nullptr, nullptr, 0);
+        HandOverPicture(ist, index, frame);
     });
+    // At the end of the stream the filter chain lets out what it still holds.
+    if (ret >= 0 && !pkt) CloseVideoFilters(ist, index);
+    return ret;
 }
 
 int TCustomFFmpeg::DecodeSubtitle(TInputStream& ist, int index, const AVPacket* pkt) {
@@ -162,13 +164,12 @@ void TCustomFFmpeg::RouteDecoded(TInputStream& ist, int index, const AVPacket* p
         case AVMEDIA_TYPE_AUDIO:
             if (size > 0) DoAudioOut(OutputFiles[ost->FileIndex], *ost, ist, data, size);
             break;
+        case AVMEDIA_TYPE_VIDEO:
+            if (ist.Video.Routed) DoVideoOut(OutputFiles[ost->FileIndex], *ost, ist, ist.Video.Routed);
+            break;
         case AVMEDIA_TYPE_SUBTITLE:
             if (subtitle) DoSubtitleOut(OutputFiles[ost->FileIndex], *ost, ist, *subtitle, subtitlePts);
             break;
-        case AVMEDIA_TYPE_VIDEO:
-            // The set-up refuses these outputs; reaching here is a broken table.
-            throw FFmpegException(Format("Unsupported codec for output stream #%d.%d (%s)", ost->FileIndex,
-                                         ost->StreamIndex, MediaTypeName(EncoderOf(*ost)->codec_type)));
         default:
             throw FFmpegException("invalid codec_type");
         }

@@ -60,6 +60,8 @@ void TCustomFFmpeg::PrepareStreamCopy(TOutputStream& ost, TInputStream& ist) {
             throw FFmpegException("-acodec copy and AudioHook are incompatible (frames are not decoded)");
         break;
     case AVMEDIA_TYPE_VIDEO:
+        if (VideoInputHookRelay || VideoOutputHookRelay)
+            throw FFmpegException("-vcodec copy and VideoHook are incompatible (frames are not decoded)");
         if (Opt.VideoHookActive) throw FFmpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
         if (PreviewFlags) throw FFmpegException("-vcodec copy and PostHooks are incompatible (frames are not decoded)");
         break;
@@ -110,17 +112,13 @@ void TCustomFFmpeg::PrepareEncoding(TOutputStream& ost, TInputStream& ist, int t
         ost.ResampleChannels = dec->ch_layout.nb_channels;
         break;
     case AVMEDIA_TYPE_VIDEO:
-        if (enc->pix_fmt == AV_PIX_FMT_NONE)
-            throw FFmpegException("Video pixel format is unknown, stream cannot be encoded");
-        // Pictures are not encoded by this version; copying video works.
-        throw FFmpegException(Format("Video encoding is not supported for output stream #%d.%d (%s); "
-                                     "use stream copy or disable video",
-                                     ost.FileIndex, ost.StreamIndex, MediaTypeName(enc->codec_type)));
+        PrepareVideoEncoding(ost, ist);
+        break;
     case AVMEDIA_TYPE_SUBTITLE:
         PrepareSubtitleEncoding(ost, ist);
         break;
     default:
         throw FFmpegException("invalid codec_type of output stream");
     }
-    (void)tableIndex;  // pass logs exist only for encoded video
+    if (ost.NeedsEncoding && (enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2))) SetUpPassLog(ost, tableIndex);
 }

@@ -29,6 +29,7 @@ struct TCustomFFmpeg::TRun {
     bool DupDropPending = false;
     int64_t TimerStart = 0;                      // when the loop started, library clock
     FILE* VstatsFile = nullptr;                  // opened through the bound C runtime
+    std::vector<FilterGraphPtr> FilterGraphs;    // the video filter graphs of the run
 
     // Codecs the run opened; they are closed under the codec-close lock.
     std::vector<TOutputStream*> OpenedEncoders;

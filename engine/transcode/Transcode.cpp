@@ -97,6 +97,7 @@ void TCustomFFmpeg::CloseRunCodecs() {
 
 void TCustomFFmpeg::ReleaseRun() {
     if (!Run_) return;
+    Run_->FilterGraphs.clear();
     Run_->NoPacket.assign(Run_->NoPacket.size(), 0);
     Run_->NoPacketCount = 0;
     CloseRunCodecs();
@@ -124,6 +125,8 @@ void TCustomFFmpeg::ReleaseRun() {
         ost->Reformatter.reset();
         ost->EncoderFrame.reset();
         ost->EncoderPacket.reset();
+        ost->OutputHookPicture.reset();
+        ost->WrittenPacket.reset();
     }
     Run_->OutputStreams.clear();
     if (Run_->StopCheckRegistered && InterruptRegistry())

@@ -291,6 +291,36 @@ TEST_F(EncoderTest, TheAudioHookSeesEverySampleAndMayChangeIt) {
     EXPECT_EQ(written.find_first_not_of('\0', written.size() - 1000), std::string::npos);
 }
 
+TEST_F(EncoderTest, AVideoTaskFeedsTheOutputHookAndThePreview) {
+    TFixtureMedia clip;
+    clip.Seconds = 0.4;  // 10 pictures
+    clip.Video.push_back(TFixtureVideo{});
+    WriteMedia(WidePath(src_.File("clip.mkv")), clip);
+    const int index = encoder_.AddTask(WidePath(src_.File("clip.mkv")));
+    ASSERT_EQ(index, 0) << encoder_.LastErrorMessage;
+    TOutputOptions options;
+    options.VideoCodec = "mpeg4";
+    options.DisableAudio = true;
+    options.VideoOutputHook = true;
+    options.HookBitsPerPixel = 32;
+    ASSERT_TRUE(encoder_.SetOutputFile(index, WidePath(out_.File("clip.avi")), &options)) << encoder_.LastErrorMessage;
+    std::vector<int> frames;
+    encoder_.OnVideoOutputHook = [&](void*, THookInfo* info) {
+        EXPECT_EQ(info->Bitmap->BitsPixel, 32);
+        frames.push_back(info->FrameNumber);
+    };
+    int previews = 0;
+    encoder_.OnPreviewBitmap = [&](void*, const TPreviewInfo& info) {
+        EXPECT_EQ(info.Width, 160);
+        ++previews;
+    };
+    encoder_.SetPreviewBitmap(true);
+    encoder_.StartTask(0);
+    EXPECT_EQ(frames, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_GE(previews, 1);
+    EXPECT_GT(std::filesystem::file_size(out_.File("clip.avi")), 1000u);
+}
+
 TEST_F(EncoderTest, BeforeFindStreamInfoComesFromTheTaskWhileItsInputOpens) {
     std::vector<std::pair<void*, AVFormatContext*>> calls;
     encoder_.OnBeforeFindStreamInfo = [&](void* sender, AVFormatContext* context) {

@@ -1,0 +1,63 @@
+// A decoded picture on its way to the video outputs: deinterlaced, shown to
+// the video-input hook or to the frame hook modules, and, with a filter chain,
+// through the chain first.
+#include "FFLog.h"
+#include "Format.h"
+#include "RunTables.h"
+#include "VideoPath.h"
+
+void TCustomFFmpeg::HandOverPicture(TInputStream& ist, int index, AVFrame* decoded) {
+    AVFrame* picture = PreprocessPicture(ist, decoded);
+    if (ist.FilterInput && !ist.Video.FilterClosed) {
+        picture->pts = ist.Pts;
+        if (!picture->sample_aspect_ratio.num) picture->sample_aspect_ratio = ist.Decoder->sample_aspect_ratio;
+        const int ret = ff::av_buffersrc_add_frame_flags(ist.FilterInput, picture, AV_BUFFERSRC_FLAG_KEEP_REF);
+        if (ret < 0)
+            throw FFmpegException(LibraryErrorText(
+                Format("Error while filtering the pictures of input stream #%d.%d", ist.FileIndex, ist.StreamIndex),
+                ret));
+    }
+    EmulateRate(ist);
+    if (ist.FilterOutput) {
+        RouteFilteredPictures(ist, index);
+        return;
+    }
+    ist.Video.Routed = picture;
+    RouteDecoded(ist, index, nullptr, nullptr, 0);
+    ist.Video.Routed = nullptr;
+}
+
+AVFrame* TCustomFFmpeg::PreprocessPicture(TInputStream& ist, AVFrame* decoded) {
+    TVideoInputRun& video = ist.Video;
+    ++video.PictureCount;
+    video.Width = decoded->width;
+    video.Height = decoded->height;
+    video.PixelFormat = decoded->format;
+    if (!Opt.Deinterlace && !VideoInputHookRelay && !Opt.VideoHookActive) return decoded;
+
+    AVFrame* picture = WritablePicture(video.HookPicture, decoded->format, decoded->width, decoded->height);
+    if (!picture) {
+        GlobalLogger()->Log(this, llError, "hook buf malloc error.");
+        return decoded;
+    }
+    const auto format = static_cast<AVPixelFormat>(decoded->format);
+    bool deinterlaced = false;
+    if (Opt.Deinterlace) {
+        deinterlaced = video.Deinterlacer.Deinterlace(decoded, picture);
+        if (!deinterlaced) GlobalLogger()->Log(this, llError, "Deinterlacing failed.");
+    }
+    if (!deinterlaced)
+        ff::av_image_copy(picture->data, picture->linesize, const_cast<const uint8_t**>(decoded->data),
+                          decoded->linesize, format, decoded->width, decoded->height);
+    CopyPictureProps(picture, decoded);
+    if (deinterlaced) picture->interlaced_frame = 0;
+
+    if (VideoInputHookRelay) {
+        bool converted = false;
+        CallVideoHook(VideoInputHookRelay, picture, ist.Pts, video.PictureCount, converted);
+    } else if (Opt.VideoHookActive) {
+        TPicture planes = PictureOf(picture);
+        ProcessFrameHooks(VideoHooks, &planes, format, picture->width, picture->height, ist.Pts);
+    }
+    return picture;
+}

@@ -1,0 +1,121 @@
+// The video filter chain of an output stream: the decoded pictures enter a
+// buffer source "src", pass a scaler when the sizes differ and the chain the
+// "vf" option gives, and leave through the sink "out" in the encoder's pixel
+// format. The encoder takes its picture size from the sink.
+#include "Format.h"
+#include "RunTables.h"
+#include "VideoPath.h"
+#include "VideoSink.h"
+
+namespace {
+
+struct InOutDeleter {
+    void operator()(AVFilterInOut* p) const { ff::avfilter_inout_free(&p); }
+};
+using InOutPtr = std::unique_ptr<AVFilterInOut, InOutDeleter>;
+
+// One open end of the parsed chain, named `name`, at pad 0 of `filter`.
+InOutPtr OpenEnd(const char* name, AVFilterContext* filter) {
+    InOutPtr end(ff::avfilter_inout_alloc());
+    if (!end) return nullptr;
+    end->name = ff::av_strdup(name);
+    end->filter_ctx = filter;
+    end->pad_idx = 0;
+    end->next = nullptr;
+    return end->name ? std::move(end) : nullptr;
+}
+
+} // namespace
+
+int TCustomFFmpeg::ConfigureVideoFilters(TInputStream& ist, TOutputStream& ost, std::string& errorText) {
+    AVCodecContext* enc = EncoderOf(ost);
+    const AVCodecContext* dec = ist.Decoder.get();
+    FilterGraphPtr graph(ff::avfilter_graph_alloc());
+    if (!graph) return AVERROR(ENOMEM);
+    auto failed = [&](int ret, const std::string& step) {
+        errorText = LibraryErrorText(step, ret);
+        return ret;
+    };
+
+    const AVRational sar = dec->sample_aspect_ratio.num > 0 ? dec->sample_aspect_ratio : AVRational{0, 1};
+    const std::string sourceArgs = Format("video_size=%dx%d:pix_fmt=%d:time_base=1/1000000:pixel_aspect=%d/%d",
+                                          dec->width, dec->height, static_cast<int>(dec->pix_fmt), sar.num, sar.den);
+    AVFilterContext* source = nullptr;
+    int ret = ff::avfilter_graph_create_filter(&source, ff::avfilter_get_by_name("buffer"), "src",
+                                               sourceArgs.c_str(), nullptr, graph.get());
+    if (ret < 0) return failed(ret, "buffer");
+    AVFilterContext* sink = nullptr;
+    ret = CreateVideoSink(graph.get(), enc->pix_fmt, &sink);
+    if (ret < 0) return failed(ret, "buffersink");
+
+    const int flags = ScalerFlagsOf(Options.get(), Opt.SwsFlags);
+    AVFilterContext* last = source;
+    if (enc->width != dec->width || enc->height != dec->height) {
+        const std::string scaleArgs = Format("%d:%d:flags=0x%X", enc->width, enc->height, flags);
+        AVFilterContext* scale = nullptr;
+        ret = ff::avfilter_graph_create_filter(&scale, ff::avfilter_get_by_name("scale"), "scale", scaleArgs.c_str(),
+                                               nullptr, graph.get());
+        if (ret < 0) return failed(ret, "scale");
+        ret = ff::avfilter_link(last, 0, scale, 0);
+        if (ret < 0) return failed(ret, "scale");
+        last = scale;
+    }
+    graph->scale_sws_opts = ff::av_strdup(Format("flags=0x%X", flags).c_str());
+    if (!graph->scale_sws_opts) return AVERROR(ENOMEM);
+
+    if (!Opt.VideoFilters.empty()) {
+        InOutPtr outputs = OpenEnd("in", last);
+        InOutPtr inputs = OpenEnd("out", sink);
+        if (!outputs || !inputs) return AVERROR(ENOMEM);
+        AVFilterInOut* in = inputs.release();
+        AVFilterInOut* out = outputs.release();
+        ret = ff::avfilter_graph_parse_ptr(graph.get(), Opt.VideoFilters.c_str(), &in, &out, nullptr);
+        inputs.reset(in);
+        outputs.reset(out);
+        if (ret < 0) return failed(ret, Opt.VideoFilters);
+    } else {
+        ret = ff::avfilter_link(last, 0, sink, 0);
+        if (ret < 0) return failed(ret, "buffersink");
+    }
+    ret = ff::avfilter_graph_config(graph.get(), nullptr);
+    if (ret < 0) return failed(ret, Opt.VideoFilters.empty() ? "buffersink" : Opt.VideoFilters);
+
+    enc->width = ff::av_buffersink_get_w(sink);
+    enc->height = ff::av_buffersink_get_h(sink);
+    ist.FilterInput = source;
+    ist.FilterOutput = sink;
+    ist.Video.FilterClosed = false;
+    if (!ist.FilteredPicture) ist.FilteredPicture = MakeFrame();
+    if (!ist.FilteredPicture) return AVERROR(ENOMEM);
+    Run_->FilterGraphs.push_back(std::move(graph));
+    return 0;
+}
+
+void TCustomFFmpeg::RouteFilteredPictures(TInputStream& ist, int index) {
+    AVFrame* filtered = ist.FilteredPicture.get();
+    for (;;) {
+        int64_t pts = NoPts;
+        const int ret = GetFilteredPicture(ist.FilterOutput, filtered, &pts);
+        if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) break;
+        if (ret < 0)
+            throw FFmpegException(LibraryErrorText(
+                Format("Error while filtering the pictures of input stream #%d.%d", ist.FileIndex, ist.StreamIndex),
+                ret));
+        if (pts != NoPts) ist.Pts = pts;
+        ist.Video.Routed = filtered;
+        RouteDecoded(ist, index, nullptr, nullptr, 0);
+        ist.Video.Routed = nullptr;
+        ff::av_frame_unref(filtered);
+    }
+}
+
+void TCustomFFmpeg::CloseVideoFilters(TInputStream& ist, int index) {
+    if (!ist.FilterInput || ist.Video.FilterClosed) return;
+    ist.Video.FilterClosed = true;
+    // The chain lets out what it still holds once it knows no picture follows.
+    const int ret = ff::av_buffersrc_add_frame_flags(ist.FilterInput, nullptr, 0);
+    if (ret < 0)
+        throw FFmpegException(LibraryErrorText(
+            Format("Error while filtering the pictures of input stream #%d.%d", ist.FileIndex, ist.StreamIndex), ret));
+    RouteFilteredPictures(ist, index);
+}

@@ -1,0 +1,50 @@
+// Pictures the video path writes into: taken writable, described like the
+// picture they stand for.
+#include "VideoPath.h"
+#include "VideoRecords.h"
+
+AVFrame* WritablePicture(FramePtr& slot, int format, int width, int height) {
+    if (!slot) slot = MakeFrame();
+    AVFrame* picture = slot.get();
+    if (!picture) return nullptr;
+    if (picture->buf[0] && picture->format == format && picture->width == width && picture->height == height)
+        return ff::av_frame_make_writable(picture) < 0 ? nullptr : picture;
+    ff::av_frame_unref(picture);
+    picture->format = format;
+    picture->width = width;
+    picture->height = height;
+    return ff::av_frame_get_buffer(picture, 0) < 0 ? nullptr : picture;
+}
+
+void CopyPictureProps(AVFrame* dst, const AVFrame* src) {
+    dst->pts = src->pts;
+    dst->pict_type = src->pict_type;
+    dst->key_frame = src->key_frame;
+    dst->quality = src->quality;
+    dst->interlaced_frame = src->interlaced_frame;
+    dst->top_field_first = src->top_field_first;
+    dst->repeat_pict = src->repeat_pict;
+    dst->sample_aspect_ratio = src->sample_aspect_ratio;
+    dst->color_range = src->color_range;
+    dst->color_primaries = src->color_primaries;
+    dst->color_trc = src->color_trc;
+    dst->colorspace = src->colorspace;
+    dst->chroma_location = src->chroma_location;
+}
+
+int ScalerFlagsOf(const OptionContexts* options, int fallback) {
+    int64_t flags = fallback;
+    if (options && options->ScalerDefaults &&
+        ff::av_opt_get_int(options->ScalerDefaults.get(), "sws_flags", 0, &flags) < 0)
+        flags = fallback;
+    return static_cast<int>(flags);
+}
+
+TPicture PictureOf(const AVFrame* frame) {
+    TPicture picture;
+    for (int i = 0; i < 4; ++i) {
+        picture.data[i] = frame->data[i];
+        picture.linesize[i] = frame->linesize[i];
+    }
+    return picture;
+}
