@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <sstream>
 
 #include "FFPtr.h"
 #include "Fixtures.h"
@@ -22,14 +24,27 @@ protected:
     std::string Source(const std::string& name) {
         return Utf8Path(GenerateFixture(WidePath(name), WidePath(src_.Path())));
     }
-    // ffprobe's `entries` of stream `stream` ("v:0", "a:0", "s:0") as one CSV
-    // line, its complaints included; the pictures are counted by decoding them.
+    // ffprobe's `entries` of stream `stream` ("v:0", "a:0", "s:0"), comma
+    // separated in the order asked for, and after them whatever ffprobe
+    // complained about; the pictures are counted by decoding them.
     std::string Probe(const std::string& file, const std::string& stream, const std::string& entries) {
-        std::string text = CommandOutput("ffprobe -v error -count_frames -select_streams " + stream +
-                                         " -show_entries stream=" + entries + " -of csv=p=0 " + ShellQuote(file) +
-                                         " 2>&1");
-        // A transport of programs may list a stream twice: the first line is enough.
-        return text.substr(0, text.find_first_of("\r\n"));
+        const std::string text = CommandOutput("ffprobe -v error -count_frames -select_streams " + stream +
+                                               " -show_entries stream=" + entries + " -of default=nw=1 " +
+                                               ShellQuote(file) + " 2>&1");
+        std::map<std::string, std::string> values;
+        std::string complaints;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            const size_t eq = line.find('=');
+            if (eq != std::string::npos && entries.find(line.substr(0, eq)) != std::string::npos)
+                values.emplace(line.substr(0, eq), line.substr(eq + 1));  // a program's copy comes second
+            else if (!line.empty())
+                complaints += "\n" + line;
+        }
+        std::string result;
+        std::istringstream keys(entries);
+        for (std::string key; std::getline(keys, key, ',');) result += (result.empty() ? "" : ",") + values[key];
+        return result + complaints;
     }
     // "codec,width,height,rate" of the first video stream, and its picture count in `frames`.
     std::string Picture(const std::string& file, int& frames) {
