@@ -59,7 +59,9 @@ void TCustomEncoder::CheckNotWorking(const std::string& operation) const {
 
 void TCustomEncoder::ConnectRelays(TFFmpeg& task, bool withProgress) {
     task.BeforeFindStreamInfoRelay = [this](TCustomFFmpeg* t, AVFormatContext* c) { DoBeforeFindStreamInfo(t, c); };
-    task.PreviewBitmapRelay = [this](TCustomFFmpeg* t, const TBitmap* b, int64_t pts, int) { DoPreviewBitmap(t, b, pts); };
+    task.PreviewBitmapRelay = [this](TCustomFFmpeg* t, const TBitmap* b, int64_t pts, int) {
+        DoPreviewBitmap(t, b, pts);
+    };
     if (!withProgress) return;
     task.ProgressRelay = [this](TCustomFFmpeg* t, int file, int frame, int fps, float q, float rate, int64_t size,
                                 int64_t current, int64_t total) {

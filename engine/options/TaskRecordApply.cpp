@@ -214,6 +214,7 @@ int OpenOutputWithRecord(TCustomFFmpeg& task, const std::wstring& fileName, cons
     task.SetFrameSize(defaults.Default("s"));
     task.SetVideoFilters(defaults.Default("vf"));
     task.HookSwitches = {record.AudioHook, record.VideoInputHook, record.VideoOutputHook, record.HookBitsPerPixel};
+    task.SetHookBitsPerPixel(record.HookBitsPerPixel);
 
     task.IoTimeoutMs = ioTimeoutMs;
     const int count = task.OpenOutputFile(fileName, record.Join);

@@ -63,6 +63,9 @@ public:
     void SetAudioChannels(int Channels);
     void SetVideoFilters(const std::string& Value);
     void SetMetadataEntry(const std::string& Value);
+    // The depth of the bitmaps the video hooks and the preview hand over: 8,
+    // 15, 16, 24 or 32; another value raises "Invalid BitsPixel %d".
+    void SetHookBitsPerPixel(int Bits);
     // The target presets with an explicit fallback norm (the output records
     // choose it; the "target" option always falls back to "ntsc").
     void ApplyTargetPreset(const std::string& Type, const std::string& Norm, const std::string& FallbackNorm);

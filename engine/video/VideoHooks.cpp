@@ -7,6 +7,11 @@
 #include "RunTables.h"
 #include "VideoPath.h"
 
+void TCustomFFmpeg::SetHookBitsPerPixel(int Bits) {
+    if (PictureHooks.HookConverter.BitsPixel() != Bits) PictureHooks.HookConverter.SetBitsPixel(Bits);
+    if (PictureHooks.PreviewConverter.BitsPixel() != Bits) PictureHooks.PreviewConverter.SetBitsPixel(Bits);
+}
+
 void TCustomFFmpeg::CallVideoHook(TVideoHookRelay& relay, AVFrame* picture, int64_t pts, int number,
                                   bool& converted) {
     TFormatConverter& converter = PictureHooks.HookConverter;

@@ -49,7 +49,8 @@ void TCustomFFmpeg::DoVideoOut(AVFormatContext* output, TOutputStream& ost, TInp
         Run_->DupDropPending = true;
         if (Opt.Verbose > 2) GlobalLogger()->LogFmt(this, llVerbose, "*** %d dup!", frames - 1);
     }
-    frames = static_cast<int>(std::min<int64_t>(frames, static_cast<int64_t>(Opt.MaxFrames[mkVideo]) - ost.FrameNumber));
+    const int64_t room = static_cast<int64_t>(Opt.MaxFrames[mkVideo]) - ost.FrameNumber;
+    frames = static_cast<int>(std::min<int64_t>(frames, room));
     if (frames <= 0) return;
 
     AVCodecContext* enc = EncoderOf(ost);

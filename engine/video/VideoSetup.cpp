@@ -1,6 +1,6 @@
 // Preparing a video output stream for encoding: the scaler from the decoder's
 // pictures to the encoder's, or the filter chain that does the same, and the
-// hooks' picture converters.
+// log of a two-pass encoding.
 #include "Format.h"
 #include "MyUtilStubs.h"
 #include "RunTables.h"
@@ -9,7 +9,8 @@
 void TCustomFFmpeg::PrepareVideoEncoding(TOutputStream& ost, TInputStream& ist) {
     AVCodecContext* enc = EncoderOf(ost);
     const AVCodecContext* dec = ist.Decoder.get();
-    if (enc->pix_fmt == AV_PIX_FMT_NONE) throw FFmpegException("Video pixel format is unknown, stream cannot be encoded");
+    if (enc->pix_fmt == AV_PIX_FMT_NONE)
+        throw FFmpegException("Video pixel format is unknown, stream cannot be encoded");
     ost.VideoResample =
         dec->width != enc->width || dec->height != enc->height || dec->pix_fmt != enc->pix_fmt ? 1 : 0;
     if (ost.VideoResample && Opt.VideoFilters.empty()) {
@@ -32,11 +33,6 @@ void TCustomFFmpeg::PrepareVideoEncoding(TOutputStream& ost, TInputStream& ist) 
     std::string filterError;
     if (!Opt.VideoFilters.empty() && ConfigureVideoFilters(ist, ost, filterError) < 0)
         throw FFmpegException(filterError.empty() ? "Error opening filters!" : "Error opening filters: " + filterError);
-
-    // The hooks and the preview hand over bitmaps of the depth the output record asked for.
-    const int bits = HookSwitches.HookBitsPerPixel;
-    if (PictureHooks.HookConverter.BitsPixel() != bits) PictureHooks.HookConverter.SetBitsPixel(bits);
-    if (PictureHooks.PreviewConverter.BitsPixel() != bits) PictureHooks.PreviewConverter.SetBitsPixel(bits);
 }
 
 void TCustomFFmpeg::SetUpPassLog(TOutputStream& ost, int tableIndex) {
