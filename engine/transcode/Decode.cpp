@@ -7,7 +7,7 @@
 #include "RunTables.h"
 #include "Format.h"
 #include "AudioSamples.h"
-#include "SubtitleOutput.h"
+#include "DecodedSubtitle.h"
 
 size_t TCustomFFmpeg::DecodeBufferSizeFor(size_t current, int64_t packetSize) {
     constexpr int64_t Minimum = 192000;
