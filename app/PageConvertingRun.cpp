@@ -145,8 +145,10 @@ void TPageConverting::StartSecondLane() {
 
 TOutputTarget TPageConverting::OutputTarget() {
     const TGlobalVars& g = GlobalVars;
-    const int preset = g.OutputFormat < OutputFormatCount ? g.Presets[g.OutputFormat] : -1;
-    return {g.OutputFileDir, g.OutputFormat, preset, &reservedNames_};
+    // A stored code beyond the eight (a hand-edited file) names no format here,
+    // even where the shared table goes on with the command line's video containers.
+    const bool known = g.OutputFormat < OutputFormatCount;
+    return {g.OutputFileDir, known ? g.OutputFormat : -1, known ? g.Presets[g.OutputFormat] : -1, &reservedNames_};
 }
 
 void TPageConverting::QueueFile(const QString& path, int64_t durationUs, const QString& root) {

@@ -2,12 +2,18 @@
 # Times one conversion task of the converter against `ffmpeg -threads 1` doing
 # the same conversion, on generated inputs, in the same run; prints wall-time
 # and peak-memory ratios (target: time <= 1.05x, memory <= 1.0x).
+# The video rows convert the clip to each video container of tembrio-convert
+# (preset 0) and give ffmpeg the same encoders and rates, one thread for
+# decoding, filtering and encoding alike: the engine's codecs run on one
+# thread unless the "threads" option says otherwise.
 #   [RUNS=n] bench/convert.sh [BUILD_DIR]   (default: build; best of RUNS runs, default 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 bench="$build/tembrio-convert-bench"
 [ -x "$bench" ] || cmake --build "$build" --target tembrio-convert-bench >/dev/null
+convert="$build/tembrio-convert"
+[ -x "$convert" ] || cmake --build "$build" --target tembrio-convert >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -23,7 +29,7 @@ ffmpeg -v error -f lavfi -i "testsrc=duration=60:size=640x360:rate=25" \
 measure() {
   local best="" mem=0
   for _ in $(seq "${RUNS:-3}"); do
-    /usr/bin/time -f "%e %M" -o "$work/t" "$@" >/dev/null 2>"$work/err" || { cat "$work/err"; exit 1; }
+    /usr/bin/time -f "%e %M" -o "$work/t" "$@" >/dev/null 2>"$work/err" || { cat "$work/err" >&2; exit 1; }
     read -r sec kb <"$work/t"
     if [ -z "$best" ] || awk "BEGIN{exit !($sec < $best)}"; then best=$sec; fi
     [ "$kb" -gt "$mem" ] && mem=$kb
@@ -32,10 +38,28 @@ measure() {
 }
 
 printf "%-26s %9s %9s %7s %9s %9s %7s\n" case "tembrio s" "ffmpeg s" ratio "tembrio MB" "ffmpeg MB" ratio
+# The converter never writes over a file: each of its runs starts without the
+# last one's output. A failed run ends the bench with its reason.
 row() {
   local name=$1 input=$2 ext=$3 codec=$4 rate=$5 ch=$6 br=$7 ext_opts=$8; shift 8
-  read -r ts tm < <(measure "$bench" "$input" "$work/t.$ext" "$codec" "$rate" "$ch" "$br" "$ext_opts")
-  read -r fs fm < <(measure ffmpeg -v error -threads 1 -y -i "$input" -vn "$@" "$work/f.$ext")
+  measure sh -c 'rm -f "$3"; exec "$@"' sh "$bench" "$input" "$work/t.$ext" "$codec" "$rate" "$ch" "$br" \
+    "$ext_opts" >"$work/m"
+  read -r ts tm <"$work/m"
+  measure ffmpeg -v error -threads 1 -y -i "$input" -vn "$@" "$work/f.$ext" >"$work/m"
+  read -r fs fm <"$work/m"
+  awk -v n="$name" -v ts="$ts" -v fs="$fs" -v tm="$tm" -v fm="$fm" 'BEGIN{
+    printf "%-26s %9.2f %9.2f %7.3f %9.1f %9.1f %7.3f\n", n, ts, fs, ts/fs, tm/1024, fm/1024, tm/fm }'
+}
+# vrow NAME FORMAT EXT -- ffmpeg output options: the clip through
+# `tembrio-convert -j 1 -f FORMAT` (a fresh output folder each run) against ffmpeg.
+vrow() {
+  local name=$1 format=$2 ext=$3; shift 3
+  measure sh -c 'rm -rf "$1"; exec "$2" -j 1 -f "$3" -o "$1" "$4"' sh "$work/v" "$convert" "$format" \
+    "$work/clip.mp4" >"$work/m"
+  read -r ts tm <"$work/m"
+  measure ffmpeg -v error -threads 1 -filter_threads 1 -y -i "$work/clip.mp4" -threads 1 "$@" "$work/f.$ext" \
+    >"$work/m"
+  read -r fs fm <"$work/m"
   awk -v n="$name" -v ts="$ts" -v fs="$fs" -v tm="$tm" -v fm="$fm" 'BEGIN{
     printf "%-26s %9.2f %9.2f %7.3f %9.1f %9.1f %7.3f\n", n, ts, fs, ts/fs, tm/1024, fm/1024, tm/fm }'
 }
@@ -46,3 +70,10 @@ for src in long.wav long48.flac clip.mp4; do
   row "$src -> flac level 5" "$in" flac flac -1 -1 -1 "compression_level=5" -c:a flac -compression_level 5
   row "$src -> aac 256k" "$in" aac aac 44100 2 256000 "" -c:a aac -ar 44100 -ac 2 -b:a 256k
 done
+# The libraries' H.264 encoder when they have it, as tembrio-convert decides.
+h264=mpeg4
+if ffmpeg -hide_banner -encoders 2>/dev/null | grep ' libx264 ' >/dev/null; then h264=libx264; fi
+vrow "clip.mp4 -> mp4 $h264" mp4 mp4 -c:v "$h264" -b:v 1000k -c:a aac -b:a 128k
+vrow "clip.mp4 -> mkv $h264" mkv mkv -c:v "$h264" -b:v 1000k -c:a aac -b:a 128k
+vrow "clip.mp4 -> avi mpeg4/mp3" avi avi -c:v mpeg4 -b:v 1000k -c:a libmp3lame -b:a 128k -ac 2
+vrow "clip.mp4 -> mpg mpeg2/mp2" mpg mpg -c:v mpeg2video -b:v 2500k -c:a mp2 -b:a 192k -ac 2

@@ -24,9 +24,12 @@ int ParseNumber(const std::string& option, const std::string& text, int minimum)
 
 int FormatCode(const std::string& name) {
     const auto& table = PresetTable();
-    for (size_t i = 0; i < table.size(); ++i)
+    std::string names;
+    for (size_t i = 0; i < table.size(); ++i) {
         if (name == table[i].Name) return static_cast<int>(i);
-    throw UsageError("unknown format '" + name + "' (wav, mp3, wma, ogg, aac, m4a, flac or mp2)");
+        names += std::string(i == 0 ? "" : i + 1 == table.size() ? " or " : ", ") + table[i].Name;
+    }
+    throw UsageError("unknown format '" + name + "' (" + names + ")");
 }
 
 // "K/N" with 1 <= K <= N.
@@ -52,21 +55,26 @@ void ParseShard(const std::string& text, TCliOptions& options) {
 } // namespace
 
 std::string UsageText() {
-    return "usage: tembrio-convert [-f wav|mp3|wma|ogg|aac|m4a|flac|mp2] [-p PRESET] [-o DIR] [-j JOBS]\n"
+    return "usage: tembrio-convert [-f FORMAT] [-p PRESET] [-o DIR] [-j JOBS]\n"
            "                       [-x KEY=VALUE]... [--log-level LEVEL] [-r] [--keep-tree] [--update]\n"
            "                       [--files-from LIST [-0]] [--shard K/N] [--progress=jsonl] FILE...\n"
            "       tembrio-convert --list-presets\n"
            "       tembrio-convert --info [-r] [--files-from LIST [-0]] [--shard K/N] FILE...\n"
            "\n"
-           "Converts every FILE into an audio file of the chosen format in DIR (default: the\n"
+           "Converts every FILE into a file of the chosen format in DIR (default: the\n"
            "current folder), one file per input, never overwriting: an existing name gets a\n"
            "counter, song(1).mp3. Defaults: mp3, preset 0, one job per core.\n"
            "\n"
-           "  -f FORMAT          output format\n"
+           "  -f FORMAT          output format: the audio formats wav, mp3, wma, ogg, aac,\n"
+           "                     m4a, flac and mp2, or the video containers mp4 (H.264, or\n"
+           "                     MPEG-4 without it, with AAC), mkv (the same, and text\n"
+           "                     subtitles), avi (MPEG-4 with MP3) and mpg (MPEG-2 with MP2),\n"
+           "                     which keep the picture\n"
            "  -p PRESET          preset number of the format (see --list-presets)\n"
            "  -o DIR             output folder, created when missing\n"
            "  -j JOBS            files converted at the same time\n"
-           "  -x KEY=VALUE       an extra engine option for every output (repeatable)\n"
+           "  -x KEY=VALUE       an extra engine option for every output (repeatable), e.g.\n"
+           "                     target=pal-dvd, s=320x240, r=10, vf=hflip, pass=1\n"
            "  --log-level LEVEL  quiet, panic, fatal, error, warning, info, verbose or debug\n"
            "  -r                 a FILE that is a folder stands for every media file below it,\n"
            "                     at any depth, in path order\n"

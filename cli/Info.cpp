@@ -81,7 +81,7 @@ int PrintInfo(const std::vector<TSourceFile>& files, std::ostream& out, std::ost
 
 void PrintPresets(std::ostream& out) {
     for (const TFormatPresets& format : PresetTable()) {
-        out << format.Name << ":\n";
+        out << format.Name << (format.KeepsPicture ? " (video):\n" : ":\n");
         for (size_t i = 0; i < format.Items.size(); ++i) out << "  " << i << "  " << format.Items[i].Text << "\n";
     }
 }

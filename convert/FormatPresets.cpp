@@ -42,6 +42,43 @@ std::vector<TPresetItem> FlacLevels() {
     return items;
 }
 
+// A preset of a video container: the bit rates as options, so that a target
+// or a rate given on the command line after them takes their place.
+TPresetItem Movie(const char* text, int videoKbps, int audioKbps, int channels = -1) {
+    TPresetItem item;
+    item.Text = text;
+    item.AudioChannels = channels;
+    item.ExtOptions = "vb=" + std::to_string(videoKbps * 1000) + "\nab=" + std::to_string(audioKbps * 1000);
+    return item;
+}
+
+TFormatPresets AudioFormat(const char* name, const char* extension, const char* audio, const char* video,
+                           bool disableVideo, std::vector<TPresetItem> items) {
+    TFormatPresets presets;
+    presets.Name = name;
+    presets.Extension = extension;
+    presets.AudioCodec = audio;
+    presets.VideoCodec = video;
+    presets.DisableVideo = disableVideo;
+    presets.Items = std::move(items);
+    return presets;
+}
+
+TFormatPresets VideoContainer(const char* name, const char* extension, const char* audio, const char* video,
+                              const char* fallback, const char* subtitles, std::vector<TPresetItem> items) {
+    TFormatPresets presets = AudioFormat(name, extension, audio, video, false, std::move(items));
+    presets.KeepsPicture = true;
+    presets.FallbackVideoCodec = fallback;
+    presets.SubtitleCodec = subtitles;
+    return presets;
+}
+
+std::vector<TPresetItem> H264Items() {
+    return {Movie("Normal Quality - H.264 (or MPEG-4): 1000 kbps; AAC: 128 kbps", 1000, 128),
+            Movie("High Quality - H.264 (or MPEG-4): 2500 kbps; AAC: 192 kbps", 2500, 192),
+            Movie("Small File - H.264 (or MPEG-4): 500 kbps; AAC: 96 kbps", 500, 96)};
+}
+
 TPresetItem SourceRate(const char* text, int channels, int rate) {
     TPresetItem item = Rate(text, channels, rate, -1);
     item.SourceBitrate = true;
@@ -56,42 +93,52 @@ const std::vector<TFormatPresets>& PresetTable() {
     // Quality") and 44800 Hz (an item that says 48000 Hz); the AAC encoder is
     // the library's own "aac".
     static const std::vector<TFormatPresets> table = {
-        {"wav", ".wav", "", "", false,
+        AudioFormat("wav", ".wav", "", "", false,
          {Pcm("For Mobiles - PCM: 11025 Hz, Mono, 16 bits", 1, 11025, "", "sample_fmt=s16"),
           Pcm("AM Radio Quality - PCM: 22050 Hz, Mono, 16 bits", 1, 22050, "", "sample_fmt=s16"),
           Pcm("FM Radio Quality - PCM: 22050 Hz, Sterro, 24 bits", 2, 22050, "pcm_s24le", ""),
           Pcm("HiFi Quality - PCM: 48000Hz, Stereo, 32 bits", 2, 48000, "pcm_s32le", ""),
-          Pcm("Uncompressed (CD Audio Quality)", 2, 44100, "", "sample_fmt=s16")}},
-        {"mp3", ".mp3", "libmp3lame", "", false,
+          Pcm("Uncompressed (CD Audio Quality)", 2, 44100, "", "sample_fmt=s16")}),
+        AudioFormat("mp3", ".mp3", "libmp3lame", "", false,
          {Rate("For Mobile - MP3: 44100 Hz, Stereo, 112 kbps", 2, 44100, 112000),
           Rate("For Media Player - MP3: 48000 Hz, Stereo, 128 kbps", 2, 48000, 128000),
           Rate("Normal Quality - MP3: 48000 Hz, Stereo, 256 kbps", 2, 48000, 256000),
-          Rate("Best Quality - MP3: 48000 Hz, Stereo, 320 kbps", 2, 48000, 320000)}},
-        {"wma", ".wma", "wmav2", "", true,
+          Rate("Best Quality - MP3: 48000 Hz, Stereo, 320 kbps", 2, 48000, 320000)}),
+        AudioFormat("wma", ".wma", "wmav2", "", true,
          {Rate("For Media Player Best Quality", 2, 48000, 192000),
           Rate("For Media Player Economy Quality", 2, 44100, 96000),
           Rate("For Pocket PCs/PDAs Normal Quality", 2, 44100, 128000),
-          Rate("For PC Normal Quality", 2, 44100, 128000), SourceRate("WMA Losslesss Audio", 2, 48000)}},
-        {"ogg", ".ogg", "libvorbis", "libtheora", true,
+          Rate("For PC Normal Quality", 2, 44100, 128000), SourceRate("WMA Losslesss Audio", 2, 48000)}),
+        AudioFormat("ogg", ".ogg", "libvorbis", "libtheora", true,
          {Vorbis("Telephone Quality - Ogg Vorbis: Quality - 4.97; 11025 Hz, Mono", 11025, "4.97"),
           Vorbis("AM Radio Quality - Ogg Vorbis: Quality - 4.97; 22050 Hz, Mono", 22050, "4.97"),
           Vorbis("FM Radio Quality - Ogg Vorbis: Quality - 4.97; 22050 Hz, Stereo", 22050, "4.97"),
           Vorbis("CD Quality - Ogg Vorbis: Quality - 4.97; 44100 Hz, Stereo", 44100, "4.97"),
-          Vorbis("HiFi Quality - Ogg Vorbis: Quality - 8.05; 48000 Hz, Stereo", 48000, "8.05")}},
-        {"aac", ".aac", "aac", "", false,
+          Vorbis("HiFi Quality - Ogg Vorbis: Quality - 8.05; 48000 Hz, Stereo", 48000, "8.05")}),
+        AudioFormat("aac", ".aac", "aac", "", false,
          {Rate("For Mobiles - MPEG2/4 LC: 16000 Hz, Mono, 96 kbps", 1, 16000, 96000),
           Rate("AM Quality - MPEG2/4 LC: 22500 Hz, Mono, 112 kbps", 1, 22500, 112000),
           Rate("FM Quality - MPEG2/4 LC: 22500 Hz, Stereo, 224 kbps", 2, 22500, 224000),
           Rate("CD Quality - MPEG2/4 LC: 44100 Hz, Stereo, 256 kbps", 2, 44100, 256000),
-          Rate("HiFi Quality - MPEG2/4 LC: 48000 Hz, Stereo, 256 kbps", 2, 48000, 256000)}},
-        {"m4a", ".m4a", "", "", true,
+          Rate("HiFi Quality - MPEG2/4 LC: 48000 Hz, Stereo, 256 kbps", 2, 48000, 256000)}),
+        AudioFormat("m4a", ".m4a", "", "", true,
          {Rate("Normal Quality - MPEG2/4 LC: 44100 Hz, Stereo, 96 kbps", 2, 44100, 96000),
-          Rate("Best Quality - MPEG2/4 LC: 48000 Hz, Stereo, 256 kbps", 2, 48000, 256000)}},
-        {"flac", ".flac", "flac", "", false, FlacLevels()},
-        {"mp2", ".mp2", "", "", false,
+          Rate("Best Quality - MPEG2/4 LC: 48000 Hz, Stereo, 256 kbps", 2, 48000, 256000)}),
+        AudioFormat("flac", ".flac", "flac", "", false, FlacLevels()),
+        AudioFormat("mp2", ".mp2", "", "", false,
          {Rate("For Mobiles - MPEG layer-2: 22050 Hz, Mono, 96 kbps", 1, 22050, 96000),
           Rate("AM Quality - MPEG layer-2: 22050 Hz, Mono, 112 kbps", 1, 22050, 112000),
-          Rate("FM Quality - MPEG layer-2: 22050 Hz, Stereo, 128 kbps", 2, 22050, 128000)}},
+          Rate("FM Quality - MPEG layer-2: 22050 Hz, Stereo, 128 kbps", 2, 22050, 128000)}),
+        // The command line's video containers. MP3 and MPEG layer-2 take at
+        // most two channels.
+        VideoContainer("mp4", ".mp4", "aac", "libx264", "mpeg4", "", H264Items()),
+        VideoContainer("mkv", ".mkv", "aac", "libx264", "mpeg4", "subrip", H264Items()),
+        VideoContainer("avi", ".avi", "libmp3lame", "mpeg4", "", "",
+                       {Movie("Normal Quality - MPEG-4: 1000 kbps; MP3: 128 kbps, Stereo", 1000, 128, 2),
+                        Movie("High Quality - MPEG-4: 2500 kbps; MP3: 192 kbps, Stereo", 2500, 192, 2)}),
+        VideoContainer("mpg", ".mpg", "mp2", "mpeg2video", "", "",
+                       {Movie("Normal Quality - MPEG-2: 2500 kbps; MPEG layer-2: 192 kbps, Stereo", 2500, 192, 2),
+                        Movie("High Quality - MPEG-2: 6000 kbps; MPEG layer-2: 256 kbps, Stereo", 6000, 256, 2)}),
     };
     return table;
 }

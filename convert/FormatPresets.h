@@ -1,6 +1,8 @@
 #pragma once
-// The eight output formats with their presets: the list items the user picks
-// from and the numbers the encoders get.
+// The output formats with their presets: the list items the user picks from
+// and the numbers the encoders get. Codes 0 … 7 are the eight audio formats
+// of both front ends; the codes after them are the video containers only the
+// command line offers.
 #include <string>
 #include <vector>
 
@@ -15,16 +17,25 @@ struct TPresetItem {
 };
 
 struct TFormatPresets {
-    const char* Name;          // "wav", "mp3", … (the command line's format names)
-    const char* Extension;     // ".wav", …
+    const char* Name = "";     // "wav", "mp3", … (the command line's format names)
+    const char* Extension = "";  // ".wav", …
     std::string AudioCodec;    // empty: the container's default encoder
     std::string VideoCodec;
-    bool DisableVideo;
+    bool DisableVideo = false;
     std::vector<TPresetItem> Items;
+    // Video containers: the picture is kept, encoded with VideoCodec or, when
+    // the libraries lack that encoder, with FallbackVideoCodec; text
+    // subtitles are kept when SubtitleCodec names their encoder.
+    bool KeepsPicture = false;
+    std::string FallbackVideoCodec;
+    std::string SubtitleCodec;
 };
 
-// Indexed by output format code (0 WAV … 7 MP2).
+// Indexed by output format code: 0 WAV … 7 MP2, then 8 MP4, 9 MKV, 10 AVI,
+// 11 MPG.
 const std::vector<TFormatPresets>& PresetTable();
+// The audio formats: codes below this one.
+constexpr int AudioFormatCount = 8;
 
-// ".wav" … ".mp2" by format code; "" for any other code.
+// ".wav" … ".mpg" by format code; "" for any other code.
 std::string OutputExtension(int format);

@@ -13,7 +13,7 @@ TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOu
     }
     result.Loaded = true;
     result.Output = BuildOutputOptions(probe, target.Folder, target.Format, target.Preset);
-    result.Input = BuildInputOptions(probe);
+    result.Input = BuildInputOptions(probe, target.Format);
     return result;
 }
 

@@ -14,7 +14,7 @@
 // Where and how the files of a batch are converted.
 struct TOutputTarget {
     std::string Folder;  // "" is the current folder
-    int Format = 0;      // output format code, 0 WAV … 7 MP2
+    int Format = 0;      // output format code (FormatPresets.h)
     int Preset = -1;     // index into the format's presets; -1: none
     // The names the batch's queued files have taken; none: only the files
     // that exist count.

@@ -119,5 +119,6 @@ void TCustomFFmpeg::DrainEncoders(int index) {
         const AVCodecContext* enc = EncoderOf(*ost);
         if (enc && enc->codec_type == AVMEDIA_TYPE_AUDIO) DrainAudioEncoder(*ost);
         else if (enc && enc->codec_type == AVMEDIA_TYPE_VIDEO) DrainVideoEncoder(*ost);
+        else if (enc && enc->codec_type == AVMEDIA_TYPE_SUBTITLE) FlushSubtitleOut(OutputFiles[ost->FileIndex], *ost);
     }
 }

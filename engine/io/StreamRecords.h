@@ -132,6 +132,7 @@ struct TOutputStream {
     bool BsfInitialised = false;      // the bit-stream filters know their input parameters
     int64_t PacketsWritten = 0;       // packets the muxer took for this stream
     TCodedFrame CodedFrame;           // video: the encoder's figures for its last packet
+    PacketPtr PendingClearPage;       // DVB subtitles: the empty page due when the last one ends
 
     // ---- video run state (video/) ----
     FramePtr OutputHookPicture;       // the picture the video-output hook works on

@@ -1,6 +1,8 @@
 // Set-up steps 4 and 5 (opening encoders and decoders through the codec lock),
 // the decoder contexts of a run, the bit-stream filters of each stream, and
 // the re-creation of encoders between joined files.
+#include <algorithm>
+
 #include "RunTables.h"
 #include "Format.h"
 #include "LockManager.h"
@@ -78,6 +80,7 @@ void TCustomFFmpeg::OpenEncoder(TOutputStream& ost, int tableIndex, bool reopeni
     } else if (JoinMode) {
         ost.SavedCodecId = enc->codec_id;
     }
+    if (enc->codec_type == AVMEDIA_TYPE_SUBTITLE) CopySubtitleHeader(ost);
     // Audio frames carry their position in samples, so the encoder counts in samples.
     if (enc->codec_type == AVMEDIA_TYPE_AUDIO && enc->sample_rate > 0) enc->time_base = AVRational{1, enc->sample_rate};
     if (CodecOpen(enc, codec, nullptr) < 0) {
@@ -132,27 +135,32 @@ void TCustomFFmpeg::InitBitstreamFilters(TOutputStream& ost) {
 }
 
 void TCustomFFmpeg::OpenDecoders() {
-    TRun& run = *Run_;
-    for (size_t i = 0; i < run.InputStreams.size(); ++i) {
-        TInputStream& ist = *run.InputStreams[i];
-        if (!ist.NeedsDecoding) continue;
-        const std::string type = MediaTypeName(ist.Stream->codecpar->codec_type);
-        const AVCodec* codec = i < InputCodecs.size() && InputCodecs[i]
-                                   ? InputCodecs[i]
-                                   : ff::avcodec_find_decoder(ist.Stream->codecpar->codec_id);
-        if (!codec)
-            RaiseAfterDescription(Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
-                                         static_cast<int>(ist.Stream->codecpar->codec_id), ist.FileIndex,
-                                         ist.StreamIndex, type));
-        if (ist.Decoder->codec && ist.Decoder->codec != codec) ist.Decoder = NewDecoderContext(ist.Stream, codec);
-        if (CodecOpen(ist.Decoder.get(), codec, nullptr) < 0)
-            RaiseAfterDescription(
-                Format("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex, ist.StreamIndex, type));
-        ist.DecodedFrame = MakeFrame();
-        if (!ist.DecodedFrame) throw FFmpegException("av_mallocz fail");
-        std::lock_guard<std::mutex> lock(CodecCloseLock());
-        Run_->OpenedDecoders.push_back(&ist);
-    }
+    for (size_t i = 0; i < Run_->InputStreams.size(); ++i)
+        if (Run_->InputStreams[i]->NeedsDecoding) OpenDecoder(i);
+}
+
+// Opens the decoder of input stream `i` unless it is open already (a subtitle
+// encoder needs its source's header before the other decoders open).
+void TCustomFFmpeg::OpenDecoder(size_t i) {
+    TInputStream& ist = *Run_->InputStreams[i];
+    if (std::find(Run_->OpenedDecoders.begin(), Run_->OpenedDecoders.end(), &ist) != Run_->OpenedDecoders.end())
+        return;
+    const std::string type = MediaTypeName(ist.Stream->codecpar->codec_type);
+    const AVCodec* codec = i < InputCodecs.size() && InputCodecs[i]
+                               ? InputCodecs[i]
+                               : ff::avcodec_find_decoder(ist.Stream->codecpar->codec_id);
+    if (!codec)
+        RaiseAfterDescription(Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
+                                     static_cast<int>(ist.Stream->codecpar->codec_id), ist.FileIndex,
+                                     ist.StreamIndex, type));
+    if (ist.Decoder->codec && ist.Decoder->codec != codec) ist.Decoder = NewDecoderContext(ist.Stream, codec);
+    if (CodecOpen(ist.Decoder.get(), codec, nullptr) < 0)
+        RaiseAfterDescription(
+            Format("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex, ist.StreamIndex, type));
+    ist.DecodedFrame = MakeFrame();
+    if (!ist.DecodedFrame) throw FFmpegException("av_mallocz fail");
+    std::lock_guard<std::mutex> lock(CodecCloseLock());
+    Run_->OpenedDecoders.push_back(&ist);
 }
 
 // Called from BuildInputTables through this hook so that the set-up can read

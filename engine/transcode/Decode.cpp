@@ -7,6 +7,7 @@
 #include "RunTables.h"
 #include "Format.h"
 #include "AudioSamples.h"
+#include "DecodedSubtitle.h"
 
 size_t TCustomFFmpeg::DecodeBufferSizeFor(size_t current, int64_t packetSize) {
     constexpr int64_t Minimum = 192000;
@@ -140,22 +141,18 @@ int TCustomFFmpeg::DecodeVideo(TInputStream& ist, int index, const AVPacket* pkt
 
 int TCustomFFmpeg::DecodeSubtitle(TInputStream& ist, int index, const AVPacket* pkt) {
     if (!pkt) return 0;
-    AVSubtitle subtitle{};
+    TDecodedSubtitle subtitle;
     int got = 0;
-    if (ff::avcodec_decode_subtitle2(ist.Decoder.get(), &subtitle, &got, const_cast<AVPacket*>(pkt)) < 0) return -1;
+    if (ff::avcodec_decode_subtitle2(ist.Decoder.get(), &subtitle.Value, &got, const_cast<AVPacket*>(pkt)) < 0)
+        return -1;
     if (!got) return 0;
     ist.Pts = ist.NextPts;
-    try {
-        RouteDecoded(ist, index, nullptr, nullptr, 0);
-    } catch (...) {
-        ff::avsubtitle_free(&subtitle);
-        throw;
-    }
-    ff::avsubtitle_free(&subtitle);
+    RouteDecoded(ist, index, nullptr, nullptr, 0, &subtitle.Value, pkt->pts);
     return 0;
 }
 
-void TCustomFFmpeg::RouteDecoded(TInputStream& ist, int index, const AVPacket* pkt, const uint8_t* data, int size) {
+void TCustomFFmpeg::RouteDecoded(TInputStream& ist, int index, const AVPacket* pkt, const uint8_t* data, int size,
+                                 const AVSubtitle* subtitle, int64_t subtitlePts) {
     if (Opt.StartTime != 0 && ist.Pts < Opt.StartTime) return;
     for (TOutputStream* ost : Run_->OutputStreams) {
         if (ost->SourceIndex != index) continue;
@@ -171,9 +168,8 @@ void TCustomFFmpeg::RouteDecoded(TInputStream& ist, int index, const AVPacket* p
             if (ist.Video.Routed) DoVideoOut(OutputFiles[ost->FileIndex], *ost, ist, ist.Video.Routed);
             break;
         case AVMEDIA_TYPE_SUBTITLE:
-            // The set-up refuses these outputs; reaching here is a broken table.
-            throw FFmpegException(Format("Unsupported codec for output stream #%d.%d (%s)", ost->FileIndex,
-                                         ost->StreamIndex, MediaTypeName(EncoderOf(*ost)->codec_type)));
+            if (subtitle) DoSubtitleOut(OutputFiles[ost->FileIndex], *ost, ist, *subtitle, subtitlePts);
+            break;
         default:
             throw FFmpegException("invalid codec_type");
         }

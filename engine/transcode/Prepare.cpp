@@ -115,9 +115,8 @@ void TCustomFFmpeg::PrepareEncoding(TOutputStream& ost, TInputStream& ist, int t
         PrepareVideoEncoding(ost, ist);
         break;
     case AVMEDIA_TYPE_SUBTITLE:
-        throw FFmpegException(Format("Subtitle encoding is not supported for output stream #%d.%d (%s); "
-                                     "use stream copy or disable subtitles",
-                                     ost.FileIndex, ost.StreamIndex, MediaTypeName(enc->codec_type)));
+        PrepareSubtitleEncoding(ost, ist);
+        break;
     default:
         throw FFmpegException("invalid codec_type of output stream");
     }

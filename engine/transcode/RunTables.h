@@ -41,6 +41,7 @@ struct TCustomFFmpeg::TRun {
     std::vector<uint8_t> SilenceBuffer;          // decoded samples behind inserted silence
     int BitBufferSize = 262144;
     std::vector<uint8_t> BitBuffer;              // size BitBufferSize; kept for its size rules
+    std::vector<uint8_t> SubtitleBuffer;         // 1 MiB, allocated by the first subtitle encoded
 };
 
 // No-value time stamp of the libraries.

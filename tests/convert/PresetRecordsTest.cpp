@@ -90,7 +90,7 @@ TEST_F(PresetRecordsTest, AnIndexTheFormatLacksSetsOnlyTheFormatsOwnFields) {
         EXPECT_EQ(o.AudioBitrate, -1);
         EXPECT_EQ(o.ExtOptions, "");
     }
-    TOutputOptions none = BuildOutputOptions(probe, out_.Path(), 9, 0);
+    TOutputOptions none = BuildOutputOptions(probe, out_.Path(), 99, 0);
     EXPECT_EQ(none.AudioCodec, "");
     EXPECT_EQ(none.FileName, WidePath(out_.File("song")));
 }
@@ -115,7 +115,7 @@ TEST_F(PresetRecordsTest, OutputNamesTakeTheFormatsExtensionAndNeverAnExistingNa
     EXPECT_EQ(flac.FileName, WidePath(out_.File("clip.flac")));
     EXPECT_EQ(flac.ExtOptions, "compression_level=5");
 
-    TInputOptions input = BuildInputOptions(probe);
+    TInputOptions input = BuildInputOptions(probe, 6);
     EXPECT_EQ(input.FileName, WidePath(dir_.File("clip.avi")));
     EXPECT_EQ(input.ExtOptions, "vn=1");
     EXPECT_EQ(input.FileFormat, "");
@@ -128,6 +128,40 @@ TEST_F(PresetRecordsTest, OutputNamesTakeTheFormatsExtensionAndNeverAnExistingNa
     EXPECT_EQ(BuildOutputOptions(probe_, out_.Path(), 1, 0).FileName, WidePath(out_.File("song(2).mp3")));
 }
 
+// The command line's video containers keep the picture, pick an encoder the
+// libraries have, and keep subtitles only where they can stay text.
+TEST_F(PresetRecordsTest, VideoContainersKeepThePictureAndTextSubtitles) {
+    const std::wstring text = GenerateFixture(L"video-subtitles.mkv", WidePath(dir_.Path()));
+    TFixtureMedia dvb;
+    dvb.Seconds = 1;
+    dvb.Video.push_back({});
+    dvb.Subtitles.push_back({"dvbsub", {{0.2, 0.6, ""}}});
+    WriteMedia(WidePath(dir_.File("dvb.mkv")), dvb);
+    const struct {
+        int Format;
+        const char* Audio;
+        const char* Subtitles;  // for the file with text subtitles
+    } rows[] = {{8, "aac", ""}, {9, "aac", "subrip"}, {10, "libmp3lame", ""}, {11, "mp2", ""}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Format);
+        ASSERT_TRUE(probe_.LoadFile(text)) << probe_.LastErrMsg();
+        const TOutputOptions o = BuildOutputOptions(probe_, out_.Path(), row.Format, 0);
+        EXPECT_EQ(BuildInputOptions(probe_, row.Format).ExtOptions, "");
+        EXPECT_FALSE(o.DisableVideo);
+        EXPECT_EQ(o.AudioCodec, row.Audio);
+        const AVCodec* video = ff::avcodec_find_encoder_by_name(o.VideoCodec.c_str());
+        ASSERT_NE(video, nullptr) << o.VideoCodec;
+        EXPECT_EQ(video->type, AVMEDIA_TYPE_VIDEO);
+        EXPECT_EQ(o.SubtitleCodec, row.Subtitles);
+        EXPECT_EQ(o.DisableSubtitle, std::string(row.Subtitles).empty());
+        EXPECT_EQ(o.FileName, WidePath(out_.File(std::string("video-subtitles") + OutputExtension(row.Format))));
+        probe_.CloseFile();
+        ASSERT_TRUE(probe_.LoadFile(WidePath(dir_.File("dvb.mkv")))) << probe_.LastErrMsg();
+        EXPECT_TRUE(BuildOutputOptions(probe_, out_.Path(), row.Format, 0).DisableSubtitle);
+        probe_.CloseFile();
+    }
+}
+
 TEST(UniqueFileNameTest, CountsInParenthesesAndNeverInterpretsTheName) {
     TempDir dir;
     EXPECT_EQ(UniqueFileName("a%d%s.mp3", dir.Path()), "a%d%s.mp3");
@@ -138,7 +172,8 @@ TEST(UniqueFileNameTest, CountsInParenthesesAndNeverInterpretsTheName) {
     EXPECT_EQ(StripExtension("dir.v2/name"), "dir.v2/name");
     EXPECT_EQ(StripExtension("dir/name.tar.gz"), "dir/name.tar");
     EXPECT_EQ(OutputExtension(7), ".mp2");
-    EXPECT_EQ(OutputExtension(8), "");
+    EXPECT_EQ(OutputExtension(11), ".mpg");
+    EXPECT_EQ(OutputExtension(12), "");
 }
 
 TEST(OutputNamingTest, IncludeBackslashAddsOneSeparator) {
