@@ -85,6 +85,7 @@ struct TCodedFrame {
     int Quality = 0;
     int PictureType = 0;              // AVPictureType; 0 while none was coded
     uint64_t Error[4] = {};
+    double EndTime = 0;               // seconds: where the picture ends in the output
 };
 
 struct TOutputStream {

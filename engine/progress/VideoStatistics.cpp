@@ -27,6 +27,11 @@ void TCustomFFmpeg::NoteCodedFrame(TOutputStream& ost, const AVPacket& pkt) {
     frame.PictureType = data[4];
     const size_t errors = std::min<size_t>(data[5], 4);
     for (size_t i = 0; i < 4; ++i) frame.Error[i] = i < errors && size >= 8 + 8 * (i + 1) ? little(8 + 8 * i, 8) : 0;
+    // Encoders need not say how long a picture lasts: then it is one frame.
+    if (pkt.pts != NoPts)
+        frame.EndTime = static_cast<double>(pkt.pts) * av_q2d(ost.Stream->time_base) +
+                        (pkt.duration > 0 ? static_cast<double>(pkt.duration) * av_q2d(ost.Stream->time_base)
+                                          : av_q2d(EncoderOf(ost)->time_base));
 }
 
 void TCustomFFmpeg::WriteVideoStatistics(TOutputStream& ost, int frameSize) {
@@ -47,7 +52,8 @@ void TCustomFFmpeg::WriteVideoStatistics(TOutputStream& ost, int frameSize) {
     }
     ff::fprintf(file, "f_size= %6d ", frameSize);
     const double timeBase = av_q2d(enc->time_base);
-    double t = static_cast<double>(ost.SyncPosition) * timeBase;
+    // The packet's end: the encoder may hand it out after later pictures went in.
+    double t = frame.EndTime;
     if (t < 0.01) t = 0.01;
     const double frameRate = frameSize * 8 / timeBase / 1000.0;
     const double average = static_cast<double>(Run_->VideoSize) * 8 / t / 1000.0;
