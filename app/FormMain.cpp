@@ -64,7 +64,7 @@ void FormatCaption(QLabel* label, const std::string& title) { label->setText(Tex
 } // namespace
 
 TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
-    : QMainWindow(parent, Qt::FramelessWindowHint), FFLogger(this), exeName_(exeName) {
+    : QMainWindow(parent), FFLogger(this), exeName_(exeName) {
     appDir_ = IncludeBackslash(std::filesystem::path(exeName).parent_path().string());
     FFLogger.OnLog = [this](void* sender, uint32_t threadId, TLogLevel level, const std::string& message) {
         FFLoggerLog(sender, threadId, level, message);
@@ -92,7 +92,8 @@ TFormMain::~TFormMain() {
 
 void TFormMain::FormCreate() {
     const std::string title = ApplicationTitle();
-    setWindowTitle(QString());
+    // The window manager's title bar names the program.
+    setWindowTitle(Text(title));
     FormatCaption(LabelFinishTitle1, title);
     FormatCaption(LabelFinishTitle2, title);
     // No skin is loaded: the toolkit's own look stands in for it.
@@ -122,8 +123,8 @@ void TFormMain::FormCreate() {
     }
     if (!settingsExisted) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QSize s = screen->geometry().size();
-            move((s.width() - width()) / 2, (s.height() - height()) / 2);
+            const QRect s = screen->availableGeometry();
+            move(s.x() + (s.width() - width()) / 2, s.y() + (s.height() - height()) / 2);
         }
     }
 
@@ -215,7 +216,7 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-// The window has no title bar; it is dragged by its instruction line.
+// Besides its title bar, the window is dragged by its instruction line.
 void TFormMain::ImageMainMouseMove() {
     if (QWindow* window = windowHandle()) window->startSystemMove();
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The main window: a frameless four-page wizard with the instruction line on
-// top and the button row at the bottom. Its creation runs the program's
+// The main window: a four-page wizard with the instruction line on top and the
+// button row at the bottom. Its creation runs the program's
 // start-up (settings, log, libraries); closing it saves the settings.
 #include <QEvent>
 #include <QMainWindow>

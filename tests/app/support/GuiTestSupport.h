@@ -50,7 +50,7 @@ bool AddAndWait(TPageInputList* page, const QStringList& names);
 int CountLogLines(const std::string& prefix);
 
 // Runs a suite inside the program's surroundings: the binding, the application
-// object with the program's title, this thread as the main thread whose
+// object, this thread as the main thread whose
 // hand-offs the event loop serves.
 template <class TSuite>
 int RunDesktopSuite(int argc, char* argv[]) {
@@ -58,7 +58,6 @@ int RunDesktopSuite(int argc, char* argv[]) {
     QApplication app(argc, argv);
     InitMainThread();
     TMainThreadWaker waker;
-    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
     TSuite suite;
     return QTest::qExec(&suite, argc, argv);
 }
