@@ -1,6 +1,7 @@
 #include "FormMain.h"
 
 #include <QCloseEvent>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -174,16 +175,35 @@ void TFormMain::WMAfterStart() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
-    if (!FormCloseQuery()) {
+    // A signal that came while the question was open closes all the same.
+    if (!closed_ && !ConfirmClose() && !closeUnasked_) {
         event->ignore();
         return;
     }
-    FormClose();
+    if (!closed_) {
+        FormCloseQuery();
+        FormClose();
+        closed_ = true;
+    }
     event->accept();
 }
 
+bool TFormMain::ConfirmClose() {
+    if (quitConfirmed_ || closeUnasked_) return true;
+    // On page 3 the batch is stopped once the user has said so; closing stops it then.
+    if (PageControlMain->currentIndex() == 2) return TabSheetStep3->AskCancelConversion();
+    return Ask("Are you sure to quit now?");
+}
+
+void TFormMain::CloseForSignal() {
+    closeUnasked_ = true;
+    // The open dialogs and questions go first, each as its Escape would close it.
+    QApplication::closeAllWindows();
+}
+
 // A running batch is stopped, its files finalised, before the window goes;
-// its events are no longer wanted. Closing is always allowed.
+// its events are no longer wanted, and a batch about to start does not.
+// Closing is always allowed.
 bool TFormMain::FormCloseQuery() {
     TabSheetStep3->SetEncoder(nullptr);
     FFEncoder.OnVideoInputHook = nullptr;

@@ -64,6 +64,7 @@ int main(int argc, char* argv[]) {
     // The window opens even when start-up stopped early; after a successful
     // start WM_AFTERSTART shows it as well.
     form.show();
+    if (termination) termination->OnSignal = [&form] { form.CloseForSignal(); };
     const QStringList names = CommandLineNames(argc, argv);
     if (!names.isEmpty()) form.TabSheetStep1->AddCommandLineFiles(names);
     const int result = app.exec();

@@ -149,6 +149,7 @@ private slots:
         QCOMPARE(form->windowTitle(), QString("Tembrio Audio Converter"));
 
         const int x = form->x(), y = form->y();
+        AnswerNextMessageBox(this, QMessageBox::Yes);
         QVERIFY(form->close());
         QVERIFY(ReadAll(SettingsPath()).endsWith(QString("\n\n[Form]\nx=%1\ny=%2\nheight=542\nwidth=698\nmaximized=0\n")
                                                      .arg(x).arg(y).toUtf8()));
@@ -165,6 +166,7 @@ private slots:
             GlobalVars.PlayASoundWhenFinished = true;
             form->move(12, 34);
             form->resize(700, 560);
+            AnswerNextMessageBox(this, QMessageBox::Yes);
             QVERIFY(form->close());
         }
         GlobalVars = TGlobalVars{};
@@ -210,6 +212,7 @@ private slots:
         auto form = Start();
         QVERIFY(form->windowState() & Qt::WindowMaximized);
         QVERIFY(form->isVisible());
+        AnswerNextMessageBox(this, QMessageBox::Yes);
         QVERIFY(form->close());
         QVERIFY(ReadAll(SettingsPath()).endsWith("maximized=1\n"));
     }

@@ -3,6 +3,7 @@
 // without a user, and recording what is handed to the desktop.
 #include <QApplication>
 #include <QList>
+#include <QMessageBox>
 #include <QObject>
 #include <QUrl>
 #include <QtTest>
@@ -27,6 +28,9 @@ bool UseFreshFolders(const QTemporaryDir& home, const QTemporaryDir& appDir);
 // Handles the next modal window once it shows, with whatever `answer` does.
 // The watch belongs to `owner` and ends with it.
 void OnNextModal(QObject* owner, std::function<void(QWidget*)> answer);
+
+// Answers the next message box with `button`.
+void AnswerNextMessageBox(QObject* owner, QMessageBox::StandardButton button);
 
 // Records what the program hands to the desktop instead of opening it; install
 // it with QDesktopServices::setUrlHandler(scheme, &recorder, "open").
