@@ -1,6 +1,7 @@
 #include "FormMain.h"
 
 #include <QCloseEvent>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -64,7 +65,7 @@ void FormatCaption(QLabel* label, const std::string& title) { label->setText(Tex
 } // namespace
 
 TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
-    : QMainWindow(parent, Qt::FramelessWindowHint), FFLogger(this), exeName_(exeName) {
+    : QMainWindow(parent), FFLogger(this), exeName_(exeName) {
     appDir_ = IncludeBackslash(std::filesystem::path(exeName).parent_path().string());
     FFLogger.OnLog = [this](void* sender, uint32_t threadId, TLogLevel level, const std::string& message) {
         FFLoggerLog(sender, threadId, level, message);
@@ -92,7 +93,8 @@ TFormMain::~TFormMain() {
 
 void TFormMain::FormCreate() {
     const std::string title = ApplicationTitle();
-    setWindowTitle(QString());
+    // The window manager's title bar names the program.
+    setWindowTitle(Text(title));
     FormatCaption(LabelFinishTitle1, title);
     FormatCaption(LabelFinishTitle2, title);
     // No skin is loaded: the toolkit's own look stands in for it.
@@ -122,8 +124,8 @@ void TFormMain::FormCreate() {
     }
     if (!settingsExisted) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QSize s = screen->geometry().size();
-            move((s.width() - width()) / 2, (s.height() - height()) / 2);
+            const QRect s = screen->availableGeometry();
+            move(s.x() + (s.width() - width()) / 2, s.y() + (s.height() - height()) / 2);
         }
     }
 
@@ -173,16 +175,35 @@ void TFormMain::WMAfterStart() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
-    if (!FormCloseQuery()) {
+    // A signal that came while the question was open closes all the same.
+    if (!closed_ && !ConfirmClose() && !closeUnasked_) {
         event->ignore();
         return;
     }
-    FormClose();
+    if (!closed_) {
+        FormCloseQuery();
+        FormClose();
+        closed_ = true;
+    }
     event->accept();
 }
 
+bool TFormMain::ConfirmClose() {
+    if (quitConfirmed_ || closeUnasked_) return true;
+    // On page 3 the batch is stopped once the user has said so; closing stops it then.
+    if (PageControlMain->currentIndex() == 2) return TabSheetStep3->AskCancelConversion();
+    return Ask("Are you sure to quit now?");
+}
+
+void TFormMain::CloseForSignal() {
+    closeUnasked_ = true;
+    // The open dialogs and questions go first, each as its Escape would close it.
+    QApplication::closeAllWindows();
+}
+
 // A running batch is stopped, its files finalised, before the window goes;
-// its events are no longer wanted. Closing is always allowed.
+// its events are no longer wanted, and a batch about to start does not.
+// Closing is always allowed.
 bool TFormMain::FormCloseQuery() {
     TabSheetStep3->SetEncoder(nullptr);
     FFEncoder.OnVideoInputHook = nullptr;
@@ -215,7 +236,7 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-// The window has no title bar; it is dragged by its instruction line.
+// Besides its title bar, the window is dragged by its instruction line.
 void TFormMain::ImageMainMouseMove() {
     if (QWindow* window = windowHandle()) window->startSystemMove();
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The main window: a frameless four-page wizard with the instruction line on
-// top and the button row at the bottom. Its creation runs the program's
+// The main window: a four-page wizard with the instruction line on top and the
+// button row at the bottom. Its creation runs the program's
 // start-up (settings, log, libraries); closing it saves the settings.
 #include <QEvent>
 #include <QMainWindow>
@@ -43,6 +43,10 @@ public:
     void ActionNextExecute();
     void ActionBackExecute();
     void ActionExitExecute();
+    // SIGTERM, SIGHUP or SIGINT: nobody may be there to answer a question, so
+    // the windows close without one; a running batch stops as after "Cancel"
+    // answered with Yes, keeping what its files have written.
+    void CloseForSignal();
     // Back to an empty page 1; the caller updates the captions.
     void ResetWizard();
     // Page 4 with the totals of the batch that has just ended.
@@ -117,6 +121,9 @@ private:
     void CreateHelpMenu();
 
     void FormCreate();
+    // A close from the window manager goes the way of "Exit": the question of
+    // the page first. True when the window may close.
+    bool ConfirmClose();
     bool FormCloseQuery();
     void FormClose();
     void WMAfterStart();
@@ -133,6 +140,10 @@ private:
 
     void ShowException(const std::exception& e);
 
+    bool quitConfirmed_ = false;  // "Exit" was answered with Yes: the close asks nothing more
+    bool closeUnasked_ = false;   // a signal closes the window
+    bool closed_ = false;         // the window has gone: the end of a batch shows nothing
+    bool convertStarting_ = false;  // "Convert" is checking the folder
     std::string exeName_;
     std::string appDir_;  // the executable's folder, with a trailing separator
     TEndSound* endSound_ = nullptr;  // a child of the window

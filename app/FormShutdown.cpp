@@ -28,8 +28,9 @@ TFormShutdown::TFormShutdown(QWidget* parent) : QDialog(parent), counter_(StartC
     big.setPointSizeF(big.pointSizeF() * 2);
     LabelWarning->setFont(big);
 
-    // The text breaks its lines the Windows way; a label wants plain line feeds.
-    QString message = Text(Format("If you don't press cancel now, \r\n%s will\r\nshutdown Windows.", ApplicationTitle()));
+    // The text breaks its lines with CR LF; a label wants plain line feeds.
+    QString message =
+        Text(Format("If you don't press cancel now, \r\n%s will\r\nshutdown the computer.", ApplicationTitle()));
     LabelMessage = new QLabel(message.replace(QStringLiteral("\r\n"), QStringLiteral("\n")), this);
     LabelMessage->setObjectName("LabelMessage");
 

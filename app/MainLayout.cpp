@@ -56,7 +56,9 @@ void TFormMain::CreateControls() {
     layout->addWidget(CreateButtonRow());
 
     setCentralWidget(client);
-    resize(ClientWidth, ClientHeight);
+    // The design's size is the least the window takes; a larger font may need more.
+    setMinimumSize(QSize(ClientWidth, ClientHeight).expandedTo(minimumSizeHint()));
+    resize(minimumSize());
 }
 
 // Page 4: the totals of the batch. Its two title lines carry their design

@@ -73,13 +73,24 @@ void TFormMain::ActionExitExecute() {
         if (TabSheetStep3->CancelConversion()) UpdatePageCaptions();
         break;
     default:
-        if (Ask("Are you sure to quit now?")) close();
+        if (Ask("Are you sure to quit now?")) {
+            quitConfirmed_ = true;
+            if (!close()) quitConfirmed_ = false;
+        }
         break;
     }
 }
 
-// "Convert" on page 2.
+// "Convert" on page 2. A second "Convert" while the folder is checked is
+// ignored; once page 3 shows, "Next" is disabled and a second start message
+// finds nothing to start.
 void TFormMain::ConvertExecute() {
+    if (convertStarting_) return;
+    convertStarting_ = true;
+    struct TStarted {
+        bool& flag;
+        ~TStarted() { flag = false; }
+    } started{convertStarting_};
     TabSheetStep2->ReadOutputSettings();
     // An empty folder name means the current folder, as it does for the outputs.
     const std::string& chosen = GlobalVars.OutputFileDir;
@@ -90,10 +101,13 @@ void TFormMain::ConvertExecute() {
         Inform(QStringLiteral("Fail to create directory! Please check if output folder have the right format!"));
         return;
     }
-    QCoreApplication::processEvents();
+    // Page 3 first: what the window does meanwhile is meant for the batch, and
+    // a "Cancel" confirmed from now on stops it.
     PageControlMain->setCurrentIndex(wpConverting);
     UpdatePageCaptions();
     TabSheetStep3->LoadPostOptions();
+    TabSheetStep3->PrepareRun();
+    QCoreApplication::processEvents();
     // Posted, so that page 3 is painted before the files are queued.
     QCoreApplication::postEvent(this, new QEvent(WM_STARTCONVERT));
 }
@@ -101,6 +115,8 @@ void TFormMain::ConvertExecute() {
 void TFormMain::WMStartConvert() { TabSheetStep3->StartConvert(*TabSheetStep1->Model()); }
 
 void TFormMain::WMConvertDone() {
+    // A batch stopped by closing the window ends with it.
+    if (closed_) return;
     if (GlobalVars.PlayASoundWhenFinished) {
         const TPageConverting::TBatchTotals totals = TabSheetStep3->Totals();
         endSound_->Play(QString::fromLocal8Bit(EndSoundFile(appDir_, totals.Failed, totals.Stopped).c_str()));

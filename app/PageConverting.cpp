@@ -174,7 +174,10 @@ void TPageConverting::SetEncoder(TFFEncoder* encoder) {
     if (attached_) *attached_ = false;
     attached_.reset();
     encoder_ = encoder;
-    if (!encoder_) return;
+    if (!encoder_) {
+        stopping_ = true;
+        return;
+    }
     attached_ = std::make_shared<std::atomic<bool>>(true);
     AttachHandlers(*encoder_, 0, 0, attached_);
 }
@@ -223,6 +226,9 @@ void TPageConverting::LoadPostOptions() {
 
 void TPageConverting::ResetPage() {
     ClearEntries();
+    starting_ = false;
+    stopping_ = false;
+    deferredStart_ = nullptr;
     ShowRestTexts();
     LabelEstimated->setText(QString::fromUtf8(RestText));
     LabelElapsed->setText(QString::fromUtf8(RestText));
@@ -244,7 +250,7 @@ void TPageConverting::ClearEntries() {
     DropStatusRefresh();
     laneEnd_ = 0;
     queueOffset_ = 0;
-    stopping_ = false;
+    firstLaneEnded_ = false;
     queueFailures_.clear();
     finishPending_ = false;
 }

@@ -55,7 +55,8 @@ public:
     ~TPageConverting() override;
 
     // The main window's encoder, not owned. Installs the page's progress and
-    // task-end handlers; null detaches them from the previous encoder. Change
+    // task-end handlers; null detaches them from the previous encoder and stops
+    // the run from going on (StopRun, without waiting for an encoder). Change
     // it only while no batch runs, or detach before the encoder goes while a
     // batch runs: records already under way are then dropped instead of
     // keeping the encoder's threads waiting. The page never touches the
@@ -65,11 +66,17 @@ public:
     // The two post-progress check boxes from the stored settings.
     void LoadPostOptions();
 
+    // Page 3 is shown and WM_STARTCONVERT is on its way: the next StartConvert
+    // begins a batch, and a Cancel confirmed from now on stops it.
+    void PrepareRun();
     // The WM_STARTCONVERT handler: queues a task per row of `files` and starts
     // the run, GlobalVars.ParallelTasks files at once. The files that could
     // not be queued are then named in one failure box while the run goes on.
     // When the run cannot start at all, the user gets the reason and the batch
-    // ends at once (WM_CONVERTDONE).
+    // ends at once (WM_CONVERTDONE). Only the first call after PrepareRun
+    // starts a batch. When the run was stopped before it started, the files
+    // not yet queued are not queued, nothing starts, and the batch ends with
+    // them stopped.
     void StartConvert(const TFileListModel& files);
     // Empties the list, resets the batch's counts and queues every row's
     // file, in list order.
@@ -102,6 +109,13 @@ public:
     // "Cancel" while the batch runs: asks first; on Yes stops the run (which
     // then ends as usual, with WM_CONVERTDONE) and returns true.
     bool CancelConversion();
+    // The question alone; true for Yes, which stops the queueing and the start
+    // of a batch not yet started. A start that comes while the question is
+    // open waits for the answer.
+    bool AskCancelConversion();
+    // Stops the run without asking: no more files are queued or started, and
+    // the running ones stop, keeping what they have written.
+    void StopRun();
 
     // Back to rest: no entries, the status texts at rest.
     void ResetPage();
@@ -159,8 +173,11 @@ private:
     // the rest is queued on a second one meanwhile, which starts when the
     // first has ended (an encoder takes no tasks while it runs).
     void BuildTasksInLanes(const TFileListModel& files, int parallel);
+    // A stopped run queues none of the rows left: they become stopped entries.
     void QueueRows(const TFileListModel& files, TBatchProbes& probes, int first, int last, TFFEncoder& encoder,
                    bool serveRecords);
+    // Ends a batch whose lanes never started: every entry not settled is stopped.
+    void EndUnstartedBatch();
     void StartLane(TFFEncoder& encoder, int firstTask, int endTask, int parallel);
     void StartSecondLane();
     // The batch's target: the output folder, format and preset, and the names
@@ -212,7 +229,11 @@ private:
     int secondFirstTask_ = -1;                   // -1: one lane
     bool secondStarted_ = false;
     int queueOffset_ = 0;                        // added to the task indexes of the encoder being filled
-    bool stopping_ = false;                      // "Cancel" stopped the run: no task starts any more
+    bool starting_ = false;                      // from PrepareRun until StartConvert has queued the batch
+    bool stopping_ = false;                      // "Cancel" stopped the run: no task is queued or starts any more
+    bool firstLaneEnded_ = false;                // the first lane ended while the second was being queued
+    bool cancelQuestionOpen_ = false;
+    const TFileListModel* deferredStart_ = nullptr;  // the files of a start that came while the question was open
     QStringList queueFailures_;                  // the files that could not be queued, with the reason
     int openFailureBoxes_ = 0;
     bool finishPending_ = false;                 // the batch ended while a failure box was open

@@ -63,9 +63,11 @@ void TPageConverting::LaneTerminate(int lane, const TTerminateInfo& info) {
         if (QTreeWidgetItem* entry = TaskEntry(info.TaskIndex)) TaskEnded(info.TaskIndex, entry, info);
         return;
     }
-    // The first lane has ended: the second, queued meanwhile, runs now.
+    // The first lane has ended: the second, queued meanwhile, runs now, or
+    // once it is queued.
     if (lane == 0 && secondLane_ && !secondStarted_ && !stopping_) {
-        StartSecondLane();
+        if (starting_) firstLaneEnded_ = true;
+        else StartSecondLane();
         return;
     }
     // Tasks the engine did not report (it reports every one, even those a

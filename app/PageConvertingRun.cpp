@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QTreeWidget>
 #include <algorithm>
+#include <utility>
 
 #include "BatchProbes.h"
 #include "Exception.h"
@@ -32,6 +33,11 @@ void Log(const std::string& line) { GlobalVars.LogLines.push_back(line); }
 // The failure box names this many files that could not be queued; the log has them all.
 constexpr int ListedQueueFailures = 10;
 
+// The length page 1 recorded for a file (0: unknown).
+QString DurationText(int64_t durationUs) {
+    return durationUs > 0 ? Text(FormatDuration(durationUs)) : QStringLiteral("Duration is not preseted");
+}
+
 } // namespace
 
 TFFEncoder& TPageConverting::Encoder() {
@@ -39,29 +45,58 @@ TFFEncoder& TPageConverting::Encoder() {
     return *encoder_;
 }
 
+void TPageConverting::PrepareRun() {
+    starting_ = true;
+    stopping_ = false;
+}
+
 void TPageConverting::StartConvert(const TFileListModel& files) {
+    if (!starting_) return;
+    if (cancelQuestionOpen_) {
+        deferredStart_ = &files;
+        return;
+    }
     // Page 3 is painted before the probing keeps the window busy.
     QCoreApplication::processEvents();
+    bool failed = false;
     try {
         const int parallel = std::clamp(GlobalVars.ParallelTasks, MinParallelTasks, MaxParallelTasks);
-        if (parallel > 1 && files.rowCount() >= 2 * parallel) {
+        if (!stopping_ && parallel > 1 && files.rowCount() >= 2 * parallel) {
             BuildTasksInLanes(files, parallel);
         } else {
             BuildTasks(files);
-            GlobalVars.BatchStartTime = Clock();
-            // An empty task list ends at once with the all-ended record, so a
-            // batch in which no file could be queued reaches page 4 as well.
-            StartLane(Encoder(), 0, static_cast<int>(taskEntries_.size()), parallel);
+            if (!stopping_) {
+                GlobalVars.BatchStartTime = Clock();
+                // An empty task list ends at once with the all-ended record, so a
+                // batch in which no file could be queued reaches page 4 as well.
+                StartLane(Encoder(), 0, static_cast<int>(taskEntries_.size()), parallel);
+            }
         }
     } catch (const std::exception& e) {
         // Nothing has started: the batch ends here, with the reason shown.
         Log(e.what());
         ShowErrorMessage(host_, e);
         ReleaseSecondLane();
+        failed = true;
+    }
+    starting_ = false;
+    if (failed) {
         FinishBatch();
         return;
     }
+    if (nextTaskToStart_ >= 0 && firstLaneEnded_) LaneTerminate(0, TTerminateInfo{-1, true, false, {}, {}});
     ShowQueueFailures();
+    // Stopped before its first lane started, the batch ends here; a lane that
+    // started ends through its records.
+    if (nextTaskToStart_ < 0) EndUnstartedBatch();
+    else if (finishPending_ && openFailureBoxes_ == 0) FinishBatch();
+}
+
+void TPageConverting::EndUnstartedBatch() {
+    StopUnsettledEntries();
+    DropStatusRefresh();
+    ShowRestTexts();
+    FinishBatch();
 }
 
 std::vector<std::string> TPageConverting::BeginBatch(const TFileListModel& files) {
@@ -97,6 +132,10 @@ void TPageConverting::BuildTasksInLanes(const TFileListModel& files, int paralle
     // quarter converts, the rest is queued.
     const int split = std::max(parallel, files.rowCount() / 4);
     QueueRows(files, probes, 0, split, Encoder(), false);
+    if (stopping_) {
+        QueueRows(files, probes, split, files.rowCount(), Encoder(), false);
+        return;
+    }
     const int firstLaneTasks = static_cast<int>(taskEntries_.size());
     GlobalVars.BatchStartTime = Clock();
     StartLane(Encoder(), 0, firstLaneTasks, parallel);
@@ -114,6 +153,11 @@ void TPageConverting::BuildTasksInLanes(const TFileListModel& files, int paralle
 void TPageConverting::QueueRows(const TFileListModel& files, TBatchProbes& probes, int first, int last,
                                 TFFEncoder& encoder, bool serveRecords) {
     for (int row = first; row < last; ++row) {
+        if (stopping_) {
+            Settle(NewEntry(files.FileFullName(row), DurationText(files.RealDuration(row)), files.RealDuration(row)),
+                   eoStopped);
+            continue;
+        }
         TBatchProbe probed = probes.Take(static_cast<size_t>(row));
         QueueProbed(probed, files.FileFullName(row), files.RealDuration(row), files.Root(row), encoder);
         if (serveRecords) CheckSynchronize(0);
@@ -186,9 +230,7 @@ void TPageConverting::AddEntry(const TQueueResult& queued, const QString& path, 
     if (!queued.Queued()) {
         Log(queued.Error);
         Log("File not queued for conversion: " + NameBytes(path));
-        const QString duration =
-            durationUs > 0 ? Text(FormatDuration(durationUs)) : QStringLiteral("Duration is not preseted");
-        Settle(NewEntry(path, duration, durationUs), eoFailed);
+        Settle(NewEntry(path, DurationText(durationUs), durationUs), eoFailed);
         GlobalVars.FailedCount += 1;
         queueFailures_ << DisplayName(path) + "\n" + DisplayText(queued.Error);
         return;
@@ -230,8 +272,9 @@ void TPageConverting::ShowQueueFailures() {
 }
 
 void TPageConverting::FinishBatch() {
-    // The user reads the failure first; the summary follows once the box is closed.
-    if (openFailureBoxes_ > 0) {
+    // The user reads the failure first; the summary follows once the box is
+    // closed. A batch still being queued ends once it is queued.
+    if (openFailureBoxes_ > 0 || starting_) {
         finishPending_ = true;
         return;
     }
@@ -250,14 +293,29 @@ void TPageConverting::ClearEncoderTasks() {
 }
 
 bool TPageConverting::CancelConversion() {
-    const auto answer = QMessageBox::question(host_, Text(ApplicationTitle()),
-                                              QStringLiteral("Do you really want to cancel the conversion?"),
-                                              QMessageBox::Yes | QMessageBox::No);
-    if (answer != QMessageBox::Yes) return false;
+    if (!AskCancelConversion()) return false;
+    StopRun();
+    return true;
+}
+
+bool TPageConverting::AskCancelConversion() {
+    cancelQuestionOpen_ = true;
+    const bool yes = QMessageBox::question(host_, Text(ApplicationTitle()),
+                                           QStringLiteral("Do you really want to cancel the conversion?"),
+                                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    cancelQuestionOpen_ = false;
+    if (yes) stopping_ = true;
+    // Stopped, the batch queues nothing and ends at once.
+    if (const TFileListModel* files = std::exchange(deferredStart_, nullptr)) StartConvert(*files);
+    return yes;
+}
+
+// A stop that comes while the batch is queued (or before) is kept: the
+// queueing and the start look at it.
+void TPageConverting::StopRun() {
     stopping_ = true;
     // Waiting keeps serving the main-thread hand-offs, so the tasks' progress
     // and end records still reach the page while it stops.
     if (encoder_) encoder_->Stop(true);
     if (secondLane_ && secondStarted_) secondLane_->Stop(true);
-    return true;
 }

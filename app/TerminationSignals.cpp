@@ -63,7 +63,8 @@ TTerminationSignals::~TTerminationSignals() {
 void TTerminationSignals::Received() {
     char numbers[64];
     while (::read(pipe_[0], numbers, sizeof numbers) > 0) continue;
-    QApplication::closeAllWindows();
+    if (OnSignal) OnSignal();
+    else QApplication::closeAllWindows();
 }
 
 void IgnoreWriteFailureSignals() {

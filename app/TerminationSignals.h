@@ -1,11 +1,13 @@
 #pragma once
 // Signals the desktop program meets. SIGTERM, SIGHUP and SIGINT (a logout, a
 // service manager, Ctrl-C in the terminal that started it) close its windows
-// as the window manager would: the main window's close stops a running batch,
-// finalises its files and saves the settings. The handler only writes the
-// signal's number into a pipe, which is all a handler may safely do; a socket
-// notifier on the pipe's other end does the closing from the event loop.
+// without asking anything, since nobody may be there to answer: the main
+// window's close stops a running batch, finalises its files and saves the
+// settings. The handler only writes the signal's number into a pipe, which is
+// all a handler may safely do; a socket notifier on the pipe's other end does
+// the closing from the event loop.
 #include <QObject>
+#include <functional>
 
 class QSocketNotifier;
 
@@ -19,6 +21,9 @@ public:
     ~TTerminationSignals() override;
     TTerminationSignals(const TTerminationSignals&) = delete;
     TTerminationSignals& operator=(const TTerminationSignals&) = delete;
+
+    // What a signal does, from the event loop; unset, every window is closed.
+    std::function<void()> OnSignal;
 
 private:
     void Received();

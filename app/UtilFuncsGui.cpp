@@ -6,11 +6,14 @@
 #include <QScreen>
 #include <QUrl>
 #include <QWidget>
+#include <algorithm>
+#include <vector>
 
 #include "FileNames.h"
 #include "IniFile.h"
 #include "UtilFuncs.h"
 #include "WindowPlacement.h"
+#include "globals.h"
 
 namespace {
 
@@ -24,15 +27,29 @@ TWindowPlacement CurrentPlacement(const QWidget* window) {
     return p;
 }
 
+// The primary screen's first.
+std::vector<TScreenArea> ScreenAreas() {
+    std::vector<TScreenArea> areas;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    QList<QScreen*> screens = QGuiApplication::screens();
+    std::stable_partition(screens.begin(), screens.end(), [primary](const QScreen* s) { return s == primary; });
+    for (const QScreen* screen : screens) {
+        const QRect r = screen->availableGeometry();
+        areas.push_back({r.x(), r.y(), r.width(), r.height()});
+    }
+    return areas;
+}
+
 } // namespace
 
 bool LoadWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath) {
     TIniFile ini(PlacementFilePath(iniPath));
     TWindowPlacement p = ReadWindowPlacement(ini, section, CurrentPlacement(window));
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QSize size = screen->geometry().size();
-        p = FitToScreen(p, size.width(), size.height());
-    }
+    // Only onto a screen that is there now, clear of the desktop's panels: a
+    // window closed on a screen since unplugged, or under another scaling,
+    // comes back where it can be seen.
+    const std::vector<TScreenArea> areas = ScreenAreas();
+    if (!areas.empty()) p = FitToScreen(p, AreaShowing(p, areas));
     // Bounds go to the normal state; a maximized window takes them as the size
     // it returns to.
     window->setWindowState(window->windowState() & ~Qt::WindowMaximized);
@@ -65,7 +82,9 @@ void EndBusy() {
     if (cursor && cursor->shape() == Qt::WaitCursor) QGuiApplication::restoreOverrideCursor();
 }
 
-std::string ApplicationTitle() { return QGuiApplication::applicationDisplayName().toLocal8Bit().toStdString(); }
+// Not Qt's application display name: Qt appends that to every window title,
+// and each window's title is its own caption.
+std::string ApplicationTitle() { return ApplicationTitleText; }
 
 void CenterOnOwner(QWidget* window, const QWidget* owner) {
     const QRect main = owner->frameGeometry();

@@ -6,7 +6,8 @@
 class QWidget;
 
 // Reads the five placement keys of the section (an empty or blank path means
-// the settings file), keeps the window on the primary screen and applies it.
+// the settings file), keeps the window within the usable area of the screen
+// that shows most of it (the primary one when none does) and applies it.
 // Always true.
 bool LoadWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath);
 // Writes the window's left, top, height, width and maximized state. Raises
@@ -24,5 +25,5 @@ void EndBusy();
 // Moves `window` so that it is centred on `owner`'s frame.
 void CenterOnOwner(QWidget* window, const QWidget* owner);
 
-// The application title as the program start set it.
+// The application title, "Tembrio Audio Converter".
 std::string ApplicationTitle();

@@ -19,7 +19,6 @@
 #include "PreviewWindow.h"
 #include "ProgramFiles.h"
 #include "TerminationSignals.h"
-#include "globals.h"
 
 namespace {
 
@@ -61,11 +60,11 @@ int main(int argc, char* argv[]) {
     TMainThreadWaker waker;
     SetPreviewWindowFactory(CreatePreviewWindow);
     const QPointer<TFormSplash> splash = ShowSplash();
-    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
     TFormMain form(QCoreApplication::applicationFilePath().toLocal8Bit().toStdString());
     // The window opens even when start-up stopped early; after a successful
     // start WM_AFTERSTART shows it as well.
     form.show();
+    if (termination) termination->OnSignal = [&form] { form.CloseForSignal(); };
     const QStringList names = CommandLineNames(argc, argv);
     if (!names.isEmpty()) form.TabSheetStep1->AddCommandLineFiles(names);
     const int result = app.exec();

@@ -93,7 +93,7 @@ private slots:
         QVERIFY(form.LabelWarning->font().bold());
         QVERIFY(form.LabelWarning->font().pointSizeF() > form.LabelMessage->font().pointSizeF());
         QCOMPARE(form.LabelMessage->text(),
-                 QString("If you don't press cancel now, \nTembrio Audio Converter will\nshutdown Windows."));
+                 QString("If you don't press cancel now, \nTembrio Audio Converter will\nshutdown the computer."));
         QCOMPARE(form.ButtonCancel->text(), QString("&Cancel"));
         QVERIFY(form.ButtonCancel->isDefault());
         QCOMPARE(form.TimerShutdown->interval(), 1000);

@@ -146,9 +146,10 @@ private slots:
         QCOMPARE(form->size(), QSize(698, 542));
         QCOMPARE(form->x(), (ScreenSize().width() - 698) / 2);
         QCOMPARE(form->y(), (ScreenSize().height() - 542) / 2);
-        QCOMPARE(form->windowTitle(), QString());
+        QCOMPARE(form->windowTitle(), QString("Tembrio Audio Converter"));
 
         const int x = form->x(), y = form->y();
+        AnswerNextMessageBox(this, QMessageBox::Yes);
         QVERIFY(form->close());
         QVERIFY(ReadAll(SettingsPath()).endsWith(QString("\n\n[Form]\nx=%1\ny=%2\nheight=542\nwidth=698\nmaximized=0\n")
                                                      .arg(x).arg(y).toUtf8()));
@@ -165,6 +166,7 @@ private slots:
             GlobalVars.PlayASoundWhenFinished = true;
             form->move(12, 34);
             form->resize(700, 560);
+            AnswerNextMessageBox(this, QMessageBox::Yes);
             QVERIFY(form->close());
         }
         GlobalVars = TGlobalVars{};
@@ -184,20 +186,24 @@ private slots:
     void placementIsClampedToTheScreen() {
         LinkLibraries();
         const QSize screen = ScreenSize();
-        // Heights stay above what the pages need, which the window never goes below.
-        WriteSettings(QString("[System]\n[Form]\nx=40\ny=-30\nheight=500\nwidth=%1\nmaximized=0\n")
+        WriteSettings(QString("[System]\n[Form]\nx=40\ny=-30\nheight=560\nwidth=%1\nmaximized=0\n")
                           .arg(screen.width() + 500).toUtf8());
         auto form = Start();
         QCOMPARE(form->width(), screen.width());
         QCOMPARE(form->x(), 0);
         QCOMPARE(form->y(), 0);
-        QCOMPARE(form->height(), 500);
+        QCOMPARE(form->height(), 560);
 
+        // Left of the screen, and on a screen that is no longer there.
         form.reset();
-        WriteSettings("[System]\n[Form]\nx=-50\ny=10\nheight=520\nwidth=600\n");
+        WriteSettings("[System]\n[Form]\nx=-50\ny=10\nheight=560\nwidth=720\n");
         form = Start();
         QCOMPARE(form->pos(), QPoint(0, 10));
-        QCOMPARE(form->size(), QSize(600, 520));
+        QCOMPARE(form->size(), QSize(720, 560));
+        form.reset();
+        WriteSettings("[System]\n[Form]\nx=3000\ny=2000\nheight=560\nwidth=720\n");
+        form = Start();
+        QCOMPARE(form->pos(), QPoint(screen.width() - 720, screen.height() - 560));
     }
 
     void maximizedPlacementIsRestored() {
@@ -206,6 +212,7 @@ private slots:
         auto form = Start();
         QVERIFY(form->windowState() & Qt::WindowMaximized);
         QVERIFY(form->isVisible());
+        AnswerNextMessageBox(this, QMessageBox::Yes);
         QVERIFY(form->close());
         QVERIFY(ReadAll(SettingsPath()).endsWith("maximized=1\n"));
     }

@@ -167,6 +167,7 @@ class PageConvertingTest : public QObject {
 
     // Runs the batch the way the main window does and waits for its end.
     void RunBatch(const TFileListModel& files) {
+        page_->PrepareRun();
         page_->StartConvert(files);
         QTRY_COMPARE_WITH_TIMEOUT(host_->ConvertDone, 1, RunTimeoutMs);
     }
@@ -620,6 +621,7 @@ private slots:
         AppendRow(files, Media("tone-44k-stereo.wav"), 2000000);
         AppendRow(files, Media("short.wav"), 1000000);
         ChooseOutput(ofMP3, 0);
+        page_->PrepareRun();
         page_->StartConvert(files);
         boxes_.Answer = QMessageBox::No;
         QVERIFY(!page_->CancelConversion());
@@ -650,6 +652,7 @@ private slots:
         TFileListModel files;
         for (const char* name : {"short.wav", "long1.wav", "long2.wav"}) AppendRow(files, Media(name), 1000000);
         ChooseOutput(ofMP3, 0);
+        page_->PrepareRun();
         page_->StartConvert(files);
         // Serve the engine's hand-offs, as its own waits do, but no events.
         TFFmpeg* first = encoder_->Tasks().Items(0);
@@ -676,6 +679,7 @@ private slots:
             if (page_->ListViewConverting->indexOfTopLevelItem(item) == 0 && Status(0) == "Finish")
                 QMetaObject::invokeMethod(page_, [this] { QVERIFY(page_->CancelConversion()); }, Qt::QueuedConnection);
         });
+        page_->PrepareRun();
         page_->StartConvert(files);
         // Both first files run from the start, before either reports.
         QCOMPARE(page_->LabelCurrentFile->text(), Media("short.wav") + " + 1 more");

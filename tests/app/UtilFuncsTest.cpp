@@ -295,7 +295,7 @@ private slots:
     }
 
     void placementIsKeptOnTheScreen() {
-        auto fit = [](int x, int y, int w, int h) { return FitToScreen({x, y, w, h, false}, 800, 600); };
+        auto fit = [](int x, int y, int w, int h) { return FitToScreen({x, y, w, h, false}, {0, 0, 800, 600}); };
         TWindowPlacement p = fit(100, 50, 2000, 500);
         QCOMPARE(p.Width, 800);
         QCOMPARE(p.Left, 0);
@@ -309,6 +309,17 @@ private slots:
         QCOMPARE(p.Height, 600);
         QCOMPARE(p.Top, 0);
         QCOMPARE(p.Width, 300);
+
+        // A second screen right of the first, with a panel along its top: a
+        // window mostly on it stays there, below the panel; a window on a
+        // screen that is gone comes back to the first.
+        const std::vector<TScreenArea> areas = {{0, 0, 800, 600}, {800, 30, 1000, 570}};
+        const TWindowPlacement onSecond{700, 10, 400, 300, false};
+        p = FitToScreen(onSecond, AreaShowing(onSecond, areas));
+        QCOMPARE(QPoint(p.Left, p.Top), QPoint(800, 30));
+        const TWindowPlacement onGone{2500, 100, 400, 300, false};
+        p = FitToScreen(onGone, AreaShowing(onGone, areas));
+        QCOMPARE(QPoint(p.Left, p.Top), QPoint(400, 100));
     }
 
     void placementKeysAreWrittenInOrderAndReadWithDefaults() {

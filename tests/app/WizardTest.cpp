@@ -7,7 +7,9 @@
 #include <QSignalSpy>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -35,6 +37,24 @@
 #include "PageOutput.h"
 #include "WizardEvents.h"
 #include "globals.h"
+
+namespace {
+
+// Counts the events of one type delivered to the object it watches.
+class TEventCounter : public QObject {
+public:
+    TEventCounter(QEvent::Type type, int* count) : type_(type), count_(count) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == type_) ++*count_;
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+    int* count_;
+};
+
+} // namespace
 
 class WizardTest : public QObject {
     Q_OBJECT
@@ -242,6 +262,83 @@ private slots:
         QVERIFY(form_->LabelFinishStopped->isVisible() && form_->LabelFinishStoppedCaption->isVisible());
         form_->ActionNext->trigger();  // "Finish"
         QVERIFY(form_->LabelFinishStopped->isHidden() && form_->LabelFinishStoppedCaption->isHidden());
+    }
+
+    // The window manager's close goes the way of "Exit": the quit question on
+    // pages 1 and 2, the cancel question on page 3, where Yes stops the run,
+    // keeps the stopped file and quits without the end of the batch.
+    void aWindowManagerCloseAsksFirst() {
+        // Long enough to be still converting when the window closes.
+        WriteToneWav(WidePath(Media("long.wav").toStdString()), 8000, 1, 600);
+        AddMedia({"long.wav"});
+        QString text;
+        AnswerNextBox(QMessageBox::No, &text);
+        QVERIFY(!form_->close());
+        QCOMPARE(text, QString("Are you sure to quit now?"));
+        form_->ActionNext->trigger();
+        text.clear();
+        AnswerNextBox(QMessageBox::No, &text);
+        QVERIFY(!form_->close());
+        QCOMPARE(text, QString("Are you sure to quit now?"));
+        QCOMPARE(Page(), 1);
+
+        GlobalVars.ShutDownWhenFinished = true;
+        const QString out = home_->path() + "/out";
+        form_->TabSheetStep2->ButtonFormatClick(ofMP3);
+        form_->TabSheetStep2->PresetLists[ofMP3]->setCurrentIndex(3);
+        form_->TabSheetStep2->EditOutputDir->setText(out);
+        form_->ActionNext->trigger();
+        QTreeWidgetItem* entry = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((entry = form_->TabSheetStep3->ListViewConverting->topLevelItem(0)) &&
+                                     entry->text(TPageConverting::ccStatus) == "Converting",
+                                 60000);
+        AnswerNextBox(QMessageBox::No, &text);
+        QVERIFY(!form_->close());
+        QCOMPARE(text, QString("Do you really want to cancel the conversion?"));
+        QVERIFY(form_->FFEncoder.Working());
+
+        AnswerNextBox(QMessageBox::Yes);
+        QVERIFY(form_->close());
+        QVERIFY(QFileInfo(out + "/long.mp3").size() > 0);
+        QTest::qWait(100);  // a posted end of the batch would show the countdown now
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(Page(), 2);
+        QVERIFY(power_.Calls.isEmpty());
+    }
+
+    // A second "Convert" while the first is being started is ignored: one
+    // batch, counted once, ended once.
+    void aDoubleClickOnConvertStartsOneBatch() {
+        AddMedia({"tone-44k-stereo.wav", "tone.mp3", "tagged-48k.flac"});
+        int ends = 0;
+        TEventCounter counter(WM_CONVERTDONE, &ends);
+        form_->installEventFilter(&counter);
+        form_->ActionNext->trigger();
+        form_->TabSheetStep2->ButtonFormatClick(ofFLAC);
+        form_->TabSheetStep2->EditOutputDir->setText(home_->path() + "/out");
+        QMetaObject::invokeMethod(form_->ActionNext, &QAction::trigger, Qt::QueuedConnection);
+        form_->ActionNext->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
+        QTest::qWait(200);  // time for a second batch to end as well
+        form_->removeEventFilter(&counter);
+        QCOMPARE(ends, 1);
+        QCOMPARE(form_->LabelFinishTotalFiles->text(), QString("3"));
+        QCOMPARE(form_->LabelFinishSuccessed->text(), QString("3"));
+    }
+
+    // "Cancel" confirmed before the batch is queued (the start arrives while
+    // the question is open): nothing is queued or converted.
+    void aCancelBeforeTheQueueIsBuiltIsKept() {
+        AddMedia({"tone-44k-stereo.wav", "tone.mp3"});
+        const QString out = home_->path() + "/out";
+        Convert(out);
+        QCOMPARE(Page(), 2);
+        AnswerNextBox(QMessageBox::Yes);
+        form_->ActionExit->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
+        QCOMPARE(form_->LabelFinishTotalFiles->text(), QString("2"));
+        QCOMPARE(form_->LabelFinishStopped->text(), QString("2"));
+        QVERIFY(QDir(out).entryList(QDir::Files).isEmpty());
     }
 
     // The WMA lossless preset takes the source's bit rate, which the encoder

@@ -1,5 +1,6 @@
 #include "GuiTestSupport.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -29,6 +30,13 @@ void OnNextModal(QObject* owner, std::function<void(QWidget*)> answer) {
         answer(modal);
     });
     timer->start();
+}
+
+void AnswerNextMessageBox(QObject* owner, QMessageBox::StandardButton button) {
+    OnNextModal(owner, [button](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(button)->click();
+        else modal->close();  // not a message box: the waiting test fails instead of hanging
+    });
 }
 
 int CountLogLines(const std::string& prefix) {

@@ -3,6 +3,7 @@
 // without a user, and recording what is handed to the desktop.
 #include <QApplication>
 #include <QList>
+#include <QMessageBox>
 #include <QObject>
 #include <QUrl>
 #include <QtTest>
@@ -28,6 +29,9 @@ bool UseFreshFolders(const QTemporaryDir& home, const QTemporaryDir& appDir);
 // The watch belongs to `owner` and ends with it.
 void OnNextModal(QObject* owner, std::function<void(QWidget*)> answer);
 
+// Answers the next message box with `button`.
+void AnswerNextMessageBox(QObject* owner, QMessageBox::StandardButton button);
+
 // Records what the program hands to the desktop instead of opening it; install
 // it with QDesktopServices::setUrlHandler(scheme, &recorder, "open").
 class TUrlRecorder : public QObject {
@@ -50,7 +54,7 @@ bool AddAndWait(TPageInputList* page, const QStringList& names);
 int CountLogLines(const std::string& prefix);
 
 // Runs a suite inside the program's surroundings: the binding, the application
-// object with the program's title, this thread as the main thread whose
+// object, this thread as the main thread whose
 // hand-offs the event loop serves.
 template <class TSuite>
 int RunDesktopSuite(int argc, char* argv[]) {
@@ -58,7 +62,6 @@ int RunDesktopSuite(int argc, char* argv[]) {
     QApplication app(argc, argv);
     InitMainThread();
     TMainThreadWaker waker;
-    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitleText));
     TSuite suite;
     return QTest::qExec(&suite, argc, argv);
 }
