@@ -61,21 +61,32 @@ std::vector<float> TDecoded::Float() const {
     return out;
 }
 
-TDecoded DecodeFile(const std::string& path, AVSampleFormat format) {
-    TDecoded result;
-    result.Format = format;
+TReadBack OpenReadBack(const std::string& path, AVMediaType type) {
+    TReadBack file;
     AVFormatContext* raw = nullptr;
-    if (OpenInputURL(&raw, path, nullptr, nullptr) < 0) return result;
+    if (OpenInputURL(&raw, path, nullptr, nullptr) < 0) return file;
     InputContextPtr input(raw);
-    if (ff::avformat_find_stream_info(raw, nullptr) < 0) return result;
-    const int index = ff::av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    if (index < 0) return result;
+    if (ff::avformat_find_stream_info(raw, nullptr) < 0) return file;
+    const int index = ff::av_find_best_stream(raw, type, -1, -1, nullptr, 0);
+    if (index < 0) return file;
     const AVStream* st = raw->streams[index];
     const AVCodec* codec = ff::avcodec_find_decoder(st->codecpar->codec_id);
     CodecContextPtr dec(ff::avcodec_alloc_context3(codec));
     ff::avcodec_parameters_to_context(dec.get(), st->codecpar);
     dec->pkt_timebase = st->time_base;
-    if (ff::avcodec_open2(dec.get(), codec, nullptr) < 0) return result;
+    if (ff::avcodec_open2(dec.get(), codec, nullptr) < 0) return file;
+    file = {std::move(input), index, st, std::move(dec)};
+    return file;
+}
+
+TDecoded DecodeFile(const std::string& path, AVSampleFormat format) {
+    TDecoded result;
+    result.Format = format;
+    TReadBack file = OpenReadBack(path, AVMEDIA_TYPE_AUDIO);
+    if (!file.Input) return result;
+    AVFormatContext* raw = file.Input.get();
+    const int index = file.Index;
+    CodecContextPtr& dec = file.Decoder;
     PacketPtr pkt = MakePacket();
     FramePtr frame = MakeFrame();
     SwrContextPtr swr;

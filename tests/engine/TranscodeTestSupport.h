@@ -42,6 +42,16 @@ struct TDecoded {
 };
 TDecoded DecodeFile(const std::string& path, AVSampleFormat format);
 
+// A file opened for reading back, with the decoder of its best stream of a
+// type open; Input is null when any step failed.
+struct TReadBack {
+    InputContextPtr Input;
+    int Index = -1;
+    const AVStream* Stream = nullptr;
+    CodecContextPtr Decoder;
+};
+TReadBack OpenReadBack(const std::string& path, AVMediaType type);
+
 class TranscodeTest : public LibrariesTest {
 protected:
     void TearDown() override { task.reset(); }

@@ -33,18 +33,12 @@ double TVideoDecoded::RowMean(int y) const {
 
 TVideoDecoded DecodeVideoFile(const std::string& path) {
     TVideoDecoded result;
-    AVFormatContext* raw = nullptr;
-    if (OpenInputURL(&raw, path, nullptr, nullptr) < 0) return result;
-    InputContextPtr input(raw);
-    if (ff::avformat_find_stream_info(raw, nullptr) < 0) return result;
-    const int index = ff::av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (index < 0) return result;
-    const AVStream* st = raw->streams[index];
-    const AVCodec* codec = ff::avcodec_find_decoder(st->codecpar->codec_id);
-    CodecContextPtr dec(ff::avcodec_alloc_context3(codec));
-    ff::avcodec_parameters_to_context(dec.get(), st->codecpar);
-    dec->pkt_timebase = st->time_base;
-    if (ff::avcodec_open2(dec.get(), codec, nullptr) < 0) return result;
+    TReadBack file = OpenReadBack(path, AVMEDIA_TYPE_VIDEO);
+    if (!file.Input) return result;
+    AVFormatContext* raw = file.Input.get();
+    const int index = file.Index;
+    const AVStream* st = file.Stream;
+    CodecContextPtr& dec = file.Decoder;
     PacketPtr pkt = MakePacket();
     FramePtr frame = MakeFrame();
     auto take = [&]() {
