@@ -74,4 +74,4 @@ TFormFailedAddFile::TFormFailedAddFile(const std::vector<std::string>& failedFil
 }
 
 // The dialog stays open; the help pages open beside it.
-void TFormFailedAddFile::ButtonMoreInfoClick() { ShellOpen(GlobalVars.HelpAddress); }
+void TFormFailedAddFile::ButtonMoreInfoClick() { ShellOpen(GlobalVars.HelpAddress, this); }

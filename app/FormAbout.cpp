@@ -178,6 +178,6 @@ bool TFormAbout::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TFormAbout::labHomePageClick() { ShellOpen(labHomePage->text().toLocal8Bit().toStdString()); }
+void TFormAbout::labHomePageClick() { ShellOpen(labHomePage->text().toLocal8Bit().toStdString(), this); }
 
-void TFormAbout::labSupportMailClick() { ShellOpen("mailto:" + labSupportMail->text().toLocal8Bit().toStdString()); }
+void TFormAbout::labSupportMailClick() { ShellOpen("mailto:" + labSupportMail->text().toLocal8Bit().toStdString(), this); }

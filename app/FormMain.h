@@ -144,6 +144,7 @@ private:
     bool closeUnasked_ = false;   // a signal closes the window
     bool closed_ = false;         // the window has gone: the end of a batch shows nothing
     bool convertStarting_ = false;  // "Convert" is checking the folder
+    std::string batchOutputDir_;  // the folder the last batch wrote to, absolute
     std::string exeName_;
     std::string appDir_;  // the executable's folder, with a trailing separator
     TEndSound* endSound_ = nullptr;  // a child of the window

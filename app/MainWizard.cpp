@@ -101,6 +101,10 @@ void TFormMain::ConvertExecute() {
         Inform(QStringLiteral("Fail to create directory! Please check if output folder have the right format!"));
         return;
     }
+    // Where the outputs go, for "Open folder": an empty name is the current folder.
+    const std::filesystem::path written =
+        chosen.empty() ? std::filesystem::current_path(ec) : std::filesystem::absolute(folder, ec);
+    batchOutputDir_ = written.empty() ? chosen : IncludeBackslash(written.string());
     // Page 3 first: what the window does meanwhile is meant for the batch, and
     // a "Cancel" confirmed from now on stops it.
     PageControlMain->setCurrentIndex(wpConverting);
@@ -158,7 +162,9 @@ void TFormMain::ResetWizard() {
     PageControlMain->setCurrentIndex(wpInputList);
 }
 
-void TFormMain::LabelOpenFolderClick() { ShellOpen(GlobalVars.OutputFileDir); }
+void TFormMain::LabelOpenFolderClick() {
+    ShellOpen(batchOutputDir_.empty() ? GlobalVars.OutputFileDir : batchOutputDir_, this);
+}
 
 bool TFormMain::Ask(const char* question) {
     return QMessageBox::question(this, Title(), QString::fromUtf8(question), QMessageBox::Yes | QMessageBox::No) ==

@@ -291,7 +291,7 @@ void TPageInputList::ActionMoveDownExecute() {
 void TPageInputList::ActionPlayExecute() {
     const int selected = SelectedRow();
     if (selected < 0) return;
-    ShellOpen(NameBytes(model_->FileFullName(selected)));
+    ShellOpen(NameBytes(model_->FileFullName(selected)), host_);
 }
 
 void TPageInputList::NextGridDblClick() { ActionPlayExecute(); }

@@ -341,6 +341,22 @@ private slots:
         QVERIFY(QDir(out).entryList(QDir::Files).isEmpty());
     }
 
+    // An empty output folder is the current one: "Open folder" opens it.
+    void openFolderOpensTheFolderWrittenTo() {
+        AddMedia({"tone.mp3"});
+        const QString saved = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(home_->path()));
+        Convert(QString());
+        QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
+        QVERIFY(QDir::setCurrent(saved));
+        QVERIFY(QFile::exists(home_->path() + "/tone.flac"));
+        TUrlRecorder urls;
+        QDesktopServices::setUrlHandler("file", &urls, "open");
+        emit form_->LabelOpenFolder->linkActivated(QStringLiteral("folder"));
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(urls.Urls, QList<QUrl>{QUrl::fromLocalFile(home_->path() + "/")});
+    }
+
     // The WMA lossless preset takes the source's bit rate, which the encoder
     // refuses for this 16 kbit/s file only when the run starts.
     void aFailureCountsOnTheSummaryWithTheSoundAndTheFolderLink() {
