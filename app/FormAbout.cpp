@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLinearGradient>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -14,6 +13,7 @@
 
 #include "Format.h"
 #include "IniFile.h"
+#include "LinkLabel.h"
 #include "ProgramFiles.h"
 #include "UtilFuncsGui.h"
 #include "globals.h"
@@ -74,19 +74,6 @@ protected:
     }
 };
 
-QLabel* CreateLink(QWidget* parent, const char* name) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    QFont font = label->font();
-    font.setUnderline(true);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, QColor(Qt::darkBlue));  // navy
-    label->setPalette(palette);
-    label->setCursor(Qt::PointingHandCursor);
-    return label;
-}
-
 } // namespace
 
 TVersionInfo ReadVersionFile(const std::string& fileName) {
@@ -121,10 +108,12 @@ void TFormAbout::CreateControls() {
     labWarning->setObjectName("labWarning");
     labWarning->setWordWrap(true);
 
-    labHomePage = CreateLink(this, "labHomePage");
-    labSupportMail = CreateLink(this, "labSupportMail");
-    labHomePage->installEventFilter(this);
-    labSupportMail->installEventFilter(this);
+    labHomePage = new TLinkLabel(QString(), this);
+    labHomePage->setObjectName("labHomePage");
+    labSupportMail = new TLinkLabel(QString(), this);
+    labSupportMail->setObjectName("labSupportMail");
+    connect(labHomePage, &TLinkLabel::Clicked, this, [this] { labHomePageClick(); });
+    connect(labSupportMail, &TLinkLabel::Clicked, this, [this] { labSupportMailClick(); });
 
     ButtonOK = new QPushButton(QStringLiteral("OK"), this);
     ButtonOK->setObjectName("ButtonOK");
@@ -164,19 +153,6 @@ void TFormAbout::FormCreate(const std::string& appDir) {
 }
 
 void TFormAbout::CenterOn(const QWidget* owner) { CenterOnOwner(this, owner); }
-
-bool TFormAbout::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease && (watched == labHomePage || watched == labSupportMail)) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        const auto* label = static_cast<QLabel*>(watched);
-        // A click is a release over the link, as on a button.
-        if (mouse->button() == Qt::LeftButton && label->rect().contains(mouse->position().toPoint())) {
-            if (label == labHomePage) labHomePageClick();
-            else labSupportMailClick();
-        }
-    }
-    return QDialog::eventFilter(watched, event);
-}
 
 void TFormAbout::labHomePageClick() { ShellOpen(labHomePage->text().toLocal8Bit().toStdString(), this); }
 

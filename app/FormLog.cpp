@@ -50,6 +50,7 @@ TFormLog::TFormLog(QWidget* parent) : QDialog(parent) {
     MemoLog = new QPlainTextEdit(this);
     MemoLog->setObjectName("MemoLog");
     MemoLog->setReadOnly(true);
+    MemoLog->setAccessibleName(windowTitle());
     MemoLog->setLineWrapMode(QPlainTextEdit::NoWrap);
     MemoLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MemoLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

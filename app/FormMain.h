@@ -17,6 +17,7 @@ class QMenu;
 class QPushButton;
 class QTabWidget;
 class TEndSound;
+class TLinkLabel;
 class TPageConverting;
 class TPageInputList;
 class TPageOutput;
@@ -86,7 +87,7 @@ public:
     // "Stopped:" and its value; hidden while no file was stopped.
     QLabel* LabelFinishStoppedCaption = nullptr;
     QLabel* LabelFinishStopped = nullptr;
-    QLabel* LabelOpenFolder = nullptr;
+    TLinkLabel* LabelOpenFolder = nullptr;
 
     QAction* ActionHelp = nullptr;
     QAction* ActionLog = nullptr;
@@ -114,6 +115,7 @@ protected:
 private:
     // MainLayout.cpp
     void CreateControls();
+    void SetTabOrder();
     QWidget* CreateFinishPage();
     QWidget* CreateButtonRow();
     QPushButton* CreateActionButton(QAction* action, QWidget* parent);

@@ -58,6 +58,7 @@ void TFormMain::ActionBackExecute() {
     if (PageControlMain->currentIndex() != wpOutput) return;
     PageControlMain->setCurrentIndex(wpInputList);
     UpdatePageCaptions();
+    TabSheetStep1->FocusList();
 }
 
 void TFormMain::ActionExitExecute() {
@@ -160,6 +161,7 @@ void TFormMain::ResetWizard() {
     g.BatchDuration = 0;
     TabSheetStep1->ActionClearExecute();
     PageControlMain->setCurrentIndex(wpInputList);
+    TabSheetStep1->FocusList();
 }
 
 void TFormMain::LabelOpenFolderClick() {

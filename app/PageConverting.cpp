@@ -91,6 +91,7 @@ void TPageConverting::CreateControls() {
     ListViewConverting->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListViewConverting->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListViewConverting->setHeaderLabels({"Name", "Duration", "Status", "Progress", "Path"});
+    ListViewConverting->setAccessibleName(QStringLiteral("Files being converted"));
     ListViewConverting->header()->setStretchLastSection(false);
     ListViewConverting->header()->setSectionsMovable(false);
     const int widths[] = {250, 80, 95, 70, 300};
@@ -128,7 +129,9 @@ QGroupBox* TPageConverting::CreateStatusGroup() {
     grid->addWidget(LabelElapsed, 1, 3);
     grid->addWidget(title("Time left:"), 1, 4);
     grid->addWidget(LabelTimeLeft, 1, 5);
-    grid->addWidget(title("Overall Progress:"), 2, 0);
+    QLabel* progressTitle = title("Overall Progress:");
+    progressTitle->setBuddy(ProgressBar);
+    grid->addWidget(progressTitle, 2, 0);
     grid->addWidget(ProgressBar, 2, 1, 1, 4);
     grid->addWidget(LabelProgress, 2, 5);
     for (int column : {1, 3, 5}) grid->setColumnStretch(column, 1);

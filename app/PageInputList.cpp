@@ -104,6 +104,7 @@ void TPageInputList::CreateControls() {
     NextGrid->setDefaultDropAction(Qt::MoveAction);
     NextGrid->setDropIndicatorShown(true);
     NextGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    NextGrid->setAccessibleName(QStringLiteral("Files to convert"));
 
     PopupMenuList = new QMenu(this);
     PopupMenuList->setObjectName("PopupMenuList");
@@ -243,6 +244,17 @@ void TPageInputList::ActionListUpdate() {
     ActionClear->setEnabled(count > 0);
     ActionMoveUp->setEnabled(selected >= 1);
     ActionMoveDown->setEnabled(selected >= 0 && selected < count - 1);
+}
+
+void TPageInputList::FocusList() {
+    if (model_->rowCount() == 0) {
+        ButtonAddAFile->setFocus();
+        return;
+    }
+    // A current row shows where the focus is, without selecting it.
+    if (!NextGrid->currentIndex().isValid())
+        NextGrid->selectionModel()->setCurrentIndex(model_->index(0, 0), QItemSelectionModel::NoUpdate);
+    NextGrid->setFocus();
 }
 
 int TPageInputList::SelectedRow() const {

@@ -21,6 +21,7 @@
 
 #include "ApplicationIcon.h"
 #include "GuiTestSupport.h"
+#include "LinkLabel.h"
 #include "FFLoad.h"
 #include "FormAbout.h"
 #include "FormSplash.h"

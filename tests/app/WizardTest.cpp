@@ -30,6 +30,7 @@
 #include "Fixtures.h"
 #include "FormShutdown.h"
 #include "FormMain.h"
+#include "LinkLabel.h"
 #include "MainThread.h"
 #include "MainThreadWaker.h"
 #include "PageConverting.h"
@@ -147,7 +148,7 @@ private slots:
         QCOMPARE(form_->ButtonNext->text(), QString("Convert"));
         QVERIFY(form_->ButtonBack->isEnabled());
         // The stored format is on show.
-        QVERIFY(!form_->TabSheetStep2->FormatButtons[ofMP3]->isEnabled());
+        QVERIFY(form_->TabSheetStep2->FormatButtons[ofMP3]->isChecked());
 
         form_->ActionBack->trigger();
         QCOMPARE(Page(), 0);
@@ -352,7 +353,7 @@ private slots:
         QVERIFY(QFile::exists(home_->path() + "/tone.flac"));
         TUrlRecorder urls;
         QDesktopServices::setUrlHandler("file", &urls, "open");
-        emit form_->LabelOpenFolder->linkActivated(QStringLiteral("folder"));
+        emit form_->LabelOpenFolder->Clicked();
         QDesktopServices::unsetUrlHandler("file");
         QCOMPARE(urls.Urls, QList<QUrl>{QUrl::fromLocalFile(home_->path() + "/")});
     }
@@ -384,7 +385,7 @@ private slots:
 
         TUrlRecorder urls;
         QDesktopServices::setUrlHandler("file", &urls, "open");
-        emit form_->LabelOpenFolder->linkActivated(QStringLiteral("folder"));
+        emit form_->LabelOpenFolder->Clicked();
         QDesktopServices::unsetUrlHandler("file");
         QCOMPARE(urls.Urls, QList<QUrl>{QUrl::fromLocalFile(out + "/")});
         form_->ActionNext->trigger();
