@@ -8,6 +8,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -23,6 +24,8 @@ namespace {
 constexpr int ClientWidth = 441;
 constexpr int ClientHeight = 344;
 constexpr int PictureWidth = 150;
+// The average character width of the font the design's size was made for.
+constexpr int DesignCharWidth = 7;
 
 const char* const RightsText = "Copyright (C) %d %s. All rights reserved.";
 const char* const WarningText =
@@ -85,6 +88,7 @@ TFormAbout::TFormAbout(const std::string& appDir, QWidget* parent) : QDialog(par
     setObjectName("FormAbout");
     CreateControls();
     FormCreate(appDir);
+    FitSize();
 }
 
 void TFormAbout::CreateControls() {
@@ -138,7 +142,15 @@ void TFormAbout::CreateControls() {
     layout->setSpacing(0);
     layout->addWidget(PanelPicture);
     layout->addLayout(text, 1);
-    setFixedSize(ClientWidth, ClientHeight);
+}
+
+// The design's size, wider and taller where a larger font needs the room:
+// the text column grows with the font, and the height follows its lines.
+void TFormAbout::FitSize() {
+    const double scale = std::max(1.0, fontMetrics().averageCharWidth() / static_cast<double>(DesignCharWidth));
+    const int width = std::max(ClientWidth, static_cast<int>(PictureWidth + (ClientWidth - PictureWidth) * scale));
+    const int height = std::max({ClientHeight, layout()->totalHeightForWidth(width), layout()->minimumSize().height()});
+    setFixedSize(width, height);
 }
 
 void TFormAbout::FormCreate(const std::string& appDir) {

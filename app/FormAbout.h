@@ -45,5 +45,6 @@ public:
 
 private:
     void CreateControls();
+    void FitSize();
     void FormCreate(const std::string& appDir);
 };

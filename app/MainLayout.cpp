@@ -100,6 +100,7 @@ QWidget* TFormMain::CreateFinishPage() {
     QFont bold = LabelFinishTitle1->font();
     bold.setBold(true);
     LabelFinishTitle1->setFont(bold);
+    LabelFinishTitle1->setWordWrap(true);
     layout->addWidget(LabelFinishTitle1);
     layout->addSpacing(16);
 
@@ -142,6 +143,7 @@ QWidget* TFormMain::CreateFinishPage() {
     layout->addStretch(1);
     LabelFinishTitle2 = new QLabel(QStringLiteral("To convert other files, click \"Finish\". Click \"Exit\" to quit %s."), page);
     LabelFinishTitle2->setObjectName("LabelFinishTitle2");
+    LabelFinishTitle2->setWordWrap(true);
     layout->addWidget(LabelFinishTitle2);
     return page;
 }
