@@ -51,6 +51,7 @@ TFormLog::TFormLog(QWidget* parent) : QDialog(parent) {
     MemoLog->setObjectName("MemoLog");
     MemoLog->setReadOnly(true);
     MemoLog->setAccessibleName(windowTitle());
+    MemoLog->setTabChangesFocus(true);  // Tab goes on to the buttons
     MemoLog->setLineWrapMode(QPlainTextEdit::NoWrap);
     MemoLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MemoLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -139,7 +139,7 @@ void TPageOutput::CreateControls() {
     labelDir->setBuddy(EditOutputDir);
     QWidget* formats = CreateFormatRow();
     auto* labelFormats = new QLabel(QStringLiteral("Convert to:"), this);
-    labelFormats->setBuddy(FormatButtons[0]);
+    // The row is named as a group of radio buttons is; each tile by its format.
     formats->setAccessibleName(labelFormats->text());
     QWidget* presets = CreatePresetStack();
     LabelPresets = new QLabel(QStringLiteral("Presets:"), this);
@@ -273,7 +273,7 @@ void TPageOutput::ShowNoFormatChosen() {
     }
     TabToTile(0);
     PresetStack->setCurrentWidget(noPresetList_);
-    LabelPresets->setBuddy(FormatButtons[0]);
+    LabelPresets->setBuddy(nullptr);
 }
 
 // Tab enters the row at one tile, as it enters a group of radio buttons; the
