@@ -43,6 +43,7 @@ TFormFailedAddFile::TFormFailedAddFile(const std::vector<std::string>& failedFil
     ListViewFiles->setObjectName("ListViewFiles");
     ListViewFiles->setColumnCount(1);
     ListViewFiles->setHeaderLabels({QStringLiteral("File")});
+    ListViewFiles->setAccessibleName(windowTitle());
     ListViewFiles->setRootIsDecorated(false);
     ListViewFiles->header()->setStretchLastSection(false);
     ListViewFiles->setColumnWidth(0, FileColumnWidth);
@@ -74,4 +75,4 @@ TFormFailedAddFile::TFormFailedAddFile(const std::vector<std::string>& failedFil
 }
 
 // The dialog stays open; the help pages open beside it.
-void TFormFailedAddFile::ButtonMoreInfoClick() { ShellOpen(GlobalVars.HelpAddress); }
+void TFormFailedAddFile::ButtonMoreInfoClick() { ShellOpen(GlobalVars.HelpAddress, this); }

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <algorithm>
+#include <array>
+#include <iterator>
 
 #include "FileListModel.h"
 
@@ -20,6 +22,26 @@ constexpr TTextLine TextLines[] = {
     {49, NxTextColumnBitrate},
     {65, NxTextColumnDimension},
 };
+constexpr int LineCount = static_cast<int>(std::size(TextLines));
+
+QFont LineFont(const QFont& font, const TTextLine& line) {
+    QFont f = font;
+    f.setBold(line.Column == NxTextColumnFileMinName);
+    return f;
+}
+
+// The lines' tops: the design's, pushed down where a larger font needs the
+// room, and the bottom of the last line.
+std::array<int, LineCount + 1> LineTops(const QFont& font) {
+    std::array<int, LineCount + 1> tops{};
+    int next = 0;
+    for (int i = 0; i < LineCount; ++i) {
+        tops[i] = std::max(TextLines[i].Top, next);
+        next = tops[i] + QFontMetrics(LineFont(font, TextLines[i])).height();
+    }
+    tops[LineCount] = next;
+    return tops;
+}
 
 // The picture scaled into the area, keeping its proportions and centred.
 QRect PictureRect(const QPixmap& picture, const QRect& area) {
@@ -61,12 +83,13 @@ void TFileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
     // Lines are at least TextWidth wide and take what the row has beyond it.
     const int textWidth = std::max(TextWidth, row.right() - (row.left() + TextLeft) - 4);
-    for (const TTextLine& line : TextLines) {
-        QFont font = option.font;
-        font.setBold(line.Column == NxTextColumnFileMinName);
+    const auto tops = LineTops(option.font);
+    for (int i = 0; i < LineCount; ++i) {
+        const TTextLine& line = TextLines[i];
+        const QFont font = LineFont(option.font, line);
         painter->setFont(font);
         const QFontMetrics metrics(font);
-        const QRect rect(row.left() + TextLeft, row.top() + line.Top, textWidth, metrics.height());
+        const QRect rect(row.left() + TextLeft, row.top() + tops[i], textWidth, metrics.height());
         const QString text = index.sibling(index.row(), line.Column).data().toString();
         painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                           metrics.elidedText(text, Qt::ElideRight, textWidth));
@@ -74,6 +97,6 @@ void TFileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->restore();
 }
 
-QSize TFileRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
-    return {TextLeft + TextWidth, RowHeight};
+QSize TFileRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+    return {TextLeft + TextWidth, std::max(RowHeight, LineTops(option.font)[LineCount] + 1)};
 }

@@ -4,16 +4,17 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLinearGradient>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
 #include "Format.h"
 #include "IniFile.h"
+#include "LinkLabel.h"
 #include "ProgramFiles.h"
 #include "UtilFuncsGui.h"
 #include "globals.h"
@@ -23,6 +24,8 @@ namespace {
 constexpr int ClientWidth = 441;
 constexpr int ClientHeight = 344;
 constexpr int PictureWidth = 150;
+// The average character width of the font the design's size was made for.
+constexpr int DesignCharWidth = 7;
 
 const char* const RightsText = "Copyright (C) %d %s. All rights reserved.";
 const char* const WarningText =
@@ -74,19 +77,6 @@ protected:
     }
 };
 
-QLabel* CreateLink(QWidget* parent, const char* name) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    QFont font = label->font();
-    font.setUnderline(true);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, QColor(Qt::darkBlue));  // navy
-    label->setPalette(palette);
-    label->setCursor(Qt::PointingHandCursor);
-    return label;
-}
-
 } // namespace
 
 TVersionInfo ReadVersionFile(const std::string& fileName) {
@@ -98,6 +88,7 @@ TFormAbout::TFormAbout(const std::string& appDir, QWidget* parent) : QDialog(par
     setObjectName("FormAbout");
     CreateControls();
     FormCreate(appDir);
+    FitSize();
 }
 
 void TFormAbout::CreateControls() {
@@ -121,10 +112,12 @@ void TFormAbout::CreateControls() {
     labWarning->setObjectName("labWarning");
     labWarning->setWordWrap(true);
 
-    labHomePage = CreateLink(this, "labHomePage");
-    labSupportMail = CreateLink(this, "labSupportMail");
-    labHomePage->installEventFilter(this);
-    labSupportMail->installEventFilter(this);
+    labHomePage = new TLinkLabel(QString(), this);
+    labHomePage->setObjectName("labHomePage");
+    labSupportMail = new TLinkLabel(QString(), this);
+    labSupportMail->setObjectName("labSupportMail");
+    connect(labHomePage, &TLinkLabel::Clicked, this, [this] { labHomePageClick(); });
+    connect(labSupportMail, &TLinkLabel::Clicked, this, [this] { labSupportMailClick(); });
 
     ButtonOK = new QPushButton(QStringLiteral("OK"), this);
     ButtonOK->setObjectName("ButtonOK");
@@ -149,7 +142,15 @@ void TFormAbout::CreateControls() {
     layout->setSpacing(0);
     layout->addWidget(PanelPicture);
     layout->addLayout(text, 1);
-    setFixedSize(ClientWidth, ClientHeight);
+}
+
+// The design's size, wider and taller where a larger font needs the room:
+// the text column grows with the font, and the height follows its lines.
+void TFormAbout::FitSize() {
+    const double scale = std::max(1.0, fontMetrics().averageCharWidth() / static_cast<double>(DesignCharWidth));
+    const int width = std::max(ClientWidth, static_cast<int>(PictureWidth + (ClientWidth - PictureWidth) * scale));
+    const int height = std::max({ClientHeight, layout()->totalHeightForWidth(width), layout()->minimumSize().height()});
+    setFixedSize(width, height);
 }
 
 void TFormAbout::FormCreate(const std::string& appDir) {
@@ -165,19 +166,6 @@ void TFormAbout::FormCreate(const std::string& appDir) {
 
 void TFormAbout::CenterOn(const QWidget* owner) { CenterOnOwner(this, owner); }
 
-bool TFormAbout::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease && (watched == labHomePage || watched == labSupportMail)) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        const auto* label = static_cast<QLabel*>(watched);
-        // A click is a release over the link, as on a button.
-        if (mouse->button() == Qt::LeftButton && label->rect().contains(mouse->position().toPoint())) {
-            if (label == labHomePage) labHomePageClick();
-            else labSupportMailClick();
-        }
-    }
-    return QDialog::eventFilter(watched, event);
-}
+void TFormAbout::labHomePageClick() { ShellOpen(labHomePage->text().toLocal8Bit().toStdString(), this); }
 
-void TFormAbout::labHomePageClick() { ShellOpen(labHomePage->text().toLocal8Bit().toStdString()); }
-
-void TFormAbout::labSupportMailClick() { ShellOpen("mailto:" + labSupportMail->text().toLocal8Bit().toStdString()); }
+void TFormAbout::labSupportMailClick() { ShellOpen("mailto:" + labSupportMail->text().toLocal8Bit().toStdString(), this); }

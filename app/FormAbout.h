@@ -6,6 +6,7 @@
 
 class QLabel;
 class QPushButton;
+class TLinkLabel;
 
 // The version file beside the executable or in the installed data folder
 // (ProgramDataFile): an INI text despite its name.
@@ -38,14 +39,12 @@ public:
     QLabel* labAppName = nullptr;
     QLabel* labRights = nullptr;
     QLabel* labWarning = nullptr;
-    QLabel* labHomePage = nullptr;
-    QLabel* labSupportMail = nullptr;
+    TLinkLabel* labHomePage = nullptr;
+    TLinkLabel* labSupportMail = nullptr;
     QPushButton* ButtonOK = nullptr;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
+    void FitSize();
     void FormCreate(const std::string& appDir);
 };

@@ -5,6 +5,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -27,10 +30,13 @@ constexpr int ButtonWidth = 75;
 constexpr int ButtonHeight = 25;
 constexpr int ButtonGap = 8;
 
+// The design's size, or what a larger font needs for the caption.
 QPushButton* CreateButton(const char* text, const char* name, QWidget* parent) {
     auto* button = new QPushButton(QString::fromUtf8(text), parent);
     button->setObjectName(name);
-    button->resize(ButtonWidth, ButtonHeight);
+    const QFontMetrics metrics = button->fontMetrics();
+    const QSize caption(metrics.horizontalAdvance(button->text().remove('&')), metrics.height());
+    button->resize(caption.grownBy(QMargins(8, 4, 8, 4)).expandedTo(QSize(ButtonWidth, ButtonHeight)));
     return button;
 }
 
@@ -44,6 +50,8 @@ TFormLog::TFormLog(QWidget* parent) : QDialog(parent) {
     MemoLog = new QPlainTextEdit(this);
     MemoLog->setObjectName("MemoLog");
     MemoLog->setReadOnly(true);
+    MemoLog->setAccessibleName(windowTitle());
+    MemoLog->setTabChangesFocus(true);  // Tab goes on to the buttons
     MemoLog->setLineWrapMode(QPlainTextEdit::NoWrap);
     MemoLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MemoLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -52,11 +60,14 @@ TFormLog::TFormLog(QWidget* parent) : QDialog(parent) {
     // the window is, which a layout would spread or push to one side.
     PanelBottom = new QWidget(this);
     PanelBottom->setObjectName("PanelBottom");
-    PanelBottom->setFixedHeight(PanelHeight);
     PanelBottom->installEventFilter(this);
     ButtonOK = CreateButton("&OK", "ButtonOK", PanelBottom);
     ButtonDelete = CreateButton("&Delete Log", "ButtonDelete", PanelBottom);
     ButtonSave = CreateButton("&Save Log...", "ButtonSave", PanelBottom);
+    const int buttonHeight = std::max({ButtonOK->height(), ButtonDelete->height(), ButtonSave->height()});
+    for (QPushButton* button : {ButtonOK, ButtonDelete, ButtonSave}) button->resize(button->width(), buttonHeight);
+    const int panelHeight = std::max(PanelHeight, buttonHeight + PanelHeight - ButtonHeight);
+    PanelBottom->setFixedHeight(panelHeight);
     ButtonOK->setDefault(true);
     connect(ButtonOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(ButtonDelete, &QPushButton::clicked, this, [this] { ButtonDeleteClick(); });
@@ -68,14 +79,16 @@ TFormLog::TFormLog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(MemoLog, 1);
     layout->addWidget(PanelBottom);
 
-    setMinimumSize(MinimumWidth, MinimumHeight);
-    resize(ClientWidth, ClientHeight);
+    // The buttons always fit side by side.
+    const int groupWidth = ButtonOK->width() + ButtonDelete->width() + ButtonSave->width() + 2 * ButtonGap;
+    setMinimumSize(std::max(MinimumWidth, groupWidth + 2 * ButtonGap), std::max(MinimumHeight, panelHeight + 85));
+    resize(QSize(ClientWidth, ClientHeight).expandedTo(minimumSize()));
     // FormCreate: the first arrangement, before any resize arrives.
-    const int top = (PanelHeight - ButtonHeight) / 2;
+    const int top = (panelHeight - buttonHeight) / 2;
     ButtonOK->move(0, top);
-    ButtonDelete->move(ButtonWidth + ButtonGap, top);
-    ButtonSave->move(2 * (ButtonWidth + ButtonGap), top);
-    PanelBottom->resize(ClientWidth, PanelHeight);
+    ButtonDelete->move(ButtonOK->width() + ButtonGap, top);
+    ButtonSave->move(ButtonDelete->x() + ButtonDelete->width() + ButtonGap, top);
+    PanelBottom->resize(width(), panelHeight);
     PanelBottomResize();
     ButtonOK->setFocus();
 }
@@ -88,6 +101,20 @@ void TFormLog::ShowLines(const std::vector<std::string>& lines) {
     // File names in the lines may hold bytes that are not UTF-8; they show escaped.
     for (const std::string& line : lines) text << DisplayText(line);
     MemoLog->setPlainText(text.join('\n'));
+    ShowNewestLine();
+}
+
+// The newest line is what the user opens the log for.
+void TFormLog::ShowNewestLine() {
+    QTextCursor cursor(MemoLog->document()->lastBlock());
+    MemoLog->setTextCursor(cursor);
+    MemoLog->ensureCursorVisible();
+}
+
+void TFormLog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The window's size is known now.
+    ShowNewestLine();
 }
 
 bool TFormLog::eventFilter(QObject* watched, QEvent* event) {

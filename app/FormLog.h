@@ -17,7 +17,8 @@ public:
 
     // Moves the window to the middle of `owner`'s frame.
     void CenterOn(const QWidget* owner);
-    // Shows these lines; later changes of the log are not followed.
+    // Shows these lines, scrolled to the last one; later changes of the log
+    // are not followed.
     void ShowLines(const std::vector<std::string>& lines);
 
     // Keeps the three buttons centred as a group with 8-pixel gaps.
@@ -38,6 +39,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void ShowNewestLine();
 };
 
 // Writes the lines to the file, each followed by CR LF, replacing the file.

@@ -141,6 +141,9 @@ void TFormMain::FormCreate() {
     TabSheetStep1->SetDecoder(&FFEncoder.Decoder());
     TabSheetStep3->SetEncoder(&FFEncoder);
     PageControlMain->tabBar()->hide();
+    // Tab would stop at the hidden tab bar, the page control's focus proxy.
+    PageControlMain->tabBar()->setFocusPolicy(Qt::NoFocus);
+    PageControlMain->setFocusPolicy(Qt::NoFocus);
     PageControlMain->setCurrentIndex(0);
     UpdatePageCaptions();
     QCoreApplication::postEvent(this, new QEvent(WM_AFTERSTART));
@@ -169,6 +172,7 @@ void TFormMain::customEvent(QEvent* event) {
 
 void TFormMain::WMAfterStart() {
     show();
+    TabSheetStep1->FocusList();
     const QString helper = Text(appDir_ + UpdateHelperName);
     const QFileInfo info(helper);
     if (info.isFile() && info.isExecutable()) QProcess::startDetached(helper, {});

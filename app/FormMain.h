@@ -17,6 +17,7 @@ class QMenu;
 class QPushButton;
 class QTabWidget;
 class TEndSound;
+class TLinkLabel;
 class TPageConverting;
 class TPageInputList;
 class TPageOutput;
@@ -86,7 +87,7 @@ public:
     // "Stopped:" and its value; hidden while no file was stopped.
     QLabel* LabelFinishStoppedCaption = nullptr;
     QLabel* LabelFinishStopped = nullptr;
-    QLabel* LabelOpenFolder = nullptr;
+    TLinkLabel* LabelOpenFolder = nullptr;
 
     QAction* ActionHelp = nullptr;
     QAction* ActionLog = nullptr;
@@ -114,6 +115,7 @@ protected:
 private:
     // MainLayout.cpp
     void CreateControls();
+    void SetTabOrder();
     QWidget* CreateFinishPage();
     QWidget* CreateButtonRow();
     QPushButton* CreateActionButton(QAction* action, QWidget* parent);
@@ -144,6 +146,7 @@ private:
     bool closeUnasked_ = false;   // a signal closes the window
     bool closed_ = false;         // the window has gone: the end of a batch shows nothing
     bool convertStarting_ = false;  // "Convert" is checking the folder
+    std::string batchOutputDir_;  // the folder the last batch wrote to, absolute
     std::string exeName_;
     std::string appDir_;  // the executable's folder, with a trailing separator
     TEndSound* endSound_ = nullptr;  // a child of the window

@@ -58,13 +58,13 @@ void TFormMain::ActionLogExecute() {
     form.exec();
 }
 
-void TFormMain::ActionHelpContentExecute() { ShellOpen(GlobalVars.HelpAddress); }
+void TFormMain::ActionHelpContentExecute() { ShellOpen(GlobalVars.HelpAddress, this); }
 
-void TFormMain::ActionHomePageExecute() { ShellOpen(GlobalVars.HomePageAddress); }
+void TFormMain::ActionHomePageExecute() { ShellOpen(GlobalVars.HomePageAddress, this); }
 
-void TFormMain::ActionCheckforUpdatesExecute() { ShellOpen(GlobalVars.UpdatesAddress); }
+void TFormMain::ActionCheckforUpdatesExecute() { ShellOpen(GlobalVars.UpdatesAddress, this); }
 
-void TFormMain::ActionContactTechnicalSupportExecute() { ShellOpen("mailto:" + GlobalVars.SupportAddress); }
+void TFormMain::ActionContactTechnicalSupportExecute() { ShellOpen("mailto:" + GlobalVars.SupportAddress, this); }
 
 void TFormMain::ActionAboutExecute() {
     TFormAbout form(appDir_, this);

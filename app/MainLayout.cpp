@@ -1,14 +1,21 @@
 // The controls of the main window and their arrangement.
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "FormMain.h"
+#include "LinkLabel.h"
 #include "PageConverting.h"
 #include "PageInputList.h"
 #include "PageOutput.h"
@@ -56,9 +63,31 @@ void TFormMain::CreateControls() {
     layout->addWidget(CreateButtonRow());
 
     setCentralWidget(client);
+    SetTabOrder();
     // The design's size is the least the window takes; a larger font may need more.
     setMinimumSize(QSize(ClientWidth, ClientHeight).expandedTo(minimumSizeHint()));
     resize(minimumSize());
+}
+
+// Tab goes through the page on show, top to bottom and left to right, then
+// along the button row and back to the page: the controls of the hidden pages
+// between them are passed over.
+void TFormMain::SetTabOrder() {
+    QList<QWidget*> order;
+    const TPageInputList* p1 = TabSheetStep1;
+    order << p1->NextGrid << p1->ButtonStopAdding << p1->ButtonAddAFile << p1->ButtonAddFolder
+          << p1->ButtonRemoveSelect << p1->ButtonRemoveAll << p1->ButtonMoveUp << p1->ButtonMoveDown << p1->ButtonPlay;
+    const TPageOutput* p2 = TabSheetStep2;
+    order << p2->EditOutputDir << p2->ButtonSelectDir;
+    for (QWidget* tile : p2->FormatButtons) order << tile;
+    for (QWidget* list : p2->PresetLists) order << list;
+    order << p2->SpinBoxParallelTasks << p2->CheckBoxKeepFolderStructure;
+    const TPageConverting* p3 = TabSheetStep3;
+    order << p3->ListViewConverting << p3->CheckBoxPlayASound << p3->CheckBoxShutdown;
+    order << LabelOpenFolder;
+    order << ButtonHelp << ButtonLog << ButtonBack << ButtonNext << ButtonExit;
+    for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+    setTabOrder(order.last(), order.first());
 }
 
 // Page 4: the totals of the batch. Its two title lines carry their design
@@ -71,6 +100,7 @@ QWidget* TFormMain::CreateFinishPage() {
     QFont bold = LabelFinishTitle1->font();
     bold.setBold(true);
     LabelFinishTitle1->setFont(bold);
+    LabelFinishTitle1->setWordWrap(true);
     layout->addWidget(LabelFinishTitle1);
     layout->addSpacing(16);
 
@@ -103,11 +133,9 @@ QWidget* TFormMain::CreateFinishPage() {
     LabelFinishStoppedCaption = caption;
     LabelFinishStoppedCaption->hide();
     LabelFinishStopped->hide();
-    LabelOpenFolder = new QLabel(QStringLiteral("<a href=\"folder\">Open folder</a>"), page);
+    LabelOpenFolder = new TLinkLabel(QStringLiteral("Open folder"), page);
     LabelOpenFolder->setObjectName("LabelOpenFolder");
-    LabelOpenFolder->setCursor(Qt::PointingHandCursor);
-    LabelOpenFolder->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    connect(LabelOpenFolder, &QLabel::linkActivated, this, [this] { LabelOpenFolderClick(); });
+    connect(LabelOpenFolder, &TLinkLabel::Clicked, this, [this] { LabelOpenFolderClick(); });
     totals->addWidget(LabelOpenFolder, 1, 2);
     totals->setColumnStretch(3, 1);
     layout->addLayout(totals);
@@ -115,6 +143,7 @@ QWidget* TFormMain::CreateFinishPage() {
     layout->addStretch(1);
     LabelFinishTitle2 = new QLabel(QStringLiteral("To convert other files, click \"Finish\". Click \"Exit\" to quit %s."), page);
     LabelFinishTitle2->setObjectName("LabelFinishTitle2");
+    LabelFinishTitle2->setWordWrap(true);
     layout->addWidget(LabelFinishTitle2);
     return page;
 }

@@ -58,6 +58,7 @@ void TFormMain::ActionBackExecute() {
     if (PageControlMain->currentIndex() != wpOutput) return;
     PageControlMain->setCurrentIndex(wpInputList);
     UpdatePageCaptions();
+    TabSheetStep1->FocusList();
 }
 
 void TFormMain::ActionExitExecute() {
@@ -101,6 +102,10 @@ void TFormMain::ConvertExecute() {
         Inform(QStringLiteral("Fail to create directory! Please check if output folder have the right format!"));
         return;
     }
+    // Where the outputs go, for "Open folder": an empty name is the current folder.
+    const std::filesystem::path written =
+        chosen.empty() ? std::filesystem::current_path(ec) : std::filesystem::absolute(folder, ec);
+    batchOutputDir_ = written.empty() ? chosen : IncludeBackslash(written.string());
     // Page 3 first: what the window does meanwhile is meant for the batch, and
     // a "Cancel" confirmed from now on stops it.
     PageControlMain->setCurrentIndex(wpConverting);
@@ -156,9 +161,12 @@ void TFormMain::ResetWizard() {
     g.BatchDuration = 0;
     TabSheetStep1->ActionClearExecute();
     PageControlMain->setCurrentIndex(wpInputList);
+    TabSheetStep1->FocusList();
 }
 
-void TFormMain::LabelOpenFolderClick() { ShellOpen(GlobalVars.OutputFileDir); }
+void TFormMain::LabelOpenFolderClick() {
+    ShellOpen(batchOutputDir_.empty() ? GlobalVars.OutputFileDir : batchOutputDir_, this);
+}
 
 bool TFormMain::Ask(const char* question) {
     return QMessageBox::question(this, Title(), QString::fromUtf8(question), QMessageBox::Yes | QMessageBox::No) ==

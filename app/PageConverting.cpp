@@ -11,10 +11,13 @@
 #include <QProgressBar>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
+#include "ElidedLabel.h"
 #include "MainThread.h"
 #include "ManualResetEvent.h"
 #include "TimeSpan.h"
@@ -55,14 +58,18 @@ void RunInEventLoop(std::function<void()> fn, const std::atomic<bool>& attached)
         if (!attached) return;
 }
 
-QLabel* CreateValueLabel(QWidget* parent, const char* name) {
+// A time of the status group: room for "23:59:59" in any font.
+QLabel* CreateTimeLabel(QWidget* parent, const char* name) {
     auto* label = new QLabel(QString::fromUtf8(RestText), parent);
     label->setObjectName(name);
-    // A long path must not widen the window; it is cut at the label's edge.
-    label->setMinimumWidth(1);
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 2);
     return label;
 }
+
+// The columns' design widths, and the longest text each of the narrow ones
+// shows; a larger font widens a column to fit that text.
+constexpr int DesignWidths[] = {250, 80, 95, 70, 300};
+const char* const WidestTexts[] = {"", "00:00:00.000", "Converting", "100%", ""};
 
 } // namespace
 
@@ -91,10 +98,11 @@ void TPageConverting::CreateControls() {
     ListViewConverting->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListViewConverting->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListViewConverting->setHeaderLabels({"Name", "Duration", "Status", "Progress", "Path"});
+    ListViewConverting->setAccessibleName(QStringLiteral("Files being converted"));
     ListViewConverting->header()->setStretchLastSection(false);
     ListViewConverting->header()->setSectionsMovable(false);
-    const int widths[] = {250, 80, 95, 70, 300};
-    for (int column = 0; column < 5; ++column) ListViewConverting->setColumnWidth(column, widths[column]);
+    ListViewConverting->viewport()->installEventFilter(this);
+    FitColumns();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -106,10 +114,13 @@ void TPageConverting::CreateControls() {
 QGroupBox* TPageConverting::CreateStatusGroup() {
     auto* group = new QGroupBox(QStringLiteral("Status"), this);
     auto* grid = new QGridLayout(group);
-    LabelCurrentFile = CreateValueLabel(group, "LabelCurrentFile");
-    LabelEstimated = CreateValueLabel(group, "LabelEstimated");
-    LabelElapsed = CreateValueLabel(group, "LabelElapsed");
-    LabelTimeLeft = CreateValueLabel(group, "LabelTimeLeft");
+    grid->setHorizontalSpacing(12);
+    // A long path is shortened in the middle; its tooltip has it whole.
+    LabelCurrentFile = new TElidedLabel(QString::fromUtf8(RestText), group);
+    LabelCurrentFile->setObjectName("LabelCurrentFile");
+    LabelEstimated = CreateTimeLabel(group, "LabelEstimated");
+    LabelElapsed = CreateTimeLabel(group, "LabelElapsed");
+    LabelTimeLeft = CreateTimeLabel(group, "LabelTimeLeft");
     ProgressBar = new QProgressBar(group);
     ProgressBar->setObjectName("ProgressBar");
     ProgressBar->setRange(0, 100);
@@ -128,7 +139,9 @@ QGroupBox* TPageConverting::CreateStatusGroup() {
     grid->addWidget(LabelElapsed, 1, 3);
     grid->addWidget(title("Time left:"), 1, 4);
     grid->addWidget(LabelTimeLeft, 1, 5);
-    grid->addWidget(title("Overall Progress:"), 2, 0);
+    QLabel* progressTitle = title("Overall Progress:");
+    progressTitle->setBuddy(ProgressBar);
+    grid->addWidget(progressTitle, 2, 0);
     grid->addWidget(ProgressBar, 2, 1, 1, 4);
     grid->addWidget(LabelProgress, 2, 5);
     for (int column : {1, 3, 5}) grid->setColumnStretch(column, 1);
@@ -215,6 +228,33 @@ void TPageConverting::ReleaseSecondLane() {
     }
     secondFirstTask_ = -1;
     secondStarted_ = false;
+}
+
+// The narrow columns fit their longest texts (at least their design widths);
+// the name and path columns share what the list has beyond that.
+void TPageConverting::FitColumns() {
+    QHeaderView* header = ListViewConverting->header();
+    const QFontMetrics metrics = ListViewConverting->fontMetrics();
+    const int padding = 2 * ListViewConverting->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+    int widths[5];
+    int fixed = 0;
+    for (int column = 0; column < 5; ++column) {
+        const int text = metrics.horizontalAdvance(QString::fromUtf8(WidestTexts[column])) + padding;
+        widths[column] = std::max({DesignWidths[column], text, header->sectionSizeHint(column)});
+        if (column != ccName && column != ccPath) fixed += widths[column];
+    }
+    const int spare = ListViewConverting->viewport()->width() - fixed - widths[ccName] - widths[ccPath];
+    if (spare > 0) {
+        const int toName = spare * widths[ccName] / (widths[ccName] + widths[ccPath]);
+        widths[ccName] += toName;
+        widths[ccPath] += spare - toName;
+    }
+    for (int column = 0; column < 5; ++column) ListViewConverting->setColumnWidth(column, widths[column]);
+}
+
+bool TPageConverting::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListViewConverting->viewport() && event->type() == QEvent::Resize) FitColumns();
+    return QWidget::eventFilter(watched, event);
 }
 
 void TPageConverting::LoadPostOptions() {

@@ -24,6 +24,7 @@ class QProgressBar;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TElidedLabel;
 class TFileListModel;
 struct TBatchProbe;
 template <typename TResult> class TProbeAhead;
@@ -129,7 +130,7 @@ public:
     int StatusRefreshMs = 250;
 
     QTreeWidget* ListViewConverting = nullptr;
-    QLabel* LabelCurrentFile = nullptr;
+    TElidedLabel* LabelCurrentFile = nullptr;
     QLabel* LabelEstimated = nullptr;
     QLabel* LabelElapsed = nullptr;
     QLabel* LabelTimeLeft = nullptr;
@@ -137,6 +138,9 @@ public:
     QLabel* LabelProgress = nullptr;
     QCheckBox* CheckBoxPlayASound = nullptr;
     QCheckBox* CheckBoxShutdown = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // What an entry keeps besides its texts: the file's duration as page 1
@@ -153,6 +157,7 @@ private:
     QGroupBox* CreateStatusGroup();
     QGroupBox* CreatePostOptionsGroup();
     void ShowRestTexts();
+    void FitColumns();
     // No entries, and nothing of the last batch's run.
     void ClearEntries();
 

@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "ElidedLabel.h"
 #include "FileNames.h"
 #include "PageConverting.h"
 #include "TimeSpan.h"

@@ -253,6 +253,10 @@ QTreeWidgetItem* TPageConverting::NewEntry(const QString& path, const QString& d
     if (!folder.endsWith('/')) folder += '/';
     auto* entry = new QTreeWidgetItem({file.fileName(), durationText, QStringLiteral("Waiting"), QString(), folder});
     entry->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    // Whole, for a column too narrow to show it.
+    entry->setToolTip(ccName, file.fileName());
+    entry->setToolTip(ccDuration, durationText);
+    entry->setToolTip(ccPath, folder);
     entry->setData(ccName, DurationRole, QVariant::fromValue<qlonglong>(durationUs));
     entry->setData(ccName, OutcomeRole, int(eoPending));
     ListViewConverting->addTopLevelItem(entry);

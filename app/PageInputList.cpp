@@ -104,6 +104,7 @@ void TPageInputList::CreateControls() {
     NextGrid->setDefaultDropAction(Qt::MoveAction);
     NextGrid->setDropIndicatorShown(true);
     NextGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    NextGrid->setAccessibleName(QStringLiteral("Files to convert"));
 
     PopupMenuList = new QMenu(this);
     PopupMenuList->setObjectName("PopupMenuList");
@@ -245,6 +246,17 @@ void TPageInputList::ActionListUpdate() {
     ActionMoveDown->setEnabled(selected >= 0 && selected < count - 1);
 }
 
+void TPageInputList::FocusList() {
+    if (model_->rowCount() == 0) {
+        ButtonAddAFile->setFocus();
+        return;
+    }
+    // A current row shows where the focus is, without selecting it.
+    if (!NextGrid->currentIndex().isValid())
+        NextGrid->selectionModel()->setCurrentIndex(model_->index(0, 0), QItemSelectionModel::NoUpdate);
+    NextGrid->setFocus();
+}
+
 int TPageInputList::SelectedRow() const {
     const QModelIndexList selected = NextGrid->selectionModel()->selectedIndexes();
     return selected.isEmpty() ? -1 : selected.first().row();
@@ -291,7 +303,7 @@ void TPageInputList::ActionMoveDownExecute() {
 void TPageInputList::ActionPlayExecute() {
     const int selected = SelectedRow();
     if (selected < 0) return;
-    ShellOpen(NameBytes(model_->FileFullName(selected)));
+    ShellOpen(NameBytes(model_->FileFullName(selected)), host_);
 }
 
 void TPageInputList::NextGridDblClick() { ActionPlayExecute(); }

@@ -74,6 +74,9 @@ public:
     // Enables the five list actions for the current rows and selection.
     void ActionListUpdate();
 
+    // Gives the keyboard focus to the list, or to "Add" while the list is empty.
+    void FocusList();
+
     // The selected row, or -1; selecting -1 clears the selection.
     int SelectedRow() const;
     void SelectRow(int row);

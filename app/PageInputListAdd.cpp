@@ -25,14 +25,17 @@
 void TPageInputList::ActionAddExecute() {
     if (!decoder_) return;
     OpenDialog->setDirectory(NameFromBytes(GlobalVars.LastOpenDir));
-    if (OpenDialog->exec() != QDialog::Accepted) return;
-    AddSelectedFiles(OpenDialog->ChosenFiles());
+    const bool accepted = OpenDialog->exec() == QDialog::Accepted;
+    FocusList();
+    if (accepted) AddSelectedFiles(OpenDialog->ChosenFiles());
 }
 
 void TPageInputList::ActionAddFolderExecute() {
     if (!decoder_) return;
     FolderDialog->setDirectory(NameFromBytes(GlobalVars.LastOpenDir));
-    if (FolderDialog->exec() != QDialog::Accepted) return;
+    const bool accepted = FolderDialog->exec() == QDialog::Accepted;
+    FocusList();
+    if (!accepted) return;
     const QStringList chosen = FolderDialog->ChosenFiles();
     if (!chosen.isEmpty()) AddSelectedFolder(chosen.first());
 }
@@ -116,6 +119,8 @@ void TPageInputList::AddProgress() {
 
 // A stopped add reports the failures among the files it got to.
 void TPageInputList::AddDone(bool /*stopped*/) {
+    // The focus waited on "Add" while the list was empty.
+    if (ButtonAddAFile->hasFocus() || ButtonStopAdding->hasFocus()) FocusList();
     PanelAdding->hide();
     GlobalVars.FailedFiles = std::move(failures_);
     failures_.clear();

@@ -32,12 +32,17 @@ constexpr int FormatHues[OutputFormatCount] = {210, 25, 265, 125, 0, 310, 180, 4
 
 // A format's picture button. No artwork is shipped, so the tile is drawn
 // here: a pale tile with the format's name for a format that can be chosen,
-// and, disabled, the filled tile with a check mark that marks the chosen one.
+// and the filled tile with a check mark for the chosen one. The tiles of a
+// row are exclusive and checkable, as radio buttons are: the arrow keys move
+// the choice along the row, and the chosen tile keeps the focus and is
+// announced as checked.
 class TFormatButton : public QAbstractButton {
 public:
     TFormatButton(const QString& name, int hue, QWidget* parent) : QAbstractButton(parent), hue_(hue) {
         setText(name);
         setToolTip(name);
+        setCheckable(true);
+        setAutoExclusive(true);
         setFixedSize(TileWidth, TileHeight);
         setFocusPolicy(Qt::StrongFocus);
         setCursor(Qt::PointingHandCursor);
@@ -48,7 +53,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        const bool chosen = !isEnabled();
+        const bool chosen = isChecked();
         const QColor base = QColor::fromHsv(hue_, 170, 185);
         QColor fill = base.lighter(185);
         if (chosen) fill = base;
@@ -130,18 +135,30 @@ void TPageOutput::CreateControls() {
     // A long folder does not fit the edit.
     connect(EditOutputDir, &QLineEdit::textChanged, EditOutputDir, &QLineEdit::setToolTip);
 
+    auto* labelDir = new QLabel(QStringLiteral("Output directory:"), this);
+    labelDir->setBuddy(EditOutputDir);
+    QWidget* formats = CreateFormatRow();
+    auto* labelFormats = new QLabel(QStringLiteral("Convert to:"), this);
+    // The row is named as a group of radio buttons is; each tile by its format.
+    formats->setAccessibleName(labelFormats->text());
+    QWidget* presets = CreatePresetStack();
+    LabelPresets = new QLabel(QStringLiteral("Presets:"), this);
+    LabelPresets->setObjectName("LabelPresets");
+    // Every list is named by the label; the label leads to the one on show.
+    for (QComboBox* list : PresetLists) list->setAccessibleName(LabelPresets->text());
+
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(6);
-    grid->addWidget(new QLabel(QStringLiteral("Output directory:"), this), 0, 0, 1, 2);
+    grid->addWidget(labelDir, 0, 0, 1, 2);
     grid->addWidget(EditOutputDir, 1, 0);
     grid->addWidget(ButtonSelectDir, 1, 1);
     grid->setRowMinimumHeight(2, 10);
-    grid->addWidget(new QLabel(QStringLiteral("Convert to:"), this), 3, 0, 1, 2);
-    grid->addWidget(CreateFormatRow(), 4, 0, 1, 2, Qt::AlignLeft);
+    grid->addWidget(labelFormats, 3, 0, 1, 2);
+    grid->addWidget(formats, 4, 0, 1, 2, Qt::AlignLeft);
     grid->setRowMinimumHeight(5, 10);
-    grid->addWidget(new QLabel(QStringLiteral("Presets:"), this), 6, 0, 1, 2);
-    grid->addWidget(CreatePresetStack(), 7, 0, 1, 2, Qt::AlignLeft);
+    grid->addWidget(LabelPresets, 6, 0, 1, 2);
+    grid->addWidget(presets, 7, 0, 1, 2, Qt::AlignLeft);
     grid->setRowMinimumHeight(8, 10);
     grid->addWidget(CreateRunOptions(), 9, 0, 1, 2, Qt::AlignLeft);
     grid->setColumnStretch(0, 1);
@@ -238,21 +255,37 @@ void TPageOutput::FillPresetLists() {
 
 void TPageOutput::ButtonFormatClick(int code) {
     if (code < 0 || code >= OutputFormatCount) return;
-    for (int c = 0; c < OutputFormatCount; ++c) FormatButtons[c]->setEnabled(c != code);
+    FormatButtons[code]->setChecked(true);  // the others give way
+    TabToTile(code);
     PresetStack->setCurrentWidget(PresetLists[code]);
+    LabelPresets->setBuddy(PresetLists[code]);
     GlobalVars.OutputFormat = static_cast<uint8_t>(code);
 }
 
 // A stored code that names no format (a hand-edited settings file) shows no
 // format as chosen rather than one the batch would not use.
 void TPageOutput::ShowNoFormatChosen() {
-    for (QAbstractButton* button : FormatButtons) button->setEnabled(true);
+    for (QAbstractButton* button : FormatButtons) {
+        // An exclusive button keeps its check unless it stops being exclusive.
+        button->setAutoExclusive(false);
+        button->setChecked(false);
+        button->setAutoExclusive(true);
+    }
+    TabToTile(0);
     PresetStack->setCurrentWidget(noPresetList_);
+    LabelPresets->setBuddy(nullptr);
+}
+
+// Tab enters the row at one tile, as it enters a group of radio buttons; the
+// arrow keys go on from there.
+void TPageOutput::TabToTile(int code) {
+    for (int c = 0; c < OutputFormatCount; ++c)
+        FormatButtons[c]->setFocusPolicy(c == code ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 int TPageOutput::ChosenFormat() const {
     for (int c = 0; c < OutputFormatCount; ++c)
-        if (!FormatButtons[c]->isEnabled()) return c;
+        if (FormatButtons[c]->isChecked()) return c;
     return -1;
 }
 

@@ -14,6 +14,7 @@
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -70,6 +71,8 @@ public:
     QComboBox* ImageComboBoxMP2Presets = nullptr;
     // The lists lie at one place; only the chosen format's is shown.
     QStackedWidget* PresetStack = nullptr;
+    // "Presets:", the buddy of the list on show.
+    QLabel* LabelPresets = nullptr;
 
     // "Files at once:", 1 to 16.
     QSpinBox* SpinBoxParallelTasks = nullptr;
@@ -88,6 +91,7 @@ private:
     QWidget* CreateRunOptions();
     void CreateSelectDirDialog();
     void ShowNoFormatChosen();
+    void TabToTile(int code);
 
     QWidget* host_;
     // Shown in the lists' place while no format is chosen.

@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QUrl>
 #include <QWidget>
@@ -65,12 +66,17 @@ void SaveWindowPlacement(const std::string& section, QWidget* window, const std:
     WriteSettingsFile(ini);
 }
 
-void ShellOpen(const std::string& target) {
+bool ShellOpen(const std::string& target, QWidget* parent) {
     const QString text = QString::fromLocal8Bit(target.c_str());
     // A scheme of one letter would be a drive, not a scheme; paths have none.
     const QUrl url(text);
     const bool hasScheme = url.isValid() && url.scheme().size() > 1;
-    QDesktopServices::openUrl(hasScheme ? url : UrlOfLocalFile(target));
+    if (QDesktopServices::openUrl(hasScheme ? url : UrlOfLocalFile(target))) return true;
+    // Without a handler (no xdg-open, or nothing registered for the kind of
+    // target) the desktop does nothing at all: say so.
+    QMessageBox::warning(parent, QString::fromUtf8(ApplicationTitleText),
+                         QStringLiteral("\"%1\" could not be opened.").arg(hasScheme ? text : DisplayText(target)));
+    return false;
 }
 
 // Qt's override-cursor stack is the nesting counter: the program pushes a

@@ -14,8 +14,10 @@ bool LoadWindowPlacement(const std::string& section, QWidget* window, const std:
 // Exception when the file cannot be written.
 void SaveWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath);
 
-// Hands a file, folder, web address or "mailto:" address to the desktop.
-void ShellOpen(const std::string& target);
+// Hands a file, folder, web address or "mailto:" address to the desktop. When
+// nothing there takes it, a message over `parent` names what could not be
+// opened, and the result is false.
+bool ShellOpen(const std::string& target, QWidget* parent);
 
 // Nesting busy cursor: the wait cursor shows from the first BeginBusy until the
 // matching EndBusy. An EndBusy without a BeginBusy does nothing.

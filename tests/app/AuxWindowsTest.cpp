@@ -14,17 +14,20 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QMessageBox>
 #include <QtTest>
 #include <functional>
 #include <memory>
 
 #include "ApplicationIcon.h"
 #include "GuiTestSupport.h"
+#include "LinkLabel.h"
 #include "FFLoad.h"
 #include "FormAbout.h"
 #include "FormSplash.h"
 #include "FormMain.h"
 #include "MainThread.h"
+#include "UtilFuncsGui.h"
 #include "globals.h"
 
 namespace {
@@ -125,6 +128,29 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
         QTest::keyClick(form_->ButtonNext, Qt::Key_F1);
         QCOMPARE(urls_.Urls, QList<QUrl>({QUrl("https://tembrio.org/help/")}));
+    }
+
+    // With nothing on the desktop to take them, the hand-offs say what could
+    // not be opened instead of doing nothing.
+    void aHandOffNothingTakesSaysSo() {
+        for (const char* scheme : {"https", "mailto", "file"}) QDesktopServices::unsetUrlHandler(scheme);
+        QStringList told;
+        auto answer = [&] {
+            OnNextModal(this, [&](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                QVERIFY(box);
+                told << box->text();
+                box->accept();
+            });
+        };
+        answer();
+        form_->ActionHomePage->trigger();
+        answer();
+        QVERIFY(!ShellOpen(home_->path().toStdString() + "/song one.wav", form_.get()));
+        for (const char* scheme : {"https", "mailto", "file"}) QDesktopServices::setUrlHandler(scheme, &urls_, "open");
+        QCOMPARE(told.size(), 2);
+        QVERIFY2(told[0].contains("\"https://tembrio.org/\""), qPrintable(told[0]));
+        QVERIFY2(told[1].contains("\"" + home_->path() + "/song one.wav\""), qPrintable(told[1]));
     }
 
     void aboutOpensCentredOnTheMainWindow() {

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -23,6 +25,7 @@ extern "C" {
 #include "GuiTestSupport.h"
 #include "EndSound.h"
 #include "FFEncoder.h"
+#include "ElidedLabel.h"
 #include "FFLoad.h"
 #include "FileListModel.h"
 #include "Fixtures.h"
@@ -222,6 +225,32 @@ private slots:
         host_.reset();
         page_ = nullptr;
         out_.reset();
+    }
+
+    // Under a large font the narrow columns still fit their texts, and a
+    // current file longer than its line is shortened, whole in the tooltip.
+    void longTextsFitOrShowWholeInATooltip() {
+        const QFont saved = QApplication::font();
+        QFont big = saved;
+        big.setPointSize(14);
+        QApplication::setFont(big);
+        {
+            QWidget host;
+            TPageConverting page(&host);
+            page.resize(698, 400);
+            page.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&page));
+            const QFontMetrics metrics(page.ListViewConverting->font());
+            QVERIFY(page.ListViewConverting->columnWidth(TPageConverting::ccDuration) >
+                    metrics.horizontalAdvance(QStringLiteral("00:00:02.000")));
+            const QString path = QString("/music/").repeated(30) + "song.wav";
+            page.LabelCurrentFile->setText(path);
+            QVERIFY(page.LabelCurrentFile->Elided());
+            QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), page.LabelCurrentFile->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(page.LabelCurrentFile, &help);
+            QCOMPARE(QToolTip::text(), path);
+        }
+        QApplication::setFont(saved);
     }
 
     void timeTexts() {

@@ -41,10 +41,10 @@ class PageOutputTest : public QObject {
     TPageOutput* page_ = nullptr;
     const QByteArray storedSettings_ = "[System]\nOutputFormat=1\n";
 
-    // Which tiles can be clicked, e.g. "10111111" while MP3 is chosen.
+    // Which tiles are not the chosen one, e.g. "10111111" while MP3 is chosen.
     QString Enabled() const {
         QString s;
-        for (QAbstractButton* b : page_->FormatButtons) s += b->isEnabled() ? '1' : '0';
+        for (QAbstractButton* b : page_->FormatButtons) s += b->isChecked() ? '0' : '1';
         return s;
     }
     // The lists a user can see: exactly the chosen format's.

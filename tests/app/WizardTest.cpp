@@ -30,6 +30,7 @@
 #include "Fixtures.h"
 #include "FormShutdown.h"
 #include "FormMain.h"
+#include "LinkLabel.h"
 #include "MainThread.h"
 #include "MainThreadWaker.h"
 #include "PageConverting.h"
@@ -147,7 +148,7 @@ private slots:
         QCOMPARE(form_->ButtonNext->text(), QString("Convert"));
         QVERIFY(form_->ButtonBack->isEnabled());
         // The stored format is on show.
-        QVERIFY(!form_->TabSheetStep2->FormatButtons[ofMP3]->isEnabled());
+        QVERIFY(form_->TabSheetStep2->FormatButtons[ofMP3]->isChecked());
 
         form_->ActionBack->trigger();
         QCOMPARE(Page(), 0);
@@ -341,6 +342,22 @@ private slots:
         QVERIFY(QDir(out).entryList(QDir::Files).isEmpty());
     }
 
+    // An empty output folder is the current one: "Open folder" opens it.
+    void openFolderOpensTheFolderWrittenTo() {
+        AddMedia({"tone.mp3"});
+        const QString saved = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(home_->path()));
+        Convert(QString());
+        QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
+        QVERIFY(QDir::setCurrent(saved));
+        QVERIFY(QFile::exists(home_->path() + "/tone.flac"));
+        TUrlRecorder urls;
+        QDesktopServices::setUrlHandler("file", &urls, "open");
+        emit form_->LabelOpenFolder->Clicked();
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(urls.Urls, QList<QUrl>{QUrl::fromLocalFile(home_->path() + "/")});
+    }
+
     // The WMA lossless preset takes the source's bit rate, which the encoder
     // refuses for this 16 kbit/s file only when the run starts.
     void aFailureCountsOnTheSummaryWithTheSoundAndTheFolderLink() {
@@ -368,7 +385,7 @@ private slots:
 
         TUrlRecorder urls;
         QDesktopServices::setUrlHandler("file", &urls, "open");
-        emit form_->LabelOpenFolder->linkActivated(QStringLiteral("folder"));
+        emit form_->LabelOpenFolder->Clicked();
         QDesktopServices::unsetUrlHandler("file");
         QCOMPARE(urls.Urls, QList<QUrl>{QUrl::fromLocalFile(out + "/")});
         form_->ActionNext->trigger();
