@@ -30,8 +30,8 @@ QFont LineFont(const QFont& font, const TTextLine& line) {
     return f;
 }
 
-// The lines' tops: the design's, pushed down where a larger font needs the
-// room, and the bottom of the last line.
+// The lines' tops: at their usual places, pushed down where a larger font
+// needs the room, and the bottom of the last line.
 std::array<int, LineCount + 1> LineTops(const QFont& font) {
     std::array<int, LineCount + 1> tops{};
     int next = 0;

@@ -24,8 +24,8 @@ namespace {
 constexpr int ClientWidth = 441;
 constexpr int ClientHeight = 344;
 constexpr int PictureWidth = 150;
-// The average character width of the font the design's size was made for.
-constexpr int DesignCharWidth = 7;
+// The average character width of the font the window's size was made for.
+constexpr int BaseCharWidth = 7;
 
 const char* const RightsText = "Copyright (C) %d %s. All rights reserved.";
 const char* const WarningText =
@@ -144,10 +144,10 @@ void TFormAbout::CreateControls() {
     layout->addLayout(text, 1);
 }
 
-// The design's size, wider and taller where a larger font needs the room:
+// 441 × 344, wider and taller where a larger font needs the room:
 // the text column grows with the font, and the height follows its lines.
 void TFormAbout::FitSize() {
-    const double scale = std::max(1.0, fontMetrics().averageCharWidth() / static_cast<double>(DesignCharWidth));
+    const double scale = std::max(1.0, fontMetrics().averageCharWidth() / static_cast<double>(BaseCharWidth));
     const int width = std::max(ClientWidth, static_cast<int>(PictureWidth + (ClientWidth - PictureWidth) * scale));
     const int height = std::max({ClientHeight, layout()->totalHeightForWidth(width), layout()->minimumSize().height()});
     setFixedSize(width, height);
@@ -168,4 +168,6 @@ void TFormAbout::CenterOn(const QWidget* owner) { CenterOnOwner(this, owner); }
 
 void TFormAbout::labHomePageClick() { ShellOpen(labHomePage->text().toLocal8Bit().toStdString(), this); }
 
-void TFormAbout::labSupportMailClick() { ShellOpen("mailto:" + labSupportMail->text().toLocal8Bit().toStdString(), this); }
+void TFormAbout::labSupportMailClick() {
+    ShellOpen("mailto:" + labSupportMail->text().toLocal8Bit().toStdString(), this);
+}

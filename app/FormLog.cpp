@@ -30,7 +30,7 @@ constexpr int ButtonWidth = 75;
 constexpr int ButtonHeight = 25;
 constexpr int ButtonGap = 8;
 
-// The design's size, or what a larger font needs for the caption.
+// 75 × 25, or what a larger font needs for the caption.
 QPushButton* CreateButton(const char* text, const char* name, QWidget* parent) {
     auto* button = new QPushButton(QString::fromUtf8(text), parent);
     button->setObjectName(name);

@@ -64,7 +64,7 @@ void TFormMain::CreateControls() {
 
     setCentralWidget(client);
     SetTabOrder();
-    // The design's size is the least the window takes; a larger font may need more.
+    // 698 × 542 is the least the window takes; a larger font may need more.
     setMinimumSize(QSize(ClientWidth, ClientHeight).expandedTo(minimumSizeHint()));
     resize(minimumSize());
 }

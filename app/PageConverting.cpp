@@ -66,9 +66,9 @@ QLabel* CreateTimeLabel(QWidget* parent, const char* name) {
     return label;
 }
 
-// The columns' design widths, and the longest text each of the narrow ones
+// The columns' usual widths, and the longest text each of the narrow ones
 // shows; a larger font widens a column to fit that text.
-constexpr int DesignWidths[] = {250, 80, 95, 70, 300};
+constexpr int BaseWidths[] = {250, 80, 95, 70, 300};
 const char* const WidestTexts[] = {"", "00:00:00.000", "Converting", "100%", ""};
 
 } // namespace
@@ -230,7 +230,7 @@ void TPageConverting::ReleaseSecondLane() {
     secondStarted_ = false;
 }
 
-// The narrow columns fit their longest texts (at least their design widths);
+// The narrow columns fit their longest texts (at least their usual widths);
 // the name and path columns share what the list has beyond that.
 void TPageConverting::FitColumns() {
     QHeaderView* header = ListViewConverting->header();
@@ -240,7 +240,7 @@ void TPageConverting::FitColumns() {
     int fixed = 0;
     for (int column = 0; column < 5; ++column) {
         const int text = metrics.horizontalAdvance(QString::fromUtf8(WidestTexts[column])) + padding;
-        widths[column] = std::max({DesignWidths[column], text, header->sectionSizeHint(column)});
+        widths[column] = std::max({BaseWidths[column], text, header->sectionSizeHint(column)});
         if (column != ccName && column != ccPath) fixed += widths[column];
     }
     const int spare = ListViewConverting->viewport()->width() - fixed - widths[ccName] - widths[ccPath];

@@ -76,7 +76,8 @@ QStringList Unnamed(QWidget* window) {
         const bool field = qobject_cast<QAbstractItemView*>(w) || qobject_cast<QLineEdit*>(w) ||
                            qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QComboBox*>(w) ||
                            qobject_cast<QProgressBar*>(w);
-        if (field && AccessibleName(w).isEmpty()) unnamed << w->objectName() + " (" + w->metaObject()->className() + ")";
+        if (field && AccessibleName(w).isEmpty())
+            unnamed << w->objectName() + " (" + w->metaObject()->className() + ")";
     }
     return unnamed;
 }
@@ -144,9 +145,10 @@ private slots:
         TPageOutput* p2 = form_->TabSheetStep2;
         p2->EditOutputDir->setFocus();
         QCOMPARE(Names(TabRound(form_.get())),
-                 Names(QList<QWidget*>{p2->EditOutputDir, p2->ButtonSelectDir, p2->FormatButtons[ofMP3], p2->PresetLists[ofMP3],
-                                      p2->SpinBoxParallelTasks, p2->CheckBoxKeepFolderStructure, form_->ButtonHelp,
-                                      form_->ButtonLog, form_->ButtonBack, form_->ButtonNext, form_->ButtonExit}));
+                 Names(QList<QWidget*>{p2->EditOutputDir, p2->ButtonSelectDir, p2->FormatButtons[ofMP3],
+                                       p2->PresetLists[ofMP3], p2->SpinBoxParallelTasks,
+                                       p2->CheckBoxKeepFolderStructure, form_->ButtonHelp, form_->ButtonLog,
+                                       form_->ButtonBack, form_->ButtonNext, form_->ButtonExit}));
     }
 
     // The arrow keys move the choice along the row; the chosen tile keeps the

@@ -374,12 +374,14 @@ private slots:
         QTemporaryDir folder;
         QStringList expected;
         for (const auto* list : {&VideoExtensions(), &AudioExtensions()})
-            for (const std::string& e : *list)
-                for (const QString& name : {"a" + QString::fromStdString(e), "B" + QString::fromStdString(e).toUpper()}) {
+            for (const std::string& e : *list) {
+                const QString extension = QString::fromStdString(e);
+                for (const QString& name : {"a" + extension, "B" + extension.toUpper()}) {
                     QFile f(folder.path() + "/" + name);
                     QVERIFY(f.open(QIODevice::WriteOnly));
                     expected << name;
                 }
+            }
         QFile other(folder.path() + "/notes.txt");
         QVERIFY(other.open(QIODevice::WriteOnly));
         expected.sort();
