@@ -5,6 +5,7 @@
 
 #include "AVFilterStubs.h"
 #include "AVUtilStubs.h"
+#include "Format.h"
 
 int CreateVideoSink(AVFilterGraph* graph, AVPixelFormat pixelFormat, AVFilterContext** sink) {
     *sink = nullptr;
@@ -23,6 +24,17 @@ int CreateVideoSink(AVFilterGraph* graph, AVPixelFormat pixelFormat, AVFilterCon
     }
     *sink = ctx;
     return 0;
+}
+
+int CreateVideoSource(AVFilterGraph* graph, int width, int height, int pixelFormat, AVRational aspect,
+                      AVFilterContext** source) {
+    *source = nullptr;
+    const AVFilter* filter = ff::avfilter_get_by_name("buffer");
+    if (!graph || !filter) return AVERROR_FILTER_NOT_FOUND;
+    // The named form: the positional one now reads its last numbers as other fields.
+    const std::string args = Format("video_size=%dx%d:pix_fmt=%d:time_base=1/1000000:pixel_aspect=%d/%d", width,
+                                    height, pixelFormat, aspect.num, aspect.den);
+    return ff::avfilter_graph_create_filter(source, filter, "src", args.c_str(), nullptr, graph);
 }
 
 int GetFilteredPicture(AVFilterContext* sink, AVFrame* out, int64_t* pts) {

@@ -15,6 +15,12 @@ extern "C" {
 // *sink nullptr and the graph as it was.
 int CreateVideoSink(AVFilterGraph* graph, AVPixelFormat pixelFormat, AVFilterContext** sink);
 
+// Creates the graph's input end: the library's buffer source, named "src",
+// taking pictures of the given geometry and aspect ratio with time stamps in
+// microseconds. Returns 0 or a negative library error code.
+int CreateVideoSource(AVFilterGraph* graph, int width, int height, int pixelFormat, AVRational aspect,
+                      AVFilterContext** source);
+
 // Takes the next filtered picture into `out` (whatever `out` held is released
 // first). Returns 1 with a picture and its time stamp in microseconds (the
 // no-value time stamp when the picture has none); AVERROR(EAGAIN) when the

@@ -296,6 +296,8 @@ private:
     void PrepareVideoEncoding(TOutputStream& ost, TInputStream& ist);
     void SetUpPassLog(TOutputStream& ost, int tableIndex);
     int ConfigureVideoFilters(TInputStream& ist, TOutputStream& ost, std::string& errorText);
+    // "Error while filtering the pictures of input stream #f.s" with the library's reason.
+    FFmpegException FilteringError(const TInputStream& ist, int ret) const;
     void HandOverPicture(TInputStream& ist, int index, AVFrame* decoded);
     void CloseVideoFilters(TInputStream& ist, int index);
     void RouteFilteredPictures(TInputStream& ist, int index);

@@ -3,7 +3,6 @@
 // neighbouring pictures and so gives each picture back at once.
 #include <algorithm>
 
-#include "Format.h"
 #include "VideoSink.h"
 #include "VideoRecords.h"
 
@@ -29,18 +28,15 @@ void TDeinterlacer::Configure(const AVFrame* in) {
     format_ = in->format;
     configured_ = true;
     if (!Deinterlaceable(in->format) || in->width < 1 || in->height < 1) return;
-    const AVFilter* buffer = ff::avfilter_get_by_name("buffer");
     const AVFilter* pp = ff::avfilter_get_by_name("pp");
-    if (!buffer || !pp) return;
+    if (!pp) return;
     FilterGraphPtr graph(ff::avfilter_graph_alloc());
     if (!result_) result_ = MakeFrame();
     if (!graph || !result_) return;
-    const std::string args =
-        Format("video_size=%dx%d:pix_fmt=%d:time_base=1/1000000:pixel_aspect=1/1", in->width, in->height, in->format);
     AVFilterContext* source = nullptr;
     AVFilterContext* filter = nullptr;
     AVFilterContext* sink = nullptr;
-    if (ff::avfilter_graph_create_filter(&source, buffer, "src", args.c_str(), nullptr, graph.get()) < 0 ||
+    if (CreateVideoSource(graph.get(), in->width, in->height, in->format, AVRational{1, 1}, &source) < 0 ||
         ff::avfilter_graph_create_filter(&filter, pp, "deinterlace", "fd", nullptr, graph.get()) < 0 ||
         CreateVideoSink(graph.get(), static_cast<AVPixelFormat>(in->format), &sink) < 0 ||
         ff::avfilter_link(source, 0, filter, 0) < 0 || ff::avfilter_link(filter, 0, sink, 0) < 0 ||

@@ -2,7 +2,6 @@
 // the video-input hook or to the frame hook modules, and, with a filter chain,
 // through the chain first.
 #include "FFLog.h"
-#include "Format.h"
 #include "RunTables.h"
 #include "VideoPath.h"
 
@@ -12,10 +11,7 @@ void TCustomFFmpeg::HandOverPicture(TInputStream& ist, int index, AVFrame* decod
         picture->pts = ist.Pts;
         if (!picture->sample_aspect_ratio.num) picture->sample_aspect_ratio = ist.Decoder->sample_aspect_ratio;
         const int ret = ff::av_buffersrc_add_frame_flags(ist.FilterInput, picture, AV_BUFFERSRC_FLAG_KEEP_REF);
-        if (ret < 0)
-            throw FFmpegException(LibraryErrorText(
-                Format("Error while filtering the pictures of input stream #%d.%d", ist.FileIndex, ist.StreamIndex),
-                ret));
+        if (ret < 0) throw FilteringError(ist, ret);
     }
     EmulateRate(ist);
     if (ist.FilterOutput) {
@@ -36,7 +32,7 @@ AVFrame* TCustomFFmpeg::PreprocessPicture(TInputStream& ist, AVFrame* decoded) {
     if (!Opt.Deinterlace && !VideoInputHookRelay && !Opt.VideoHookActive) return decoded;
 
     AVFrame* picture = WritablePicture(video.HookPicture, decoded->format, decoded->width, decoded->height);
-    if (!picture) {
+    if (!picture || ff::av_frame_copy_props(picture, decoded) < 0) {
         GlobalLogger()->Log(this, llError, "hook buf malloc error.");
         return decoded;
     }
@@ -49,7 +45,6 @@ AVFrame* TCustomFFmpeg::PreprocessPicture(TInputStream& ist, AVFrame* decoded) {
     if (!deinterlaced)
         ff::av_image_copy(picture->data, picture->linesize, const_cast<const uint8_t**>(decoded->data),
                           decoded->linesize, format, decoded->width, decoded->height);
-    CopyPictureProps(picture, decoded);
     if (deinterlaced) picture->interlaced_frame = 0;
 
     if (VideoInputHookRelay) {

@@ -27,6 +27,11 @@ InOutPtr OpenEnd(const char* name, AVFilterContext* filter) {
 
 } // namespace
 
+FFmpegException TCustomFFmpeg::FilteringError(const TInputStream& ist, int ret) const {
+    return FFmpegException(LibraryErrorText(
+        Format("Error while filtering the pictures of input stream #%d.%d", ist.FileIndex, ist.StreamIndex), ret));
+}
+
 int TCustomFFmpeg::ConfigureVideoFilters(TInputStream& ist, TOutputStream& ost, std::string& errorText) {
     AVCodecContext* enc = EncoderOf(ost);
     const AVCodecContext* dec = ist.Decoder.get();
@@ -38,11 +43,8 @@ int TCustomFFmpeg::ConfigureVideoFilters(TInputStream& ist, TOutputStream& ost, 
     };
 
     const AVRational sar = dec->sample_aspect_ratio.num > 0 ? dec->sample_aspect_ratio : AVRational{0, 1};
-    const std::string sourceArgs = Format("video_size=%dx%d:pix_fmt=%d:time_base=1/1000000:pixel_aspect=%d/%d",
-                                          dec->width, dec->height, static_cast<int>(dec->pix_fmt), sar.num, sar.den);
     AVFilterContext* source = nullptr;
-    int ret = ff::avfilter_graph_create_filter(&source, ff::avfilter_get_by_name("buffer"), "src",
-                                               sourceArgs.c_str(), nullptr, graph.get());
+    int ret = CreateVideoSource(graph.get(), dec->width, dec->height, dec->pix_fmt, sar, &source);
     if (ret < 0) return failed(ret, "buffer");
     AVFilterContext* sink = nullptr;
     ret = CreateVideoSink(graph.get(), enc->pix_fmt, &sink);
@@ -97,10 +99,7 @@ void TCustomFFmpeg::RouteFilteredPictures(TInputStream& ist, int index) {
         int64_t pts = NoPts;
         const int ret = GetFilteredPicture(ist.FilterOutput, filtered, &pts);
         if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) break;
-        if (ret < 0)
-            throw FFmpegException(LibraryErrorText(
-                Format("Error while filtering the pictures of input stream #%d.%d", ist.FileIndex, ist.StreamIndex),
-                ret));
+        if (ret < 0) throw FilteringError(ist, ret);
         if (pts != NoPts) ist.Pts = pts;
         ist.Video.Routed = filtered;
         RouteDecoded(ist, index, nullptr, nullptr, 0);
@@ -114,8 +113,6 @@ void TCustomFFmpeg::CloseVideoFilters(TInputStream& ist, int index) {
     ist.Video.FilterClosed = true;
     // The chain lets out what it still holds once it knows no picture follows.
     const int ret = ff::av_buffersrc_add_frame_flags(ist.FilterInput, nullptr, 0);
-    if (ret < 0)
-        throw FFmpegException(LibraryErrorText(
-            Format("Error while filtering the pictures of input stream #%d.%d", ist.FileIndex, ist.StreamIndex), ret));
+    if (ret < 0) throw FilteringError(ist, ret);
     RouteFilteredPictures(ist, index);
 }

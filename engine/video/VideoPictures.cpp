@@ -16,22 +16,6 @@ AVFrame* WritablePicture(FramePtr& slot, int format, int width, int height) {
     return ff::av_frame_get_buffer(picture, 0) < 0 ? nullptr : picture;
 }
 
-void CopyPictureProps(AVFrame* dst, const AVFrame* src) {
-    dst->pts = src->pts;
-    dst->pict_type = src->pict_type;
-    dst->key_frame = src->key_frame;
-    dst->quality = src->quality;
-    dst->interlaced_frame = src->interlaced_frame;
-    dst->top_field_first = src->top_field_first;
-    dst->repeat_pict = src->repeat_pict;
-    dst->sample_aspect_ratio = src->sample_aspect_ratio;
-    dst->color_range = src->color_range;
-    dst->color_primaries = src->color_primaries;
-    dst->color_trc = src->color_trc;
-    dst->colorspace = src->colorspace;
-    dst->chroma_location = src->chroma_location;
-}
-
 int ScalerFlagsOf(const OptionContexts* options, int fallback) {
     int64_t flags = fallback;
     if (options && options->ScalerDefaults &&

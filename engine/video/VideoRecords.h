@@ -51,6 +51,3 @@ struct TVideoInputRun {
 // otherwise a new one. nullptr when memory runs out.
 AVFrame* WritablePicture(FramePtr& slot, int format, int width, int height);
 
-// Copies what describes a picture, not its planes: time stamp, picture type,
-// quality, interlacing, aspect ratio and colour description.
-void CopyPictureProps(AVFrame* dst, const AVFrame* src);
