@@ -7,12 +7,9 @@
 #include "MediaIO.h"
 
 
-TProbed Probe(const std::string& path) {
+TProbed ProbeEntries(const std::string& path, const std::string& selection) {
     TProbed probed;
-    const std::string text =
-        CommandOutput("ffprobe -v error -select_streams a:0 -show_entries "
-            "stream=codec_name,sample_rate,channels,duration,sample_fmt:format=duration,format_name,nb_streams "
-            "-of default=nw=1 " + ShellQuote(path));
+    const std::string text = CommandOutput("ffprobe -v error " + selection + " -of default=nw=1 " + ShellQuote(path));
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -28,6 +25,12 @@ TProbed Probe(const std::string& path) {
         start = end + 1;
     }
     return probed;
+}
+
+TProbed Probe(const std::string& path) {
+    return ProbeEntries(path, "-select_streams a:0 -show_entries "
+                              "stream=codec_name,sample_rate,channels,duration,sample_fmt:format=duration,format_name,"
+                              "nb_streams");
 }
 
 int ProbeStreamCount(const std::string& path, const std::string& type) {

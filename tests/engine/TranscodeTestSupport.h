@@ -24,6 +24,9 @@ struct TProbed {
     double Number(const std::string& key) const { return std::atof(Get(key).c_str()); }
 };
 TProbed Probe(const std::string& path);
+// ffprobe's entries for `selection` (its -select_streams and -show_entries
+// arguments), by name; a second "duration" is kept as "format_duration".
+TProbed ProbeEntries(const std::string& path, const std::string& selection);
 // ffprobe's count of streams of `type` ("audio", "video").
 int ProbeStreamCount(const std::string& path, const std::string& type);
 // ffprobe's count of packets of the first audio stream.

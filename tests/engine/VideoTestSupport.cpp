@@ -4,20 +4,7 @@
 #include "MediaIO.h"
 
 TProbed ProbeVideo(const std::string& path) {
-    TProbed probed;
-    const std::string text = CommandOutput(
-        "ffprobe -v error -select_streams v:0 -show_entries stream=codec_name,width,height,r_frame_rate,pix_fmt "
-        "-of default=nw=1 " + ShellQuote(path));
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        const size_t eq = line.find('=');
-        if (eq != std::string::npos) probed.Values.emplace(line.substr(0, eq), line.substr(eq + 1));
-        start = end + 1;
-    }
-    return probed;
+    return ProbeEntries(path, "-select_streams v:0 -show_entries stream=codec_name,width,height,r_frame_rate,pix_fmt");
 }
 
 TVideoDecoded::TRgb TVideoDecoded::Pixel(int x, int y) const {
