@@ -219,6 +219,10 @@ TEST_F(TranscodeVideoTest, StatisticsFollowTheEncoder) {
     float quality = -1;
     ASSERT_EQ(std::sscanf(status.c_str(), "frame=%*d fps=%*d q=%f", &quality), 1) << status;
     EXPECT_GT(quality, 0) << status;
+    // The QP histogram follows "L": 32 counters, each as the hex digit of its log2.
+    const std::string histogram = status.substr(status.find(" L") + 2, 32);
+    EXPECT_EQ(histogram.find_first_not_of("0123456789ABCDEF"), std::string::npos) << status;
+    EXPECT_NE(histogram.find_first_not_of('0'), std::string::npos) << status;
     EXPECT_NE(status.find("PSNR=Y:"), std::string::npos) << status;
     EXPECT_EQ(status.find("inf"), std::string::npos) << status;
 
