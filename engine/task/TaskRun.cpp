@@ -40,8 +40,9 @@ void TCustomFFmpeg::Start(bool inThread) {
         MarkTerminated();
         return;
     }
-    Running = true;
+    // A stop asked as soon as the task shows running must not be lost.
     StopRequested = false;
+    Running = true;
     Completed = false;
     Terminated = false;
     if (!inThread) {
@@ -59,8 +60,20 @@ void TCustomFFmpeg::Start(bool inThread) {
 void TCustomFFmpeg::Run() {
     Completed = false;
     Guarded(*this, [&] {
-        ReopenFiles();
-        Transcode();
+        bool opened = false;
+        try {
+            ReopenFiles();
+            opened = true;
+            Transcode();
+        } catch (const std::exception& e) {
+            if (!StopRequested) throw;
+            // A stop cuts the library's reads and writes short, and the call it
+            // interrupted raises: the task was stopped, it did not fail.
+            GlobalLogger()->Log(this, llInfo, e.what());
+            Failed = false;
+            ErrorMessage.clear();
+            if (!opened) stoppedBeforeAudio_ = true;
+        }
     });
     Guarded(*this, [&] { CloseRunCodecs(); });
     Guarded(*this, [&] { Cleanup(); });

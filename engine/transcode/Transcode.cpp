@@ -22,6 +22,8 @@ void TCustomFFmpeg::Transcode() {
         TranscodeSetup();
         TranscodeLoop();
     } catch (const std::exception& e) {
+        // A stop that cut the run short keeps the output only if it holds audio.
+        if (StopRequested && Run_) stoppedBeforeAudio_ = !AudioWrittenToEveryOutput();
         ReleaseRun();
         Failed = true;
         ErrorMessage = e.what();
