@@ -21,9 +21,10 @@ TPresetItem Rate(const char* text, int channels, int rate, int bitrate) {
     return item;
 }
 
-TPresetItem Vorbis(const char* text, int rate, const char* quality) {
+TPresetItem Vorbis(const char* text, int rate, const char* quality, int channels = -1) {
     TPresetItem item;
     item.Text = text;
+    item.AudioChannels = channels;
     item.AudioSampleRate = rate;
     item.ExtOptions = std::string("aq=") + quality;
     return item;
@@ -110,8 +111,8 @@ const std::vector<TFormatPresets>& PresetTable() {
           Rate("For Pocket PCs/PDAs Normal Quality", 2, 44100, 128000),
           Rate("For PC Normal Quality", 2, 44100, 128000), SourceRate("WMA Losslesss Audio", 2, 48000)}),
         AudioFormat("ogg", ".ogg", "libvorbis", "libtheora", true,
-         {Vorbis("Telephone Quality - Ogg Vorbis: Quality - 4.97; 11025 Hz, Mono", 11025, "4.97"),
-          Vorbis("AM Radio Quality - Ogg Vorbis: Quality - 4.97; 22050 Hz, Mono", 22050, "4.97"),
+         {Vorbis("Telephone Quality - Ogg Vorbis: Quality - 4.97; 11025 Hz, Mono", 11025, "4.97", 1),
+          Vorbis("AM Radio Quality - Ogg Vorbis: Quality - 4.97; 22050 Hz, Mono", 22050, "4.97", 1),
           Vorbis("FM Radio Quality - Ogg Vorbis: Quality - 4.97; 22050 Hz, Stereo", 22050, "4.97"),
           Vorbis("CD Quality - Ogg Vorbis: Quality - 4.97; 44100 Hz, Stereo", 44100, "4.97"),
           Vorbis("HiFi Quality - Ogg Vorbis: Quality - 8.05; 48000 Hz, Stereo", 48000, "8.05")}),
