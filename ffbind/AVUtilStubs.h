@@ -43,7 +43,7 @@ extern "C" {
     X(av_frame_alloc) X(av_frame_free) X(av_frame_unref) X(av_frame_ref) X(av_frame_clone)        \
     X(av_frame_get_buffer) X(av_frame_make_writable) X(av_frame_copy_props)                       \
     X(av_image_alloc) X(av_image_copy) X(av_image_fill_arrays) X(av_image_get_buffer_size)        \
-    X(av_image_fill_black) X(av_image_fill_linesizes) X(av_image_copy_to_buffer)                  \
+    X(av_image_fill_black) X(av_image_fill_linesizes) X(av_image_copy_to_buffer) X(av_image_check_size2) \
     X(av_samples_alloc) X(av_samples_copy) X(av_samples_fill_arrays)                               \
     X(av_samples_get_buffer_size) X(av_samples_set_silence) X(av_get_bytes_per_sample)            \
     X(av_get_sample_fmt) X(av_get_sample_fmt_name) X(av_get_sample_fmt_string)                    \

@@ -98,9 +98,8 @@ AVFrame* TCustomFFmpeg::ScalePicture(TOutputStream& ost, const AVFrame* picture,
     if (newGeometry || !ost.ScaleContext) {
         ost.ScaleContext.reset();
         Opt.SwsFlags = ScalerFlagsOf(Options.get(), Opt.SwsFlags);
-        ost.ScaleContext.reset(ff::sws_getContext(ost.ResampleWidth, ost.ResampleHeight,
-                                                  static_cast<AVPixelFormat>(ost.ResamplePixelFormat), enc->width,
-                                                  enc->height, enc->pix_fmt, Opt.SwsFlags, nullptr, nullptr, nullptr));
+        ost.ScaleContext.reset(NewScaler(ost.ResampleWidth, ost.ResampleHeight, ost.ResamplePixelFormat, enc->width,
+                                         enc->height, enc->pix_fmt, Opt.SwsFlags));
         if (!ost.ScaleContext) throw FFmpegException("Cannot get resampling context");
     }
     // The encoder may still hold the last scaled picture; it then gets new planes.

@@ -24,6 +24,19 @@ int ScalerFlagsOf(const OptionContexts* options, int fallback) {
     return static_cast<int>(flags);
 }
 
+SwsContext* NewScaler(int srcWidth, int srcHeight, int srcFormat, int dstWidth, int dstHeight,
+                      AVPixelFormat dstFormat, int flags) {
+    const auto source = static_cast<AVPixelFormat>(srcFormat);
+    if (source == AV_PIX_FMT_NONE || dstFormat == AV_PIX_FMT_NONE || !ff::sws_isSupportedInput(source) ||
+        !ff::sws_isSupportedOutput(dstFormat))
+        return nullptr;
+    if (ff::av_image_check_size2(srcWidth, srcHeight, INT64_MAX, source, 0, nullptr) < 0 ||
+        ff::av_image_check_size2(dstWidth, dstHeight, INT64_MAX, dstFormat, 0, nullptr) < 0)
+        return nullptr;
+    return ff::sws_getContext(srcWidth, srcHeight, source, dstWidth, dstHeight, dstFormat, flags, nullptr, nullptr,
+                              nullptr);
+}
+
 TPicture PictureOf(const AVFrame* frame) {
     TPicture picture;
     for (int i = 0; i < 4; ++i) {

@@ -17,8 +17,8 @@ void TCustomFFmpeg::PrepareVideoEncoding(TOutputStream& ost, TInputStream& ist) 
         if (!WritablePicture(ost.TempPicture, enc->pix_fmt, enc->width, enc->height))
             throw FFmpegException("Cannot allocate temp picture, check pix fmt");
         Opt.SwsFlags = ScalerFlagsOf(Options.get(), Opt.SwsFlags);
-        ost.ScaleContext.reset(ff::sws_getContext(dec->width, dec->height, dec->pix_fmt, enc->width, enc->height,
-                                                  enc->pix_fmt, Opt.SwsFlags, nullptr, nullptr, nullptr));
+        ost.ScaleContext.reset(
+            NewScaler(dec->width, dec->height, dec->pix_fmt, enc->width, enc->height, enc->pix_fmt, Opt.SwsFlags));
         if (!ost.ScaleContext) throw FFmpegException("Cannot get resampling context");
         ost.InitialHeight = dec->height;
         ost.InitialWidth = dec->width;

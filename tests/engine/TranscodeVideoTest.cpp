@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "CapturedLog.h"
+#include "FFPtr.h"
+#include "VideoPath.h"
 #include "VideoTestSupport.h"
 
 namespace {
@@ -107,6 +109,16 @@ TEST_F(TranscodeVideoTest, SizeChangeIsScaledOrEndsAnUnscaledRun) {
     EXPECT_EQ(log.Count(line), 1u);
     EXPECT_NE(text.find("whose pictures changed to 320x240"), std::string::npos) << text;
     EXPECT_TRUE(task->Failed);
+}
+
+// A damaged stream may claim no picture format or an impossible size; the
+// library aborts the process when asked to scale those, so no scaler is made.
+TEST_F(TranscodeVideoTest, NoScalerForAPictureThatCannotBeScaled) {
+    const int flags = SWS_BICUBIC;
+    EXPECT_TRUE(SwsContextPtr(NewScaler(64, 48, AV_PIX_FMT_YUV420P, 32, 24, AV_PIX_FMT_RGB24, flags)));
+    EXPECT_FALSE(SwsContextPtr(NewScaler(64, 48, AV_PIX_FMT_NONE, 32, 24, AV_PIX_FMT_YUV420P, flags)));
+    EXPECT_FALSE(SwsContextPtr(NewScaler(64, 1296433176, AV_PIX_FMT_YUV420P, 32, 24, AV_PIX_FMT_YUV420P, flags)));
+    EXPECT_FALSE(SwsContextPtr(NewScaler(64, 48, AV_PIX_FMT_YUV420P, 0, 24, AV_PIX_FMT_YUV420P, flags)));
 }
 
 TEST_F(TranscodeVideoTest, TargetsGiveTheirCodecsSizeAndRate) {

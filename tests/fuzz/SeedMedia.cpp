@@ -41,6 +41,11 @@ TFixtureMedia WithVideo(TFixtureMedia m) {
     return m;
 }
 
+TFixtureMedia WithSubtitles(TFixtureMedia m, const char* codec) {
+    m.Subtitles.push_back({codec, {{0.05, 0.15, "Seed"}}});
+    return m;
+}
+
 std::vector<TSeed> Seeds() {
     return {
         {L"s16.wav", Audio("pcm_s16le", 22050, 1, 0, AV_SAMPLE_FMT_S16)},
@@ -59,6 +64,8 @@ std::vector<TSeed> Seeds() {
         {L"video-audio.mp4", WithVideo(Audio("aac", 22050, 1, 32000))},
         {L"video-audio.mkv", WithVideo(Audio("mp2", 22050, 1, 64000))},
         {L"video-audio.avi", WithVideo(Audio("libmp3lame", 22050, 1, 32000))},
+        {L"video-subrip.mkv", WithSubtitles(WithVideo(Audio("aac", 22050, 1, 32000)), "subrip")},
+        {L"video-dvbsub.mkv", WithSubtitles(WithVideo(Audio("mp2", 22050, 1, 64000)), "dvbsub")},
     };
 }
 
