@@ -95,7 +95,10 @@ void TCustomFFmpeg::OptVstats(const std::string&, const std::string& value) {
     std::tm local{};
     localtime_r(&now, &local);
     const std::string clock = Format("%.2d%.2d%.2d", local.tm_hour, local.tm_min, local.tm_sec);
-    Opt.VstatsFileName = Format("%svstats_%s.log", ProgramFolder(), clock);
+    // An installed program's folder is not the user's to write in: the
+    // statistics then go to the current folder.
+    const std::string folder = ProgramFolder();
+    Opt.VstatsFileName = Format("%svstats_%s.log", access(folder.c_str(), W_OK) == 0 ? folder : std::string(), clock);
 }
 
 void TCustomFFmpeg::OptVstatsFile(const std::string&, const std::string& value) { Opt.VstatsFileName = value; }

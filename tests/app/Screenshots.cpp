@@ -16,12 +16,14 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
 #include "AddFailed.h"
 #include "ElidedLabel.h"
 #include "FFLoad.h"
+#include "FFEncoder.h"
 #include "Fixtures.h"
 #include "FormAbout.h"
 #include "FormLog.h"
@@ -32,6 +34,8 @@
 #include "PageConverting.h"
 #include "PageInputList.h"
 #include "PageOutput.h"
+#include "PreviewWindow.h"
+#include "Previewer.h"
 #include "globals.h"
 
 namespace {
@@ -46,6 +50,41 @@ bool Save(QWidget* window, const QString& folder, const QString& name) {
     const QString file = folder + "/" + name + ".png";
     const bool saved = window->grab().save(file);
     std::printf("%s %dx%d\n", qPrintable(file), window->width(), window->height());
+    return saved;
+}
+
+// The preview window as a running video task shows it: a clip converted on
+// a worker with the preview on, the window saved once it shows a picture.
+bool SavePreview(const QString& media, const QString& folder) {
+    TFixtureMedia clip;
+    clip.Seconds = 20;
+    clip.Video.push_back({"mpeg4", 320, 240, 25});
+    const std::wstring source = WidePath((media + "/clip.mkv").toStdString());
+    WriteMedia(source, clip);
+    SetPreviewWindowFactory(CreatePreviewWindow);
+    TFFEncoder encoder;
+    const int index = encoder.AddTask(source);
+    TOutputOptions options;
+    options.VideoCodec = "mpeg4";
+    options.DisableAudio = true;
+    if (index < 0 || !encoder.SetOutputFile(index, WidePath((media + "/clip.avi").toStdString()), &options)) return false;
+    std::atomic<bool> ended{false};
+    encoder.OnTerminate = [&](void*, const TTerminateInfo& info) {
+        if (info.TaskIndex < 0) ended = true;
+    };
+    encoder.SetPreview(true);
+    encoder.StartTask(1);
+    TFormPreview* window = nullptr;
+    while (!window && !ended) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* preview = qobject_cast<TFormPreview*>(w); preview && preview->isVisible()) window = preview;
+    }
+    const bool saved = window && Save(window, folder, "preview");
+    encoder.Stop(true);
+    while (!ended) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    encoder.ClearTasks();
+    SetPreviewWindowFactory({});
     return saved;
 }
 
@@ -141,6 +180,8 @@ int main(int argc, char* argv[]) {
 
     TFormShutdown countdown(&form);
     ok &= Save(&countdown, out, "countdown");
+
+    ok &= SavePreview(media.path(), out);
 
     TFormFailedAddFile failed({"Invalid data found when processing input: " + names[1].toStdString(),
                                "No such file or directory"},
