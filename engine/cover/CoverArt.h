@@ -55,8 +55,6 @@ std::vector<uint8_t> AsfHeaderWithPicture(const std::vector<uint8_t>& header, co
 // The cover one output of a run carries.
 struct TOutputCover {
     int File = 0;                  // output file index
-    int Source = 0;                // input file the picture comes from
-    int SourceStream = 0;          // its stream index there
     TCoverCarrier Carrier = ccNone;
     int StreamIndex = -1;          // ccPictureStream: the picture's stream in the output
     TCoverPicture Picture;

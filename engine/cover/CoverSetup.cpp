@@ -93,8 +93,6 @@ void TCustomFFmpeg::AddCovers() {
         const AVStream* picture = InputFiles[source]->streams[index];
         TOutputCover cover;
         cover.File = j;
-        cover.Source = source;
-        cover.SourceStream = index;
         cover.Carrier = carrier;
         cover.Picture = CoverOfStream(picture);
         const char* how = "copied";
@@ -126,7 +124,7 @@ void TCustomFFmpeg::AddCovers() {
 void TCustomFFmpeg::WriteCovers() {
     for (const TOutputCover& cover : Run_->Covers) {
         AVFormatContext* oc = OutputFiles[cover.File];
-        if (cover.Carrier == ccId3Tag) {
+        if (cover.Carrier == ccId3Tag && oc->pb) {
             // Nothing precedes the first frame of a raw stream: the tag opens the file.
             const std::vector<uint8_t> tag = Id3v2PictureTag(cover.Picture);
             ff::avio_write(oc->pb, tag.data(), static_cast<int>(tag.size()));
