@@ -60,14 +60,16 @@ void TBatchReport::Progress(size_t index, const std::string& output, int64_t con
          << name << std::flush;
 }
 
-void TBatchReport::Finished(size_t index, const std::string& output, TFileStatus status, const std::string& error) {
+void TBatchReport::Finished(size_t index, const std::string& output, TFileStatus status, const std::string& error,
+                            const std::string& notice) {
     std::lock_guard<std::mutex> lock(lock_);
     Settle(index, status);
     if (json_) {
-        FinishedObject(index, output, status, error);
+        FinishedObject(index, output, status, error, notice);
         return;
     }
     ClearBar();
+    if (!notice.empty()) out_ << ShownName(BaseName(files_[index].Path)) << ": " << ShownName(notice) << "\n";
     const std::string name = ShownName(BaseName(files_[index].Path) + (output.empty() ? "" : " -> " + output));
     switch (status) {
     case TFileStatus::Converted: out_ << "Finish: " << name << "\n" << std::flush; break;
@@ -124,10 +126,11 @@ void TBatchReport::Settle(size_t index, TFileStatus status) {
 }
 
 void TBatchReport::FinishedObject(size_t index, const std::string& output, TFileStatus status,
-                                  const std::string& error) {
+                                  const std::string& error, const std::string& notice) {
     out_ << "{\"event\":\"finished\",\"index\":" << index << ",\"source\":" << JsonString(files_[index].Path)
          << ",\"status\":\"" << StatusNames[static_cast<int>(status)] << "\"";
     if (!output.empty()) out_ << ",\"output\":" << JsonString(output);
     if (status == TFileStatus::Failed) out_ << ",\"error\":" << JsonString(error);
+    if (!notice.empty()) out_ << ",\"notice\":" << JsonString(notice);
     out_ << "}\n" << std::flush;
 }

@@ -4,7 +4,7 @@
 // JSON object per line on standard output for a program:
 //   {"event":"started","index":I,"source":S,"output":O}
 //   {"event":"progress","index":I,"time":SECONDS[,"percent":P]}
-//   {"event":"finished","index":I,"source":S,"status":ST[,"output":O][,"error":E]}
+//   {"event":"finished","index":I,"source":S,"status":ST[,"output":O][,"error":E][,"notice":N]}
 //     with ST "converted", "failed", "skipped" or "stopped"
 //   {"event":"summary","total":N,"converted":C,"failed":F,"skipped":K,"stopped":T}
 // Every file of the batch gets one "finished" object; I is its place in the
@@ -33,8 +33,10 @@ public:
     // of 0 or less is unknown.
     void Progress(size_t index, const std::string& output, int64_t converted, int64_t total);
     // File `index` has settled. `output` may be empty; `error` is the reason
-    // a failed one failed.
-    void Finished(size_t index, const std::string& output, TFileStatus status, const std::string& error = {});
+    // a failed one failed; `notice` what the engine tells of the run besides
+    // (streams of the source left out), shown on a line of its own.
+    void Finished(size_t index, const std::string& output, TFileStatus status, const std::string& error = {},
+                  const std::string& notice = {});
     // File `index` failed before it was queued; `message` is the whole line.
     void NotQueued(size_t index, const std::string& message);
     // The totals (files that did not settle were stopped); the exit status:
@@ -44,7 +46,8 @@ public:
 private:
     void ClearBar();
     void Settle(size_t index, TFileStatus status);
-    void FinishedObject(size_t index, const std::string& output, TFileStatus status, const std::string& error);
+    void FinishedObject(size_t index, const std::string& output, TFileStatus status, const std::string& error,
+                        const std::string& notice = {});
 
     std::ostream& out_;
     std::ostream& err_;

@@ -5,6 +5,7 @@
 #include "FFDecode.h"
 #include "FormatPresets.h"
 #include "StopSignals.h"
+#include "StreamList.h"
 #include "UnicodeProtocol.h"
 
 namespace {
@@ -48,6 +49,30 @@ void PrintVideoInfo(std::ostream& out, const TVideoStreamInfo& v) {
         << "Video.FrameRate: " << v.FrameRateNum << "/" << v.FrameRateDen << "\n";
 }
 
+// Every stream on a line of its own, then the cover the converter would carry.
+void PrintStreams(std::ostream& out, const AVFormatContext* ic) {
+    const std::vector<TStreamEntry> streams = ListStreams(ic);
+    out << "Streams: " << streams.size() << "\n";
+    for (const TStreamEntry& s : streams) {
+        out << "Stream." << s.Index << ": " << s.Kind << ", " << s.Codec;
+        if (s.SampleRate > 0) out << ", " << s.SampleRate << " Hz";
+        if (s.Channels > 0) out << ", " << s.Channels << (s.Channels == 1 ? " channel" : " channels");
+        if (s.Width > 0 && s.Height > 0) out << ", " << s.Width << "x" << s.Height;
+        if (s.BitRate > 0) out << ", " << s.BitRate << " bit/s";
+        if (!s.Language.empty()) out << ", language " << s.Language;
+        if (s.Picture) out << ", attached picture of " << s.PictureBytes << " bytes";
+        out << "\n";
+    }
+    const int cover = CoverStreamIndex(ic);
+    if (cover < 0) {
+        out << "Cover: none\n";
+        return;
+    }
+    const TStreamEntry& c = streams[cover];
+    out << "Cover: " << c.Width << "x" << c.Height << ", " << c.Codec << ", " << c.PictureBytes << " bytes (stream "
+        << c.Index << ")\n";
+}
+
 } // namespace
 
 int PrintInfo(const std::vector<TSourceFile>& files, std::ostream& out, std::ostream& err) {
@@ -73,6 +98,7 @@ int PrintInfo(const std::vector<TSourceFile>& files, std::ostream& out, std::ost
         TVideoStreamInfo video;
         if (probe.FirstVideoStream() >= 0 && probe.GetVideoStreamInfo(probe.FirstVideoStream(), video))
             PrintVideoInfo(out, video);
+        PrintStreams(out, probe.FormatContext());
         probe.CloseFile();
         out << "\n";
     }

@@ -156,7 +156,8 @@ int CreateFileIO(AVIOContext** pb, const std::string& path, const AVIOInterruptC
     *pb = nullptr;
     // O_EXCL: a file another conversion has just made is never overwritten;
     // it also refuses a symbolic link, dangling or not, in place of the file.
-    const int fd = OpenHandle(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
+    // Read access too: a finished file may have its header edited (SpliceFileIO).
+    const int fd = OpenHandle(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW);
     if (fd < 0) return AVERROR(errno);
     auto file = std::make_unique<TUnicodeFile>();
     file->Interrupt = interrupt;

@@ -75,6 +75,14 @@ int OpenUnicodeIO(AVIOContext** pb, const std::string& url, int flags, const AVI
 // symbolic link. 0 and *pb set, or a negative library error code
 // (AVERROR(EEXIST) when the name is taken).
 int CreateFileIO(AVIOContext** pb, const std::string& path, const AVIOInterruptCB& interrupt);
+// Editing a file written through a context of CreateFileIO, once the writer
+// is done with it: flush the context first and write nothing through it
+// afterwards. Reads `size` bytes at `offset` into `buf`: the count read, or a
+// negative library error code.
+int ReadFileIOAt(AVIOContext* pb, int64_t offset, uint8_t* buf, int size);
+// Replaces the `removed` bytes at `offset` by `bytes`, moving what follows
+// them. 0, or a negative library error code (the file is then damaged).
+int SpliceFileIO(AVIOContext* pb, int64_t offset, int64_t removed, const std::vector<uint8_t>& bytes);
 // True for contexts made by OpenUnicodeIO or CreateFileIO.
 bool IsUnicodeIO(const AVIOContext* pb);
 // Flushes a writing context, closes the file and frees the context; *pb

@@ -16,6 +16,9 @@ struct TTerminateInfo {
     // The file of the task's first output as it was created: a numbered name
     // when the one given was taken meanwhile. Empty for a task without output.
     std::wstring OutputFile;
+    // What the user should know of a run that was not asked for, such as the
+    // audio streams of a source that were left out; empty when nothing.
+    std::string Notice;
 };
 
 struct TProgressInfo {

@@ -198,6 +198,7 @@ void TCustomEncoder::DoTerminate(TCustomFFmpeg* task) {
         info.Completed = task->Completed;
         info.Failed = task->Failed;
         info.ErrorMessage = task->ErrorMessage;
+        info.Notice = task->StreamNotice;
         if (!task->OutputOptionCopies.empty()) info.OutputFile = task->OutputOptionCopies.front().FileName;
         if (threaded_ || !working_) {
             Deliver(info);

@@ -154,6 +154,9 @@ public:
     // task has terminated (the termination record carries them).
     bool Failed = false;
     std::string ErrorMessage;
+    // Which audio streams of a source with several the run converts, and how
+    // many it leaves out; empty when there is no choice to tell of.
+    std::string StreamNotice;
     int64_t TotalDuration = -1;                        // configuring thread; read by the worker
     std::string SetupError;                            // configuring thread
     bool StrictOptions = true;                         // configuring thread
@@ -241,6 +244,12 @@ private:
     void OpenDecoder(size_t index);
     void InitTimestamps();
     void ApplyMetadataMaps();
+    void NoteAudioStreams();
+    // Cover art (cover/): chosen and set up before the headers, written right
+    // after them, and completed once the trailers are written.
+    void AddCovers();
+    void WriteCovers();
+    void FinishCovers();
     void CopyChapters(int inFile, int outFile);
     void WriteHeaders();
     void DescribeRun();

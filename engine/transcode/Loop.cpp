@@ -213,6 +213,7 @@ void TCustomFFmpeg::FinishRun() {
         if (oc->pb) ff::avio_flush(oc->pb);
         CheckWritten(oc, ret, "av_write_trailer()");
     }
+    FinishCovers();
     ReportProgress(true, -1);
     if (!AudioWrittenToEveryOutput()) {
         // Stopped before any audio: nothing worth keeping. Otherwise the input had none to give.

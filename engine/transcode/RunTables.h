@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "CoverArt.h"
 #include "CustomFFmpeg.h"
 
 struct TCustomFFmpeg::TRun {
@@ -42,6 +43,7 @@ struct TCustomFFmpeg::TRun {
     int BitBufferSize = 262144;
     std::vector<uint8_t> BitBuffer;              // size BitBufferSize; kept for its size rules
     std::vector<uint8_t> SubtitleBuffer;         // 1 MiB, allocated by the first subtitle encoded
+    std::vector<TOutputCover> Covers;            // the cover of each output that carries one
 };
 
 // No-value time stamp of the libraries.

@@ -37,12 +37,15 @@ void TCustomFFmpeg::TranscodeSetup() {
     Run_->NoPacket.assign(FileCapacity, 0);                 // step 1
     BuildInputTables();                                     // step 2
     BuildOutputTable();                                     // step 3
+    NoteAudioStreams();
     PrepareStreams();
     OpenEncoders();                                         // step 4
     OpenDecoders();                                         // step 5
     InitTimestamps();                                       // step 6
     ApplyMetadataMaps();                                    // steps 7 and 8
+    AddCovers();
     WriteHeaders();                                         // step 9
+    WriteCovers();
     DescribeRun();                                          // step 10
 }
 

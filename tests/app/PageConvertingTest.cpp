@@ -433,7 +433,7 @@ private slots:
 
         // The first completes: its length is finished time now, not running
         // time, and the bar does not move back.
-        page_->FFEncoderTerminate({0, true, false, {}, {}});
+        page_->FFEncoderTerminate({0, true, false, {}, {}, {}});
         QCOMPARE(Status(0), QString("Finish"));
         QCOMPARE(Progress(0), QString("100%"));
         QCOMPARE(GlobalVars.FinishedDuration, int64_t(2000));

@@ -237,6 +237,33 @@ TEST_F(CliTest, InfoPrintsTheProbeRecordsOrTheError) {
     EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
 }
 
+TEST_F(CliTest, InfoListsEveryStreamAndTheCoverAndAConversionSaysWhichAudioItTook) {
+    TFixtureMedia m;
+    m.Seconds = 1.0;
+    m.Audio = {{"aac", 44100, 2}, {"aac", 22050, 1}};
+    m.Pictures = {{"png", 64, 48, "Cover (front)"}};
+    const std::string source = src_.File("two-audio-cover.m4a");
+    WriteMedia(WidePath(source), m);
+
+    CliResult info = Run({"--info", source});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_NE(info.out.find("Streams: 3\nStream.0: audio, aac, 44100 Hz, 2 channels"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Stream.1: audio, aac, 22050 Hz, 1 channel"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Stream.2: video, png, 64x48, attached picture of "), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Cover: 64x48, png, "), std::string::npos) << info.out;
+
+    CliResult converted = Run({"-f", "mp3", "-o", out_.Path(), source});
+    ASSERT_EQ(converted.exitCode, 0) << converted.err;
+    EXPECT_NE(converted.out.find("two-audio-cover.m4a: Converting audio stream #0.0; 1 more audio stream left out.\n"
+                                 "Finish: "),
+              std::string::npos)
+        << converted.out;
+    CliResult output = Run({"--info", out_.File("two-audio-cover.mp3")});
+    EXPECT_NE(output.out.find("Streams: 2\n"), std::string::npos) << output.out;
+    EXPECT_NE(output.out.find("Cover: 64x48, png, "), std::string::npos) << output.out;
+    EXPECT_NE(Run({"--info", Source("tone.mp3")}).out.find("Cover: none\n"), std::string::npos);
+}
+
 TEST_F(CliTest, UsageErrorsExitWithTwo) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {}, {"--bogus", "a.wav"}, {"-f", "xyz", "a.wav"}, {"-p", "9", "a.wav"}, {"-j", "0", "a.wav"},
