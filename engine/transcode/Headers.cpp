@@ -125,11 +125,16 @@ void TCustomFFmpeg::WriteHeaders() {
     bool allRtp = true;
     for (int i = 0; i < files; ++i) {
         AVFormatContext* oc = OutputFiles[i];
+        PlaceTags(i);
         AVDictionary* options = nullptr;
         if (i < static_cast<int>(OutputMuxerOptions.size()) && OutputMuxerOptions[i])
             ff::av_dict_copy(&options, OutputMuxerOptions[i].get(), 0);
-        const int ret = ff::avformat_write_header(oc, &options);
+        int ret = ff::avformat_init_output(oc, &options);
         ff::av_dict_free(&options);
+        if (ret >= 0) {
+            NameEncoder(i);
+            ret = ff::avformat_write_header(oc, nullptr);
+        }
         if (ret < 0 && oc->pb && oc->pb->error < 0)
             RaiseAfterDescription(Format("%s while writing %s", ErrorCodeText(oc->pb->error), DiskName(oc->url)));
         if (ret < 0)
