@@ -62,9 +62,6 @@ void TCustomFFmpeg::PlaceTags(int file) {
     const TTagStyle style = TagStyleOf(oc->oformat->name);
     TUserTags tags;
     GatherUserTags(oc->metadata, tags);
-    // Ogg keeps a file's tags in its streams: they come with the stream's metadata.
-    for (unsigned i = 0; i < oc->nb_streams && tags.empty(); ++i)
-        if (oc->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) GatherUserTags(oc->streams[i]->metadata, tags);
 
     Filter(&oc->metadata, [&](const std::string& key) { return key == "creation_time" && style != TTagStyle::Id3; });
     SetEntries(&oc->metadata, ContainerEntries(tags, style));

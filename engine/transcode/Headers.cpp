@@ -84,8 +84,17 @@ void TCustomFFmpeg::ApplyMetadataMaps() {
         ff::av_dict_copy(out, *in, AV_DICT_DONT_OVERWRITE);
     }
     if (Opt.MetadataGlobalAutocopy && InputFileCount > 0)
-        for (int i = 0; i < OutputFileCount; ++i)
+        for (int i = 0; i < OutputFileCount; ++i) {
             ff::av_dict_copy(&OutputFiles[i]->metadata, InputFiles[0]->metadata, AV_DICT_DONT_OVERWRITE);
+            // Ogg keeps a file's tags in its audio stream.
+            const AVFormatContext* in = InputFiles[0].get();
+            if (std::strcmp(in->iformat->name, "ogg") != 0) continue;
+            for (unsigned s = 0; s < in->nb_streams; ++s)
+                if (in->streams[s]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+                    ff::av_dict_copy(&OutputFiles[i]->metadata, in->streams[s]->metadata, AV_DICT_DONT_OVERWRITE);
+                    break;
+                }
+        }
 }
 
 void TCustomFFmpeg::CopyChapters(int inFile, int outFile) {

@@ -43,7 +43,7 @@ TEST_F(CliTest, AMixedSetConvertsToEveryFormat) {
                                             Source("tone.mp3"), Source("video-audio.mp4")};
     const std::vector<std::pair<std::string, std::string>> formats = {
         {"wav", "pcm_s16le,11025,1"}, {"mp3", "mp3,44100,2"}, {"wma", "wmav2,48000,2"},
-        {"ogg", "vorbis,11025,2"},     {"aac", "aac,16000,1"}, {"m4a", "aac,44100,2"},
+        {"ogg", "vorbis,11025,1"},     {"aac", "aac,16000,1"}, {"m4a", "aac,44100,2"},
         {"flac", "flac,"},             {"mp2", "mp2,22050,1"}};
     for (const auto& [format, expected] : formats) {
         SCOPED_TRACE(format);
