@@ -1,10 +1,11 @@
 // Every completed output is checked against what was read for it: the
 // samples its encoder gave the muxer against the samples decoded for it, and
 // the duration its container reports once the file is closed and opened
-// again. An output that lacks more than one encoder frame (any sample, when
+// again (and the packets it really holds). An output that lacks more than one encoder frame (any sample, when
 // lossless) fails its task, so a silent truncation never ends as "Finish".
 #include "OutputCheck.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "FFLog.h"
@@ -15,27 +16,40 @@ namespace {
 
 std::string Seconds(double seconds) { return Format(seconds >= 0.1 ? "%.1f" : "%.3f", seconds); }
 
-// The duration the container of `url` reports for stream `index`, in
-// seconds; -1 when it cannot say. Raw streams without an index (ADTS) only
-// estimate theirs from the bit rate: their frames are counted instead.
-double ContainerDuration(const std::string& url, int index) {
+// How long output `url` lasts: the duration its container reports for
+// stream `index`, but no longer than the packets that are really there (a
+// header written first may promise more than the file holds), in seconds;
+// -1 when the file cannot be read back.
+double ReadBackDuration(const std::string& url, int index) {
     AVFormatContext* raw = nullptr;
     if (OpenInputURL(&raw, url, nullptr, nullptr) < 0) return -1;
     InputContextPtr ic(raw);
     if (ff::avformat_find_stream_info(ic.get(), nullptr) < 0 || index >= static_cast<int>(ic->nb_streams)) return -1;
     const AVStream* st = ic->streams[index];
-    if (ic->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) {
-        PacketPtr pkt = MakePacket();
-        int64_t total = 0;
-        while (pkt && ff::av_read_frame(ic.get(), pkt.get()) >= 0) {
-            if (pkt->stream_index == index) total += pkt->duration;
-            ff::av_packet_unref(pkt.get());
-        }
-        return total > 0 ? total * av_q2d(st->time_base) : -1;
+    const double tb = av_q2d(st->time_base);
+    // Raw streams (ADTS) only estimate a duration from their bit rate.
+    double reported = -1;
+    if (ic->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
+        if (st->duration != AV_NOPTS_VALUE && st->duration > 0) reported = st->duration * tb;
+        else if (ic->duration != AV_NOPTS_VALUE && ic->duration > 0) reported = ic->duration / 1e6;
     }
-    if (st->duration != AV_NOPTS_VALUE && st->duration > 0) return st->duration * av_q2d(st->time_base);
-    if (ic->duration != AV_NOPTS_VALUE && ic->duration > 0) return ic->duration / 1e6;
-    return -1;
+    PacketPtr pkt = MakePacket();
+    if (!pkt) return reported;
+    int64_t total = 0, first = INT64_MAX, end = INT64_MIN;
+    while (ff::av_read_frame(ic.get(), pkt.get()) >= 0) {
+        if (pkt->stream_index == index) {
+            total += std::max<int64_t>(pkt->duration, 0);
+            if (pkt->pts != AV_NOPTS_VALUE) {
+                first = std::min(first, pkt->pts);
+                end = std::max(end, pkt->pts + pkt->duration);
+            }
+        }
+        ff::av_packet_unref(pkt.get());
+    }
+    // Durations in a coarse time base are rounded (ASF counts milliseconds),
+    // and some packets have none: the longer of their sum and their span.
+    const double held = std::max(total, end > first ? end - first : 0) * tb;
+    return reported < 0 ? held : std::min(reported, held);
 }
 
 } // namespace
@@ -80,7 +94,7 @@ void TCustomFFmpeg::VerifyOutputs() {
                 (check.SamplesDecoded - check.SamplesWritten) / rate,
                 Format("%d of %d samples written", check.SamplesWritten, check.SamplesDecoded)));
         }
-        const double lasts = ContainerDuration(check.Url, check.StreamIndex);
+        const double lasts = ReadBackDuration(check.Url, check.StreamIndex);
         GlobalLogger()->LogFmt(this, llVerbose, "%s: %d samples decoded, %d written, %s s in its container", check.Name,
                                check.SamplesDecoded, check.SamplesWritten,
                                lasts < 0 ? std::string("unknown") : Format("%.6f", lasts));
