@@ -2,6 +2,7 @@
 // automatic copy put into it, written under the names its container's
 // readers use, the encoder named as this program, and the ID3 tags the
 // library's muxers do not write (or not as players read them).
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -54,6 +55,48 @@ std::string LittleEndian(uint64_t value, int bytes) {
 
 bool Seekable(const AVFormatContext* oc) { return oc->pb && (oc->pb->seekable & AVIO_SEEKABLE_NORMAL); }
 
+void WriteAt(AVIOContext* pb, int64_t pos, const std::string& bytes) {
+    ff::avio_seek(pb, pos, SEEK_SET);
+    ff::avio_write(pb, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+}
+
+// The MP3 muxer's tag holds its own frames (the pictures), then the padding
+// it was asked to leave: `frames` go there. The problem, or "".
+std::string FillId3Padding(AVIOContext* pb, const TFileReader& reader, const std::string& frames) {
+    unsigned char header[10];
+    const size_t end = reader.Read(0, header, sizeof header) ? Id3v2TagSize(header) : 0;
+    if (end == 0) return "the muxer wrote no ID3 tag";
+    size_t pos = 10;
+    unsigned char frame[10];
+    while (pos + 10 <= end && reader.Read(static_cast<int64_t>(pos), frame, sizeof frame) && frame[0] != 0)
+        pos += 10 + Id3v2Syncsafe(frame + 4);
+    if (pos + frames.size() > end) return "no room for the tags in its ID3 tag";
+    WriteAt(pb, static_cast<int64_t>(pos), frames);
+    return {};
+}
+
+// A WAV file takes the tag as an "id3 " chunk after its others; the RIFF
+// size (in the ds64 chunk of an RF64 file) grows by it. The problem, or "".
+std::string AppendId3Chunk(AVIOContext* pb, const TFileReader& reader, const std::string& frames) {
+    unsigned char header[12];
+    if (!reader.Read(0, header, sizeof header)) return "its header cannot be read";
+    const bool rf64 = std::memcmp(header, "RF64", 4) == 0;
+    if ((!rf64 && std::memcmp(header, "RIFF", 4) != 0) || std::memcmp(header + 8, "WAVE", 4) != 0)
+        return "no RIFF header for the ID3 chunk";
+    int64_t size = ff::avio_size(pb);
+    const std::string tag = Id3v2Tag(frames, 0);
+    // Chunks start at even positions.
+    std::string chunk = size % 2 ? std::string(1, '\0') : std::string();
+    chunk += "id3 " + LittleEndian(tag.size(), 4) + tag;
+    if (tag.size() % 2) chunk.push_back('\0');
+    if (size < 12 || (!rf64 && size + static_cast<int64_t>(chunk.size()) - 8 > UINT32_MAX))
+        return "no room for an ID3 chunk";
+    WriteAt(pb, size, chunk);
+    size += static_cast<int64_t>(chunk.size());
+    WriteAt(pb, rf64 ? 20 : 4, LittleEndian(size - 8, rf64 ? 8 : 4));
+    return {};
+}
+
 } // namespace
 
 void TCustomFFmpeg::PlaceTags(int file) {
@@ -93,8 +136,9 @@ void TCustomFFmpeg::NameEncoder(int file) {
     const TTagStyle style = TagStyleOf(oc->oformat->name);
     ff::av_dict_set(&oc->metadata, "encoder", style == TTagStyle::Id3 ? nullptr : ProgramEncoderName().c_str(), 0);
     // MP4 files name it as their encoding tool.
-    if (style == TTagStyle::Generic) ff::av_dict_set(&oc->metadata, "encoding_tool", ProgramEncoderName().c_str(), 0);
     const std::string name = oc->oformat->name;
+    if (name == "mp4" || name == "ipod" || name == "mov")
+        ff::av_dict_set(&oc->metadata, "encoding_tool", ProgramEncoderName().c_str(), 0);
     if (style == TTagStyle::Id3 && name != "mp3" && oc->pb) {
         // Raw streams (MP2, AAC) take the tag in front of their first frame.
         const std::string tag = Id3v2Tag(PendingId3Frames_[file], 0);
@@ -111,39 +155,9 @@ void TCustomFFmpeg::CompleteTags(int file) {
     if (!Seekable(oc)) return;
     ff::avio_flush(oc->pb);
     const TFileReader reader(OutputPaths[file]);
-    unsigned char header[12];
-    if (!reader.Read(0, header, sizeof header)) return;
     const std::string name = oc->oformat->name;
-    if (name == "mp3") {
-        const size_t end = Id3v2TagSize(header);
-        if (end == 0) return;
-        // The muxer's frames (pictures) come first; the padding after them is ours.
-        size_t pos = 10;
-        unsigned char frame[10];
-        while (pos + 10 <= end && reader.Read(static_cast<int64_t>(pos), frame, sizeof frame) && frame[0] != 0)
-            pos += 10 + Id3v2Syncsafe(frame + 4);
-        if (pos + frames.size() > end) {
-            GlobalLogger()->Log(this, llWarning, "No room for the tags in the ID3 tag of " + OutputPaths[file]);
-            return;
-        }
-        ff::avio_seek(oc->pb, static_cast<int64_t>(pos), SEEK_SET);
-        ff::avio_write(oc->pb, reinterpret_cast<const unsigned char*>(frames.data()), static_cast<int>(frames.size()));
-    } else if (name == "wav") {
-        // An "id3 " chunk after the others, and the RIFF size grown by it.
-        const bool rf64 = std::memcmp(header, "RF64", 4) == 0;
-        if ((!rf64 && std::memcmp(header, "RIFF", 4) != 0) || std::memcmp(header + 8, "WAVE", 4) != 0) return;
-        int64_t size = ff::avio_size(oc->pb);
-        if (size < 12) return;
-        std::string chunk = size % 2 ? std::string(1, '\0') : std::string();
-        const std::string tag = Id3v2Tag(frames, 0);
-        chunk += "id3 " + LittleEndian(tag.size(), 4) + tag;
-        if (tag.size() % 2) chunk.push_back('\0');
-        ff::avio_seek(oc->pb, size, SEEK_SET);
-        ff::avio_write(oc->pb, reinterpret_cast<const unsigned char*>(chunk.data()), static_cast<int>(chunk.size()));
-        size += static_cast<int64_t>(chunk.size());
-        const std::string riffSize = rf64 ? LittleEndian(size - 8, 8) : LittleEndian(size - 8, 4);
-        ff::avio_seek(oc->pb, rf64 ? 20 : 4, SEEK_SET);
-        ff::avio_write(oc->pb, reinterpret_cast<const unsigned char*>(riffSize.data()), static_cast<int>(riffSize.size()));
-    }
+    const std::string problem = name == "mp3" ? FillId3Padding(oc->pb, reader, frames)
+                                              : AppendId3Chunk(oc->pb, reader, frames);
+    if (!problem.empty()) GlobalLogger()->Log(this, llWarning, OutputPaths[file] + ": " + problem);
     ff::avio_flush(oc->pb);
 }
