@@ -16,17 +16,27 @@ namespace {
 
 std::string Seconds(double seconds) { return Format(seconds >= 0.1 ? "%.1f" : "%.3f", seconds); }
 
-// How long output `url` lasts: the duration its container reports for
-// stream `index`, but no longer than the packets that are really there (a
-// header written first may promise more than the file holds), in seconds;
-// -1 when the file cannot be read back.
-double ReadBackDuration(const std::string& url, int index) {
+// The index of audio stream number `ordinal` of `ic`, or -1.
+int AudioStream(const AVFormatContext* ic, int ordinal) {
+    for (unsigned i = 0; i < ic->nb_streams; ++i)
+        if (ic->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && ordinal-- == 0) return static_cast<int>(i);
+    return -1;
+}
+
+// How long audio stream number `ordinal` of output `url` lasts: the duration
+// its container reports, but no longer than the packets that are really
+// there (a header written first may promise more than the file holds), in
+// seconds; -1 when the file cannot be read back. `tick`: the container's
+// clock step, by which each time stamp may be rounded.
+double ReadBackDuration(const std::string& url, int ordinal, double& tick) {
     AVFormatContext* raw = nullptr;
     if (OpenInputURL(&raw, url, nullptr, nullptr) < 0) return -1;
     InputContextPtr ic(raw);
-    if (ff::avformat_find_stream_info(ic.get(), nullptr) < 0 || index >= static_cast<int>(ic->nb_streams)) return -1;
+    const int index = ff::avformat_find_stream_info(ic.get(), nullptr) < 0 ? -1 : AudioStream(ic.get(), ordinal);
+    if (index < 0) return -1;
     const AVStream* st = ic->streams[index];
     const double tb = av_q2d(st->time_base);
+    tick = tb;
     // Raw streams (ADTS) only estimate a duration from their bit rate.
     double reported = -1;
     if (ic->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
@@ -70,7 +80,8 @@ void TCustomFFmpeg::NoteOutputChecks() {
         TOutputCheck check;
         check.Url = oc->url;
         check.Name = OutputPaths[ost->FileIndex];
-        check.StreamIndex = ost->StreamIndex;
+        for (unsigned i = 0; i < static_cast<unsigned>(ost->StreamIndex) && i < oc->nb_streams; ++i)
+            if (oc->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) ++check.AudioOrdinal;
         check.SampleRate = enc->sample_rate;
         check.Tolerance = codec && (codec->props & AV_CODEC_PROP_LOSSLESS) ? 0 : std::max(enc->frame_size, 0);
         check.SamplesDecoded = ost->SamplesDecoded;
@@ -94,17 +105,21 @@ void TCustomFFmpeg::VerifyOutputs() {
                 (check.SamplesDecoded - check.SamplesWritten) / rate,
                 Format("%d of %d samples written", check.SamplesWritten, check.SamplesDecoded)));
         }
-        const double lasts = ReadBackDuration(check.Url, check.StreamIndex);
+        double tick = 0;
+        const double lasts = ReadBackDuration(check.Url, check.AudioOrdinal, tick);
         GlobalLogger()->LogFmt(this, llVerbose, "%s: %d samples decoded, %d written, %s s in its container", check.Name,
                                check.SamplesDecoded, check.SamplesWritten,
                                lasts < 0 ? std::string("unknown") : Format("%.6f", lasts));
         if (lasts < 0) continue;
-        // Half a sample and the container's rounding to microseconds are no loss.
-        if (lasts + tolerance + 0.5 / rate + 2e-6 < decoded) {
+        // Half a sample and the rounding to the container's clock (at both
+        // ends of the packets' span) are no loss.
+        if (lasts + tolerance + 0.5 / rate + 2 * tick + 2e-6 < decoded) {
             Completed = false;
+            // A small difference needs the milliseconds to show.
+            const char* precision = decoded - lasts < 0.1 ? "%.3f" : "%.2f";
             throw FFmpegException(ShorterOutputText(
-                decoded - lasts, Format("%s lasts %s s, its source %s s", check.Name, Format("%.2f", lasts),
-                                        Format("%.2f", decoded))));
+                decoded - lasts, Format("%s lasts %s s, its source %s s", check.Name, Format(precision, lasts),
+                                        Format(precision, decoded))));
         }
     }
 }

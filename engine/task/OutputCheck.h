@@ -9,7 +9,7 @@
 struct TOutputCheck {
     std::string Url;               // the output as the library opens it
     std::string Name;              // … and as the user knows it
-    int StreamIndex = 0;           // the audio stream in the output
+    int AudioOrdinal = 0;          // which audio stream of the output: a demuxer may number its streams otherwise
     int SampleRate = 0;
     int64_t Tolerance = 0;         // samples the output may lack: one encoder frame, none when lossless
     int64_t SamplesDecoded = 0;    // samples of the source handed to the encoder, after resampling
