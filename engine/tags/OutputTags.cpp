@@ -126,7 +126,8 @@ void TCustomFFmpeg::PlaceTags(int file) {
         // The MP3 muxer writes a tag of its own (with the pictures): ours goes
         // into its padding. Its Info header keeps the library's short name:
         // readers trust the gapless figures there only under that name.
-        if (std::string(oc->oformat->name) == "mp3") oc->metadata_header_padding = static_cast<int>(PendingId3Frames_[file].size());
+        if (std::string(oc->oformat->name) == "mp3")
+            oc->metadata_header_padding = static_cast<int>(PendingId3Frames_[file].size());
     }
 }
 

@@ -115,7 +115,8 @@ TTagStyle TagStyleOf(const char* muxerName) {
 }
 
 std::vector<std::pair<std::string, std::string>> ContainerEntries(const TUserTags& tags, TTagStyle style) {
-    // The names each style's readers look for; a dash: written by another name.
+    // The names each style's readers look for; a dash: no field of its own
+    // (the total goes with its number).
     struct TName {
         const char* Common;
         const char* Vorbis;

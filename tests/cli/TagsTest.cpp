@@ -44,7 +44,8 @@ std::set<std::string> Id3Frames(const std::string& bytes, size_t pos) {
         return n;
     };
     const size_t end = pos + 10 + syncsafe(pos + 6);
-    for (size_t at = pos + 10; at + 10 <= end && bytes[at] != '\0'; at += 10 + syncsafe(at + 4)) ids.insert(bytes.substr(at, 4));
+    for (size_t at = pos + 10; at + 10 <= end && bytes[at] != '\0'; at += 10 + syncsafe(at + 4))
+        ids.insert(bytes.substr(at, 4));
     return ids;
 }
 
