@@ -10,6 +10,7 @@ void TCustomFFmpeg::EncodeAudioBlock(AVFormatContext* output, TOutputStream& ost
     const AVCodecContext* enc = EncoderOf(ost);
     const int osize = ff::av_get_bytes_per_sample(ff::av_get_packed_sample_fmt(enc->sample_fmt));
     const int sampleBytes = osize * enc->ch_layout.nb_channels;
+    LeadOf(ost).SamplesDecoded += size / sampleBytes;
     if (enc->frame_size <= 1) {
         // Encoders that take any number of samples (PCM) get the block as it is.
         const int samples = size / sampleBytes;
@@ -69,8 +70,11 @@ void TCustomFFmpeg::ReceiveAudioPackets(AVFormatContext* output, TOutputStream& 
         Run_->AudioSize += pkt->size;
         pkt->stream_index = ost.StreamIndex;
         pkt->flags |= AV_PKT_FLAG_KEY;
+        const int64_t samples = ff::av_rescale_q(pkt->duration, enc->time_base, AVRational{1, enc->sample_rate});
+        if (pkt->duration <= 0) lead.PacketWithoutDuration = true;
         ff::av_packet_rescale_ts(pkt, enc->time_base, ost.Stream->time_base);
         WriteFrame(output, pkt, ost);
+        lead.SamplesWritten += samples;
         ff::av_packet_unref(pkt);
     }
 }

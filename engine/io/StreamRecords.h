@@ -132,6 +132,9 @@ struct TOutputStream {
     bool EncoderDrained = false;      // the end of input was sent; the encoder takes nothing more
     bool BsfInitialised = false;      // the bit-stream filters know their input parameters
     int64_t PacketsWritten = 0;       // packets the muxer took for this stream
+    int64_t SamplesDecoded = 0;       // audio: samples handed on towards the encoder, at its rate
+    int64_t SamplesWritten = 0;       // audio: samples in the packets the muxer took
+    bool PacketWithoutDuration = false;
     TCodedFrame CodedFrame;           // video: the encoder's figures for its last packet
     PacketPtr PendingClearPage;       // DVB subtitles: the empty page due when the last one ends
 

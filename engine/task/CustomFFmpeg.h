@@ -16,6 +16,7 @@
 #include "FrameHook.h"
 #include "ManualResetEvent.h"
 #include "OptionValues.h"
+#include "OutputCheck.h"
 #include "OutputContainer.h"
 #include "PictureHookState.h"
 #include "StreamRecords.h"
@@ -224,6 +225,12 @@ private:
     // Creates the file of output `slot` under a free name; the error text or "".
     std::string CreateOutputIO(AVFormatContext* oc, int slot);
     void RemoveFailedOutputs();
+    // The encoded audio of the last run's outputs (the worker), checked by
+    // VerifyOutputs once the files are closed: one that came out short fails
+    // the task, which then removes it like any failed output.
+    std::vector<TOutputCheck> OutputChecks_;
+    void NoteOutputChecks();
+    void VerifyOutputs();
 
     struct TRun;                                       // the tables and counters of one run (transcode/RunTables.h)
     struct TRunDeleter {
@@ -325,6 +332,16 @@ private:
 
     void CloseOutputs();
     void CloseInputs();
+
+    // ---- the tags of the outputs (tags/OutputTags.cpp); the worker ----
+    std::vector<std::string> PendingId3Frames_;        // by output file: ID3 frames the engine still writes
+    // Before output `file`'s header: its tags under its container's names.
+    void PlaceTags(int file);
+    // After the muxer's set-up, before its header: this program is the encoder.
+    void NameEncoder(int file);
+    // After the trailer: the ID3 tag where the muxer left room for it (MP3) or
+    // as a chunk of its own (WAV).
+    void CompleteTags(int file);
 
     // ---- option table (options/OptionTable.cpp) ----
     using THandler = void (TCustomFFmpeg::*)(const std::string& name, const std::string& value);

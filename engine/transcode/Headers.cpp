@@ -84,8 +84,17 @@ void TCustomFFmpeg::ApplyMetadataMaps() {
         ff::av_dict_copy(out, *in, AV_DICT_DONT_OVERWRITE);
     }
     if (Opt.MetadataGlobalAutocopy && InputFileCount > 0)
-        for (int i = 0; i < OutputFileCount; ++i)
+        for (int i = 0; i < OutputFileCount; ++i) {
             ff::av_dict_copy(&OutputFiles[i]->metadata, InputFiles[0]->metadata, AV_DICT_DONT_OVERWRITE);
+            // Ogg keeps a file's tags in its audio stream.
+            const AVFormatContext* in = InputFiles[0].get();
+            if (std::strcmp(in->iformat->name, "ogg") != 0) continue;
+            for (unsigned s = 0; s < in->nb_streams; ++s)
+                if (in->streams[s]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+                    ff::av_dict_copy(&OutputFiles[i]->metadata, in->streams[s]->metadata, AV_DICT_DONT_OVERWRITE);
+                    break;
+                }
+        }
 }
 
 void TCustomFFmpeg::CopyChapters(int inFile, int outFile) {
@@ -125,11 +134,16 @@ void TCustomFFmpeg::WriteHeaders() {
     bool allRtp = true;
     for (int i = 0; i < files; ++i) {
         AVFormatContext* oc = OutputFiles[i];
+        PlaceTags(i);
         AVDictionary* options = nullptr;
         if (i < static_cast<int>(OutputMuxerOptions.size()) && OutputMuxerOptions[i])
             ff::av_dict_copy(&options, OutputMuxerOptions[i].get(), 0);
-        const int ret = ff::avformat_write_header(oc, &options);
+        int ret = ff::avformat_init_output(oc, &options);
         ff::av_dict_free(&options);
+        if (ret >= 0) {
+            NameEncoder(i);
+            ret = ff::avformat_write_header(oc, nullptr);
+        }
         if (ret < 0 && oc->pb && oc->pb->error < 0)
             RaiseAfterDescription(Format("%s while writing %s", ErrorCodeText(oc->pb->error), DiskName(oc->url)));
         if (ret < 0)
