@@ -110,11 +110,14 @@ void TCustomFFmpeg::PlaceTags(int file) {
     SetEntries(&oc->metadata, ContainerEntries(tags, style));
     for (unsigned i = 0; i < oc->nb_streams; ++i) {
         // An audio file's tags are the file's; its audio stream keeps its
-        // language. Other streams (a cover's picture) keep what describes them.
+        // language and the Ogg cover comment. Other streams (a cover's
+        // picture) keep what describes them.
         const bool audioFile =
             style != TTagStyle::Generic && oc->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
         Filter(&oc->streams[i]->metadata,
-               [&](const std::string& key) { return audioFile ? key == "language" : !IsContainerKey(key); });
+               [&](const std::string& key) {
+                   return audioFile ? key == "language" || key == "METADATA_BLOCK_PICTURE" : !IsContainerKey(key);
+               });
     }
     if (style == TTagStyle::Vorbis) {
         // The Ogg muxer takes the encoder from the stream before the file's
