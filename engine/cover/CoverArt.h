@@ -43,7 +43,8 @@ TCoverPicture CoverAsPng(const TCoverPicture& picture);
 // A FLAC PICTURE block body (front cover), as METADATA_BLOCK_PICTURE carries it.
 std::vector<uint8_t> FlacPictureBlock(const TCoverPicture& picture);
 std::string Base64(const std::vector<uint8_t>& bytes);
-// A whole ID3v2.4 tag holding one APIC frame (front cover).
+// An ID3v2.4 APIC frame (front cover), and a whole tag holding only it.
+std::vector<uint8_t> Id3v2PictureFrame(const TCoverPicture& picture);
 std::vector<uint8_t> Id3v2PictureTag(const TCoverPicture& picture);
 // The value of a WM/Picture attribute (front cover).
 std::vector<uint8_t> AsfPictureValue(const TCoverPicture& picture);

@@ -79,7 +79,7 @@ std::string Base64(const std::vector<uint8_t>& bytes) {
     return text;
 }
 
-std::vector<uint8_t> Id3v2PictureTag(const TCoverPicture& picture) {
+std::vector<uint8_t> Id3v2PictureFrame(const TCoverPicture& picture) {
     std::vector<uint8_t> body;
     body.push_back(3);  // text encoding UTF-8
     Append(body, PictureMimeType(picture.Codec));
@@ -89,12 +89,18 @@ std::vector<uint8_t> Id3v2PictureTag(const TCoverPicture& picture) {
     body.push_back(0);
     Append(body, picture.Data);
 
+    std::vector<uint8_t> frame{'A', 'P', 'I', 'C'};
+    SyncSafe32(frame, static_cast<uint32_t>(body.size()));
+    frame.insert(frame.end(), {0, 0});
+    Append(frame, body);
+    return frame;
+}
+
+std::vector<uint8_t> Id3v2PictureTag(const TCoverPicture& picture) {
+    const std::vector<uint8_t> frame = Id3v2PictureFrame(picture);
     std::vector<uint8_t> tag{'I', 'D', '3', 4, 0, 0};
-    SyncSafe32(tag, static_cast<uint32_t>(body.size() + 10));
-    Append(tag, std::string("APIC"));
-    SyncSafe32(tag, static_cast<uint32_t>(body.size()));
-    tag.insert(tag.end(), {0, 0});
-    Append(tag, body);
+    SyncSafe32(tag, static_cast<uint32_t>(frame.size()));
+    Append(tag, frame);
     return tag;
 }
 

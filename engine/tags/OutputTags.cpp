@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "FFLog.h"
+#include "CoverArt.h"
 #include "Id3Tag.h"
 #include "RunTables.h"
 #include "StreamHelpers.h"
@@ -146,8 +147,16 @@ void TCustomFFmpeg::NameEncoder(int file) {
     if (name == "mp4" || name == "ipod" || name == "mov")
         ff::av_dict_set(&oc->metadata, "encoding_tool", ProgramEncoderName().c_str(), 0);
     if (style == TTagStyle::Id3 && name != "mp3" && oc->pb) {
-        // Raw streams (MP2, AAC) take the tag in front of their first frame.
-        const std::string tag = Id3v2Tag(PendingId3Frames_[file], 0);
+        // Raw streams (MP2, AAC) take the tag in front of their first frame,
+        // with the cover in it: readers look at the first tag only.
+        std::string frames = PendingId3Frames_[file];
+        for (TOutputCover& cover : Run_->Covers) {
+            if (cover.File != file || cover.Carrier != ccId3Tag) continue;
+            const std::vector<uint8_t> frame = Id3v2PictureFrame(cover.Picture);
+            frames.append(frame.begin(), frame.end());
+            cover.Carrier = ccNone;  // it travels in this tag
+        }
+        const std::string tag = Id3v2Tag(frames, 0);
         ff::avio_write(oc->pb, reinterpret_cast<const unsigned char*>(tag.data()), static_cast<int>(tag.size()));
         PendingId3Frames_[file].clear();
     }
