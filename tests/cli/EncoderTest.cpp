@@ -182,6 +182,7 @@ TEST_F(EncoderTest, AStopWhileTheRunOpensItsFilesIsNoFailure) {
     task->Run();
     EXPECT_FALSE(task->Completed);
     EXPECT_FALSE(task->Failed) << task->ErrorMessage;
+    WaitForAllEnded();  // its end still travels through the delivery thread
     EXPECT_FALSE(std::filesystem::exists(out_.File("0.mp3")));
 }
 
