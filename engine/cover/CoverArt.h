@@ -15,7 +15,7 @@ enum TCoverCarrier {
     ccNone,            // it cannot (WAV, raw AAC, ...)
     ccPictureStream,   // an attached-picture stream (MP3, FLAC, MP4 and M4A)
     ccVorbisComment,   // METADATA_BLOCK_PICTURE in the audio stream's comments (Ogg)
-    ccId3Tag,          // an ID3v2 tag written before the first frame (raw MPEG audio)
+    ccId3Tag,          // an APIC frame in the ID3v2 tag before the first frame (raw MPEG audio)
     ccAsfHeader        // WM/Picture in the header, added once the file is complete (WMA)
 };
 
@@ -43,9 +43,8 @@ TCoverPicture CoverAsPng(const TCoverPicture& picture);
 // A FLAC PICTURE block body (front cover), as METADATA_BLOCK_PICTURE carries it.
 std::vector<uint8_t> FlacPictureBlock(const TCoverPicture& picture);
 std::string Base64(const std::vector<uint8_t>& bytes);
-// An ID3v2.4 APIC frame (front cover), and a whole tag holding only it.
+// An ID3v2.4 APIC frame (front cover), for the tag the output's tags open.
 std::vector<uint8_t> Id3v2PictureFrame(const TCoverPicture& picture);
-std::vector<uint8_t> Id3v2PictureTag(const TCoverPicture& picture);
 // The value of a WM/Picture attribute (front cover).
 std::vector<uint8_t> AsfPictureValue(const TCoverPicture& picture);
 // `header` is a complete ASF header object; returns it with a WM/Picture

@@ -124,13 +124,6 @@ void TCustomFFmpeg::AddCovers() {
 void TCustomFFmpeg::WriteCovers() {
     for (const TOutputCover& cover : Run_->Covers) {
         AVFormatContext* oc = OutputFiles[cover.File];
-        if (cover.Carrier == ccId3Tag && oc->pb) {
-            // Nothing precedes the first frame of a raw stream: the tag opens the file.
-            const std::vector<uint8_t> tag = Id3v2PictureTag(cover.Picture);
-            ff::avio_write(oc->pb, tag.data(), static_cast<int>(tag.size()));
-            CheckWritten(oc, 0, "avio_write()");
-            continue;
-        }
         if (cover.Carrier != ccPictureStream) continue;
         PacketPtr pkt = MakePacket();
         if (!pkt || ff::av_new_packet(pkt.get(), static_cast<int>(cover.Picture.Data.size())) < 0)

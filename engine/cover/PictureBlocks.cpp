@@ -96,14 +96,6 @@ std::vector<uint8_t> Id3v2PictureFrame(const TCoverPicture& picture) {
     return frame;
 }
 
-std::vector<uint8_t> Id3v2PictureTag(const TCoverPicture& picture) {
-    const std::vector<uint8_t> frame = Id3v2PictureFrame(picture);
-    std::vector<uint8_t> tag{'I', 'D', '3', 4, 0, 0};
-    SyncSafe32(tag, static_cast<uint32_t>(frame.size()));
-    Append(tag, frame);
-    return tag;
-}
-
 std::vector<uint8_t> AsfPictureValue(const TCoverPicture& picture) {
     std::vector<uint8_t> value;
     value.push_back(FrontCover);
