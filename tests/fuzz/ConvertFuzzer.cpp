@@ -6,10 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Exception.h"
-#include "FFEncoder.h"
 #include "FormatPresets.h"
-#include "FuzzSupport.h"
+#include "FuzzConversion.h"
 
 namespace {
 
@@ -32,14 +30,6 @@ TOutputOptions PresetRecord(int format, int preset) {
     return options;
 }
 
-void Queue(TFFEncoder& encoder, const std::wstring& input, const std::wstring& output, const TOutputOptions& record) {
-    TInputOptions in;
-    in.ExtOptions = "vn=1";
-    const int task = encoder.AddTask(input, &in);
-    if (task < 0) return;
-    if (!encoder.SetOutputFile(task, output, &record)) encoder.RemoveTask(task);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -53,14 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::wstring input = WriteFuzzInput(data, size);
     TRunFolder outputs;
-    TFFEncoder encoder;
-    try {
-        Queue(encoder, input, outputs.File(L"ausgang.mp3"), mp3);
-        Queue(encoder, input, outputs.File(L"ausgang.flac"), flac);
-        if (encoder.Tasks().Count() > 0) encoder.StartTask(0);
-    } catch (const Exception&) {
-        // The engine's own answer to an input it cannot convert.
-    }
-    encoder.ClearTasks();
+    TInputOptions in;
+    in.ExtOptions = "vn=1";
+    ConvertFuzzInput(input, &in, {{outputs.File(L"ausgang.mp3"), &mp3}, {outputs.File(L"ausgang.flac"), &flac}});
     return 0;
 }

@@ -7,9 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Exception.h"
-#include "FFEncoder.h"
-#include "FuzzSupport.h"
+#include "FuzzConversion.h"
 
 namespace {
 
@@ -28,12 +26,6 @@ TOutputOptions VideoRecord(const char* audio, const char* subtitles) {
     return options;
 }
 
-void Queue(TFFEncoder& encoder, const std::wstring& input, const std::wstring& output, const TOutputOptions& record) {
-    const int task = encoder.AddTask(input);
-    if (task < 0) return;
-    if (!encoder.SetOutputFile(task, output, &record)) encoder.RemoveTask(task);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -47,14 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::wstring input = WriteFuzzInput(data, size);
     TRunFolder outputs;
-    TFFEncoder encoder;
-    try {
-        Queue(encoder, input, outputs.File(L"bild.avi"), avi);
-        Queue(encoder, input, outputs.File(L"bild.mkv"), mkv);
-        if (encoder.Tasks().Count() > 0) encoder.StartTask(0);
-    } catch (const Exception&) {
-        // The engine's own answer to an input it cannot convert.
-    }
-    encoder.ClearTasks();
+    ConvertFuzzInput(input, nullptr, {{outputs.File(L"bild.avi"), &avi}, {outputs.File(L"bild.mkv"), &mkv}});
     return 0;
 }
