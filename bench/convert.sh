@@ -37,6 +37,12 @@ measure() {
   echo "$best $mem"
 }
 
+# report NAME TEMBRIO_S FFMPEG_S TEMBRIO_KB FFMPEG_KB: one row, its ratios kept for the headline.
+report() {
+  awk -v n="$1" -v ts="$2" -v fs="$3" -v tm="$4" -v fm="$5" -v kept="$work/ratios" 'BEGIN{
+    printf "%-26s %9.2f %9.2f %7.3f %9.1f %9.1f %7.3f\n", n, ts, fs, ts/fs, tm/1024, fm/1024, tm/fm
+    print ts/fs, tm/fm >> kept }'
+}
 printf "%-26s %9s %9s %7s %9s %9s %7s\n" case "tembrio s" "ffmpeg s" ratio "tembrio MB" "ffmpeg MB" ratio
 # The converter never writes over a file: each of its runs starts without the
 # last one's output. A failed run ends the bench with its reason.
@@ -47,8 +53,7 @@ row() {
   read -r ts tm <"$work/m"
   measure ffmpeg -v error -threads 1 -y -i "$input" -vn "$@" "$work/f.$ext" >"$work/m"
   read -r fs fm <"$work/m"
-  awk -v n="$name" -v ts="$ts" -v fs="$fs" -v tm="$tm" -v fm="$fm" 'BEGIN{
-    printf "%-26s %9.2f %9.2f %7.3f %9.1f %9.1f %7.3f\n", n, ts, fs, ts/fs, tm/1024, fm/1024, tm/fm }'
+  report "$name" "$ts" "$fs" "$tm" "$fm"
 }
 # vrow NAME FORMAT EXT -- ffmpeg output options: the clip through
 # `tembrio-convert -j 1 -f FORMAT` (a fresh output folder each run) against ffmpeg.
@@ -60,8 +65,7 @@ vrow() {
   measure ffmpeg -v error -threads 1 -filter_threads 1 -y -i "$work/clip.mp4" -threads 1 "$@" "$work/f.$ext" \
     >"$work/m"
   read -r fs fm <"$work/m"
-  awk -v n="$name" -v ts="$ts" -v fs="$fs" -v tm="$tm" -v fm="$fm" 'BEGIN{
-    printf "%-26s %9.2f %9.2f %7.3f %9.1f %9.1f %7.3f\n", n, ts, fs, ts/fs, tm/1024, fm/1024, tm/fm }'
+  report "$name" "$ts" "$fs" "$tm" "$fm"
 }
 for src in long.wav long48.flac clip.mp4; do
   in="$work/$src"
@@ -77,3 +81,5 @@ vrow "clip.mp4 -> mp4 $h264" mp4 mp4 -c:v "$h264" -b:v 1000k -c:a aac -b:a 128k
 vrow "clip.mp4 -> mkv $h264" mkv mkv -c:v "$h264" -b:v 1000k -c:a aac -b:a 128k
 vrow "clip.mp4 -> avi mpeg4/mp3" avi avi -c:v mpeg4 -b:v 1000k -c:a libmp3lame -b:a 128k -ac 2
 vrow "clip.mp4 -> mpg mpeg2/mp2" mpg mpg -c:v mpeg2video -b:v 2500k -c:a mp2 -b:a 192k -ac 2
+awk '$1 > t { t = $1 } $2 > m { m = $2 } END {
+  printf "headline: worst time ratio %.3f (target 1.05), worst memory ratio %.3f (target 1.0)\n", t, m }' "$work/ratios"
