@@ -25,16 +25,17 @@ constexpr int64_t Second = 1000000;
 constexpr int64_t TailSpan = 2 * Second;
 constexpr int TailPackets = 10000;
 
+int64_t ToMicroseconds(int64_t value, AVRational timeBase) {
+    return ff::av_rescale_q(value, timeBase, MicrosecondBase);
+}
+
 // Where a packet ends in its file's time, microseconds; INT64_MIN without a time.
 int64_t PacketEnd(const AVFormatContext* ic, const AVPacket& pkt) {
     if (pkt.stream_index < 0 || static_cast<unsigned>(pkt.stream_index) >= ic->nb_streams) return INT64_MIN;
     const int64_t ts = pkt.pts != NoPts ? pkt.pts : pkt.dts;
     if (ts == NoPts) return INT64_MIN;
-    return ff::av_rescale_q(ts + std::max<int64_t>(pkt.duration, 0), ic->streams[pkt.stream_index]->time_base,
-                            MicrosecondBase);
+    return ToMicroseconds(ts + std::max<int64_t>(pkt.duration, 0), ic->streams[pkt.stream_index]->time_base);
 }
-
-int64_t ToMicroseconds(int64_t value, AVRational timeBase) { return ff::av_rescale_q(value, timeBase, MicrosecondBase); }
 
 int64_t LatestEnd(const std::vector<int64_t>& ends) {
     return ends.empty() ? INT64_MIN : *std::max_element(ends.begin(), ends.end());

@@ -584,8 +584,8 @@ private slots:
 
         QCOMPARE(Status(0), QString("Finish (warning)"));
         const QString warning = Entry(0)->toolTip(TPageConverting::ccStatus);
-        QVERIFY2(QRegularExpression("^source damaged: only [0-9.]+ s of 10.0 s could be read$").match(warning).hasMatch(),
-                 qPrintable(warning));
+        const QRegularExpression damaged("^source damaged: only [0-9.]+ s of 10.0 s could be read$");
+        QVERIFY2(damaged.match(warning).hasMatch(), qPrintable(warning));
         QCOMPARE(Progress(0), QString("100%"));
         QCOMPARE(Status(1), QString("Finish"));
         QVERIFY(Entry(1)->toolTip(TPageConverting::ccStatus).isEmpty());
