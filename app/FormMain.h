@@ -87,6 +87,10 @@ public:
     // "Stopped:" and its value; hidden while no file was stopped.
     QLabel* LabelFinishStoppedCaption = nullptr;
     QLabel* LabelFinishStopped = nullptr;
+    // "With warnings:" and its value, the converted files whose source could
+    // not be read to its end; hidden while there is none.
+    QLabel* LabelFinishWarnedCaption = nullptr;
+    QLabel* LabelFinishWarned = nullptr;
     TLinkLabel* LabelOpenFolder = nullptr;
 
     QAction* ActionHelp = nullptr;

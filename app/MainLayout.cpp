@@ -128,8 +128,13 @@ QWidget* TFormMain::CreateFinishPage() {
     };
     LabelFinishTotalFiles = addTotal(0, "Total files:", "LabelFinishTotalFiles");
     LabelFinishSuccessed = addTotal(1, "Successed:", "LabelFinishSuccessed");
-    LabelFinishFailed = addTotal(2, "Failed:", "LabelFinishFailed");
-    LabelFinishStopped = addTotal(3, "Stopped:", "LabelFinishStopped");
+    // Of the files that succeeded: right below them, and only when there are any.
+    LabelFinishWarned = addTotal(2, "With warnings:", "LabelFinishWarned");
+    LabelFinishWarnedCaption = caption;
+    LabelFinishWarnedCaption->hide();
+    LabelFinishWarned->hide();
+    LabelFinishFailed = addTotal(3, "Failed:", "LabelFinishFailed");
+    LabelFinishStopped = addTotal(4, "Stopped:", "LabelFinishStopped");
     LabelFinishStoppedCaption = caption;
     LabelFinishStoppedCaption->hide();
     LabelFinishStopped->hide();

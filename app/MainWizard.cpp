@@ -146,14 +146,18 @@ void TFormMain::ShowSummary() {
     LabelFinishStopped->setText(QString::number(totals.Stopped));
     LabelFinishStoppedCaption->setVisible(totals.Stopped > 0);
     LabelFinishStopped->setVisible(totals.Stopped > 0);
+    LabelFinishWarned->setText(QString::number(totals.Warned));
+    LabelFinishWarnedCaption->setVisible(totals.Warned > 0);
+    LabelFinishWarned->setVisible(totals.Warned > 0);
 }
 
 void TFormMain::ResetWizard() {
     TabSheetStep3->ResetPage();
-    for (QLabel* label : {LabelFinishTotalFiles, LabelFinishSuccessed, LabelFinishFailed, LabelFinishStopped})
+    for (QLabel* label :
+         {LabelFinishTotalFiles, LabelFinishSuccessed, LabelFinishFailed, LabelFinishStopped, LabelFinishWarned})
         label->setText(QStringLiteral("0"));
-    LabelFinishStoppedCaption->hide();
-    LabelFinishStopped->hide();
+    for (QLabel* label : {LabelFinishStoppedCaption, LabelFinishStopped, LabelFinishWarnedCaption, LabelFinishWarned})
+        label->hide();
     TGlobalVars& g = GlobalVars;
     g.FailedFiles.clear();
     g.FailedCount = 0;

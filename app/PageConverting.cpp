@@ -69,7 +69,7 @@ QLabel* CreateTimeLabel(QWidget* parent, const char* name) {
 // The columns' usual widths, and the longest text each of the narrow ones
 // shows; a larger font widens a column to fit that text.
 constexpr int BaseWidths[] = {250, 80, 95, 70, 300};
-const char* const WidestTexts[] = {"", "00:00:00.000", "Converting", "100%", ""};
+const char* const WidestTexts[] = {"", "00:00:00.000", "Finish (warning)", "100%", ""};
 
 } // namespace
 

@@ -46,6 +46,7 @@ public:
     struct TBatchTotals {
         int Total = 0;
         int Succeeded = 0;  // converted to the end
+        int Warned = 0;     // of those, converted with a warning (a source that could not be read to its end)
         int Failed = 0;
         int Stopped = 0;
     };
@@ -147,10 +148,15 @@ private:
     // recorded it (microseconds), and what became of the file.
     static constexpr int DurationRole = Qt::UserRole;
     static constexpr int OutcomeRole = Qt::UserRole + 1;
+    // The engine's warning of a file that converted with one; none otherwise.
+    static constexpr int WarningRole = Qt::UserRole + 2;
     enum TEntryOutcome { eoPending, eoSucceeded, eoFailed, eoStopped };
     static TEntryOutcome Outcome(const QTreeWidgetItem* entry);
     // Records the outcome and shows its status text.
     static void Settle(QTreeWidgetItem* entry, TEntryOutcome outcome);
+    // A converted entry says so with the engine's warning: its status reads
+    // "Finish (warning)" and shows the warning in full as its tooltip.
+    static void ShowWarning(QTreeWidgetItem* entry, const QString& warning);
 
     // PageConverting.cpp
     void CreateControls();

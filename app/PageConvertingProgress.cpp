@@ -38,6 +38,12 @@ void TPageConverting::Settle(QTreeWidgetItem* entry, TEntryOutcome outcome) {
     entry->setText(ccStatus, QString::fromUtf8(StatusTexts[outcome]));
 }
 
+void TPageConverting::ShowWarning(QTreeWidgetItem* entry, const QString& warning) {
+    entry->setData(ccName, WarningRole, warning);
+    entry->setText(ccStatus, QStringLiteral("Finish (warning)"));
+    for (int column : {ccStatus, ccProgress}) entry->setToolTip(column, warning);
+}
+
 QTreeWidgetItem* TPageConverting::TaskEntry(int taskIndex) const {
     if (taskIndex < 0 || static_cast<size_t>(taskIndex) >= taskEntries_.size()) return nullptr;
     return taskEntries_[static_cast<size_t>(taskIndex)];
@@ -100,6 +106,9 @@ void TPageConverting::TaskEnded(int taskIndex, QTreeWidgetItem* entry, const TTe
     // Settled before the box opens: the box's event loop goes on showing the
     // other tasks' progress, and the batch's progress counts this one.
     Settle(entry, info.Failed ? eoFailed : info.Completed ? eoSucceeded : eoStopped);
+    // The output holds what could be read of a damaged source: converted, with
+    // the reason it may be shorter than its source (the log names the file too).
+    if (!info.Failed && info.Completed && !info.Warning.empty()) ShowWarning(entry, DisplayText(info.Warning));
     if (info.Failed) GlobalVars.FailedCount += 1;
     // The engine has started the next task in this one's place.
     if (nextTaskToStart_ >= 0 && !stopping_ && nextTaskToStart_ < laneEnd_)
@@ -212,7 +221,10 @@ TPageConverting::TBatchTotals TPageConverting::Totals() const {
     totals.Total = EntryCount();
     for (int i = 0; i < totals.Total; ++i) {
         switch (Outcome(ListViewConverting->topLevelItem(i))) {
-        case eoSucceeded: ++totals.Succeeded; break;
+        case eoSucceeded:
+            ++totals.Succeeded;
+            if (!ListViewConverting->topLevelItem(i)->data(ccName, WarningRole).toString().isEmpty()) ++totals.Warned;
+            break;
         case eoFailed: ++totals.Failed; break;
         case eoStopped: ++totals.Stopped; break;
         case eoPending: break;

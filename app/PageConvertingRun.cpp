@@ -84,7 +84,7 @@ void TPageConverting::StartConvert(const TFileListModel& files) {
         FinishBatch();
         return;
     }
-    if (nextTaskToStart_ >= 0 && firstLaneEnded_) LaneTerminate(0, TTerminateInfo{-1, true, false, {}, {}, {}});
+    if (nextTaskToStart_ >= 0 && firstLaneEnded_) LaneTerminate(0, TTerminateInfo{-1, true, false, {}, {}, {}, {}});
     ShowQueueFailures();
     // Stopped before its first lane started, the batch ends here; a lane that
     // started ends through its records.
@@ -183,7 +183,7 @@ void TPageConverting::StartSecondLane() {
     } catch (const std::exception& e) {
         Log(e.what());
         ShowErrorMessage(host_, e);
-        LaneTerminate(1, TTerminateInfo{-1, false, false, {}, {}, {}});
+        LaneTerminate(1, TTerminateInfo{-1, false, false, {}, {}, {}, {}});
     }
 }
 

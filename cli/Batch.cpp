@@ -289,7 +289,7 @@ private:
             if (output.empty()) status = TFileStatus::Failed;
             if (status != TFileStatus::Converted) output = file.output;
         }
-        report_.Finished(file.index, output, status, error, info.Notice);
+        report_.Finished(file.index, output, status, error, info.Notice, info.Warning);
 
         lock.lock();
         if (!StopRequested() && lane.started < lane.queued.size()) AnnounceStart(lane);

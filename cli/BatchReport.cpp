@@ -61,18 +61,22 @@ void TBatchReport::Progress(size_t index, const std::string& output, int64_t con
 }
 
 void TBatchReport::Finished(size_t index, const std::string& output, TFileStatus status, const std::string& error,
-                            const std::string& notice) {
+                            const std::string& notice, const std::string& warning) {
     std::lock_guard<std::mutex> lock(lock_);
     Settle(index, status);
+    // Only a converted file has an output the warning is about.
+    const std::string converted = status == TFileStatus::Converted ? warning : std::string();
     if (json_) {
-        FinishedObject(index, output, status, error, notice);
+        FinishedObject(index, output, status, error, notice, converted);
         return;
     }
     ClearBar();
     if (!notice.empty()) out_ << ShownName(BaseName(files_[index].Path)) << ": " << ShownName(notice) << "\n";
     const std::string name = ShownName(BaseName(files_[index].Path) + (output.empty() ? "" : " -> " + output));
     switch (status) {
-    case TFileStatus::Converted: out_ << "Finish: " << name << "\n" << std::flush; break;
+    case TFileStatus::Converted:
+        out_ << "Finish: " << name << (converted.empty() ? "" : ": " + ShownName(converted)) << "\n" << std::flush;
+        break;
     case TFileStatus::Failed: err_ << "Failed: " << name << ": " << ShownName(error) << "\n" << std::flush; break;
     case TFileStatus::Skipped: out_ << "Skipped: " << name << "\n" << std::flush; break;
     case TFileStatus::Stopped: out_ << "Stopped: " << name << "\n" << std::flush; break;
@@ -126,11 +130,12 @@ void TBatchReport::Settle(size_t index, TFileStatus status) {
 }
 
 void TBatchReport::FinishedObject(size_t index, const std::string& output, TFileStatus status,
-                                  const std::string& error, const std::string& notice) {
+                                  const std::string& error, const std::string& notice, const std::string& warning) {
     out_ << "{\"event\":\"finished\",\"index\":" << index << ",\"source\":" << JsonString(files_[index].Path)
          << ",\"status\":\"" << StatusNames[static_cast<int>(status)] << "\"";
     if (!output.empty()) out_ << ",\"output\":" << JsonString(output);
     if (status == TFileStatus::Failed) out_ << ",\"error\":" << JsonString(error);
     if (!notice.empty()) out_ << ",\"notice\":" << JsonString(notice);
+    if (!warning.empty()) out_ << ",\"warning\":" << JsonString(warning);
     out_ << "}\n" << std::flush;
 }

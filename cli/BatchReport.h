@@ -4,8 +4,9 @@
 // JSON object per line on standard output for a program:
 //   {"event":"started","index":I,"source":S,"output":O}
 //   {"event":"progress","index":I,"time":SECONDS[,"percent":P]}
-//   {"event":"finished","index":I,"source":S,"status":ST[,"output":O][,"error":E][,"notice":N]}
-//     with ST "converted", "failed", "skipped" or "stopped"
+//   {"event":"finished","index":I,"source":S,"status":ST[,"output":O][,"error":E][,"notice":N][,"warning":W]}
+//     with ST "converted", "failed", "skipped" or "stopped"; W: a converted
+//     file whose source could not be read to its end
 //   {"event":"summary","total":N,"converted":C,"failed":F,"skipped":K,"stopped":T}
 // Every file of the batch gets one "finished" object; I is its place in the
 // batch, from 0. Messages for the user still go to standard error. Any
@@ -34,9 +35,11 @@ public:
     void Progress(size_t index, const std::string& output, int64_t converted, int64_t total);
     // File `index` has settled. `output` may be empty; `error` is the reason
     // a failed one failed; `notice` what the engine tells of the run besides
-    // (streams of the source left out), shown on a line of its own.
+    // (streams of the source left out), shown on a line of its own;
+    // `warning` what is wrong with a converted one (a damaged source), shown
+    // on its line.
     void Finished(size_t index, const std::string& output, TFileStatus status, const std::string& error = {},
-                  const std::string& notice = {});
+                  const std::string& notice = {}, const std::string& warning = {});
     // File `index` failed before it was queued; `message` is the whole line.
     void NotQueued(size_t index, const std::string& message);
     // The totals (files that did not settle were stopped); the exit status:
@@ -47,7 +50,7 @@ private:
     void ClearBar();
     void Settle(size_t index, TFileStatus status);
     void FinishedObject(size_t index, const std::string& output, TFileStatus status, const std::string& error,
-                        const std::string& notice = {});
+                        const std::string& notice = {}, const std::string& warning = {});
 
     std::ostream& out_;
     std::ostream& err_;

@@ -19,6 +19,10 @@ struct TTerminateInfo {
     // What the user should know of a run that was not asked for, such as the
     // audio streams of a source that were left out; empty when nothing.
     std::string Notice;
+    // A task that completed with a source it could not read as far as the
+    // source promised (cut short, or cut while it was converted): the output
+    // holds what could be read. Empty otherwise.
+    std::string Warning;
 };
 
 struct TProgressInfo {

@@ -138,6 +138,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& FileName) {
     }
 
     ReadInputStreams(*this, input.get());
+    NoteSourceOpened(input.get());
 
     AVFormatContext* ic = input.get();
     if (ic->duration != AV_NOPTS_VALUE && ic->duration > TotalDuration) TotalDuration = ic->duration;

@@ -19,6 +19,7 @@
 #include "OutputCheck.h"
 #include "OutputContainer.h"
 #include "PictureHookState.h"
+#include "SourceCheck.h"
 #include "StreamRecords.h"
 #include "TaskRecords.h"
 #include "TaskTypes.h"
@@ -158,6 +159,9 @@ public:
     // Which audio streams of a source with several the run converts, and how
     // many it leaves out; empty when there is no choice to tell of.
     std::string StreamNotice;
+    // A source the run could not read as far as it promised (task/SourceCheck.cpp);
+    // empty when every source was read to its end.
+    std::string SourceWarning;
     int64_t TotalDuration = -1;                        // configuring thread; read by the worker
     std::string SetupError;                            // configuring thread
     bool StrictOptions = true;                         // configuring thread
@@ -231,6 +235,16 @@ private:
     std::vector<TOutputCheck> OutputChecks_;
     void NoteOutputChecks();
     void VerifyOutputs();
+    // What each source promised when it was first opened (the configuring
+    // thread), and where the run's reading of each of its streams ended (the
+    // worker), held against each other once the loop has ended.
+    std::vector<TSourceExpectation> SourceExpectations_;
+    std::vector<std::vector<int64_t>> SourceReadEnds_;
+    void NoteSourceOpened(AVFormatContext* ic);
+    void NoteSourcePacket(int file, const AVPacket& pkt);
+    void CheckSourcesRead();
+    std::string SourceShortfall(int file, const std::vector<int64_t>& ends);
+    int64_t ReadSourceTail(AVFormatContext* ic, int64_t promisedEnd);
 
     struct TRun;                                       // the tables and counters of one run (transcode/RunTables.h)
     struct TRunDeleter {

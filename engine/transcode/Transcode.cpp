@@ -21,6 +21,7 @@ void TCustomFFmpeg::Transcode() {
     try {
         TranscodeSetup();
         TranscodeLoop();
+        CheckSourcesRead();
     } catch (const std::exception& e) {
         // A stop that cut the run short keeps the output only if it holds audio.
         if (StopRequested && Run_) stoppedBeforeAudio_ = !AudioWrittenToEveryOutput();

@@ -198,6 +198,10 @@ private slots:
         WriteToneWav(folder + L"/low-rate.wav", 2000, 1, 1.0, AV_SAMPLE_FMT_U8);
         WriteTone(folder + L"/streamed.flac", "flac", 44100, 2, 2.0);
         ForgetFlacLength(Media("streamed.flac"));
+        // Its header says ten seconds; its frames stop at about five.
+        WriteTone(folder + L"/cut.flac", "flac", 44100, 2, 10.0);
+        QFile cut(Media("cut.flac"));
+        QVERIFY(cut.resize(cut.size() / 2));
         for (const wchar_t* name : {L"/long1.wav", L"/long2.wav", L"/long3.wav"})
             WriteToneWav(folder + name, 44100, 2, 30.0);
     }
@@ -433,7 +437,7 @@ private slots:
 
         // The first completes: its length is finished time now, not running
         // time, and the bar does not move back.
-        page_->FFEncoderTerminate({0, true, false, {}, {}, {}});
+        page_->FFEncoderTerminate({0, true, false, {}, {}, {}, {}});
         QCOMPARE(Status(0), QString("Finish"));
         QCOMPARE(Progress(0), QString("100%"));
         QCOMPARE(GlobalVars.FinishedDuration, int64_t(2000));
@@ -567,6 +571,29 @@ private slots:
         const TProbed probed = ProbeFile(Out("streamed.mp3"));
         QCOMPARE(probed.Format, QString("mp3"));
         QVERIFY(probed.Duration > 1900000);
+    }
+
+    // What could be read of a damaged source converts, and its entry says
+    // so; the batch counts it as converted, with a warning.
+    void sourceCutShortConvertsWithAWarning() {
+        TFileListModel files;
+        AppendRow(files, Media("cut.flac"), 10000000);
+        AppendRow(files, Media("short.wav"), 1000000);
+        ChooseOutput(ofMP3, 0);
+        RunBatch(files);
+
+        QCOMPARE(Status(0), QString("Finish (warning)"));
+        const QString warning = Entry(0)->toolTip(TPageConverting::ccStatus);
+        const QRegularExpression damaged("^source damaged: only [0-9.]+ s of 10.0 s could be read$");
+        QVERIFY2(damaged.match(warning).hasMatch(), qPrintable(warning));
+        QCOMPARE(Progress(0), QString("100%"));
+        QCOMPARE(Status(1), QString("Finish"));
+        QVERIFY(Entry(1)->toolTip(TPageConverting::ccStatus).isEmpty());
+        const TPageConverting::TBatchTotals totals = page_->Totals();
+        QCOMPARE(totals.Succeeded, 2);
+        QCOMPARE(totals.Warned, 1);
+        QVERIFY(boxes_.Seen.isEmpty());
+        QVERIFY(ProbeFile(Out("cut.mp3")).Duration > 3000000);
     }
 
     // Files found under folders go to the same folders below the output

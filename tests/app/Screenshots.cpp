@@ -148,6 +148,7 @@ int main(int argc, char* argv[]) {
     QTreeWidgetItem* first = p3->ListViewConverting->topLevelItem(0);
     first->setText(TPageConverting::ccStatus, QStringLiteral("Converting"));
     first->setText(TPageConverting::ccProgress, QStringLiteral("100%"));
+    p3->ListViewConverting->topLevelItem(1)->setText(TPageConverting::ccStatus, QStringLiteral("Finish (warning)"));
     p3->ListViewConverting->topLevelItem(2)->setText(TPageConverting::ccDuration,
                                                      QStringLiteral("Duration is not preseted"));
     p3->LabelCurrentFile->setText(names[1] + " + 2 more");
@@ -165,6 +166,9 @@ int main(int argc, char* argv[]) {
     form.LabelFinishStopped->setText(QStringLiteral("2"));
     form.LabelFinishStoppedCaption->show();
     form.LabelFinishStopped->show();
+    form.LabelFinishWarned->setText(QStringLiteral("12"));
+    form.LabelFinishWarnedCaption->show();
+    form.LabelFinishWarned->show();
     ok &= Save(&form, out, "4-summary");
 
     GlobalVars.LogLines.push_back("#2484.3: no video stream.");

@@ -1,0 +1,195 @@
+// Whether a run could read its sources as far as they promised. A FLAC
+// whose header says ten seconds but whose frames stop at four converts to
+// four seconds: the task keeps that output, but the user is told, in the log
+// and in the termination record.
+//
+// Only what a file states about itself is held against what was read: a
+// length guessed from the bit rate (a VBR MP3 without its header, raw AAC)
+// or from the last time stamps (MPEG transport streams) is no promise, and a
+// good file must never be called damaged. A file that shrank on disk while
+// it was read is damaged whatever its length said.
+#include "SourceCheck.h"
+
+#include <algorithm>
+
+#include "FFLog.h"
+#include "FileSetup.h"
+#include "Format.h"
+#include "RunTables.h"
+
+namespace {
+
+constexpr int64_t Second = 1000000;
+// Where the tail of a file is read from, before the end it promised, and how
+// many packets that reading may take at most.
+constexpr int64_t TailSpan = 2 * Second;
+constexpr int TailPackets = 10000;
+
+int64_t ToMicroseconds(int64_t value, AVRational timeBase) {
+    return ff::av_rescale_q(value, timeBase, MicrosecondBase);
+}
+
+// Where a packet ends in its file's time, microseconds; INT64_MIN without a time.
+int64_t PacketEnd(const AVFormatContext* ic, const AVPacket& pkt) {
+    if (pkt.stream_index < 0 || static_cast<unsigned>(pkt.stream_index) >= ic->nb_streams) return INT64_MIN;
+    const int64_t ts = pkt.pts != NoPts ? pkt.pts : pkt.dts;
+    if (ts == NoPts) return INT64_MIN;
+    return ToMicroseconds(ts + std::max<int64_t>(pkt.duration, 0), ic->streams[pkt.stream_index]->time_base);
+}
+
+int64_t LatestEnd(const std::vector<int64_t>& ends) {
+    return ends.empty() ? INT64_MIN : *std::max_element(ends.begin(), ends.end());
+}
+
+// What could be read of a stream or a file against what it promised: its
+// length, which it promised to last until `Promised`.
+struct TReading {
+    int64_t Start = 0;
+    int64_t Read = INT64_MIN;
+    int64_t Promised = INT64_MIN;
+    int64_t Length = -1;
+    // Packets without time stamps tell nothing of where the reading stopped.
+    bool Known() const { return Read != INT64_MIN && Promised != INT64_MIN && Length > 0; }
+    int64_t Missing() const { return Promised - std::max(Read, Start); }
+    bool ClearlyShort() const { return Known() && ::ClearlyShort(Length - Missing(), Length); }
+    std::string Text() const { return SourceDamagedText((std::max(Read, Start) - Start) / 1e6, Length / 1e6); }
+};
+
+} // namespace
+
+std::string SourceDamagedText(double readSeconds, double promisedSeconds) {
+    return Format("source damaged: only %.1f s of %.1f s could be read", readSeconds, promisedSeconds);
+}
+
+std::string SourceShrankText(int64_t sizeBefore, int64_t sizeAfter) {
+    return Format("source damaged: it shrank from %d to %d bytes while it was read", sizeBefore, sizeAfter);
+}
+
+bool ClearlyShort(int64_t read, int64_t promised) {
+    const int64_t missing = promised - read;
+    return missing > Second && missing > promised / 100;
+}
+
+void TCustomFFmpeg::NoteSourceOpened(AVFormatContext* ic) {
+    // What the file promised when it was queued counts, not what is left of
+    // it when its turn comes.
+    if (reopening_) return;
+    TSourceExpectation e;
+    e.Size = ic->pb ? ff::avio_size(ic->pb) : -1;
+    e.Stated = ic->duration_estimation_method == AVFMT_DURATION_FROM_STREAM;
+    if (ic->start_time != NoPts) e.Start = ic->start_time;
+    // Matroska may count the length of the whole from time 0 rather than
+    // from the first time stamp: of the two ends it may mean, the earlier is
+    // promised.
+    if (ic->duration != NoPts && ic->duration > 0) {
+        e.Length = ic->duration;
+        e.End = std::min<int64_t>(e.Start, 0) + ic->duration;
+    }
+    for (unsigned i = 0; i < ic->nb_streams; ++i) {
+        const AVStream* st = ic->streams[i];
+        TSourceExpectation::TSpan span;
+        span.Start = st->start_time != NoPts ? ToMicroseconds(st->start_time, st->time_base) : e.Start;
+        if (st->duration != NoPts && st->duration > 0) span.Length = ToMicroseconds(st->duration, st->time_base);
+        e.Streams.push_back(span);
+    }
+    const size_t slot = static_cast<size_t>(InputFileCount);
+    if (SourceExpectations_.size() <= slot) SourceExpectations_.resize(slot + 1);
+    SourceExpectations_[slot] = std::move(e);
+}
+
+void TCustomFFmpeg::NoteSourcePacket(int file, const AVPacket& pkt) {
+    const int64_t end = PacketEnd(InputFiles[file].get(), pkt);
+    if (end == INT64_MIN) return;
+    if (SourceReadEnds_.size() <= static_cast<size_t>(file)) SourceReadEnds_.resize(file + 1);
+    std::vector<int64_t>& ends = SourceReadEnds_[file];
+    if (ends.size() <= static_cast<size_t>(pkt.stream_index)) ends.resize(pkt.stream_index + 1, INT64_MIN);
+    ends[pkt.stream_index] = std::max(ends[pkt.stream_index], end);
+}
+
+// The streams the run left unread (a video under converted audio) may go on
+// after the audio ends: where the file's packets really stop is read from
+// its tail, every stream taken. INT64_MIN when that cannot be found out.
+int64_t TCustomFFmpeg::ReadSourceTail(AVFormatContext* ic, int64_t promisedEnd) {
+    for (unsigned i = 0; i < ic->nb_streams; ++i) ic->streams[i]->discard = AVDISCARD_DEFAULT;
+    TTaskIOGuard guard(*this);
+    if (ff::av_seek_frame(ic, -1, promisedEnd - TailSpan, AVSEEK_FLAG_BACKWARD) < 0) return INT64_MIN;
+    PacketPtr pkt = MakePacket();
+    if (!pkt) return INT64_MIN;
+    int64_t end = INT64_MIN;
+    for (int n = 0; n < TailPackets && end < promisedEnd - Second; ++n) {
+        guard.Restart();
+        if (ff::av_read_frame(ic, pkt.get()) < 0) break;
+        end = std::max(end, PacketEnd(ic, *pkt));
+        ff::av_packet_unref(pkt.get());
+    }
+    return end;
+}
+
+std::string TCustomFFmpeg::SourceShortfall(int file, const std::vector<int64_t>& ends) {
+    AVFormatContext* ic = InputFiles[file].get();
+    const TSourceExpectation& e = SourceExpectations_[file];
+    auto endOf = [&](size_t i) { return i < ends.size() ? ends[i] : INT64_MIN; };
+    // The audio the run converts from this file.
+    std::vector<size_t> used;
+    for (const auto& ist : Run_->InputStreams)
+        if (ist->FileIndex == file && !ist->Unmapped && ist->Stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            used.push_back(static_cast<size_t>(ist->StreamIndex));
+
+    TReading worst;
+    auto consider = [&](const TReading& r) {
+        if (r.Known() && (!worst.Known() || r.Missing() > worst.Missing())) worst = r;
+    };
+    if (e.Stated) {
+        // A stream's own length first; a container that states only its
+        // own (Matroska) against every stream of the file.
+        bool byContainer = used.empty();
+        for (size_t i : used) {
+            if (i < e.Streams.size() && e.Streams[i].Length > 0) {
+                const TSourceExpectation::TSpan& span = e.Streams[i];
+                consider({span.Start, endOf(i), span.Start + span.Length, span.Length});
+            } else {
+                byContainer = true;
+            }
+        }
+        if (byContainer) {
+            TReading whole{e.Start, LatestEnd(ends), e.End, e.Length};
+            if (whole.ClearlyShort()) whole.Read = std::max(whole.Read, ReadSourceTail(ic, e.End));
+            consider(whole);
+        }
+        if (worst.ClearlyShort()) return worst.Text();
+    }
+
+    // Cut on disk while it was read: the reading ran into an end that was
+    // not there when the file was opened.
+    const int64_t size = ic->pb ? ff::avio_size(ic->pb) : -1;
+    if (e.Size <= 0 || size < 0 || size >= e.Size || ic->pb->pos > size) return {};
+    TReading read{e.Start, INT64_MIN, e.End, e.Length};
+    for (size_t i : used) read.Read = std::max(read.Read, endOf(i));
+    if (used.empty()) read.Read = LatestEnd(ends);
+    // A tenth of a second is what the text can show.
+    if (read.Known() && read.Missing() >= Second / 10) return read.Text();
+    return SourceShrankText(e.Size, size);
+}
+
+void TCustomFFmpeg::CheckSourcesRead() {
+    SourceWarning.clear();
+    const std::vector<std::vector<int64_t>> reads = std::move(SourceReadEnds_);
+    SourceReadEnds_.clear();
+    // A stopped run read less because it was asked to.
+    if (!Completed || StopRequested || !Run_) return;
+    try {
+        for (int f = 0; f < InputFileCount; ++f) {
+            // Reading that ended at a limit (a time, a size) read what was asked for.
+            if (static_cast<size_t>(f) >= Run_->InputFiles.size() || !Run_->InputFiles[f].EOFReached) continue;
+            if (static_cast<size_t>(f) >= SourceExpectations_.size() || !InputFiles[f]) continue;
+            const std::string text =
+                SourceShortfall(f, static_cast<size_t>(f) < reads.size() ? reads[f] : std::vector<int64_t>{});
+            if (text.empty()) continue;
+            GlobalLogger()->LogFmt(this, llWarning, "%s: %s", DiskName(InputFiles[f]->url), text);
+            if (SourceWarning.empty()) SourceWarning = text;
+        }
+    } catch (const std::exception& e) {
+        // The check only tells; the conversion it looks at stands.
+        GlobalLogger()->LogFmt(this, llVerbose, "Could not check what was read of the sources: %s", e.what());
+    }
+}
