@@ -56,10 +56,10 @@ void TCustomFFmpeg::CheckInputStreamTypes(bool FirstOnly, bool& HasVideo, bool& 
     const int files = FirstOnly ? std::min(InputFileCount, 1) : InputFileCount;
     for (int f = 0; f < files; ++f) {
         const AVFormatContext* ic = InputFiles[f].get();
+        // Streams of other kinds (data, attachments, a kind the demuxer could
+        // not tell) are never mapped, so they cannot stop the file's sound.
         for (unsigned i = 0; ic && i < ic->nb_streams; ++i) {
             const AVMediaType type = ic->streams[i]->codecpar->codec_type;
-            if (type < AVMEDIA_TYPE_VIDEO || type > AVMEDIA_TYPE_ATTACHMENT)
-                throw FFmpegException("invalid codec_type of input file");
             HasVideo |= type == AVMEDIA_TYPE_VIDEO;
             HasAudio |= type == AVMEDIA_TYPE_AUDIO;
             HasSubtitle |= type == AVMEDIA_TYPE_SUBTITLE;

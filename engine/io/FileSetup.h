@@ -13,9 +13,15 @@ inline std::string DiskName(const std::string& url) {
     return IsUnicodeURL(url) ? url.substr(sizeof UnicodeURLPrefix - 1) : url;
 }
 
+// A set-up text about one file, which it names first, as the library's error
+// texts for a file do: the user may be setting up many files at once.
+inline std::string FileMessage(const std::string& diskName, const std::string& text) {
+    return diskName + ": " + text;
+}
+
 // Reads what the streams of a freshly analysed input tell into the task's
 // option values, sets their discard levels and appends their decoders to
-// InputCodecs. Raises "invalid codec_type".
+// InputCodecs. A stream of a kind the converter does not know is discarded.
 void ReadInputStreams(TCustomFFmpeg& task, AVFormatContext* ic);
 
 // The steps every new output stream shares: the library stream with its id,

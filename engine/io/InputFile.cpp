@@ -71,10 +71,12 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& FileName) {
         SetupError = Format("max input files %d reached", FileCapacity);
         return false;
     }
+    const std::string url = FileNameToURL(FileName);
     const AVInputFormat* format = nullptr;
     if (!Opt.ForcedFormat.empty()) {
         format = ff::av_find_input_format(Opt.ForcedFormat.c_str());
-        if (!format) throw FFmpegException(Format("Unknown input format: \"%s\"", Opt.ForcedFormat));
+        if (!format)
+            throw FFmpegException(FileMessage(DiskName(url), Format("Unknown input format: \"%s\"", Opt.ForcedFormat)));
         Opt.ForcedFormat.clear();
     }
     DictionaryPtr parameters = FormatParameters(*this);
@@ -82,10 +84,11 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& FileName) {
     AVCodecID forced[3] = {AV_CODEC_ID_NONE, AV_CODEC_ID_NONE, AV_CODEC_ID_NONE};
     if (!FindCodec(Opt.VideoCodecName, mkVideo, false, StrictLevelOf(mkVideo), forced[0]) ||
         !FindCodec(Opt.AudioCodecName, mkAudio, false, StrictLevelOf(mkAudio), forced[1]) ||
-        !FindCodec(Opt.SubtitleCodecName, mkSubtitle, false, StrictLevelOf(mkSubtitle), forced[2]))
+        !FindCodec(Opt.SubtitleCodecName, mkSubtitle, false, StrictLevelOf(mkSubtitle), forced[2])) {
+        SetupError = FileMessage(DiskName(url), SetupError);
         return false;
+    }
 
-    const std::string url = FileNameToURL(FileName);
     SetupError = InputKindError(url);
     if (!SetupError.empty()) return false;
     InputContextPtr input;
@@ -111,7 +114,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& FileName) {
 
         if (Opt.ProgramId != 0) {
             if (!SelectProgram(ctx, Opt.ProgramId)) {
-                SetupError = "Specified program id not found";
+                SetupError = FileMessage(DiskName(url), "Specified program id not found");
                 return false;
             }
             Opt.ProgramId = 0;

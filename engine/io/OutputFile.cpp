@@ -32,8 +32,10 @@ DictionaryPtr MuxerOptions(const TCustomFFmpeg& task) {
 } // namespace
 
 int TCustomFFmpeg::OpenOutputFile(const std::wstring& FileName, bool Join) {
+    const std::string url = FileNameToURL(FileName);
+    const std::string diskName = DiskName(url);
     if (JoinMode) {
-        SetupError = "Cannot join more than one output file.";
+        SetupError = FileMessage(diskName, "Cannot join more than one output file.");
         return -1;
     }
     if (OutputFileCount >= FileCapacity) {
@@ -41,14 +43,13 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& FileName, bool Join) {
         return -1;
     }
     Opt.VideoFiltersInUse = !Opt.VideoFilters.empty();
-    const std::string url = FileNameToURL(FileName);
-    const std::string diskName = DiskName(url);
 
     const AVOutputFormat* format = nullptr;
     if (!Opt.ForcedFormat.empty()) {
         format = ff::av_guess_format(Opt.ForcedFormat.c_str(), nullptr, nullptr);
         if (!format) {
-            SetupError = Format("Requested output format '%s' is not a suitable output format", Opt.ForcedFormat);
+            SetupError = FileMessage(
+                diskName, Format("Requested output format '%s' is not a suitable output format", Opt.ForcedFormat));
             return -1;
         }
         Opt.ForcedFormat.clear();
@@ -83,11 +84,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& FileName, bool Join) {
     bool useSubtitle = Opt.SubtitleStreamCopy || format->subtitle_codec != AV_CODEC_ID_NONE || !Opt.SubtitleCodecName.empty();
     if (InputFileCount > 0) {
         bool hasVideo = false, hasAudio = false, hasSubtitle = false;
-        try {
-            CheckInputStreamTypes(Join, hasVideo, hasAudio, hasSubtitle);
-        } catch (const Exception& e) {
-            return failure(Format("check_audio_video_sub_inputs fail: %s", e.Message()));
-        }
+        CheckInputStreamTypes(Join, hasVideo, hasAudio, hasSubtitle);
         useVideo = useVideo && hasVideo;
         useAudio = useAudio && hasAudio;
         useSubtitle = useSubtitle && hasSubtitle;
@@ -107,7 +104,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& FileName, bool Join) {
             else if (k == 1) NewAudioStream(oc.get(), slot);
             else NewSubtitleStream(oc.get(), slot);
         } catch (const Exception& e) {
-            return failure(Format(kinds[k].second, e.Message()));
+            return failure(FileMessage(diskName, Format(kinds[k].second, e.Message())));
         } catch (...) {
             // Out of memory: no record may outlive the container it points into.
             failure(std::string());

@@ -2,12 +2,24 @@
 // with its time stamp (in frames of the output), picture type, quality and
 // field order; every packet the encoder gives back goes to the muxer, and
 // the first pass of a two-pass encoding logs the encoder's statistics.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "MyUtilStubs.h"
 #include "RunTables.h"
 #include "VideoPath.h"
+
+namespace {
+
+// How long one written frame lasts in the encoder's time base: every frame
+// moves the stream's position on by one frame of its rate.
+int64_t FrameDuration(const AVCodecContext* enc) {
+    if (enc->framerate.num <= 0 || enc->framerate.den <= 0) return 1;
+    return std::max<int64_t>(1, ff::av_rescale_q(1, AVRational{enc->framerate.den, enc->framerate.num}, enc->time_base));
+}
+
+} // namespace
 
 void TCustomFFmpeg::EncodeVideoFrame(AVFormatContext* output, TOutputStream& ost, const TInputStream& ist,
                                      const AVFrame* picture, const AVFrame* source) {
@@ -48,6 +60,10 @@ void TCustomFFmpeg::ReceiveVideoPackets(AVFormatContext* output, TOutputStream& 
         if (ost.PassLogFile && enc->stats_out)
             ff::fwrite(enc->stats_out, 1, std::strlen(enc->stats_out), ost.PassLogFile);
         pkt->stream_index = ost.StreamIndex;
+        // The video encoders of this library generation leave the duration
+        // out; a muxer that ends the stream where its last packet ends (the
+        // MP4 edit list) would otherwise cut the last frame off.
+        if (pkt->duration <= 0) pkt->duration = FrameDuration(enc);
         ff::av_packet_rescale_ts(pkt, enc->time_base, ost.Stream->time_base);
         // Read before the muxer takes the packet over.
         NoteCodedFrame(ost, *pkt);

@@ -36,7 +36,64 @@ protected:
     TempDir dir_, src_, out_;
 };
 
+// One Ogg page holding `packet` whole (the format's CRC: polynomial
+// 0x04C11DB7, most significant bit first, over the page with a zero CRC).
+std::string OggPage(uint32_t serial, uint32_t sequence, uint8_t headerType, const std::string& packet) {
+    std::string page = "OggS";
+    page += '\0';
+    page += static_cast<char>(headerType);
+    auto put32 = [&page](uint32_t v) {
+        for (int i = 0; i < 4; ++i) page += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    put32(0);  // granule position, 64 bits
+    put32(0);
+    put32(serial);
+    put32(sequence);
+    put32(0);  // CRC, filled in below
+    const size_t segments = packet.size() / 255 + 1;
+    page += static_cast<char>(segments);
+    for (size_t i = 0; i + 1 < segments; ++i) page += static_cast<char>(255);
+    page += static_cast<char>(packet.size() % 255);
+    page += packet;
+    uint32_t crc = 0;
+    for (unsigned char byte : page) {
+        crc ^= static_cast<uint32_t>(byte) << 24;
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+    }
+    for (int i = 0; i < 4; ++i) page[22 + i] = static_cast<char>((crc >> (8 * i)) & 0xFF);
+    return page;
+}
+
+// Adds to an Ogg file a second logical stream whose first packet no demuxer
+// recognises: its first page after the file's first page (every stream starts
+// before any data), its last page at the end.
+void AddUnknownOggStream(const std::string& path) {
+    std::string file = ReadTextFile(path);
+    ASSERT_GT(file.size(), 27u);
+    const size_t segments = static_cast<unsigned char>(file[26]);
+    size_t firstPage = 27 + segments;
+    for (size_t i = 0; i < segments; ++i) firstPage += static_cast<unsigned char>(file[27 + i]);
+    const uint32_t serial = 0x7E57AB1E;
+    file.insert(firstPage, OggPage(serial, 0, 2, "\x7fnothing anybody knows"));
+    file += OggPage(serial, 1, 4, "last words");
+    WriteTextFile(path, file);
+}
+
 } // namespace
+
+TEST_F(CliTest, AStreamOfAnUnknownKindIsLeftOutAndTheSoundConverts) {
+    const std::string ogg = src_.File("speex-and-more.ogg");
+    WriteTone(WidePath(ogg), "libspeex", 16000, 1, 3.7);
+    AddUnknownOggStream(ogg);
+    ASSERT_EQ(CommandOutput("ffprobe -v quiet -show_entries stream=codec_type -of csv=p=0 " + ShellQuote(ogg)),
+              "audio\nunknown\n");
+    CliResult r = Run({"-f", "mp3", "-o", out_.Path(), ogg});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const std::string mp3 = out_.File("speex-and-more.mp3");
+    const double seconds = std::atof(
+        CommandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 " + ShellQuote(mp3)).c_str());
+    EXPECT_NEAR(seconds, 3.7, 0.1);
+}
 
 TEST_F(CliTest, AMixedSetConvertsToEveryFormat) {
     const std::vector<std::string> files = {Source("tone-44k-stereo.wav"), Source("tagged-48k.flac"),

@@ -101,6 +101,19 @@ TEST_F(VideoCliTest, VideoContainersAreListedWithTheirPresets) {
     EXPECT_NE(tooFar.err.find("format mpg has presets 0 to 1"), std::string::npos) << tooFar.err;
 }
 
+TEST_F(VideoCliTest, Mp4ShowsTheLastPictureForItsWholeTime) {
+    const std::string clip = Source("video-only.mkv");  // 2 seconds at 25 pictures a second
+    int sourceFrames = 0;
+    Picture(clip, sourceFrames);
+    ASSERT_EQ(sourceFrames, 50);
+    const CliResult r = Run({"-f", "mp4", "-o", out_.Path(), clip});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    // The container's edit list ends where the last packet ends: without the
+    // packets' durations the last picture would not be shown at all.
+    const std::string mp4 = out_.File("video-only.mp4");
+    EXPECT_EQ(Probe(mp4, "v:0", "nb_read_frames,duration"), "50,2.000000");
+}
+
 TEST_F(VideoCliTest, AviKeepsThePictureAsMpeg4WithMp3) {
     const std::string clip = Source("video-audio.mp4");
     const CliResult r = Run({"-f", "avi", "-o", out_.Path(), clip});

@@ -60,7 +60,7 @@ TEST_F(InputFileTest, StartTimeIsSoughtAndReset) {
 TEST_F(InputFileTest, ProgramIdWithoutThatProgramFails) {
     task->SetOption("programid", "7");
     EXPECT_FALSE(task->OpenInputFile(Tone("a.wav", 1)));
-    EXPECT_EQ(task->SetupError, "Specified program id not found");
+    EXPECT_EQ(task->SetupError, dir.File("a.wav") + ": Specified program id not found");
     EXPECT_EQ(task->InputFileCount, 0);
     EXPECT_EQ(task->InputFiles[0].get(), nullptr);
 }
@@ -119,7 +119,7 @@ TEST_F(InputFileTest, UnknownForcedFormatRaises) {
         task->OpenInputFile(Tone("a.wav", 1));
         FAIL() << "no exception";
     } catch (const FFmpegException& e) {
-        EXPECT_EQ(e.Message(), "Unknown input format: \"nosuchformat\"");
+        EXPECT_EQ(e.Message(), dir.File("a.wav") + ": Unknown input format: \"nosuchformat\"");
     }
     task->SetFormat("wav");
     EXPECT_TRUE(task->OpenInputFile(Path("a.wav"))) << task->SetupError;
@@ -130,10 +130,10 @@ TEST_F(InputFileTest, ForcedDecodersAreChecked) {
     const std::wstring path = Tone("a.wav", 1);
     task->SetAudioCodec("nosuchcodec");
     EXPECT_FALSE(task->OpenInputFile(path));
-    EXPECT_EQ(task->SetupError, "Unknown decoder 'nosuchcodec'");
+    EXPECT_EQ(task->SetupError, dir.File("a.wav") + ": Unknown decoder 'nosuchcodec'");
     task->SetAudioCodec("mpeg4");
     EXPECT_FALSE(task->OpenInputFile(path));
-    EXPECT_EQ(task->SetupError, "Invalid decoder type 'mpeg4'");
+    EXPECT_EQ(task->SetupError, dir.File("a.wav") + ": Invalid decoder type 'mpeg4'");
     task->SetAudioCodec("pcm_s16le");
     ASSERT_TRUE(task->OpenInputFile(path));
     EXPECT_EQ(task->InputFiles[0]->audio_codec_id, AV_CODEC_ID_PCM_S16LE);

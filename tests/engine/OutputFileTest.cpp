@@ -89,7 +89,8 @@ TEST_F(OutputFileTest, UnknownExtensionAndFormatFail) {
     EXPECT_EQ(task->SetupError, "Unable to find a suitable output format for '" + dir.File("a.nosuchext") + "'");
     o.FileFormat = "nosuchformat";
     EXPECT_EQ(Output("a.wav", o), -1);
-    EXPECT_EQ(task->SetupError, "Requested output format 'nosuchformat' is not a suitable output format");
+    EXPECT_EQ(task->SetupError,
+              dir.File("a.wav") + ": Requested output format 'nosuchformat' is not a suitable output format");
     EXPECT_EQ(task->OutputFileCount, 0);
     EXPECT_FALSE(std::filesystem::exists(dir.File("a.wav")));
     // A forced format wins over the extension and is used up.
@@ -196,7 +197,7 @@ TEST_F(OutputFileTest, EncoderFailureLeavesTheTaskUsable) {
     o.AudioCodec = "nosuchencoder";
     o.AudioLanguage = "eng";
     EXPECT_EQ(Output("a.wav", o), -1);
-    EXPECT_EQ(task->SetupError, "new_audio_stream fail: Unknown encoder 'nosuchencoder'");
+    EXPECT_EQ(task->SetupError, dir.File("a.wav") + ": new_audio_stream fail: Unknown encoder 'nosuchencoder'");
     EXPECT_EQ(task->OutputFileCount, 0);
     EXPECT_TRUE(task->OutputCodecs.empty());
     EXPECT_TRUE(task->Opt.AudioCodecName.empty());
@@ -205,7 +206,7 @@ TEST_F(OutputFileTest, EncoderFailureLeavesTheTaskUsable) {
 
     o.AudioCodec = "mpeg4";
     EXPECT_EQ(Output("a.wav", o), -1);
-    EXPECT_EQ(task->SetupError, "new_audio_stream fail: Invalid encoder type 'mpeg4'");
+    EXPECT_EQ(task->SetupError, dir.File("a.wav") + ": new_audio_stream fail: Invalid encoder type 'mpeg4'");
 
     o.AudioCodec = "pcm_s24le";
     ASSERT_EQ(Output("a.wav", o), 1) << task->SetupError;
@@ -258,7 +259,7 @@ TEST_F(OutputFileTest, VideoStreamFromTheOptions) {
     task->SetOption("rc_override", "1,2");
     task->SetVideoCodec("mpeg4");
     EXPECT_EQ(task->OpenOutputFile(Path("bad.mkv"), false), -1);
-    EXPECT_EQ(task->SetupError, "new_video_stream fail: error parsing rc_override");
+    EXPECT_EQ(task->SetupError, dir.File("bad.mkv") + ": new_video_stream fail: error parsing rc_override");
 }
 
 TEST_F(OutputFileTest, JoiningThreeInputsFillsThreeSlotsOfOneContainer) {
@@ -280,7 +281,7 @@ TEST_F(OutputFileTest, JoiningThreeInputsFillsThreeSlotsOfOneContainer) {
     }
     TOutputOptions second;
     EXPECT_EQ(Output("second.wav", second), -1);
-    EXPECT_EQ(task->SetupError, "Cannot join more than one output file.");
+    EXPECT_EQ(task->SetupError, dir.File("second.wav") + ": Cannot join more than one output file.");
     task->Cleanup();
     EXPECT_FALSE(std::filesystem::exists(dir.File("joined.wav")));
 }
