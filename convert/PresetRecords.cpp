@@ -112,7 +112,10 @@ std::string ExtraLineProblem(const std::string& line, int format) {
     const TFormatPresets* presets = PresetsOf(format);
     for (const TOptionLine& option : ParseOptionText(line)) {
         const std::string& key = option.Key;
-        if ((key == "vcodec" || key == "scodec") && presets && !presets->KeepsPicture)
+        // A picture or subtitles asked of an audio format.
+        const bool asksForMore = key == "vcodec" || key == "scodec" || key == "newvideo" || key == "newsubtitle" ||
+                                 ((key == "vn" || key == "sn") && !SwitchValue(option.Value));
+        if (asksForMore && presets && !presets->KeepsPicture)
             return "-x " + key + ": format " + presets->Name + " writes sound only";
         if (key == "async" || key == "vsync") {
             int number = 0;
