@@ -12,6 +12,7 @@
 #include "MainThread.h"
 #include "OutputFolder.h"
 #include "OutputUpdate.h"
+#include "PresetRecords.h"
 #include "ProbeAhead.h"
 #include "QueueFile.h"
 #include "StopSignals.h"
@@ -168,9 +169,9 @@ private:
         TStopCheck stopCheck;
         TProbedFile result = ProbeFile(probe, Utf8ToWide(sources_[file.index].Path), file.target);
         TCloseFileGuard close(probe);
-        if (result.Loaded)
-            for (const std::string& line : options_.ExtraLines)
-                result.Output.ExtOptions += (result.Output.ExtOptions.empty() ? "" : "\n") + line;
+        // The record would win over its own text: an option of the command
+        // line takes the place of the preset's.
+        if (result.Loaded) TakeExtraLines(result.Output, options_.ExtraLines);
         return result;
     }
 
@@ -311,5 +312,12 @@ private:
 
 int ConvertBatch(const TCliOptions& options, const std::vector<TSourceFile>& files, std::ostream& out,
                  std::ostream& err) {
+    // An option that would be left without effect is refused before anything is written.
+    for (const std::string& line : options.ExtraLines) {
+        const std::string problem = ExtraLineProblem(line, options.Format);
+        if (problem.empty()) continue;
+        err << "tembrio-convert: " << problem << "\n\n" << UsageText();
+        return 2;
+    }
     return TBatchRun(options, files, out, err).Run();
 }

@@ -66,11 +66,13 @@ TFormatPresets AudioFormat(const char* name, const char* extension, const char* 
 }
 
 TFormatPresets VideoContainer(const char* name, const char* extension, const char* audio, const char* video,
-                              const char* fallback, const char* subtitles, std::vector<TPresetItem> items) {
+                              const char* fallback, const char* subtitles, std::vector<std::string> pictureSubtitles,
+                              std::vector<TPresetItem> items) {
     TFormatPresets presets = AudioFormat(name, extension, audio, video, false, std::move(items));
     presets.KeepsPicture = true;
     presets.FallbackVideoCodec = fallback;
     presets.SubtitleCodec = subtitles;
+    presets.PictureSubtitleCodecs = std::move(pictureSubtitles);
     return presets;
 }
 
@@ -131,13 +133,14 @@ const std::vector<TFormatPresets>& PresetTable() {
           Rate("AM Quality - MPEG layer-2: 22050 Hz, Mono, 112 kbps", 1, 22050, 112000),
           Rate("FM Quality - MPEG layer-2: 22050 Hz, Stereo, 128 kbps", 2, 22050, 128000)}),
         // The command line's video containers. MP3 and MPEG layer-2 take at
-        // most two channels.
-        VideoContainer("mp4", ".mp4", "aac", "libx264", "mpeg4", "", H264Items()),
-        VideoContainer("mkv", ".mkv", "aac", "libx264", "mpeg4", "subrip", H264Items()),
-        VideoContainer("avi", ".avi", "libmp3lame", "mpeg4", "", "",
+        // most two channels. Matroska keeps DVD and DVB subtitles as they
+        // are; a program stream holds DVD subtitles only.
+        VideoContainer("mp4", ".mp4", "aac", "libx264", "mpeg4", "", {}, H264Items()),
+        VideoContainer("mkv", ".mkv", "aac", "libx264", "mpeg4", "subrip", {"dvdsub", "dvbsub"}, H264Items()),
+        VideoContainer("avi", ".avi", "libmp3lame", "mpeg4", "", "", {},
                        {Movie("Normal Quality - MPEG-4: 1000 kbps; MP3: 128 kbps, Stereo", 1000, 128, 2),
                         Movie("High Quality - MPEG-4: 2500 kbps; MP3: 192 kbps, Stereo", 2500, 192, 2)}),
-        VideoContainer("mpg", ".mpg", "mp2", "mpeg2video", "", "",
+        VideoContainer("mpg", ".mpg", "mp2", "mpeg2video", "", "", {"dvdsub"},
                        {Movie("Normal Quality - MPEG-2: 2500 kbps; MPEG layer-2: 192 kbps, Stereo", 2500, 192, 2),
                         Movie("High Quality - MPEG-2: 6000 kbps; MPEG layer-2: 256 kbps, Stereo", 6000, 256, 2)}),
     };

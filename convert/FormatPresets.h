@@ -25,10 +25,13 @@ struct TFormatPresets {
     std::vector<TPresetItem> Items;
     // Video containers: the picture is kept, encoded with VideoCodec or, when
     // the libraries lack that encoder, with FallbackVideoCodec; text
-    // subtitles are kept when SubtitleCodec names their encoder.
+    // subtitles are kept when SubtitleCodec names their encoder, subtitles
+    // drawn as pictures when PictureSubtitleCodecs names encoders of them:
+    // the source's own kind when it is one of them, else the first.
     bool KeepsPicture = false;
     std::string FallbackVideoCodec;
     std::string SubtitleCodec;
+    std::vector<std::string> PictureSubtitleCodecs;
 };
 
 // Indexed by output format code: 0 WAV … 7 MP2, then 8 MP4, 9 MKV, 10 AVI,

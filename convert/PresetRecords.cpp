@@ -1,8 +1,11 @@
 #include "PresetRecords.h"
 
 #include <algorithm>
+#include <functional>
+#include <map>
 
 #include "FormatPresets.h"
+#include "OptionNumbers.h"
 #include "OutputNaming.h"
 
 namespace {
@@ -19,22 +22,119 @@ std::string VideoEncoderOf(const TFormatPresets& presets) {
     return presets.FallbackVideoCodec.empty() ? presets.VideoCodec : presets.FallbackVideoCodec;
 }
 
-// Whether every subtitle stream of the open file holds text: pictures of
-// subtitles cannot become text subtitles.
-bool HasOnlyTextSubtitles(TCustomDecoder& probe) {
+// The subtitle stream of the open file a conversion takes: as the engine
+// chooses, the one its container counts the most packets of, the first of
+// equals.
+const AVStream* SubtitleSource(TCustomDecoder& probe) {
     const AVFormatContext* ic = probe.FormatContext();
-    bool any = false;
+    const AVStream* found = nullptr;
     for (unsigned i = 0; ic && i < ic->nb_streams; ++i) {
-        const AVCodecParameters* par = ic->streams[i]->codecpar;
-        if (par->codec_type != AVMEDIA_TYPE_SUBTITLE) continue;
-        const AVCodecDescriptor* descriptor = ff::avcodec_descriptor_get(par->codec_id);
-        if (!descriptor || !(descriptor->props & AV_CODEC_PROP_TEXT_SUB)) return false;
-        any = true;
+        const AVStream* st = ic->streams[i];
+        if (st->codecpar->codec_type != AVMEDIA_TYPE_SUBTITLE) continue;
+        if (!found || st->nb_frames > found->nb_frames) found = st;
     }
-    return any;
+    return found;
+}
+
+// The encoder that keeps subtitles like those of `source` in a container of
+// `presets`, or "" when it holds none of their kind: text stays text, and
+// pictures stay pictures (they cannot become text, nor text pictures).
+std::string SubtitleEncoderFor(const TFormatPresets& presets, const AVStream* source) {
+    const AVCodecDescriptor* descriptor = ff::avcodec_descriptor_get(source->codecpar->codec_id);
+    if (!descriptor) return "";
+    if (descriptor->props & AV_CODEC_PROP_TEXT_SUB) return presets.SubtitleCodec;
+    if (!(descriptor->props & AV_CODEC_PROP_BITMAP_SUB) || presets.PictureSubtitleCodecs.empty()) return "";
+    const AVCodec* own = ff::avcodec_find_encoder(source->codecpar->codec_id);
+    const auto& codecs = presets.PictureSubtitleCodecs;
+    if (own && std::find(codecs.begin(), codecs.end(), own->name) != codecs.end()) return own->name;
+    return codecs.front();
+}
+
+// The options of an output record that the engine applies after the
+// record's text, each with how the record's field gives way to a line of the
+// command line: a field set only when it has a value is cleared, so the
+// line's option stays; a field the record always sets takes the line's value.
+using TGiveWay = std::function<void(TOutputOptions&, const std::string&)>;
+
+const std::map<std::string, TGiveWay>& RecordFields() {
+    using O = TOutputOptions;
+    static const std::map<std::string, TGiveWay> fields = {
+        {"packetsize", [](O& o, auto&) { o.PacketSize = -1; }},
+        {"muxrate", [](O& o, auto&) { o.MuxRate = -1; }},
+        {"muxdelay", [](O& o, auto&) { o.MuxDelay = -1; }},
+        {"muxpreload", [](O& o, auto&) { o.MuxPreload = -1; }},
+        {"acodec", [](O& o, auto&) { o.AudioCodec.clear(); }},
+        {"apre", [](O& o, auto&) { o.AudioPreset.clear(); }},
+        {"an", [](O& o, auto&) { o.DisableAudio = false; }},
+        {"vol", [](O& o, auto&) { o.AudioVolume = -1; }},
+        {"ac", [](O& o, auto&) { o.AudioChannels = -1; }},
+        {"ar", [](O& o, auto&) { o.AudioSampleRate = -1; }},
+        {"ab", [](O& o, auto&) { o.AudioBitrate = -1; }},
+        {"abt", [](O& o, auto&) { o.AudioBitrateTolerance = -1; }},
+        {"alang", [](O& o, const std::string& v) { o.AudioLanguage = v; }},
+        {"async", [](O& o, const std::string& v) { o.AudioSync = StrToIntOrRaise(v); }},
+        {"atag", [](O& o, auto&) { o.AudioTag.clear(); }},
+        {"vcodec", [](O& o, auto&) { o.VideoCodec.clear(); }},
+        {"vpre", [](O& o, auto&) { o.VideoPreset.clear(); }},
+        {"vn", [](O& o, auto&) { o.DisableVideo = false; }},
+        {"r", [](O& o, auto&) { o.FrameRate.clear(); }},
+        {"s", [](O& o, auto&) { o.FrameSize.clear(); }},
+        {"aspect", [](O& o, auto&) { o.FrameAspectRatio.clear(); }},
+        {"g", [](O& o, auto&) { o.GopSize = -1; }},
+        {"b", [](O& o, auto&) { o.VideoBitrate = -1; }},
+        {"vb", [](O& o, auto&) { o.VideoBitrate = -1; }},
+        {"maxrate", [](O& o, auto&) { o.VideoMaxRate = -1; }},
+        {"minrate", [](O& o, auto&) { o.VideoMinRate = -1; }},
+        {"bt", [](O& o, auto&) { o.VideoBitrateTolerance = -1; }},
+        {"bufsize", [](O& o, auto&) { o.VideoBufSize = -1; }},
+        {"vsync", [](O& o, const std::string& v) { o.VideoSync = StrToIntOrRaise(v); }},
+        {"vtag", [](O& o, auto&) { o.VideoTag.clear(); }},
+        {"vf", [](O& o, auto&) { o.VideoFilters.clear(); }},
+        {"vfilters", [](O& o, auto&) { o.VideoFilters.clear(); }},
+        {"vlang", [](O& o, const std::string& v) { o.VideoLanguage = v; }},
+        // Asking for a subtitle encoder asks for subtitles.
+        {"scodec", [](O& o, auto&) { o.SubtitleCodec.clear(), o.DisableSubtitle = false; }},
+        {"spre", [](O& o, auto&) { o.SubtitlePreset.clear(); }},
+        {"sn", [](O& o, auto&) { o.DisableSubtitle = false; }},
+        {"slang", [](O& o, const std::string& v) { o.SubtitleLanguage = v; }},
+        {"isync", [](O& o, const std::string& v) { o.InputSync = SwitchValue(v); }},
+        {"copyts", [](O& o, auto&) { o.CopyTimestamps = false; }},
+        {"ss", [](O& o, auto&) { o.StartTime = AV_NOPTS_VALUE; }},
+        {"t", [](O& o, auto&) { o.RecordingTime = AV_NOPTS_VALUE; }},
+        {"timestamp", [](O& o, auto&) { o.Info.Timestamp = -1; }},
+    };
+    return fields;
 }
 
 } // namespace
+
+std::string ExtraLineProblem(const std::string& line, int format) {
+    const TFormatPresets* presets = PresetsOf(format);
+    for (const TOptionLine& option : ParseOptionText(line)) {
+        const std::string& key = option.Key;
+        // A picture or subtitles asked of an audio format.
+        const bool asksForMore = key == "vcodec" || key == "scodec" || key == "newvideo" || key == "newsubtitle" ||
+                                 ((key == "vn" || key == "sn") && !SwitchValue(option.Value));
+        if (asksForMore && presets && !presets->KeepsPicture)
+            return "-x " + key + ": format " + presets->Name + " writes sound only";
+        if (key == "async" || key == "vsync") {
+            int number = 0;
+            if (!TryStrToInt(option.Value, number))
+                return "-x " + key + " needs a whole number, not '" + option.Value + "'";
+        }
+    }
+    return "";
+}
+
+void TakeExtraLines(TOutputOptions& options, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        options.ExtOptions += (options.ExtOptions.empty() ? "" : "\n") + line;
+        for (const TOptionLine& option : ParseOptionText(line)) {
+            const auto field = RecordFields().find(option.Key);
+            if (field != RecordFields().end()) field->second(options, option.Value);
+        }
+    }
+}
 
 TOutputOptions BuildOutputOptions(TCustomDecoder& probe, const std::string& outputDir, int format, int presetIndex) {
     TOutputOptions options;
@@ -45,9 +145,9 @@ TOutputOptions BuildOutputOptions(TCustomDecoder& probe, const std::string& outp
         options.AudioCodec = presets->AudioCodec;
         options.VideoCodec = presets->KeepsPicture ? VideoEncoderOf(*presets) : presets->VideoCodec;
         if (presets->DisableVideo) options.DisableVideo = true;
-        if (!presets->SubtitleCodec.empty() && HasOnlyTextSubtitles(probe)) {
-            options.SubtitleCodec = presets->SubtitleCodec;
-            options.DisableSubtitle = false;
+        if (const AVStream* source = SubtitleSource(probe)) {
+            options.SubtitleCodec = SubtitleEncoderFor(*presets, source);
+            options.DisableSubtitle = options.SubtitleCodec.empty();
         }
         if (presetIndex >= 0 && presetIndex < static_cast<int>(presets->Items.size())) {
             const TPresetItem& item = presets->Items[presetIndex];

@@ -1,10 +1,51 @@
 // The encoder end of the audio path: whole samples wait in the stream's FIFO
 // until an encoder frame is complete; frames are built in the encoder's own
 // layout (planar or packed), sent, and every packet received goes to the muxer.
+#include <algorithm>
 #include <cstring>
 
 #include "AudioSamples.h"
 #include "RunTables.h"
+
+namespace {
+
+// Whether `output` holds something the sound must stay in step with: a
+// picture (a cover is no picture) or subtitles.
+bool HoldsPictureOrSubtitles(const AVFormatContext* output) {
+    for (unsigned i = 0; output && i < output->nb_streams; ++i) {
+        const AVStream* st = output->streams[i];
+        const AVMediaType type = st->codecpar->codec_type;
+        if (type == AVMEDIA_TYPE_SUBTITLE) return true;
+        if (type == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC)) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int64_t TCustomFFmpeg::AudioFramePts(AVFormatContext* output, TOutputStream& ost) {
+    TOutputStream& lead = LeadOf(ost);
+    // Where the input clock puts these samples: with sync method 0 the
+    // position follows the clock; otherwise it counts what was written, and
+    // inserted silence or dropped samples have kept it in step already.
+    const int64_t clock = ost.SyncPosition;
+    if (!lead.AudioPlaced) {
+        lead.AudioPlaced = true;
+        // An audio file starts with its first sample; beside a picture the
+        // sound starts where it starts in the source, late or not.
+        lead.AudioOnClock = HoldsPictureOrSubtitles(output);
+        if (lead.AudioOnClock) lead.EncoderPts = std::max<int64_t>(clock, 0);
+        return lead.EncoderPts;
+    }
+    // Frames follow each other without overlap whatever the jitter of the
+    // source's time stamps; only a gap in the source larger than the drift
+    // threshold shows as a gap, so that the sound after it stays in step.
+    const int64_t gap = clock - lead.EncoderPts;
+    const AVCodecContext* enc = lead.Encoder.get();
+    if (lead.AudioOnClock && gap > static_cast<int64_t>(Opt.AudioDriftThreshold * enc->sample_rate))
+        lead.EncoderPts = clock;
+    return lead.EncoderPts;
+}
 
 void TCustomFFmpeg::EncodeAudioBlock(AVFormatContext* output, TOutputStream& ost, const uint8_t* data, int size) {
     const AVCodecContext* enc = EncoderOf(ost);
@@ -14,8 +55,8 @@ void TCustomFFmpeg::EncodeAudioBlock(AVFormatContext* output, TOutputStream& ost
     if (enc->frame_size <= 1) {
         // Encoders that take any number of samples (PCM) get the block as it is.
         const int samples = size / sampleBytes;
-        ost.SyncPosition += samples;
         if (samples > 0) SendAudioFrame(output, ost, data, samples);
+        ost.SyncPosition += samples;
         return;
     }
     try {
@@ -53,7 +94,8 @@ void TCustomFFmpeg::SendAudioFrame(AVFormatContext* output, TOutputStream& ost, 
     // A damaged source can decode to NaN or to samples far out of range; the
     // MP3 encoder's float path aborts the whole process on either.
     TameFloatSamples(frame, enc->ch_layout.nb_channels, std::strcmp(enc->codec->name, "libmp3lame") == 0);
-    frame->pts = lead.EncoderPts;
+    // The samples start at the output stream's sync position.
+    frame->pts = AudioFramePts(output, ost);
     lead.EncoderPts += samples;
     if (ff::avcodec_send_frame(enc, frame) < 0) throw FFmpegException("Audio encoding failed");
     ReceiveAudioPackets(output, ost);

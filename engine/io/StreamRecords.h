@@ -124,7 +124,9 @@ struct TOutputStream {
     int StreamCopy = 0;               // set when the stream is created: it copies its input's packets
 
     // ---- transcode run state (transcode/, audio/) ----
-    int64_t EncoderPts = 0;           // samples handed to the encoder so far: the next frame's pts
+    int64_t EncoderPts = 0;           // audio: the next frame's pts, in samples
+    bool AudioPlaced = false;         // audio: the first frame has its place in the output's time
+    bool AudioOnClock = false;        // audio: frames follow the input clock (beside a picture or subtitles)
     FramePtr EncoderFrame;            // the frame handed to the encoder, reused
     PacketPtr EncoderPacket;          // the packet taken from the encoder, reused
     int64_t LastMuxDts = INT64_MIN;   // last dts written to the muxer stream, in its time base

@@ -20,10 +20,14 @@ void TCustomFFmpeg::DoSubtitleOut(AVFormatContext* output, TOutputStream& ost, T
         GlobalLogger()->Log(this, llError, "Subtitle packets must have a pts");
         return;
     }
-    std::vector<uint8_t>& buffer = Run_->SubtitleBuffer;
-    if (buffer.empty()) buffer.resize(SubtitleBufferSize);
     AVCodecContext* enc = EncoderOf(ost);
     const bool dvb = enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE;
+    // A subtitle with nothing on it (a DVB page that clears the screen) is
+    // news only to DVB: other encoders have nothing to draw, and the DVD
+    // encoder refuses it.
+    if (!dvb && subtitle.num_rects == 0) return;
+    std::vector<uint8_t>& buffer = Run_->SubtitleBuffer;
+    if (buffer.empty()) buffer.resize(SubtitleBufferSize);
     const AVRational tb = ost.Stream->time_base;
 
     AVSubtitle sub = subtitle;  // the rectangles stay the decoder's

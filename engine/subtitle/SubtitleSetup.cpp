@@ -5,6 +5,25 @@
 
 #include "RunTables.h"
 
+void TCustomFFmpeg::SubtitleCanvasOf(const TInputStream& ist, int& width, int& height) const {
+    // A DVB stream that defines no display of its own is drawn for the
+    // standard one.
+    if (ist.Stream->codecpar->codec_id == AV_CODEC_ID_DVB_SUBTITLE) {
+        width = 720;
+        height = 576;
+        return;
+    }
+    // Otherwise the picture beside it in its file.
+    for (const auto& other : Run_->InputStreams) {
+        const AVCodecParameters* par = other->Stream->codecpar;
+        if (other->FileIndex != ist.FileIndex || par->codec_type != AVMEDIA_TYPE_VIDEO || par->width <= 0) continue;
+        if (other->Stream->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;
+        width = par->width;
+        height = par->height;
+        return;
+    }
+}
+
 void TCustomFFmpeg::PrepareSubtitleEncoding(TOutputStream& ost, TInputStream& ist) {
     AVCodecContext* enc = EncoderOf(ost);
     const AVCodecContext* dec = ist.Decoder.get();
@@ -15,6 +34,7 @@ void TCustomFFmpeg::PrepareSubtitleEncoding(TOutputStream& ost, TInputStream& is
         enc->width = dec->width;
         enc->height = dec->height;
     }
+    if (enc->width == 0 && enc->height == 0) SubtitleCanvasOf(ist, enc->width, enc->height);
     ost.NeedsEncoding = 1;
     ist.NeedsDecoding = 1;
 }

@@ -308,6 +308,7 @@ private:
     int KeepAudioInStep(TOutputStream& ost, TInputStream& ist, const uint8_t*& data, int& size, int64_t& room);
     void EncodeAudioBlock(AVFormatContext* output, TOutputStream& ost, const uint8_t* data, int size);
     void SendAudioFrame(AVFormatContext* output, TOutputStream& ost, const uint8_t* data, int samples);
+    int64_t AudioFramePts(AVFormatContext* output, TOutputStream& ost);
     void ReceiveAudioPackets(AVFormatContext* output, TOutputStream& ost);
     void ReportProgress(bool final, int fileIndex);
     // Video statistics (progress/VideoStatistics.cpp): the encoder's figures
@@ -316,6 +317,8 @@ private:
     void WriteVideoStatistics(TOutputStream& ost, int frameSize);
     // The subtitle output path (subtitle/).
     void PrepareSubtitleEncoding(TOutputStream& ost, TInputStream& ist);
+    // The size of the picture subtitles of `ist` are drawn for, when its decoder does not know it.
+    void SubtitleCanvasOf(const TInputStream& ist, int& width, int& height) const;
     void CopySubtitleHeader(TOutputStream& ost);
     void DoSubtitleOut(AVFormatContext* output, TOutputStream& ost, TInputStream& ist, const AVSubtitle& subtitle,
                        int64_t pts);

@@ -1,8 +1,11 @@
 // tembrio-convert with the video containers: what the files it writes hold
 // (ffprobe counts every picture, so a file that does not decode to its end
-// shows), and the picture options of -x reaching the conversion.
+// shows), the options of -x reaching the conversion, the sound in step with
+// the picture, and subtitles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -46,6 +49,20 @@ protected:
         for (std::string key; std::getline(keys, key, ',');) result += (result.empty() ? "" : ",") + values[key];
         return result + complaints;
     }
+    // A clip of 3 s whose sound (AAC) starts 0.459 s after its picture; its
+    // container counts in milliseconds, so the sound's time stamps jitter.
+    std::string LateSoundClip() {
+        TFixtureMedia media;
+        media.Seconds = 3;
+        media.Video.push_back({});
+        TFixtureAudio sound;
+        sound.Encoder = "aac";
+        sound.Start = 0.459;
+        media.Audio.push_back(sound);
+        const std::string path = src_.File("late-sound.mkv");
+        WriteMedia(WidePath(path), media);
+        return path;
+    }
     // "codec,width,height,rate" of the first video stream, and its picture count in `frames`.
     std::string Picture(const std::string& file, int& frames) {
         const std::string line = Probe(file, "v:0", "codec_name,width,height,r_frame_rate,nb_read_frames");
@@ -83,6 +100,62 @@ int FirstPictureLuma(const std::string& file, double x, double y) {
     if (!got) return -1;
     const int px = static_cast<int>(x * (frame->width - 1)), py = static_cast<int>(y * (frame->height - 1));
     return frame->data[0][py * frame->linesize[0] + px];
+}
+
+// When the first picture of `file` is shown, or when its sound is first
+// heard (a sample of channel 0 louder than 1/20 of full scale), in seconds;
+// -1 when there is none. The decoder drops what the container says is no
+// sound (an encoder's priming).
+double FirstMoment(const std::string& file, AVMediaType type) {
+    AVFormatContext* raw = nullptr;
+    if (OpenInputURL(&raw, file, nullptr, nullptr) < 0) return -1;
+    InputContextPtr input(raw);
+    if (ff::avformat_find_stream_info(raw, nullptr) < 0) return -1;
+    const int index = ff::av_find_best_stream(raw, type, -1, -1, nullptr, 0);
+    if (index < 0) return -1;
+    const AVStream* st = raw->streams[index];
+    const AVCodec* codec = ff::avcodec_find_decoder(st->codecpar->codec_id);
+    CodecContextPtr dec(ff::avcodec_alloc_context3(codec));
+    ff::avcodec_parameters_to_context(dec.get(), st->codecpar);
+    dec->pkt_timebase = st->time_base;
+    if (ff::avcodec_open2(dec.get(), codec, nullptr) < 0) return -1;
+    PacketPtr pkt = MakePacket();
+    FramePtr frame = MakeFrame();
+    // The moment within `frame` that counts, or -1.
+    auto moment = [&]() -> double {
+        const double start = frame->best_effort_timestamp * av_q2d(st->time_base);
+        if (type == AVMEDIA_TYPE_VIDEO) return start;
+        const auto format = static_cast<AVSampleFormat>(frame->format);
+        const int step = ff::av_sample_fmt_is_planar(format) ? 1 : frame->ch_layout.nb_channels;
+        for (int i = 0; i < frame->nb_samples; ++i) {
+            double value = 0;
+            if (ff::av_get_packed_sample_fmt(format) == AV_SAMPLE_FMT_FLT)
+                value = reinterpret_cast<const float*>(frame->data[0])[i * step];
+            else if (ff::av_get_packed_sample_fmt(format) == AV_SAMPLE_FMT_S16)
+                value = reinterpret_cast<const int16_t*>(frame->data[0])[i * step] / 32768.0;
+            if (std::abs(value) > 0.05) return start + static_cast<double>(i) / frame->sample_rate;
+        }
+        return -1;
+    };
+    for (bool more = true; more;) {
+        more = ff::av_read_frame(raw, pkt.get()) >= 0;
+        if (more && pkt->stream_index != index) {
+            ff::av_packet_unref(pkt.get());
+            continue;
+        }
+        ff::avcodec_send_packet(dec.get(), more ? pkt.get() : nullptr);
+        ff::av_packet_unref(pkt.get());
+        while (ff::avcodec_receive_frame(dec.get(), frame.get()) == 0) {
+            const double at = moment();
+            if (at >= 0) return at;
+        }
+    }
+    return -1;
+}
+
+// How much later than the picture the sound of `file` begins.
+double SoundAfterPicture(const std::string& file) {
+    return FirstMoment(file, AVMEDIA_TYPE_AUDIO) - FirstMoment(file, AVMEDIA_TYPE_VIDEO);
 }
 
 bool IsH264OrMpeg4(const std::string& picture) {
@@ -191,4 +264,90 @@ TEST_F(VideoCliTest, Mp4InTwoPasses) {
                                   inScratch);
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("Cannot read file: Error reading log file"), std::string::npos) << missing.err;
+}
+
+TEST_F(VideoCliTest, SoundThatStartsLateKeepsItsPlaceBesideThePicture) {
+    const std::string clip = LateSoundClip();
+    ASSERT_NEAR(SoundAfterPicture(clip), 0.459, 0.002);
+    for (const std::string format : {"mp4", "mkv"}) {
+        SCOPED_TRACE(format);
+        const CliResult r = Run({"-f", format, "-o", out_.Path(), clip});
+        ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+        // Within one frame of the AAC encoder.
+        EXPECT_NEAR(SoundAfterPicture(out_.File("late-sound." + format)), 0.459, 1024.0 / 44100);
+    }
+    // The frames follow each other whatever the jitter: MP4 counts in samples.
+    const std::string times = CommandOutput("ffprobe -v error -select_streams a:0 -show_entries packet=pts -of csv=p=0 " +
+                                            ShellQuote(out_.File("late-sound.mp4")));
+    std::istringstream lines(times);
+    std::vector<int64_t> pts;
+    for (std::string line; std::getline(lines, line);) pts.push_back(std::atoll(line.c_str()));
+    ASSERT_GT(pts.size(), 100u);
+    for (size_t i = 1; i < pts.size(); ++i) EXPECT_EQ(pts[i] - pts[i - 1], 1024) << i;
+}
+
+// An audio file starts with its first sample; asked to follow the source's
+// clock (sync method 1), it starts with the silence before the sound.
+TEST_F(VideoCliTest, AudioSyncOfTheCommandLineFillsTheTimeBeforeLateSound) {
+    const std::string clip = LateSoundClip();
+    const CliResult plain = Run({"-f", "wav", "-o", dir_.File("plain"), clip});
+    ASSERT_EQ(plain.exitCode, 0) << plain.out << plain.err;
+    const CliResult synced = Run({"-f", "wav", "-o", out_.Path(), "-x", "async=1", clip});
+    ASSERT_EQ(synced.exitCode, 0) << synced.out << synced.err;
+    // The source's first frame (the priming of its encoder) is silence.
+    EXPECT_NEAR(FirstMoment(dir_.File("plain/late-sound.wav"), AVMEDIA_TYPE_AUDIO), 0, 1024.0 / 44100 + 0.001);
+    EXPECT_NEAR(FirstMoment(out_.File("late-sound.wav"), AVMEDIA_TYPE_AUDIO), 0.459, 0.002);
+
+    const CliResult refused = Run({"-f", "wav", "-o", out_.Path(), "-x", "async=fast", clip});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("-x async needs a whole number, not 'fast'"), std::string::npos) << refused.err;
+}
+
+// A -x option the preset's record also sets takes the preset's place.
+TEST_F(VideoCliTest, EncodersOfTheCommandLineTakeThePlaceOfThePresets) {
+    const std::string clip = Source("video-audio.mp4");
+    const CliResult r = Run({"-f", "mkv", "-o", out_.Path(), "-x", "vcodec=mpeg4", clip});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    int frames = 0;
+    EXPECT_EQ(Picture(out_.File("video-audio.mkv"), frames), "mpeg4,160,120,25/1");
+    EXPECT_NEAR(frames, 100, 2);
+
+    const CliResult refused = Run({"-f", "mp3", "-o", out_.Path(), "-x", "vcodec=mpeg4", clip});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("-x vcodec: format mp3 writes sound only"), std::string::npos) << refused.err;
+}
+
+// Subtitles drawn as pictures stay pictures: DVD subtitles as they are in
+// Matroska, DVB pages when asked for, and DVD subtitles again in a program
+// stream.
+TEST_F(VideoCliTest, SubtitlesDrawnAsPicturesStayPictures) {
+    TFixtureMedia media;
+    media.Seconds = 3;
+    media.Video.push_back({});
+    media.Audio.push_back({});
+    media.Subtitles.push_back({"dvdsub", {{0.5, 1.5, ""}, {2.0, 2.5, ""}}});
+    const std::string clip = src_.File("dvd.mkv");
+    WriteMedia(WidePath(clip), media);
+    auto packets = [](const std::string& file) {
+        const std::string times = CommandOutput("ffprobe -v error -select_streams s:0 -show_entries packet=pts "
+                                                "-of csv=p=0 " + ShellQuote(file));
+        return std::count(times.begin(), times.end(), '\n');
+    };
+    const CliResult kept = Run({"-f", "mkv", "-o", out_.Path(), clip});
+    ASSERT_EQ(kept.exitCode, 0) << kept.out << kept.err;
+    EXPECT_EQ(Probe(out_.File("dvd.mkv"), "s:0", "codec_name"), "dvd_subtitle");
+    EXPECT_EQ(packets(out_.File("dvd.mkv")), 2);
+
+    const CliResult dvb = Run({"-f", "mkv", "-o", dir_.File("dvb"), "-x", "scodec=dvbsub", "-x", "acodec=flac", clip});
+    ASSERT_EQ(dvb.exitCode, 0) << dvb.out << dvb.err;
+    const std::string pages = dir_.File("dvb/dvd.mkv");
+    EXPECT_EQ(Probe(pages, "s:0", "codec_name"), "dvb_subtitle");
+    EXPECT_EQ(packets(pages), 4);  // each page, and the empty one that ends it
+
+    // The empty pages have nothing to draw; the DVB stream names no display
+    // size, so the standard one is taken.
+    const CliResult mpg = Run({"-f", "mpg", "-o", out_.Path(), pages});
+    ASSERT_EQ(mpg.exitCode, 0) << mpg.out << mpg.err;
+    EXPECT_EQ(Probe(out_.File("dvd.mpg"), "s:0", "codec_name"), "dvd_subtitle");
+    EXPECT_EQ(packets(out_.File("dvd.mpg")), 2);
 }

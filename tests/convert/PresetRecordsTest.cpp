@@ -129,19 +129,28 @@ TEST_F(PresetRecordsTest, OutputNamesTakeTheFormatsExtensionAndNeverAnExistingNa
 }
 
 // The command line's video containers keep the picture, pick an encoder the
-// libraries have, and keep subtitles only where they can stay text.
-TEST_F(PresetRecordsTest, VideoContainersKeepThePictureAndTextSubtitles) {
+// libraries have, and keep subtitles where the container holds their kind:
+// text as text, pictures as pictures.
+TEST_F(PresetRecordsTest, VideoContainersKeepThePictureAndTheSubtitlesTheyHold) {
     const std::wstring text = GenerateFixture(L"video-subtitles.mkv", WidePath(dir_.Path()));
-    TFixtureMedia dvb;
-    dvb.Seconds = 1;
-    dvb.Video.push_back({});
-    dvb.Subtitles.push_back({"dvbsub", {{0.2, 0.6, ""}}});
-    WriteMedia(WidePath(dir_.File("dvb.mkv")), dvb);
+    auto pictures = [&](const char* codec) {
+        TFixtureMedia media;
+        media.Seconds = 1;
+        media.Video.push_back({});
+        media.Subtitles.push_back({codec, {{0.2, 0.6, ""}}});
+        const std::wstring path = WidePath(dir_.File(std::string(codec) + ".mkv"));
+        WriteMedia(path, media);
+        return path;
+    };
+    const std::wstring dvb = pictures("dvbsub"), dvd = pictures("dvdsub");
     const struct {
         int Format;
         const char* Audio;
-        const char* Subtitles;  // for the file with text subtitles
-    } rows[] = {{8, "aac", ""}, {9, "aac", "subrip"}, {10, "libmp3lame", ""}, {11, "mp2", ""}};
+        const char* Subtitles[3];  // for the file with text, DVB and DVD subtitles
+    } rows[] = {{8, "aac", {"", "", ""}},
+                {9, "aac", {"subrip", "dvbsub", "dvdsub"}},
+                {10, "libmp3lame", {"", "", ""}},
+                {11, "mp2", {"", "dvdsub", "dvdsub"}}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Format);
         ASSERT_TRUE(probe_.LoadFile(text)) << probe_.LastErrMsg();
@@ -152,13 +161,16 @@ TEST_F(PresetRecordsTest, VideoContainersKeepThePictureAndTextSubtitles) {
         const AVCodec* video = ff::avcodec_find_encoder_by_name(o.VideoCodec.c_str());
         ASSERT_NE(video, nullptr) << o.VideoCodec;
         EXPECT_EQ(video->type, AVMEDIA_TYPE_VIDEO);
-        EXPECT_EQ(o.SubtitleCodec, row.Subtitles);
-        EXPECT_EQ(o.DisableSubtitle, std::string(row.Subtitles).empty());
         EXPECT_EQ(o.FileName, WidePath(out_.File(std::string("video-subtitles") + OutputExtension(row.Format))));
         probe_.CloseFile();
-        ASSERT_TRUE(probe_.LoadFile(WidePath(dir_.File("dvb.mkv")))) << probe_.LastErrMsg();
-        EXPECT_TRUE(BuildOutputOptions(probe_, out_.Path(), row.Format, 0).DisableSubtitle);
-        probe_.CloseFile();
+        const std::wstring sources[] = {text, dvb, dvd};
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(probe_.LoadFile(sources[i])) << probe_.LastErrMsg();
+            const TOutputOptions kept = BuildOutputOptions(probe_, out_.Path(), row.Format, 0);
+            EXPECT_EQ(kept.SubtitleCodec, row.Subtitles[i]) << i;
+            EXPECT_EQ(kept.DisableSubtitle, std::string(row.Subtitles[i]).empty()) << i;
+            probe_.CloseFile();
+        }
     }
 }
 
