@@ -334,5 +334,5 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
     CliResult help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     CliResult presets = Run({"--list-presets"});
-    EXPECT_NE(presets.out.find("  5  Compression Level 5 (Default)\n"), std::string::npos);
+    EXPECT_NE(presets.out.find("* 5  Compression Level 5 (Default)\n"), std::string::npos);
 }
