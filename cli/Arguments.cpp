@@ -52,7 +52,25 @@ void ParseShard(const std::string& text, TCliOptions& options) {
     throw UsageError("--shard needs K/N with 1 <= K <= N, not '" + text + "'");
 }
 
+// "wav 4, mp3 0, …": each audio format's preset when -p is not given.
+std::string DefaultPresetList() {
+    std::string list;
+    for (int format = 0; format < AudioFormatCount; ++format)
+        list += std::string(format == 0 ? "" : ", ") + PresetTable()[format].Name + " " +
+                std::to_string(DefaultPreset(format));
+    return list;
+}
+
 } // namespace
+
+int DefaultPreset(int format) {
+    // Without -p, CD audio (44.1 kHz stereo) keeps its rate, or a higher one,
+    // and both channels in every format: the first presets of WAV, OGG, AAC and MPEG layer-2 are telephone or
+    // radio quality, fit for a choice made on purpose but not for a default.
+    // FLAC takes the level its encoder itself defaults to.
+    static const int presets[AudioFormatCount] = {4, 0, 0, 3, 3, 0, 5, 3};
+    return format >= 0 && format < AudioFormatCount ? presets[format] : 0;
+}
 
 std::string UsageText() {
     return "usage: tembrio-convert [-f FORMAT] [-p PRESET] [-o DIR] [-j JOBS]\n"
@@ -63,7 +81,10 @@ std::string UsageText() {
            "\n"
            "Converts every FILE into a file of the chosen format in DIR (default: the\n"
            "current folder), one file per input, never overwriting: an existing name gets a\n"
-           "counter, song(1).mp3. Defaults: mp3, preset 0, one job per core.\n"
+           "counter, song(1).mp3. Defaults: mp3, one job per core, and the format's preset\n"
+           "marked * in --list-presets, which keeps CD audio (44.1 kHz stereo) at its rate\n"
+           "or higher and in stereo (for the video containers, 0):\n"
+           "  " + DefaultPresetList() + "\n"
            "\n"
            "  -f FORMAT          output format: the audio formats wav, mp3, wma, ogg, aac,\n"
            "                     m4a, flac and mp2, or the video containers mp4 (H.264, or\n"
@@ -178,6 +199,7 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
             throw UsageError("format " + std::string(PresetTable()[options.Format].Name) + " has presets 0 to " +
                              std::to_string(items.size() - 1));
     }
+    if (!presetGiven) options.Preset = DefaultPreset(options.Format);
     if (options.Jobs == 0) options.Jobs = std::max(1u, std::thread::hardware_concurrency());
     if (options.NulSeparated && options.FilesFrom.empty()) throw UsageError("-0 needs --files-from");
     if (!options.Help && !options.ListPresets && options.Files.empty() && options.FilesFrom.empty())

@@ -6,7 +6,7 @@
 
 struct TCliOptions {
     int Format = 1;                  // output format code, mp3 by default
-    int Preset = 0;
+    int Preset = 0;                  // -p, else the format's DefaultPreset
     std::string OutputDir = ".";
     int Jobs = 0;                    // set to the number of cores when not given
     std::vector<std::string> ExtraLines;  // -x KEY=VALUE, appended to the output option text
@@ -32,4 +32,6 @@ public:
 };
 
 TCliOptions ParseArguments(const std::vector<std::string>& args);
+// The preset of `format` when -p is not given.
+int DefaultPreset(int format);
 std::string UsageText();

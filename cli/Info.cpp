@@ -1,6 +1,7 @@
 // tembrio-convert --info and --list-presets.
 #include <ostream>
 
+#include "Arguments.h"
 #include "Batch.h"
 #include "FFDecode.h"
 #include "FormatPresets.h"
@@ -105,9 +106,14 @@ int PrintInfo(const std::vector<TSourceFile>& files, std::ostream& out, std::ost
     return status;
 }
 
+// The preset taken without -p is marked "*".
 void PrintPresets(std::ostream& out) {
-    for (const TFormatPresets& format : PresetTable()) {
+    const auto& table = PresetTable();
+    for (size_t code = 0; code < table.size(); ++code) {
+        const TFormatPresets& format = table[code];
         out << format.Name << (format.KeepsPicture ? " (video):\n" : ":\n");
-        for (size_t i = 0; i < format.Items.size(); ++i) out << "  " << i << "  " << format.Items[i].Text << "\n";
+        const size_t chosen = static_cast<size_t>(DefaultPreset(static_cast<int>(code)));
+        for (size_t i = 0; i < format.Items.size(); ++i)
+            out << (i == chosen ? "* " : "  ") << i << "  " << format.Items[i].Text << "\n";
     }
 }

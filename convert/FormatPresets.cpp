@@ -82,9 +82,10 @@ std::vector<TPresetItem> H264Items() {
             Movie("Small File - H.264 (or MPEG-4): 500 kbps; AAC: 96 kbps", 500, 96)};
 }
 
+// The rate here stands when the source's is unknown.
 TPresetItem SourceRate(const char* text, int channels, int rate) {
     TPresetItem item = Rate(text, channels, rate, -1);
-    item.SourceBitrate = true;
+    item.SourceRateHighestBitrate = true;
     return item;
 }
 
@@ -94,7 +95,8 @@ const std::vector<TFormatPresets>& PresetTable() {
     // The item texts are the user's; the numbers are what the encoders get.
     // Two rates differ from older tables, which asked for 44000 Hz ("CD Audio
     // Quality") and 44800 Hz (an item that says 48000 Hz); the AAC encoder is
-    // the library's own "aac".
+    // the library's own "aac". MPEG layer-2 has a CD-quality item after the
+    // older three, whose rates halve CD audio.
     static const std::vector<TFormatPresets> table = {
         AudioFormat("wav", ".wav", "", "", false,
          {Pcm("For Mobiles - PCM: 11025 Hz, Mono, 16 bits", 1, 11025, "", "sample_fmt=s16"),
@@ -111,7 +113,10 @@ const std::vector<TFormatPresets>& PresetTable() {
          {Rate("For Media Player Best Quality", 2, 48000, 192000),
           Rate("For Media Player Economy Quality", 2, 44100, 96000),
           Rate("For Pocket PCs/PDAs Normal Quality", 2, 44100, 128000),
-          Rate("For PC Normal Quality", 2, 44100, 128000), SourceRate("WMA Losslesss Audio", 2, 48000)}),
+          Rate("For PC Normal Quality", 2, 44100, 128000),
+          // The libraries have no lossless WMA encoder: this is the best WMA 2
+          // there is, and its text says so.
+          SourceRate("WMA 2, highest bit rate, source sample rate", 2, 48000)}),
         AudioFormat("ogg", ".ogg", "libvorbis", "libtheora", true,
          {Vorbis("Telephone Quality - Ogg Vorbis: Quality - 4.97; 11025 Hz, Mono", 11025, "4.97", 1),
           Vorbis("AM Radio Quality - Ogg Vorbis: Quality - 4.97; 22050 Hz, Mono", 22050, "4.97", 1),
@@ -131,7 +136,8 @@ const std::vector<TFormatPresets>& PresetTable() {
         AudioFormat("mp2", ".mp2", "", "", false,
          {Rate("For Mobiles - MPEG layer-2: 22050 Hz, Mono, 96 kbps", 1, 22050, 96000),
           Rate("AM Quality - MPEG layer-2: 22050 Hz, Mono, 112 kbps", 1, 22050, 112000),
-          Rate("FM Quality - MPEG layer-2: 22050 Hz, Stereo, 128 kbps", 2, 22050, 128000)}),
+          Rate("FM Quality - MPEG layer-2: 22050 Hz, Stereo, 128 kbps", 2, 22050, 128000),
+          Rate("CD Quality - MPEG layer-2: 44100 Hz, Stereo, 256 kbps", 2, 44100, 256000)}),
         // The command line's video containers. MP3 and MPEG layer-2 take at
         // most two channels. Matroska keeps DVD and DVB subtitles as they
         // are; a program stream holds DVD subtitles only.

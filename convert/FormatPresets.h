@@ -11,7 +11,9 @@ struct TPresetItem {
     int AudioChannels = -1;   // -1: keep the record's default
     int AudioSampleRate = -1;
     int AudioBitrate = -1;
-    bool SourceBitrate = false;  // the bit rate of the source's first audio stream
+    // The source's sample rate where the WMA 2 encoder takes it (up to 48 kHz),
+    // with as many bits as the encoder can use at that rate.
+    bool SourceRateHighestBitrate = false;
     std::string AudioCodec;   // per item (WAV), else the format's
     std::string ExtOptions;
 };

@@ -106,6 +106,30 @@ const std::map<std::string, TGiveWay>& RecordFields() {
     return fields;
 }
 
+// The WMA 2 encoder takes rates up to 48 kHz; a higher rate becomes the one
+// of 44.1 and 48 kHz that divides it.
+int WmaRateFor(int sourceRate) {
+    if (sourceRate <= 48000) return sourceRate;
+    return sourceRate % 44100 == 0 ? 44100 : 48000;
+}
+
+// The source's rate where the WMA 2 encoder takes it, and the bit rate of the
+// same audio as 16-bit PCM: at its finest step the encoder fills about three
+// quarters of that even with full-scale noise, and pads whatever it is given
+// beyond, so more only makes the file larger than the uncompressed one. No
+// audio stream: no bit rate (-1).
+void SetHighestWma(TCustomDecoder& probe, TOutputOptions& options) {
+    const int stream = probe.FirstAudioStream();
+    if (stream < 0) {
+        options.AudioBitrate = -1;
+        return;
+    }
+    TAudioStreamInfo audio;
+    if (probe.GetAudioStreamInfo(stream, audio) && audio.SampleRate > 0)
+        options.AudioSampleRate = WmaRateFor(audio.SampleRate);
+    options.AudioBitrate = options.AudioSampleRate * options.AudioChannels * 16;
+}
+
 } // namespace
 
 std::string ExtraLineProblem(const std::string& line, int format) {
@@ -156,12 +180,7 @@ TOutputOptions BuildOutputOptions(TCustomDecoder& probe, const std::string& outp
             options.AudioSampleRate = item.AudioSampleRate;
             options.AudioBitrate = item.AudioBitrate;
             options.ExtOptions = item.ExtOptions;
-            if (item.SourceBitrate) {
-                TAudioStreamInfo audio;
-                const int stream = probe.FirstAudioStream();
-                options.AudioBitrate =
-                    stream < 0 ? -1 : (probe.GetAudioStreamInfo(stream, audio) ? std::max(audio.BitRate, 0) : 0);
-            }
+            if (item.SourceRateHighestBitrate) SetHighestWma(probe, options);
         }
     }
     return options;

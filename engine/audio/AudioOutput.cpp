@@ -31,12 +31,19 @@ SwrContextPtr NewSwr(const AVChannelLayout& outLayout, int outRate, AVSampleForm
         return nullptr;
     SwrContextPtr swr(raw);
     if (resampling) {
-        // The resampler's filter as it always was: 16 taps, 2^10 phases, no
-        // interpolation between phases, cut-off at 0.8 of the band.
-        ff::av_opt_set_int(raw, "filter_size", 16, 0);
+        // A filter that keeps the audible band: 16 taps cut at 0.8 of the band
+        // took 3 to 7 dB off 18 kHz and 9 to 18 dB off 20 kHz between 44.1 and
+        // 48 kHz, and the library's default (32 taps) still takes 1.3 dB off
+        // 20 kHz from 48 to 44.1 kHz and lets 22.5 kHz fold back only 14 dB
+        // down. 64 taps cut at 0.95 lose at most 0.6 dB up to 20 kHz either
+        // way and fold 22.5 kHz back 52 dB down (23 kHz and above 80 dB), at
+        // about the default's cost beside an encoder; longer filters cost
+        // markedly more once the encoder runs too, for little gain.
+        // Neighbouring phases are interpolated, as by default.
+        ff::av_opt_set_int(raw, "filter_size", 64, 0);
         ff::av_opt_set_int(raw, "phase_shift", 10, 0);
-        ff::av_opt_set_int(raw, "linear_interp", 0, 0);
-        ff::av_opt_set_double(raw, "cutoff", 0.8, 0);
+        ff::av_opt_set_int(raw, "linear_interp", 1, 0);
+        ff::av_opt_set_double(raw, "cutoff", 0.95, 0);
     }
     if (ff::swr_init(raw) < 0) return nullptr;
     return swr;

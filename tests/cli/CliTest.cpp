@@ -30,6 +30,32 @@ protected:
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
         return text;
     }
+    // What decoding the first audio stream gives: the channels of its first
+    // frame and the length of all of them at the stream's rate; its bit rate.
+    struct TDecodedAudio {
+        int Rate = 0, Channels = 0;
+        double Seconds = 0;
+        int64_t BitRate = 0;
+    };
+    TDecodedAudio Decode(const std::string& file) {
+        TDecodedAudio a;
+        std::istringstream lines(CommandOutput("ffprobe -v error -select_streams a:0 -show_entries "
+                                               "stream=sample_rate,bit_rate:frame=nb_samples,channels "
+                                               "-of default=nw=1 " + ShellQuote(file)));
+        int64_t samples = 0;
+        for (std::string line; std::getline(lines, line);) {
+            const size_t eq = line.find('=');
+            if (eq == std::string::npos) continue;
+            const std::string key = line.substr(0, eq);
+            const int64_t value = std::atoll(line.c_str() + eq + 1);
+            if (key == "nb_samples") samples += value;
+            if (key == "channels" && a.Channels == 0) a.Channels = static_cast<int>(value);
+            if (key == "sample_rate") a.Rate = static_cast<int>(value);
+            if (key == "bit_rate") a.BitRate = value;
+        }
+        if (a.Rate > 0) a.Seconds = static_cast<double>(samples) / a.Rate;
+        return a;
+    }
     std::string Source(const std::string& name) {
         return Utf8Path(GenerateFixture(WidePath(name), WidePath(src_.Path())));
     }
@@ -95,14 +121,14 @@ TEST_F(CliTest, AStreamOfAnUnknownKindIsLeftOutAndTheSoundConverts) {
     EXPECT_NEAR(seconds, 3.7, 0.1);
 }
 
-TEST_F(CliTest, AMixedSetConvertsToEveryFormat) {
+// Without -p every audio format keeps CD audio at its rate or higher, in stereo.
+TEST_F(CliTest, AMixedSetConvertsToEveryFormatAndTheDefaultsKeepCdAudio) {
     const std::vector<std::string> files = {Source("tone-44k-stereo.wav"), Source("tagged-48k.flac"),
                                             Source("tone.mp3"), Source("video-audio.mp4")};
     const std::vector<std::pair<std::string, std::string>> formats = {
-        {"wav", "pcm_s16le,11025,1"}, {"mp3", "mp3,44100,2"}, {"wma", "wmav2,48000,2"},
-        {"ogg", "vorbis,11025,1"},     {"aac", "aac,16000,1"}, {"m4a", "aac,44100,2"},
-        {"flac", "flac,"},             {"mp2", "mp2,22050,1"}};
-    for (const auto& [format, expected] : formats) {
+        {"wav", "pcm_"},    {"mp3", "mp3"}, {"wma", "wmav2"}, {"ogg", "vorbis"},
+        {"aac", "aac"},     {"m4a", "aac"}, {"flac", "flac"}, {"mp2", "mp2"}};
+    for (const auto& [format, codec] : formats) {
         SCOPED_TRACE(format);
         const std::string out = out_.File(format);
         std::vector<std::string> args = {"-f", format, "-o", out};
@@ -113,8 +139,41 @@ TEST_F(CliTest, AMixedSetConvertsToEveryFormat) {
         for (const char* stem : {"tone-44k-stereo", "tagged-48k", "tone", "video-audio"}) {
             const std::string file = out + "/" + stem + "." + format;
             ASSERT_TRUE(fs::exists(file)) << file;
-            EXPECT_EQ(Probe(file).substr(0, expected.size()), expected) << file;
+            EXPECT_EQ(Probe(file).substr(0, codec.size()), codec) << file;
         }
+        for (const char* cd : {"tone-44k-stereo", "tone"}) {
+            const TDecodedAudio a = Decode(out + "/" + cd + "." + format);
+            EXPECT_GE(a.Rate, 44100) << cd;
+            EXPECT_EQ(a.Channels, 2) << cd;
+            EXPECT_NEAR(a.Seconds, 2.0, 0.1) << cd;
+        }
+    }
+}
+
+// WMA's highest preset keeps the source's rate where the encoder takes it
+// (up to 48 kHz) and gives more bits than the best of the others.
+TEST_F(CliTest, HighestWmaKeepsTheSourcesRate) {
+    WriteToneWav(WidePath(src_.File("hi-res.wav")), 96000, 2, 2.0);
+    WriteToneWav(WidePath(src_.File("low.wav")), 22050, 1, 2.0);
+    const std::vector<std::pair<std::string, int>> sources = {
+        {Source("tone.mp3"), 44100}, {Source("tagged-48k.flac"), 48000},
+        {src_.File("hi-res.wav"), 48000}, {src_.File("low.wav"), 22050}};
+    CliResult r = Run({"-f", "wma", "-p", "4", "-o", out_.File("best"), sources[0].first, sources[1].first,
+                       sources[2].first, sources[3].first});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    r = Run({"-f", "wma", "-p", "0", "-o", out_.File("p0"), sources[0].first});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const int64_t bestOfTheOthers = Decode(out_.File("p0/tone.wma")).BitRate;
+    ASSERT_GT(bestOfTheOthers, 0);
+    for (const auto& [source, rate] : sources) {
+        const std::string stem = fs::path(source).stem().string();
+        SCOPED_TRACE(stem);
+        const TDecodedAudio a = Decode(out_.File("best/" + stem + ".wma"));
+        EXPECT_EQ(Probe(out_.File("best/" + stem + ".wma")).substr(0, 6), "wmav2,");
+        EXPECT_EQ(a.Rate, rate);
+        EXPECT_EQ(a.Channels, 2);
+        EXPECT_NEAR(a.Seconds, 2.0, 0.1);
+        EXPECT_GT(a.BitRate, bestOfTheOthers);
     }
 }
 
@@ -332,5 +391,5 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
     CliResult help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     CliResult presets = Run({"--list-presets"});
-    EXPECT_NE(presets.out.find("  5  Compression Level 5 (Default)\n"), std::string::npos);
+    EXPECT_NE(presets.out.find("* 5  Compression Level 5 (Default)\n"), std::string::npos);
 }

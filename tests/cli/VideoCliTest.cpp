@@ -168,7 +168,7 @@ TEST_F(VideoCliTest, VideoContainersAreListedWithTheirPresets) {
     const CliResult list = Run({"--list-presets"});
     EXPECT_EQ(list.exitCode, 0);
     for (const char* format : {"mp4", "mkv", "avi", "mpg"})
-        EXPECT_NE(list.out.find(std::string(format) + " (video):\n  0  "), std::string::npos) << format;
+        EXPECT_NE(list.out.find(std::string(format) + " (video):\n* 0  "), std::string::npos) << format;
     const CliResult tooFar = Run({"-f", "mpg", "-p", "2", "a.mp4"});
     EXPECT_EQ(tooFar.exitCode, 2);
     EXPECT_NE(tooFar.err.find("format mpg has presets 0 to 1"), std::string::npos) << tooFar.err;

@@ -26,8 +26,8 @@ TEST_F(FileSizeLimitTest, OnlyTheFileThatReachesTheLimitFails) {
     WriteToneWav(WidePath(src_.File("short1.wav")), 44100, 2, 1.0);
     WriteToneWav(WidePath(src_.File("long.wav")), 44100, 2, 10.0);
     WriteToneWav(WidePath(src_.File("short2.wav")), 44100, 2, 1.0);
-    CliResult r = RunConvert({"-f", "wav", "-j", "1", "-o", out_.Path(), src_.File("short1.wav"), src_.File("long.wav"),
-                              src_.File("short2.wav")},
+    CliResult r = RunConvert({"-f", "wav", "-p", "0", "-j", "1", "-o", out_.Path(), src_.File("short1.wav"),
+                              src_.File("long.wav"), src_.File("short2.wav")},
                              scratch_, "ulimit -f 200;");
     EXPECT_EQ(r.signal, 0) << "ended by signal " << r.signal;
     EXPECT_EQ(r.exitCode, 1) << r.out << r.err;

@@ -24,7 +24,7 @@ protected:
                                    " TEMBRIO_LYING_DISK_FOLDER=" + ShellQuote(fs::canonical(out_.Path()).string()) +
                                    " TEMBRIO_LYING_DISK_LIMIT=" + std::to_string(limit) +
                                    " ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\";";
-        args.insert(args.begin(), {"-f", "wav", "-j", "1", "-o", out_.Path()});
+        args.insert(args.begin(), {"-f", "wav", "-p", "0", "-j", "1", "-o", out_.Path()});
         return RunConvert(args, scratch_, prefix);
     }
     TempDir src_, out_, scratch_;
