@@ -106,6 +106,8 @@ const std::map<std::string, TGiveWay>& RecordFields() {
     return fields;
 }
 
+constexpr int MaxWmaBitrate = 320000;
+
 // The WMA 2 encoder takes rates up to 48 kHz; a higher rate becomes the one
 // of 44.1 and 48 kHz that divides it.
 int WmaRateFor(int sourceRate) {
@@ -113,11 +115,11 @@ int WmaRateFor(int sourceRate) {
     return sourceRate % 44100 == 0 ? 44100 : 48000;
 }
 
-// The source's rate where the WMA 2 encoder takes it, and the bit rate of the
-// same audio as 16-bit PCM: at its finest step the encoder fills about three
-// quarters of that even with full-scale noise, and pads whatever it is given
-// beyond, so more only makes the file larger than the uncompressed one. No
-// audio stream: no bit rate (-1).
+// The source's rate where the WMA 2 encoder takes it, and the highest bit
+// rate players of WMA 2 are made for, 320 kbps (less for a rate whose 16-bit
+// PCM needs less). The encoder would take far more, but above that it only
+// pads its packets: the file grows past the size of the uncompressed audio
+// and sounds no better. No audio stream: no bit rate (-1).
 void SetHighestWma(TCustomDecoder& probe, TOutputOptions& options) {
     const int stream = probe.FirstAudioStream();
     if (stream < 0) {
@@ -127,7 +129,7 @@ void SetHighestWma(TCustomDecoder& probe, TOutputOptions& options) {
     TAudioStreamInfo audio;
     if (probe.GetAudioStreamInfo(stream, audio) && audio.SampleRate > 0)
         options.AudioSampleRate = WmaRateFor(audio.SampleRate);
-    options.AudioBitrate = options.AudioSampleRate * options.AudioChannels * 16;
+    options.AudioBitrate = std::min(options.AudioSampleRate * options.AudioChannels * 16, MaxWmaBitrate);
 }
 
 } // namespace
