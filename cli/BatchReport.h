@@ -6,7 +6,7 @@
 //   {"event":"progress","index":I,"time":SECONDS[,"percent":P]}
 //   {"event":"finished","index":I,"source":S,"status":ST[,"output":O][,"error":E][,"notice":N]}
 //     with ST "converted", "failed", "skipped" or "stopped"
-//   {"event":"summary","total":N,"converted":C,"failed":F,"skipped":K,"stopped":T}
+//   {"event":"summary","total":N,"converted":C,"failed":F,"skipped":K,"stopped":T[,"not_files":X]}
 // Every file of the batch gets one "finished" object; I is its place in the
 // batch, from 0. Messages for the user still go to standard error. Any
 // thread: the report keeps its own lock.
@@ -39,6 +39,9 @@ public:
                   const std::string& notice = {});
     // File `index` failed before it was queued; `message` is the whole line.
     void NotQueued(size_t index, const std::string& message);
+    // `count` names of media files found in the folders searched were no
+    // files (pipes, sockets, devices, dangling links): the totals say so.
+    void SkippedNotFiles(size_t count) { notFiles_ = count; }
     // The totals (files that did not settle were stopped); the exit status:
     // 0 when every file converted or was skipped, 1 otherwise.
     int Summary();
@@ -61,4 +64,5 @@ private:
     int counts_[4] = {};           // by TFileStatus
     std::string barName_;          // the file of the bar shown last
     int barPercent_ = -1;
+    size_t notFiles_ = 0;          // set before the batch
 };
