@@ -143,15 +143,17 @@ TEST_F(UpdateTest, AStoppedPlainBatchIsCompletedByUpdate) {
         if (i == 0) WriteToneWav(WidePath(sources[0]), 8000, 1, 300.0);
         else fs::copy_file(sources[0], sources.back());
     }
-    std::string command = "exec " + Tool() + " -f mp3 -j 1 -o " + ShellQuote(out_.Path());
+    std::string command = "exec " + Tool() + " -f mp3 -j 1 --progress=jsonl -o " + ShellQuote(out_.Path());
     for (const std::string& source : sources) command += " " + ShellQuote(source);
     std::string out;
     bool signalled = false;
-    RunAndSignalAfterFirstFile(command, SIGTERM, out, signalled);
+    RunAndSignalAfterFirstFile(command, SIGTERM, out, signalled, "{\"event\":\"progress\",\"index\":1,");
     ASSERT_TRUE(signalled) << out;
     // The file that was running is kept as far as it got, under its real name.
-    ASSERT_NE(out.find("Stopped: 1.wav -> " + out_.File("1.mp3")), std::string::npos) << out;
-    ASSERT_LT(Seconds(out_.File("1.mp3")), 299.0);
+    ASSERT_NE(out.find("\"status\":\"stopped\",\"output\":\"" + out_.File("1.mp3")), std::string::npos) << out;
+    const double cut = Seconds(out_.File("1.mp3"));
+    ASSERT_GT(cut, 0.0);
+    ASSERT_LT(cut, 299.0);
 
     const std::vector<std::string> args = {"--update", "-f", "mp3", "-o", out_.Path()};
     std::vector<std::string> all = args;
