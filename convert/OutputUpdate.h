@@ -61,8 +61,9 @@ enum class TOutputState {
 // what is wrong with it. Needs the libraries loaded.
 TOutputState CheckOutput(const std::string& output, const std::string& source);
 
-// Whether `output` is clearly shorter than `source`: by more than one
-// encoder frame of each and the rounding of their containers' clocks. The
+// Whether `output` is clearly shorter than `source`: by more than the
+// encoder frames at either end of each (an encoder's delay and padding) and
+// the rounding of their containers' clocks. The
 // output's length is what its packets really hold (no more than its header
 // says); the source's is what its container says, counted from its packets
 // where that is only an estimate from the bit rate. An output that cannot be

@@ -1,11 +1,13 @@
 // Telling an output cut short from a whole one without decoding: the length
 // of its packets against the length of its source.
 #include <algorithm>
+#include <cstdio>
 #include <sys/stat.h>
 #include <vector>
 
 #include "AVCodecStubs.h"
 #include "AVFormatStubs.h"
+#include "AVUtilStubs.h"
 #include "FFPtr.h"
 #include "MediaIO.h"
 #include "OutputUpdate.h"
@@ -19,11 +21,11 @@ constexpr int LongestAudioFrame = 8192;
 struct TLength {
     bool Readable = false;
     double Seconds = -1;  // -1: unknown
-    double Margin = 0;    // what rounding and a partly filled last frame may take off
+    double Margin = 0;    // what an encoder's delay and padding and the clock's rounding may add
 };
 
-// One frame of `st`, in seconds: what an encoder may leave unfilled or a
-// decoder drop at the end.
+// One frame of `st`, in seconds. A coded length may count an encoder's
+// delay and padding, up to a frame at each end, which decoding drops.
 double FrameSeconds(const AVStream* st) {
     const AVCodecParameters* par = st->codecpar;
     if (par->codec_type == AVMEDIA_TYPE_AUDIO && par->sample_rate > 0) {
@@ -35,6 +37,20 @@ double FrameSeconds(const AVStream* st) {
     if (par->codec_type == AVMEDIA_TYPE_VIDEO && st->avg_frame_rate.num > 0 && st->avg_frame_rate.den > 0)
         return static_cast<double>(st->avg_frame_rate.den) / st->avg_frame_rate.num;
     return 0;
+}
+
+// The length of `st` its container gives, -1 when it gives none: its
+// duration, or the tag some containers keep it in ("00:03:25.120000000").
+double StreamSeconds(const AVStream* st) {
+    if (st->duration != AV_NOPTS_VALUE && st->duration > 0) return st->duration * av_q2d(st->time_base);
+    const AVDictionaryEntry* tag = ff::av_dict_get(st->metadata, "DURATION", nullptr, 0);
+    int hours = 0, minutes = 0, seconds = 0, used = 0;
+    if (!tag || std::sscanf(tag->value, "%d:%d:%d%n", &hours, &minutes, &seconds, &used) != 3) return -1;
+    // The fraction is read by hand: the locale's decimal mark may be another.
+    double fraction = 0, scale = 0.1;
+    if (tag->value[used] == '.')
+        for (const char* c = tag->value + used + 1; *c >= '0' && *c <= '9'; ++c, scale /= 10) fraction += (*c - '0') * scale;
+    return hours * 3600.0 + minutes * 60.0 + seconds + fraction;
 }
 
 // How long the media of `path` lasts: its longest audio stream when it has
@@ -52,27 +68,30 @@ TLength MeasureLength(const std::string& path, bool countPackets) {
     bool anyAudio = false;
     for (unsigned i = 0; i < ic->nb_streams; ++i)
         anyAudio = anyAudio || ic->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
-    bool anyCounted = false;
+    bool anyCounted = false, othersToo = false;
     for (unsigned i = 0; i < ic->nb_streams; ++i) {
         const AVStream* st = ic->streams[i];
-        const AVMediaType type = st->codecpar->codec_type;
-        if (type != (anyAudio ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO))
-            continue;
         if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;
+        if (st->codecpar->codec_type != (anyAudio ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO)) {
+            othersToo = true;
+            continue;
+        }
         counted[i] = anyCounted = true;
-        length.Margin = std::max(length.Margin, FrameSeconds(st) + 2 * av_q2d(st->time_base));
+        length.Margin = std::max(length.Margin, 2 * FrameSeconds(st) + 2 * av_q2d(st->time_base));
     }
     if (!anyCounted) return length;
     length.Readable = true;
 
     double reported = -1;
     if (ic->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
-        for (unsigned i = 0; i < ic->nb_streams; ++i) {
-            const AVStream* st = ic->streams[i];
-            if (counted[i] && st->duration != AV_NOPTS_VALUE && st->duration > 0)
-                reported = std::max(reported, st->duration * av_q2d(st->time_base));
+        for (unsigned i = 0; i < ic->nb_streams; ++i)
+            if (counted[i]) reported = std::max(reported, StreamSeconds(ic->streams[i]));
+        // The container's length is its longest stream's: a picture may go
+        // on after the sound ends.
+        if (reported < 0 && ic->duration != AV_NOPTS_VALUE && ic->duration > 0) {
+            if (!othersToo) reported = ic->duration / 1e6;
+            else if (!countPackets) return length;  // not worth reading every picture for
         }
-        if (reported < 0 && ic->duration != AV_NOPTS_VALUE && ic->duration > 0) reported = ic->duration / 1e6;
     }
     if (reported >= 0 && !countPackets) {
         length.Seconds = reported;
