@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <ostream>
+#include <set>
 #include <unistd.h>
 
 #include "BatchReport.h"
@@ -92,6 +93,7 @@ private:
     // date are skipped here, before anything is probed.
     void Plan() {
         std::map<std::string, std::string> claimed;  // with --update: output → the source it is made from
+        std::set<std::string> outputFolders;
         for (size_t i = 0; i < sources_.size(); ++i) {
             const TSourceFile& source = sources_[i];
             TBatchFile file{i, {}, {}, false, {}};
@@ -99,6 +101,7 @@ private:
                 options_.KeepTree ? MirroredFolder(source, options_.OutputDir) : options_.OutputDir;
             file.target = {folder, options_.Format, options_.Preset, &reserved_, options_.Update};
             if (options_.Update) {
+                outputFolders.insert(folder);
                 file.output = WideToUtf8(PlainOutputFileName(Utf8ToWide(source.Path), folder, options_.Format));
                 // Two sources with one output would take turns replacing it;
                 // the first in the batch keeps it.
@@ -126,6 +129,10 @@ private:
             files_.push_back(std::move(file));
         }
         claims_.resize(files_.size());
+        // What killed runs left in the folders of this batch goes now, also
+        // where no file will be converted again.
+        if (options_.Update)
+            for (const std::string& folder : outputFolders) RemoveLeftoverTemporaryFiles(folder);
     }
 
     // With one job, everything happens in turn: each file is probed and

@@ -114,6 +114,12 @@ private:
     std::string path_;
 };
 
+// Removes the temporary files in `folder` (TemporaryOutputName's, of any
+// output) that no run holds: leftovers of runs that were killed, also of
+// outputs no run will make again (their source is gone). Files other runs
+// hold are left alone. The number removed.
+int RemoveLeftoverTemporaryFiles(const std::string& folder);
+
 // For --update as a file is queued: claims the temporary name of `output`
 // (TOutputClaim::Take), then notes the source's identity and looks again
 // whether another run has made the output from it meanwhile (the claim is

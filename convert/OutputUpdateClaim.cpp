@@ -2,10 +2,13 @@
 // the same time (two cron jobs, an array job) never make an output twice.
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "OutputNames.h"
 #include "OutputUpdate.h"
@@ -26,6 +29,10 @@ bool LockNow(int fd) {
     } while (ret != 0 && errno == EINTR);
     return ret == 0;
 }
+
+struct TDirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
 
 std::string ClaimError(const std::string& path, int code) {
     if (code == ENAMETOOLONG) return NameTooLongText(path);
@@ -85,6 +92,34 @@ TOutputClaim::TResult TOutputClaim::Take(const std::string& temporary, std::stri
     }
     // Others keep taking and dropping the name: leave it to them.
     return TResult::Busy;
+}
+
+int RemoveLeftoverTemporaryFiles(const std::string& folder) {
+    static const std::string Suffix = ".tembrio-part";
+    std::unique_ptr<DIR, TDirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
+    if (!dir) return 0;
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (name.size() > Suffix.size() + 1 && name[0] == '.' &&
+            name.compare(name.size() - Suffix.size(), Suffix.size(), Suffix) == 0)
+            names.push_back(name);
+    }
+    int removed = 0;
+    for (const std::string& name : names) {
+        const std::string path = prefix + name;
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {};
+        // As in a claim: removed only while locked here, and only while the
+        // locked file is still the one of that name.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && LockNow(fd) && StillNamed(fd, path) &&
+            ::unlink(path.c_str()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
 }
 
 void TOutputClaim::Release() {

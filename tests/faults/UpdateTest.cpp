@@ -88,8 +88,9 @@ TEST_F(UpdateTest, AStaleOutputIsReplacedWholeAndAFailedOneIsLeftAlone) {
 
     const std::string goodOut = OldOutput("good.mp3", "old");
     const std::string brokenOut = OldOutput("broken.mp3", "old");
-    // What a run that was killed left behind.
+    // What runs that were killed left behind, also of a source that is gone.
     const std::string leftover = OldOutput(".good.mp3.tembrio-part", "left over");
+    OldOutput(".gone.mp3.tembrio-part", "left over");
     const ino_t goodInode = Inode(goodOut), brokenInode = Inode(brokenOut);
     const auto brokenTime = fs::last_write_time(brokenOut);
 
@@ -105,7 +106,7 @@ TEST_F(UpdateTest, AStaleOutputIsReplacedWholeAndAFailedOneIsLeftAlone) {
     EXPECT_EQ(ReadTextFile(brokenOut), "old");
     EXPECT_EQ(Inode(brokenOut), brokenInode);
     EXPECT_EQ(fs::last_write_time(brokenOut), brokenTime);
-    // No temporary file is left: the leftover, which no run held, went too.
+    // No temporary file is left: the leftovers, which no run held, went too.
     EXPECT_EQ(NamesIn(out_.Path()), (std::set<std::string>{"good.mp3", "broken.mp3"}));
     EXPECT_FALSE(fs::exists(leftover));
 }
