@@ -2,9 +2,12 @@
 // component, queued and reported the way the desktop program does it.
 #include "Batch.h"
 
+#include <climits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <ostream>
+#include <set>
 #include <unistd.h>
 
 #include "BatchReport.h"
@@ -17,6 +20,7 @@
 #include "QueueFile.h"
 #include "StopSignals.h"
 #include "UnicodeProtocol.h"
+#include "UserMessages.h"
 
 namespace {
 
@@ -28,6 +32,15 @@ struct TBatchFile {
     // an older file is replaced there.
     std::string output;
     bool replace = false;
+    // Without --update: the source as it was found, recorded on its output.
+    TSourceIdentity source;
+};
+
+// With --update, what a queued file holds until it ends: the claim on its
+// output's temporary name, and the source as it was when claimed.
+struct TClaimedOutput {
+    TOutputClaim claim;
+    TSourceIdentity source;
 };
 
 // A task queued on a lane.
@@ -52,6 +65,8 @@ public:
         : options_(options), sources_(sources), err_(err),
           report_(out, err, sources, options.JsonProgress, isatty(STDOUT_FILENO) != 0, options.Update),
           pipelined_(options.Jobs > 1) {}
+
+    void SkippedNotFiles(size_t count) { report_.SkippedNotFiles(count); }
 
     int Run() {
         const std::string folderProblem = PrepareOutputFolder(options_.OutputDir);
@@ -79,13 +94,15 @@ private:
     // date are skipped here, before anything is probed.
     void Plan() {
         std::map<std::string, std::string> claimed;  // with --update: output → the source it is made from
+        std::set<std::string> outputFolders;
         for (size_t i = 0; i < sources_.size(); ++i) {
             const TSourceFile& source = sources_[i];
-            TBatchFile file{i, {}, {}, false};
+            TBatchFile file{i, {}, {}, false, {}};
             const std::string folder =
                 options_.KeepTree ? MirroredFolder(source, options_.OutputDir) : options_.OutputDir;
             file.target = {folder, options_.Format, options_.Preset, &reserved_, options_.Update};
             if (options_.Update) {
+                outputFolders.insert(folder);
                 file.output = WideToUtf8(PlainOutputFileName(Utf8ToWide(source.Path), folder, options_.Format));
                 // Two sources with one output would take turns replacing it;
                 // the first in the batch keeps it.
@@ -96,6 +113,7 @@ private:
                     continue;
                 }
                 const TOutputState state = CheckOutput(file.output, source.Path);
+                if (StopRequested()) break;
                 if (state == TOutputState::UpToDate) {
                     report_.Finished(i, file.output, TFileStatus::Skipped);
                     continue;
@@ -105,10 +123,17 @@ private:
                                              " is in the way: it is not a file");
                     continue;
                 }
-                file.replace = state == TOutputState::Stale;
+                file.replace = state != TOutputState::Missing;
+            } else {
+                file.source = SourceIdentityOf(source.Path);
             }
             files_.push_back(std::move(file));
         }
+        claims_.resize(files_.size());
+        // What killed runs left in the folders of this batch goes now, also
+        // where no file will be converted again.
+        if (options_.Update)
+            for (const std::string& folder : outputFolders) RemoveLeftoverTemporaryFiles(folder);
     }
 
     // With one job, everything happens in turn: each file is probed and
@@ -122,6 +147,9 @@ private:
         TProbeAhead<TProbedFile> probes(files_.size(), pipelined_ ? options_.Jobs : 0,
                                         [this](TFFDecoder& probe, size_t i) { return Probe(probe, files_[i]); });
         const size_t count = files_.size();
+        // With --update every queued file holds a claim (an open file) until
+        // it ends, so a lane takes only so many at a time.
+        const int laneLimit = options_.Update ? 4 * options_.Jobs + 16 : INT_MAX;
         size_t next = 0;       // the next file to queue
         int running = -1;      // the lane that works, if any
         int filling = 0;       // the lane that takes new tasks
@@ -141,7 +169,7 @@ private:
             const bool allQueued = next == count;
             if (running < 0) {
                 TLane& lane = lanes_[filling];
-                if (lane.Count() > 0 && (pipelined_ || allQueued)) {
+                if (lane.Count() > 0 && (pipelined_ || allQueued || lane.Count() >= laneLimit)) {
                     Start(lane);
                     running = filling;
                     filling = 1 - filling;
@@ -149,7 +177,7 @@ private:
                 }
                 if (allQueued) return;
             }
-            if (allQueued) {
+            if (allQueued || lanes_[filling].Count() >= laneLimit) {
                 CheckSynchronize(2);
                 continue;
             }
@@ -184,16 +212,34 @@ private:
                 return;
             }
         }
+        if (options_.Update && probed.Loaded && !Claim(i)) return;
         TStopCheck stopCheck;
         const TQueueResult queued = QueueProbedFile(lane.encoder, probed, file.target);
         if (!queued.Queued()) {
+            claims_[i].reset();
             // A probe or an open that gave up because of a stop is no failure
             // of the file; it counts as stopped.
-            if (!StopRequested()) report_.NotQueued(file.index, queued.Error);
+            if (!StopRequested()) report_.NotQueued(file.index, UserErrorText(queued.Error, options_.Format));
             return;
         }
         std::lock_guard<std::mutex> lock(state_);
         lane.queued.push_back({i, WideToUtf8(probed.Output.FileName)});
+    }
+
+    // With --update, before file `i` is queued: its output is claimed, so
+    // that other runs leave it alone, unless another run has it or has made
+    // it meanwhile. False when it is not to be converted (and reported).
+    bool Claim(size_t i) {
+        const TBatchFile& file = files_[i];
+        auto claimed = std::make_unique<TClaimedOutput>();
+        std::string error;
+        switch (ClaimOutput(file.output, sources_[file.index].Path, claimed->claim, claimed->source, error)) {
+        case TUpdateClaim::Claimed: claims_[i] = std::move(claimed); return true;
+        case TUpdateClaim::Busy: report_.Finished(file.index, file.output, TFileStatus::Skipped, {}, BusyText); break;
+        case TUpdateClaim::Done: report_.Finished(file.index, file.output, TFileStatus::Skipped); break;
+        case TUpdateClaim::Failed: report_.NotQueued(file.index, "Cannot do convert, error: " + error); break;
+        }
+        return false;
     }
 
     // The folder of a kept tree is made once, when the first file needs it;
@@ -252,6 +298,7 @@ private:
         std::lock_guard<std::mutex> lock(state_);
         for (const TQueued& queued : lane.queued) {
             const TBatchFile& file = files_[queued.file];
+            claims_[queued.file].reset();
             report_.Finished(file.index, ShownOutput(queued), TFileStatus::Stopped);
         }
         lane.queued.clear();
@@ -279,16 +326,24 @@ private:
 
         const TBatchFile& file = files_[queued.file];
         std::string output = info.OutputFile.empty() ? queued.output : WideToUtf8(info.OutputFile);
-        std::string error = info.ErrorMessage;
+        std::string error = UserErrorText(info.ErrorMessage, options_.Format);
         TFileStatus status = info.Failed ? TFileStatus::Failed
                              : info.Completed ? TFileStatus::Converted
                                               : TFileStatus::Stopped;
         if (options_.Update) {
-            // The new version is complete: it takes the output's place now.
-            // Without it, the engine has removed what it wrote.
-            if (status == TFileStatus::Converted) output = MoveIntoPlace(output, file.output, file.replace, error);
+            // The new version is complete: it takes the output's place now,
+            // with the source it was made from on record. Without it, the
+            // engine has removed what it wrote.
+            std::unique_ptr<TClaimedOutput> claimed = std::move(claims_[queued.file]);
+            if (status == TFileStatus::Converted) {
+                if (claimed)
+                    RecordSourceIdentity(claimed->claim.Handle(), claimed->source, TIdentityRecord::AttributeAndTime);
+                output = MoveIntoPlace(output, file.output, file.replace, error);
+            }
             if (output.empty()) status = TFileStatus::Failed;
             if (status != TFileStatus::Converted) output = file.output;
+        } else if (status == TFileStatus::Converted) {
+            RecordSourceIdentity(output, file.source, TIdentityRecord::Attribute);
         }
         report_.Finished(file.index, output, status, error, info.Notice, info.Warning);
 
@@ -304,6 +359,10 @@ private:
     TNameReservations reserved_;               // the queueing thread
     std::vector<TBatchFile> files_;            // the files to convert; fixed once planned
     std::map<std::string, std::string> folders_;  // folders of a kept tree and their problems; the queueing thread
+    // With --update, by file to convert: the claims of the files queued and
+    // not ended. Set by the queueing thread before the file is queued,
+    // released by whoever reports its end.
+    std::vector<std::unique_ptr<TClaimedOutput>> claims_;
     TLane lanes_[2];
     std::mutex state_;                         // the lanes' queues and flags
 };
@@ -311,7 +370,7 @@ private:
 } // namespace
 
 int ConvertBatch(const TCliOptions& options, const std::vector<TSourceFile>& files, std::ostream& out,
-                 std::ostream& err) {
+                 std::ostream& err, size_t notFiles) {
     // An option that would be left without effect is refused before anything is written.
     for (const std::string& line : options.ExtraLines) {
         const std::string problem = ExtraLineProblem(line, options.Format);
@@ -319,5 +378,7 @@ int ConvertBatch(const TCliOptions& options, const std::vector<TSourceFile>& fil
         err << "tembrio-convert: " << problem << "\n\n" << UsageText();
         return 2;
     }
-    return TBatchRun(options, files, out, err).Run();
+    TBatchRun run(options, files, out, err);
+    run.SkippedNotFiles(notFiles);
+    return run.Run();
 }

@@ -103,8 +103,9 @@ int TBatchReport::Summary() {
         for (size_t i = 0; i < settled_.size(); ++i)
             if (!settled_[i]) FinishedObject(i, {}, TFileStatus::Stopped, {});
         out_ << "{\"event\":\"summary\",\"total\":" << total << ",\"converted\":" << converted
-             << ",\"failed\":" << failed << ",\"skipped\":" << skipped << ",\"stopped\":" << stopped << "}\n"
-             << std::flush;
+             << ",\"failed\":" << failed << ",\"skipped\":" << skipped << ",\"stopped\":" << stopped;
+        if (notFiles_ > 0) out_ << ",\"not_files\":" << notFiles_;
+        out_ << "}\n" << std::flush;
     } else {
         ClearBar();
         out_ << "Total files: " << total << "\n"
@@ -112,6 +113,7 @@ int TBatchReport::Summary() {
              << "Failed: " << failed << "\n";
         if (withSkipped_) out_ << "Skipped: " << skipped << "\n";
         if (stopped > 0) out_ << "Stopped: " << stopped << "\n";
+        if (notFiles_ > 0) out_ << "Skipped: " << notFiles_ << " that are not media files\n";
         out_ << std::flush;
     }
     return converted + skipped == total ? 0 : 1;

@@ -7,7 +7,7 @@
 //   {"event":"finished","index":I,"source":S,"status":ST[,"output":O][,"error":E][,"notice":N][,"warning":W]}
 //     with ST "converted", "failed", "skipped" or "stopped"; W: a converted
 //     file whose source could not be read to its end
-//   {"event":"summary","total":N,"converted":C,"failed":F,"skipped":K,"stopped":T}
+//   {"event":"summary","total":N,"converted":C,"failed":F,"skipped":K,"stopped":T[,"not_files":X]}
 // Every file of the batch gets one "finished" object; I is its place in the
 // batch, from 0. Messages for the user still go to standard error. Any
 // thread: the report keeps its own lock.
@@ -42,6 +42,9 @@ public:
                   const std::string& notice = {}, const std::string& warning = {});
     // File `index` failed before it was queued; `message` is the whole line.
     void NotQueued(size_t index, const std::string& message);
+    // `count` names of media files found in the folders searched were no
+    // files (pipes, sockets, devices, dangling links): the totals say so.
+    void SkippedNotFiles(size_t count) { notFiles_ = count; }
     // The totals (files that did not settle were stopped); the exit status:
     // 0 when every file converted or was skipped, 1 otherwise.
     int Summary();
@@ -64,4 +67,5 @@ private:
     int counts_[4] = {};           // by TFileStatus
     std::string barName_;          // the file of the bar shown last
     int barPercent_ = -1;
+    size_t notFiles_ = 0;          // set before the batch
 };

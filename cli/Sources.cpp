@@ -64,7 +64,8 @@ bool InShard(const TSourceFile& file, int index, int count) {
     return count <= 1 || Fnv1a64(ShardKey(file)) % static_cast<uint64_t>(count) == static_cast<uint64_t>(index - 1);
 }
 
-bool CollectSources(const TCliOptions& options, std::vector<TSourceFile>& sources, std::string& error) {
+bool CollectSources(const TCliOptions& options, std::vector<TSourceFile>& sources, std::string& error,
+                    size_t* notFiles) {
     std::vector<std::string> names = options.Files;
     if (!options.FilesFrom.empty()) {
         std::string text;
@@ -76,7 +77,14 @@ bool CollectSources(const TCliOptions& options, std::vector<TSourceFile>& source
         for (std::string& name : SplitNameList(text, options.NulSeparated)) names.push_back(std::move(name));
     }
     sources.clear();
-    for (TSourceFile& file : ExpandSources(names, options.Recursive, &StopFlag()))
+    std::vector<TSourceFile> others;
+    for (TSourceFile& file : ExpandSources(names, options.Recursive, &StopFlag(), &others))
         if (InShard(file, options.ShardIndex, options.ShardCount)) sources.push_back(std::move(file));
+    if (notFiles) {
+        // Counted where they would have gone, so that the shards of a batch
+        // add up.
+        *notFiles = 0;
+        for (const TSourceFile& file : others) *notFiles += InShard(file, options.ShardIndex, options.ShardCount);
+    }
     return true;
 }

@@ -23,6 +23,8 @@ bool InShard(const TSourceFile& file, int index, int count);
 
 // The files of the batch `options` describes, in order: the arguments, then
 // the list's names; folders expanded with -r (ExpandSources), then only the
-// shard's files kept. False with `error` (the list and why) when the list
-// cannot be read.
-bool CollectSources(const TCliOptions& options, std::vector<TSourceFile>& sources, std::string& error);
+// shard's files kept. `notFiles`, when given, counts the shard's names of
+// media files found below a folder that are no files (ExpandSources). False
+// with `error` (the list and why) when the list cannot be read.
+bool CollectSources(const TCliOptions& options, std::vector<TSourceFile>& sources, std::string& error,
+                    size_t* notFiles = nullptr);

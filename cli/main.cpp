@@ -12,6 +12,7 @@
 #include "ProgramFiles.h"
 #include "Sources.h"
 #include "StopSignals.h"
+#include "UnicodeProtocol.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
@@ -34,7 +35,8 @@ int main(int argc, char** argv) {
 
     std::vector<TSourceFile> files;
     std::string listProblem;
-    if (!CollectSources(options, files, listProblem)) {
+    size_t notFiles = 0;
+    if (!CollectSources(options, files, listProblem, &notFiles)) {
         std::cerr << "tembrio-convert: " << listProblem << "\n";
         return 2;
     }
@@ -54,12 +56,15 @@ int main(int argc, char** argv) {
                          " or a level number\n";
             return 2;
         }
-        logger.OnLog = [](void*, uint32_t, TLogLevel, const std::string& message) { std::cerr << message << "\n"; };
+        logger.OnLog = [](void*, uint32_t, TLogLevel, const std::string& message) {
+            std::cerr << ShownName(message) << "\n";
+        };
     }
     FFLoader()->SetLibraryPath(ProgramLibraryFolder(ExecutableFolder()));
     if (!FFLoader()->Load(EngineLibraries)) {
         std::cerr << FFLoader()->LastError() << "\n";
         return 1;
     }
-    return options.Info ? PrintInfo(files, std::cout, std::cerr) : ConvertBatch(options, files, std::cout, std::cerr);
+    return options.Info ? PrintInfo(files, std::cout, std::cerr)
+                        : ConvertBatch(options, files, std::cout, std::cerr, notFiles);
 }

@@ -1,23 +1,35 @@
 #include "OutputNaming.h"
 
-#include <filesystem>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 
 #include "FormatPresets.h"
 #include "UnicodeProtocol.h"
 
 namespace {
 
-bool NameTaken(const std::string& path, const TNameReservations* reserved) {
-    if (reserved && reserved->Reserved(path)) return true;
+enum class TNameUse { Free, Taken, Unusable };
+
+// Whether `path` may be created; errno says why not when Unusable.
+TNameUse NameUse(const std::string& path, const TNameReservations* reserved) {
+    if (reserved && reserved->Reserved(path)) return TNameUse::Taken;
     // A dangling link counts: creating the output through it would write
     // somewhere else.
-    std::error_code ec;
-    return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) return TNameUse::Taken;
+    return errno == ENOENT ? TNameUse::Free : TNameUse::Unusable;
 }
 
 std::string BareName(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The texts name files as bytes; whoever shows them escapes what cannot be shown.
+std::string UnusableNameText(const std::string& path, int code) {
+    if (code == ENAMETOOLONG) return NameTooLongText(path);
+    return "Cannot use " + path + ": " + std::strerror(code);
 }
 
 } // namespace
@@ -34,25 +46,33 @@ std::string StripExtension(const std::string& fileName) {
     return fileName.substr(0, dot);
 }
 
-std::string UniqueFileName(const std::string& name, const std::string& folder, const TNameReservations* reserved) {
+std::string UniqueFileName(const std::string& name, const std::string& folder, const TNameReservations* reserved,
+                           std::string* problem) {
     const std::string dir = IncludeBackslash(folder);
-    if (!NameTaken(dir + name, reserved)) return name;
-    for (int i = 1; i <= MaxNameCounter; ++i) {
-        const std::string candidate = CounterName(name, i);
-        if (!NameTaken(dir + candidate, reserved)) return candidate;
+    const std::string fitted = FitName(name);
+    for (int i = 0; i <= MaxNameCounter; ++i) {
+        const std::string candidate = i == 0 ? fitted : CounterName(fitted, i);
+        const TNameUse use = NameUse(dir + candidate, reserved);
+        if (use == TNameUse::Free) return candidate;
+        if (use == TNameUse::Unusable) {
+            if (problem) *problem = UnusableNameText(dir + candidate, errno);
+            return {};
+        }
     }
+    if (problem) *problem = NoFreeNameText(dir + fitted);
     return {};
 }
 
 std::wstring PlainOutputFileName(const std::wstring& source, const std::string& outputDir, int format) {
     const std::string bare = BareName(WideToUtf8(source));
-    return Utf8ToWide(IncludeBackslash(outputDir) + StripExtension(bare) + OutputExtension(format));
+    return Utf8ToWide(IncludeBackslash(outputDir) + FitName(StripExtension(bare) + OutputExtension(format)));
 }
 
 std::wstring OutputFileNameFor(const std::wstring& source, const std::string& outputDir, int format,
-                               const TNameReservations* reserved) {
+                               const TNameReservations* reserved, std::string* problem) {
     const std::string bare = BareName(WideToUtf8(source));
-    const std::string name = UniqueFileName(StripExtension(bare) + OutputExtension(format), outputDir, reserved);
+    const std::string name =
+        UniqueFileName(StripExtension(bare) + OutputExtension(format), outputDir, reserved, problem);
     if (name.empty()) return {};
     return Utf8ToWide(IncludeBackslash(outputDir) + name);
 }

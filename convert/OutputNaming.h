@@ -26,17 +26,21 @@ std::string IncludeBackslash(const std::string& path);
 std::string StripExtension(const std::string& fileName);
 
 // `name` when it is free in `folder`, else the first free of name(1).ext,
-// name(2).ext, … name(32767).ext; "" when every one is taken. A name is taken
-// by anything of that name in the folder (also a symbolic link, dangling or
-// not) and by `reserved`. The name is never interpreted.
+// name(2).ext, … name(32767).ext (each shortened to fit the file system's
+// limit, see CounterName); "" when none can be had, with `problem` (when
+// given) saying why: every one is taken, or the name is too long for the
+// file system, or the folder cannot be examined. A name is taken by anything
+// of that name in the folder (also a symbolic link, dangling or not) and by
+// `reserved`. The name is never interpreted.
 std::string UniqueFileName(const std::string& name, const std::string& folder,
-                           const TNameReservations* reserved = nullptr);
+                           const TNameReservations* reserved = nullptr, std::string* problem = nullptr);
 
 // The output file for `source`: its name with the format's extension, made
 // unique in `outputDir` against the files that exist there now and the names
-// in `reserved`; empty when no numbered name is free either.
+// in `reserved`; empty when no name can be had (`problem` says why).
 std::wstring OutputFileNameFor(const std::wstring& source, const std::string& outputDir, int format,
-                               const TNameReservations* reserved = nullptr);
+                               const TNameReservations* reserved = nullptr, std::string* problem = nullptr);
 // The name OutputFileNameFor numbers: the source's name with the format's
-// extension in `outputDir`.
+// extension in `outputDir`, its stem shortened (FitName) when the name would
+// be too long for the file system.
 std::wstring PlainOutputFileName(const std::wstring& source, const std::string& outputDir, int format);

@@ -19,23 +19,23 @@ TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOu
 
 TQueueResult QueueProbedFile(TCustomEncoder& encoder, TProbedFile& file, const TOutputTarget& target) {
     if (!file.Loaded) return {-1, "File load error: " + file.LoadError};
-    std::wstring plain = PlainOutputFileName(file.Input.FileName, target.Folder, target.Format);
     if (target.ViaTemporary) {
-        const std::string folder = IncludeBackslash(target.Folder);
-        const std::string temporary = TemporaryOutputName(WideToUtf8(plain).substr(folder.size()));
-        const std::string name = UniqueFileName(temporary, target.Folder, target.Reserved);
-        file.Output.FileName = name.empty() ? std::wstring() : Utf8ToWide(folder + name);
+        // Claimed by the caller: the one name of this output's new version,
+        // never numbered.
+        const std::string plain = WideToUtf8(PlainOutputFileName(file.Input.FileName, target.Folder, target.Format));
+        file.Output.FileName = Utf8ToWide(TemporaryOutputName(plain));
         file.Output.FileFormat = ContainerOf(target.Format);
         file.Output.DiscardUnlessCompleted = true;
-        plain = Utf8ToWide(folder + temporary);
-    } else {
-        file.Output.FileName = OutputFileNameFor(file.Input.FileName, target.Folder, target.Format, target.Reserved);
+        file.Output.WriteIntoClaimedFile = true;
+        return AddTaskWithOutput(encoder, file.Input, file.Output);
     }
-    if (file.Output.FileName.empty())
-        return {-1, "Cannot do convert, error: " + NoFreeNameText(WideToUtf8(plain))};
+    std::string problem;
+    file.Output.FileName =
+        OutputFileNameFor(file.Input.FileName, target.Folder, target.Format, target.Reserved, &problem);
+    if (file.Output.FileName.empty()) return {-1, "Cannot do convert, error: " + problem};
     // Should another program take the name before the file is created, the
     // next free number is used.
-    file.Output.UniqueBaseName = plain;
+    file.Output.UniqueBaseName = PlainOutputFileName(file.Input.FileName, target.Folder, target.Format);
     TQueueResult result = AddTaskWithOutput(encoder, file.Input, file.Output);
     if (result.Queued() && target.Reserved) target.Reserved->Reserve(WideToUtf8(file.Output.FileName));
     return result;

@@ -20,9 +20,9 @@ struct TOutputTarget {
     // that exist count.
     TNameReservations* Reserved = nullptr;
     // The output is written under the temporary name of its plain name
-    // (TemporaryOutputName), in the format's container, and removed unless
-    // its conversion completes; moving it into place is the caller's
-    // (MoveIntoPlace).
+    // (TemporaryOutputName), which the caller has claimed (TOutputClaim), in
+    // the format's container, and removed unless its conversion completes;
+    // moving it into place is the caller's (MoveIntoPlace).
     bool ViaTemporary = false;
 };
 
@@ -50,8 +50,8 @@ TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOu
 // "File load error: …". The output is named again here, in file.Output, so
 // that the name is unique against the outputs of the files queued before it,
 // and reserved in target.Reserved: its file is only created when the
-// conversion starts. The name is the plain one (PlainOutputFileName) or its
-// temporary name, numbered when taken.
+// conversion starts. The name is the plain one (PlainOutputFileName),
+// numbered when taken, or its claimed temporary name.
 TQueueResult QueueProbedFile(TCustomEncoder& encoder, TProbedFile& file, const TOutputTarget& target);
 
 // Adds the task for `input` with `output`: "Adding file error: …" when the

@@ -32,12 +32,20 @@ struct TDirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
-// Collects the supported files below `folder` into `found`; `visited` holds
-// every folder searched so far.
-void SearchFolder(const std::string& folder, std::set<TFolderId>& visited, std::vector<std::string>& found,
-                  const std::atomic<bool>* stop) {
+// What a search found: the supported files, and how many more had a
+// supported name but were no file (a pipe, a socket, a device, a dangling
+// link).
+struct TSearch {
+    std::set<TFolderId> visited;  // every folder searched so far
+    std::vector<std::string> found;
+    std::vector<std::string> notFiles;
+    const std::atomic<bool>* stop = nullptr;
+};
+
+// Collects the supported files below `folder` into `search`.
+void SearchFolder(const std::string& folder, TSearch& search) {
     TFolderId id;
-    if (!IsFolder(folder, &id) || !visited.insert(id).second) return;
+    if (!IsFolder(folder, &id) || !search.visited.insert(id).second) return;
     std::unique_ptr<DIR, TDirCloser> dir(::opendir(folder.c_str()));
     if (!dir) return;
     const std::string prefix = folder == "/" ? folder : folder + "/";
@@ -45,20 +53,28 @@ void SearchFolder(const std::string& folder, std::set<TFolderId>& visited, std::
     // that a folder linked from elsewhere in the tree is found where it is.
     std::vector<std::string> subfolders, linkedFolders;
     while (const dirent* entry = ::readdir(dir.get())) {
-        if (stop && stop->load()) return;
+        if (search.stop && search.stop->load()) return;
         const std::string name = entry->d_name;
         if (name == "." || name == "..") continue;
         const std::string path = prefix + name;
-        if (IsFolder(path))
+        struct stat st {};
+        const bool exists = ::stat(path.c_str(), &st) == 0;
+        if (exists && S_ISDIR(st.st_mode)) {
             (IsLink(path) ? linkedFolders : subfolders).push_back(path);
-        else if (IsSupportedExtension(name))
-            found.push_back(path);
+        } else if (IsSupportedExtension(name)) {
+            // Only files can be converted; anything else of such a name
+            // would block the probe or fail, and is no reason to.
+            if (exists && S_ISREG(st.st_mode))
+                search.found.push_back(path);
+            else
+                search.notFiles.push_back(path);
+        }
     }
     dir.reset();
     std::sort(subfolders.begin(), subfolders.end());
     std::sort(linkedFolders.begin(), linkedFolders.end());
     for (const auto* list : {&subfolders, &linkedFolders})
-        for (const std::string& sub : *list) SearchFolder(sub, visited, found, stop);
+        for (const std::string& sub : *list) SearchFolder(sub, search);
 }
 
 } // namespace
@@ -108,9 +124,10 @@ std::string MirroredFolder(const TSourceFile& file, const std::string& outputFol
 }
 
 std::vector<TSourceFile> ExpandSources(const std::vector<std::string>& names, bool searchFolders,
-                                       const std::atomic<bool>* stop) {
+                                       const std::atomic<bool>* stop, std::vector<TSourceFile>* notFiles) {
     std::vector<TSourceFile> sources;
-    std::set<TFolderId> visited;
+    TSearch search;
+    search.stop = stop;
     for (const std::string& name : names) {
         if (stop && stop->load()) break;
         if (!searchFolders || !IsFolder(name)) {
@@ -118,10 +135,13 @@ std::vector<TSourceFile> ExpandSources(const std::vector<std::string>& names, bo
             continue;
         }
         const std::string root = WithoutTrailingSeparators(name);
-        std::vector<std::string> found;
-        SearchFolder(root, visited, found, stop);
-        std::sort(found.begin(), found.end());
-        for (std::string& path : found) sources.push_back({std::move(path), root});
+        search.found.clear();
+        search.notFiles.clear();
+        SearchFolder(root, search);
+        std::sort(search.found.begin(), search.found.end());
+        for (std::string& path : search.found) sources.push_back({std::move(path), root});
+        if (notFiles)
+            for (std::string& path : search.notFiles) notFiles->push_back({std::move(path), root});
     }
     return sources;
 }

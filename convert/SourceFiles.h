@@ -35,12 +35,15 @@ std::string RelativeFolder(const TSourceFile& file);
 std::string MirroredFolder(const TSourceFile& file, const std::string& outputFolder);
 
 // Turns names into source files, in the order given. A folder (when
-// `searchFolders`) becomes every file below it, at any depth, whose extension
-// IsSupportedExtension accepts, sorted by path; a folder reached twice (a
-// symbolic link back up the tree, or to a folder already searched) is searched
-// only once, so a link loop ends. Other names, and folders when not
-// `searchFolders`, stay as named: whoever opens them reports what is wrong.
-// Folders that cannot be read are skipped. `stop`, when set, ends the search
-// early with what was found so far.
+// `searchFolders`) becomes every regular file (or link to one) below it, at
+// any depth, whose extension IsSupportedExtension accepts, sorted by path; a
+// folder reached twice (a symbolic link back up the tree, or to a folder
+// already searched) is searched only once, so a link loop ends. Pipes,
+// sockets, devices and dangling links of such names below a folder are left
+// out, and added to `notFiles` when given. Other names, and folders when
+// not `searchFolders`, stay as named: whoever opens them reports what is
+// wrong. Folders that cannot be read are skipped. `stop`, when set, ends the
+// search early with what was found so far.
 std::vector<TSourceFile> ExpandSources(const std::vector<std::string>& names, bool searchFolders,
-                                       const std::atomic<bool>* stop = nullptr);
+                                       const std::atomic<bool>* stop = nullptr,
+                                       std::vector<TSourceFile>* notFiles = nullptr);

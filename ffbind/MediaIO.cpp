@@ -103,13 +103,13 @@ std::string InputOpenErrorText(const std::string& url, int code) {
     return LibraryErrorText(name, code);
 }
 
-int OpenOutputIO(AVFormatContext* ctx, const std::string& url) {
+int OpenOutputIO(AVFormatContext* ctx, const std::string& url, bool claimed) {
     AVIOInterruptCB interrupt = InterruptCallbackRecord();
     // The muxer's own writes (header, trailer) ask the callback through the context.
     ctx->interrupt_callback = interrupt;
     std::string path;
     if (LocalFilePath(url, path) && (!IsUnicodeURL(url) || UnicodeProtocolRegistered())) {
-        const int ret = CreateFileIO(&ctx->pb, path, interrupt);
+        const int ret = CreateFileIO(&ctx->pb, path, interrupt, claimed);
         if (ret < 0) return ret;
         ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
         return 0;

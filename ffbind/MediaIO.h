@@ -30,7 +30,8 @@ void CloseInputURL(AVFormatContext** ctx);
 // Opens the byte stream of an output context for writing. A file is created
 // only when its name is free (AVERROR(EEXIST) otherwise): an existing file, or
 // a symbolic link in its place, is never written. Returns 0 or a negative
-// library error code.
-int OpenOutputIO(AVFormatContext* ctx, const std::string& url);
+// library error code. `claimed`: the file exists, made and held by the
+// caller for this output (CreateFileIO), and is written in place.
+int OpenOutputIO(AVFormatContext* ctx, const std::string& url, bool claimed = false);
 // Flushes and closes the byte stream opened by OpenOutputIO; safe to call twice.
 void CloseOutputIO(AVFormatContext* ctx);

@@ -152,12 +152,12 @@ int OpenUnicodeIO(AVIOContext** pb, const std::string& url, int flags, const AVI
     return WrapFile(std::move(file), (flags & AVIO_FLAG_WRITE) != 0, pb);
 }
 
-int CreateFileIO(AVIOContext** pb, const std::string& path, const AVIOInterruptCB& interrupt) {
+int CreateFileIO(AVIOContext** pb, const std::string& path, const AVIOInterruptCB& interrupt, bool claimed) {
     *pb = nullptr;
     // O_EXCL: a file another conversion has just made is never overwritten;
     // it also refuses a symbolic link, dangling or not, in place of the file.
     // Read access too: a finished file may have its header edited (SpliceFileIO).
-    const int fd = OpenHandle(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW);
+    const int fd = OpenHandle(path, O_RDWR | O_NOFOLLOW | (claimed ? O_TRUNC : O_CREAT | O_EXCL));
     if (fd < 0) return AVERROR(errno);
     auto file = std::make_unique<TUnicodeFile>();
     file->Interrupt = interrupt;

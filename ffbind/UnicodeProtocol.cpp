@@ -135,15 +135,31 @@ bool HasEscapedBytes(const std::wstring& text) {
 }
 
 std::string ShownName(const std::string& bytes) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    const auto escape = [](std::string& out, unsigned byte) {
+        out += "\\x";
+        out += Hex[byte >> 4];
+        out += Hex[byte & 0xF];
+    };
     std::string out;
     for (wchar_t w : Utf8ToWide(bytes)) {
         auto c = static_cast<char32_t>(w);
         if (IsEscapedByte(c)) {
-            static constexpr char Hex[] = "0123456789ABCDEF";
-            const unsigned byte = static_cast<unsigned>(c - EscapedByteBase);
-            out += "\\x";
-            out += Hex[byte >> 4];
-            out += Hex[byte & 0xF];
+            escape(out, static_cast<unsigned>(c - EscapedByteBase));
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c < 0x20 || c == 0x7F) {
+            // A control character would move the cursor, end the line or
+            // change the terminal's state instead of being seen.
+            escape(out, static_cast<unsigned>(c));
+        } else if (c >= 0x80 && c <= 0x9F) {
+            std::string encoded;
+            AppendUtf8(encoded, c);
+            for (const char byte : encoded) escape(out, static_cast<unsigned char>(byte));
         } else {
             AppendUtf8(out, c);
         }

@@ -36,8 +36,10 @@ std::string WideToUtf8(const std::wstring& text);
 std::wstring Utf8ToWide(const std::string& text);
 // True when the text carries such escaped bytes.
 bool HasEscapedBytes(const std::wstring& text);
-// A name (bytes) as text a terminal or window can show: valid UTF-8 as it is,
-// every other byte as "\xNN".
+// A name (bytes) as text a terminal or window can show on one line: valid
+// UTF-8 as it is, but line end, carriage return and tab as "\n", "\r" and
+// "\t", other control characters and every byte that is not UTF-8 as
+// "\xNN".
 std::string ShownName(const std::string& bytes);
 
 // One open file of the protocol. The container library sees it as the opaque
@@ -73,8 +75,11 @@ int OpenUnicodeIO(AVIOContext** pb, const std::string& url, int flags, const AVI
 // Creates the file `path` (bytes, as the file system names it) for writing,
 // only when nothing of that name exists: not over a file, not through a
 // symbolic link. 0 and *pb set, or a negative library error code
-// (AVERROR(EEXIST) when the name is taken).
-int CreateFileIO(AVIOContext** pb, const std::string& path, const AVIOInterruptCB& interrupt);
+// (AVERROR(EEXIST) when the name is taken). With `claimed` the file must
+// exist instead, as a regular file the caller created for this output and
+// holds: it is emptied and written (still never through a link).
+int CreateFileIO(AVIOContext** pb, const std::string& path, const AVIOInterruptCB& interrupt,
+                 bool claimed = false);
 // Editing a file written through a context of CreateFileIO, once the writer
 // is done with it: flush the context first and write nothing through it
 // afterwards. Reads `size` bytes at `offset` into `buf`: the count read, or a

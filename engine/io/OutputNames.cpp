@@ -1,25 +1,77 @@
 #include "OutputNames.h"
 
+#include <cstdint>
+#include <cstdio>
+
+#include "UnicodeProtocol.h"
+
 namespace {
 
-template <typename Text>
-Text WithCounter(const Text& name, const Text& counter) {
+// A name split into its folder (with the separator), the stem of its last
+// component, and that component's extension (with the dot).
+struct TNameParts {
+    std::string Folder, Stem, Extension;
+};
+
+TNameParts SplitName(const std::string& name) {
     const size_t slash = name.find_last_of('/');
+    const size_t start = slash == std::string::npos ? 0 : slash + 1;
     size_t dot = name.find_last_of('.');
-    if (dot == Text::npos || (slash != Text::npos && dot < slash)) dot = name.size();
-    return name.substr(0, dot) + counter + name.substr(dot);
+    if (dot == std::string::npos || dot < start) dot = name.size();
+    return {name.substr(0, start), name.substr(start, dot - start), name.substr(dot)};
+}
+
+uint32_t Fnv1a32(const std::string& bytes) {
+    uint32_t hash = 2166136261u;
+    for (const char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+// The stem of `parts` shortened so that `extra` more bytes fit beside it and
+// its extension; unchanged when it fits already or cannot be made to.
+std::string FittedStem(const TNameParts& parts, size_t extra) {
+    const size_t fixed = extra + parts.Extension.size();
+    if (parts.Stem.size() + fixed <= NameMax || fixed >= NameMax) return parts.Stem;
+    const std::string fitted = FitStem(parts.Stem, NameMax - fixed);
+    return fitted.empty() ? parts.Stem : fitted;
 }
 
 } // namespace
 
+std::string FitStem(const std::string& stem, size_t room) {
+    if (stem.size() <= room) return stem;
+    constexpr size_t HashBytes = 9;  // "~" and eight digits
+    if (room <= HashBytes) return {};
+    size_t cut = room - HashBytes;
+    // Never in the middle of a character: back up over continuation bytes.
+    while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+    char hash[16];
+    std::snprintf(hash, sizeof hash, "~%08x", static_cast<unsigned>(Fnv1a32(stem)));
+    return stem.substr(0, cut) + hash;
+}
+
+std::string FitName(const std::string& name, size_t extra) {
+    const TNameParts parts = SplitName(name);
+    return parts.Folder + FittedStem(parts, extra) + parts.Extension;
+}
+
 std::wstring CounterName(const std::wstring& name, int n) {
-    return WithCounter(name, L"(" + std::to_wstring(n) + L")");
+    return Utf8ToWide(CounterName(WideToUtf8(name), n));
 }
 
 std::string CounterName(const std::string& name, int n) {
-    return WithCounter(name, "(" + std::to_string(n) + ")");
+    const TNameParts parts = SplitName(name);
+    const std::string counter = "(" + std::to_string(n) + ")";
+    return parts.Folder + FittedStem(parts, counter.size()) + counter + parts.Extension;
 }
 
 std::string NoFreeNameText(const std::string& base) {
     return "No free name for " + base + ": every name up to " + CounterName(base, MaxNameCounter) + " is taken";
+}
+
+std::string NameTooLongText(const std::string& name) {
+    return "Cannot write " + name + ": its name is too long for the file system";
 }

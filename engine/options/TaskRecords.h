@@ -94,6 +94,10 @@ struct TOutputOptions {
     // run keeps no part of it either (a file written under a temporary name,
     // which only a finished conversion may replace the real one with).
     bool DiscardUnlessCompleted = false;
+    // FileName exists already: the caller created it, empty, for this output
+    // and holds it as its claim on the name, which other programs can see.
+    // It is written in place instead of being created.
+    bool WriteIntoClaimedFile = false;
 };
 
 void ResetStreamInfo(TStreamInfo& info);

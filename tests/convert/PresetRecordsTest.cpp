@@ -7,8 +7,10 @@
 #include "Fixtures.h"
 #include "FormatPresets.h"
 #include "OutputNaming.h"
+#include "OutputUpdate.h"
 #include "PresetRecords.h"
 #include "TestSupport.h"
+#include "UnicodeProtocol.h"
 
 namespace {
 
@@ -186,6 +188,34 @@ TEST(UniqueFileNameTest, CountsInParenthesesAndNeverInterpretsTheName) {
     EXPECT_EQ(OutputExtension(7), ".mp2");
     EXPECT_EQ(OutputExtension(11), ".mpg");
     EXPECT_EQ(OutputExtension(12), "");
+}
+
+// A name that would pass the file system's 255 bytes once numbered or made
+// a hidden temporary name keeps its beginning, cut between characters, and a
+// hash of the whole, so that long names alike at the start stay apart.
+TEST(UniqueFileNameTest, NamesGrownPastTheLimitAreShortenedBetweenCharacters) {
+    std::string stem;
+    while (stem.size() < 252) stem += "\xE6\x97\xA5";  // 日, three bytes each
+    const auto bare = [](const std::string& path) { return path.substr(path.find_last_of('/') + 1); };
+    for (const std::string& name : {CounterName("out/" + stem + ".mp3", 1), CounterName("out/" + stem + ".mp3", 32767),
+                                    TemporaryOutputName("out/" + stem + ".mp3"), FitName("out/" + stem + "xx.flac")}) {
+        // The beginning is kept (after the dot of a hidden name).
+        EXPECT_LE(bare(name).find("\xE6\x97\xA5\xE6\x97\xA5"), 1u) << name;
+        EXPECT_LE(bare(name).size(), NameMax) << name;
+        EXPECT_FALSE(HasEscapedBytes(Utf8ToWide(name))) << name;
+    }
+    EXPECT_EQ(CounterName("out/" + stem + ".mp3", 1).substr(CounterName("out/" + stem + ".mp3", 1).size() - 7),
+              "(1).mp3");
+    const std::string temporary = bare(TemporaryOutputName("out/" + stem + ".mp3"));
+    EXPECT_EQ(temporary[0], '.');
+    EXPECT_EQ(temporary.substr(temporary.size() - 13), ".tembrio-part");
+    // The same output always has the same temporary name, another one another.
+    EXPECT_EQ(TemporaryOutputName("out/" + stem + ".mp3"), TemporaryOutputName("out/" + stem + ".mp3"));
+    EXPECT_NE(TemporaryOutputName("out/" + stem + ".mp3"), TemporaryOutputName("out/" + stem + "x.mp3"));
+    EXPECT_NE(CounterName(stem + "a.mp3", 1), CounterName(stem + "b.mp3", 1));
+    // Names that fit are left alone.
+    EXPECT_EQ(TemporaryOutputName("out/song.mp3"), "out/.song.mp3.tembrio-part");
+    EXPECT_EQ(CounterName("out/song.mp3", 12), "out/song(12).mp3");
 }
 
 TEST(OutputNamingTest, IncludeBackslashAddsOneSeparator) {

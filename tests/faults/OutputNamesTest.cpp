@@ -109,3 +109,31 @@ TEST_F(OutputNamesTest, ANameTakenBetweenQueueingAndConvertingGetsTheNextNumber)
     EXPECT_EQ(ReadTextFile(out_.File("s000.mp3")), "another program's");
     EXPECT_GT(fs::file_size(out_.File("s000(1).mp3")), 1000u);
 }
+
+// Names near the file system's limit of 255 bytes: the hidden temporary name
+// of --update and a numbered name are longer than the name itself, and are
+// shortened to fit instead of failing.
+TEST_F(OutputNamesTest, ANameNearTheLimitIsShortenedWhereItMustGrow) {
+    std::string stem;
+    while (stem.size() < 240) stem += "\xC3\xA9";  // é, two bytes each
+    const std::string source = src_.File(stem + ".wav");
+    WriteToneWav(WidePath(source), 8000, 1, 0.3);
+    CliResult r = RunConvert({"--update", "-f", "mp3", "-o", out_.Path(), source}, scratch_);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_GT(fs::file_size(out_.File(stem + ".mp3")), 1000u);
+
+    // 251 bytes and ".mp3": taken, so the next name needs "(1)" too.
+    const std::string longer = stem + std::string(11, 'x');
+    const std::string other = src_.File(longer + ".wav");
+    fs::copy_file(source, other);
+    WriteTextFile(out_.File(longer + ".mp3"), "mine");
+    r = RunConvert({"-f", "mp3", "-o", out_.Path(), other}, scratch_);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadTextFile(out_.File(longer + ".mp3")), "mine");
+    std::set<std::string> numbered;
+    for (const std::string& name : NamesIn(out_.Path()))
+        if (name.size() > 7 && name.compare(name.size() - 7, 7, "(1).mp3") == 0) numbered.insert(name);
+    ASSERT_EQ(numbered.size(), 1u);
+    EXPECT_LE(numbered.begin()->size(), 255u);
+    EXPECT_GT(fs::file_size(out_.File(*numbered.begin())), 1000u);
+}
