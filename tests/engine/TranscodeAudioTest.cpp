@@ -54,39 +54,12 @@ TOutputOptions Pcm16(int rate, int channels) {
 // Matroska with 16-bit mono PCM whose time stamps jump forward by `gap`
 // seconds after `before` seconds; every sample has the value 1000.
 void WriteGapFile(const std::string& path, double before, double gap, double after) {
-    AVFormatContext* oc = nullptr;
-    ASSERT_GE(ff::avformat_alloc_output_context2(&oc, nullptr, "matroska", path.c_str()), 0);
-    AVStream* st = ff::avformat_new_stream(oc, nullptr);
-    st->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
-    st->codecpar->codec_id = AV_CODEC_ID_PCM_S16LE;
-    st->codecpar->sample_rate = 44100;
-    ff::av_channel_layout_default(&st->codecpar->ch_layout, 1);
-    st->codecpar->bits_per_coded_sample = 16;
-    st->codecpar->block_align = 2;
-    st->time_base = AVRational{1, 44100};
-    ASSERT_GE(ff::avio_open2(&oc->pb, path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr), 0);
-    ASSERT_GE(ff::avformat_write_header(oc, nullptr), 0);
-    PacketPtr pkt = MakePacket();
-    const int block = 1024;
-    auto writeBlocks = [&](int64_t start, int count) {
-        for (int i = 0; i < count; ++i) {
-            ff::av_new_packet(pkt.get(), block * 2);
-            auto* s = reinterpret_cast<int16_t*>(pkt->data);
-            for (int k = 0; k < block; ++k) s[k] = 1000;
-            pkt->pts = pkt->dts = start + static_cast<int64_t>(i) * block;
-            pkt->duration = block;
-            pkt->stream_index = 0;
-            pkt->flags = AV_PKT_FLAG_KEY;
-            ff::av_packet_rescale_ts(pkt.get(), AVRational{1, 44100}, st->time_base);
-            ff::av_interleaved_write_frame(oc, pkt.get());
-        }
-    };
-    const int first = static_cast<int>(before * 44100 / block);
-    writeBlocks(0, first);
-    writeBlocks(static_cast<int64_t>(first) * block + static_cast<int64_t>(gap * 44100), static_cast<int>(after * 44100 / block));
-    ff::av_write_trailer(oc);
-    ff::avio_closep(&oc->pb);
-    ff::avformat_free_context(oc);
+    const int first = static_cast<int>(before * 44100 / 1024);
+    const int64_t jump = static_cast<int64_t>(gap * 44100);
+    WritePcmMatroska(
+        path, first + static_cast<int>(after * 44100 / 1024),
+        [&](int i) { return static_cast<int64_t>(i) * 1024 + (i >= first ? jump : 0); },
+        [](int64_t) { return int16_t{1000}; });
 }
 
 } // namespace

@@ -34,34 +34,9 @@ TOutputOptions Pcm16(int rate) {
 // Matroska with 16-bit mono PCM at 44.1 kHz whose time stamps run 1 % ahead of
 // its samples, as from a recorder whose clock drifts.
 void WriteDriftingFile(const std::string& path, double seconds) {
-    AVFormatContext* oc = nullptr;
-    ASSERT_GE(ff::avformat_alloc_output_context2(&oc, nullptr, "matroska", path.c_str()), 0);
-    AVStream* st = ff::avformat_new_stream(oc, nullptr);
-    st->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
-    st->codecpar->codec_id = AV_CODEC_ID_PCM_S16LE;
-    st->codecpar->sample_rate = 44100;
-    ff::av_channel_layout_default(&st->codecpar->ch_layout, 1);
-    st->codecpar->bits_per_coded_sample = 16;
-    st->codecpar->block_align = 2;
-    st->time_base = AVRational{1, 44100};
-    ASSERT_GE(ff::avio_open2(&oc->pb, path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr), 0);
-    ASSERT_GE(ff::avformat_write_header(oc, nullptr), 0);
-    PacketPtr pkt = MakePacket();
-    const int block = 1024, blocks = static_cast<int>(seconds * 44100 / block);
-    for (int i = 0; i < blocks; ++i) {
-        ff::av_new_packet(pkt.get(), block * 2);
-        auto* s = reinterpret_cast<int16_t*>(pkt->data);
-        for (int k = 0; k < block; ++k) s[k] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * (i * block + k) / 44100));
-        pkt->pts = pkt->dts = static_cast<int64_t>(i) * block * 101 / 100;
-        pkt->duration = block;
-        pkt->stream_index = 0;
-        pkt->flags = AV_PKT_FLAG_KEY;
-        ff::av_packet_rescale_ts(pkt.get(), AVRational{1, 44100}, st->time_base);
-        ASSERT_GE(ff::av_interleaved_write_frame(oc, pkt.get()), 0);
-    }
-    ff::av_write_trailer(oc);
-    ff::avio_closep(&oc->pb);
-    ff::avformat_free_context(oc);
+    WritePcmMatroska(
+        path, static_cast<int>(seconds * 44100 / 1024), [](int i) { return static_cast<int64_t>(i) * 1024 * 101 / 100; },
+        [](int64_t n) { return static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * n / 44100)); });
 }
 
 } // namespace

@@ -151,3 +151,37 @@ std::string TranscodeTest::Run() {
     }
     return "";
 }
+
+void WritePcmMatroska(const std::string& path, int blocks, const std::function<int64_t(int)>& ptsOf,
+                      const std::function<int16_t(int64_t)>& sampleAt) {
+    constexpr int block = 1024;
+    AVFormatContext* oc = nullptr;
+    ASSERT_GE(ff::avformat_alloc_output_context2(&oc, nullptr, "matroska", path.c_str()), 0);
+    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> owner(oc, [](AVFormatContext* c) {
+        ff::avio_closep(&c->pb);
+        ff::avformat_free_context(c);
+    });
+    AVStream* st = ff::avformat_new_stream(oc, nullptr);
+    st->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+    st->codecpar->codec_id = AV_CODEC_ID_PCM_S16LE;
+    st->codecpar->sample_rate = 44100;
+    ff::av_channel_layout_default(&st->codecpar->ch_layout, 1);
+    st->codecpar->bits_per_coded_sample = 16;
+    st->codecpar->block_align = 2;
+    st->time_base = AVRational{1, 44100};
+    ASSERT_GE(ff::avio_open2(&oc->pb, path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr), 0);
+    ASSERT_GE(ff::avformat_write_header(oc, nullptr), 0);
+    PacketPtr pkt = MakePacket();
+    for (int i = 0; i < blocks; ++i) {
+        ASSERT_GE(ff::av_new_packet(pkt.get(), block * 2), 0);
+        auto* s = reinterpret_cast<int16_t*>(pkt->data);
+        for (int k = 0; k < block; ++k) s[k] = sampleAt(static_cast<int64_t>(i) * block + k);
+        pkt->pts = pkt->dts = ptsOf(i);
+        pkt->duration = block;
+        pkt->stream_index = 0;
+        pkt->flags = AV_PKT_FLAG_KEY;
+        ff::av_packet_rescale_ts(pkt.get(), AVRational{1, 44100}, st->time_base);
+        ASSERT_GE(ff::av_interleaved_write_frame(oc, pkt.get()), 0);
+    }
+    ASSERT_GE(ff::av_write_trailer(oc), 0);
+}

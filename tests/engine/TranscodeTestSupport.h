@@ -3,6 +3,7 @@
 // check on the result: the stream ffprobe sees and the decoded samples.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -44,6 +45,12 @@ struct TDecoded {
     AVSampleFormat Format = AV_SAMPLE_FMT_S16;
 };
 TDecoded DecodeFile(const std::string& path, AVSampleFormat format);
+
+// Matroska with 16-bit mono PCM at 44.1 kHz, in blocks of 1024 samples: block
+// i is stamped `ptsOf(i)` samples, and sample n of the file has the value
+// `sampleAt(n)`. For sources whose clock jumps or drifts.
+void WritePcmMatroska(const std::string& path, int blocks, const std::function<int64_t(int)>& ptsOf,
+                      const std::function<int16_t(int64_t)>& sampleAt);
 
 // A file opened for reading back, with the decoder of its best stream of a
 // type open; Input is null when any step failed.
