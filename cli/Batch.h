@@ -1,6 +1,6 @@
 #pragma once
-// Converting a batch of files with the encoder component, as the desktop
-// program does: probe, build the records, queue, run, report.
+// Converting a batch of files with the batch runner (convert/BatchRun.h) and
+// printing what it reports.
 #include <iosfwd>
 #include <vector>
 

@@ -29,8 +29,7 @@ std::string Seconds(int64_t microseconds) {
 
 TBatchReport::TBatchReport(std::ostream& out, std::ostream& err, const std::vector<TSourceFile>& files, bool json,
                            bool live, bool withSkipped)
-    : out_(out), err_(err), files_(files), json_(json), live_(live && !json), withSkipped_(withSkipped),
-      settled_(files.size(), false) {}
+    : out_(out), err_(err), files_(files), json_(json), live_(live && !json), withSkipped_(withSkipped) {}
 
 void TBatchReport::Started(size_t index, const std::string& output) {
     if (!json_) return;
@@ -56,67 +55,60 @@ void TBatchReport::Progress(size_t index, const std::string& output, int64_t con
     barPercent_ = percent;
     std::string bar(percent / 5, '#');
     bar.resize(20, '.');
-    out_ << "\r\033[K[" << settledCount_ << "/" << settled_.size() << "] [" << bar << "] " << percent << "% "
-         << name << std::flush;
+    out_ << "\r\033[K[" << finished_ << "/" << files_.size() << "] [" << bar << "] " << percent << "% " << name
+         << std::flush;
 }
 
-void TBatchReport::Finished(size_t index, const std::string& output, TFileStatus status, const std::string& error,
-                            const std::string& notice, const std::string& warning) {
+void TBatchReport::Finished(const TBatchFileEnd& given) {
     std::lock_guard<std::mutex> lock(lock_);
-    Settle(index, status);
+    ++finished_;
+    TBatchFileEnd end = given;
     // Only a converted file has an output the warning is about.
-    const std::string converted = status == TFileStatus::Converted ? warning : std::string();
+    if (end.Outcome != TBatchOutcome::Converted) end.Warning.clear();
+    if (end.Outcome == TBatchOutcome::Failed && !end.Queued) {
+        ClearBar();
+        err_ << ShownName(end.Error) << "\n" << std::flush;
+        if (json_) FinishedObject(end);
+        return;
+    }
     if (json_) {
-        FinishedObject(index, output, status, error, notice, converted);
+        FinishedObject(end);
+        return;
+    }
+    if (end.Outcome == TBatchOutcome::Stopped && !end.Queued) return;
+    ClearBar();
+    const std::string& source = files_[end.Index].Path;
+    if (!end.Notice.empty()) out_ << ShownName(BaseName(source)) << ": " << ShownName(end.Notice) << "\n";
+    const std::string name = ShownName(BaseName(source) + (end.Output.empty() ? "" : " -> " + end.Output));
+    switch (end.Outcome) {
+    case TBatchOutcome::Converted:
+        out_ << "Finish: " << name << (end.Warning.empty() ? "" : ": " + ShownName(end.Warning)) << "\n"
+             << std::flush;
+        break;
+    case TBatchOutcome::Failed: err_ << "Failed: " << name << ": " << ShownName(end.Error) << "\n" << std::flush; break;
+    case TBatchOutcome::Skipped: out_ << "Skipped: " << name << "\n" << std::flush; break;
+    case TBatchOutcome::Stopped: out_ << "Stopped: " << name << "\n" << std::flush; break;
+    }
+}
+
+void TBatchReport::Summary(const TBatchSummary& summary) {
+    std::lock_guard<std::mutex> lock(lock_);
+    if (json_) {
+        out_ << "{\"event\":\"summary\",\"total\":" << summary.Total << ",\"converted\":" << summary.Converted
+             << ",\"failed\":" << summary.Failed << ",\"skipped\":" << summary.Skipped
+             << ",\"stopped\":" << summary.Stopped;
+        if (notFiles_ > 0) out_ << ",\"not_files\":" << notFiles_;
+        out_ << "}\n" << std::flush;
         return;
     }
     ClearBar();
-    if (!notice.empty()) out_ << ShownName(BaseName(files_[index].Path)) << ": " << ShownName(notice) << "\n";
-    const std::string name = ShownName(BaseName(files_[index].Path) + (output.empty() ? "" : " -> " + output));
-    switch (status) {
-    case TFileStatus::Converted:
-        out_ << "Finish: " << name << (converted.empty() ? "" : ": " + ShownName(converted)) << "\n" << std::flush;
-        break;
-    case TFileStatus::Failed: err_ << "Failed: " << name << ": " << ShownName(error) << "\n" << std::flush; break;
-    case TFileStatus::Skipped: out_ << "Skipped: " << name << "\n" << std::flush; break;
-    case TFileStatus::Stopped: out_ << "Stopped: " << name << "\n" << std::flush; break;
-    }
-}
-
-void TBatchReport::NotQueued(size_t index, const std::string& message) {
-    std::lock_guard<std::mutex> lock(lock_);
-    Settle(index, TFileStatus::Failed);
-    ClearBar();
-    err_ << ShownName(message) << "\n" << std::flush;
-    if (json_) FinishedObject(index, {}, TFileStatus::Failed, message);
-}
-
-int TBatchReport::Summary() {
-    std::lock_guard<std::mutex> lock(lock_);
-    const int total = static_cast<int>(settled_.size());
-    const int converted = counts_[static_cast<int>(TFileStatus::Converted)];
-    const int failed = counts_[static_cast<int>(TFileStatus::Failed)];
-    const int skipped = counts_[static_cast<int>(TFileStatus::Skipped)];
-    // Files that never settled were stopped before they were queued.
-    const int stopped = total - converted - failed - skipped;
-    if (json_) {
-        for (size_t i = 0; i < settled_.size(); ++i)
-            if (!settled_[i]) FinishedObject(i, {}, TFileStatus::Stopped, {});
-        out_ << "{\"event\":\"summary\",\"total\":" << total << ",\"converted\":" << converted
-             << ",\"failed\":" << failed << ",\"skipped\":" << skipped << ",\"stopped\":" << stopped;
-        if (notFiles_ > 0) out_ << ",\"not_files\":" << notFiles_;
-        out_ << "}\n" << std::flush;
-    } else {
-        ClearBar();
-        out_ << "Total files: " << total << "\n"
-             << "Successed: " << converted << "\n"
-             << "Failed: " << failed << "\n";
-        if (withSkipped_) out_ << "Skipped: " << skipped << "\n";
-        if (stopped > 0) out_ << "Stopped: " << stopped << "\n";
-        if (notFiles_ > 0) out_ << "Skipped: " << notFiles_ << " that are not media files\n";
-        out_ << std::flush;
-    }
-    return converted + skipped == total ? 0 : 1;
+    out_ << "Total files: " << summary.Total << "\n"
+         << "Successed: " << summary.Converted << "\n"
+         << "Failed: " << summary.Failed << "\n";
+    if (withSkipped_) out_ << "Skipped: " << summary.Skipped << "\n";
+    if (summary.Stopped > 0) out_ << "Stopped: " << summary.Stopped << "\n";
+    if (notFiles_ > 0) out_ << "Skipped: " << notFiles_ << " that are not media files\n";
+    out_ << std::flush;
 }
 
 void TBatchReport::ClearBar() {
@@ -124,20 +116,12 @@ void TBatchReport::ClearBar() {
     barPercent_ = -1;
 }
 
-void TBatchReport::Settle(size_t index, TFileStatus status) {
-    if (index >= settled_.size() || settled_[index]) return;
-    settled_[index] = true;
-    ++settledCount_;
-    ++counts_[static_cast<int>(status)];
-}
-
-void TBatchReport::FinishedObject(size_t index, const std::string& output, TFileStatus status,
-                                  const std::string& error, const std::string& notice, const std::string& warning) {
-    out_ << "{\"event\":\"finished\",\"index\":" << index << ",\"source\":" << JsonString(files_[index].Path)
-         << ",\"status\":\"" << StatusNames[static_cast<int>(status)] << "\"";
-    if (!output.empty()) out_ << ",\"output\":" << JsonString(output);
-    if (status == TFileStatus::Failed) out_ << ",\"error\":" << JsonString(error);
-    if (!notice.empty()) out_ << ",\"notice\":" << JsonString(notice);
-    if (!warning.empty()) out_ << ",\"warning\":" << JsonString(warning);
+void TBatchReport::FinishedObject(const TBatchFileEnd& end) {
+    out_ << "{\"event\":\"finished\",\"index\":" << end.Index << ",\"source\":" << JsonString(files_[end.Index].Path)
+         << ",\"status\":\"" << StatusNames[static_cast<int>(end.Outcome)] << "\"";
+    if (!end.Output.empty()) out_ << ",\"output\":" << JsonString(end.Output);
+    if (end.Outcome == TBatchOutcome::Failed) out_ << ",\"error\":" << JsonString(end.Error);
+    if (!end.Notice.empty()) out_ << ",\"notice\":" << JsonString(end.Notice);
+    if (!end.Warning.empty()) out_ << ",\"warning\":" << JsonString(end.Warning);
     out_ << "}\n" << std::flush;
 }

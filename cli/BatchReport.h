@@ -17,43 +17,32 @@
 #include <string>
 #include <vector>
 
+#include "BatchRun.h"
 #include "SourceFiles.h"
 
-enum class TFileStatus { Converted, Failed, Skipped, Stopped };
-
-class TBatchReport {
+// The printer of a batch run's events (TBatchRun counts; this only tells).
+class TBatchReport : public TBatchListener {
 public:
     // `files`: the batch. `live`: a bar on the terminal shows the running
     // file. `withSkipped`: the totals have a "Skipped" line.
     TBatchReport(std::ostream& out, std::ostream& err, const std::vector<TSourceFile>& files, bool json, bool live,
                  bool withSkipped);
 
-    // The conversion of file `index` has begun.
-    void Started(size_t index, const std::string& output);
-    // `converted` of `total` microseconds of a running file are done; a total
-    // of 0 or less is unknown.
-    void Progress(size_t index, const std::string& output, int64_t converted, int64_t total);
-    // File `index` has settled. `output` may be empty; `error` is the reason
-    // a failed one failed; `notice` what the engine tells of the run besides
-    // (streams of the source left out), shown on a line of its own;
-    // `warning` what is wrong with a converted one (a damaged source), shown
-    // on its line.
-    void Finished(size_t index, const std::string& output, TFileStatus status, const std::string& error = {},
-                  const std::string& notice = {}, const std::string& warning = {});
-    // File `index` failed before it was queued; `message` is the whole line.
-    void NotQueued(size_t index, const std::string& message);
+    void Started(size_t index, const std::string& output) override;
+    void Progress(size_t index, const std::string& output, int64_t converted, int64_t total) override;
+    // A failed file that never became a task is shown by its whole line; a
+    // stopped one the run never reached only in the JSON lines (the totals
+    // count it); a notice goes on a line of its own; a warning on the line of
+    // a converted file.
+    void Finished(const TBatchFileEnd& end) override;
+    void Summary(const TBatchSummary& summary) override;
     // `count` names of media files found in the folders searched were no
     // files (pipes, sockets, devices, dangling links): the totals say so.
     void SkippedNotFiles(size_t count) { notFiles_ = count; }
-    // The totals (files that did not settle were stopped); the exit status:
-    // 0 when every file converted or was skipped, 1 otherwise.
-    int Summary();
 
 private:
     void ClearBar();
-    void Settle(size_t index, TFileStatus status);
-    void FinishedObject(size_t index, const std::string& output, TFileStatus status, const std::string& error,
-                        const std::string& notice = {}, const std::string& warning = {});
+    void FinishedObject(const TBatchFileEnd& end);
 
     std::ostream& out_;
     std::ostream& err_;
@@ -62,9 +51,7 @@ private:
     const bool live_;
     const bool withSkipped_;
     std::mutex lock_;              // everything below, and the two streams
-    std::vector<bool> settled_;    // by file
-    size_t settledCount_ = 0;
-    int counts_[4] = {};           // by TFileStatus
+    size_t finished_ = 0;          // for the bar
     std::string barName_;          // the file of the bar shown last
     int barPercent_ = -1;
     size_t notFiles_ = 0;          // set before the batch

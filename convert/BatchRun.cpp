@@ -1,0 +1,509 @@
+#include "BatchRun.h"
+
+#include <chrono>
+
+#include "FFDecode.h"
+#include "FFEncoder.h"
+#include "InterruptCB.h"
+#include "MainThread.h"
+#include "OutputFolder.h"
+#include "OutputUpdate.h"
+#include "PresetRecords.h"
+#include "QueueFile.h"
+#include "ThreadId.h"
+#include "UnicodeProtocol.h"
+#include "UserMessages.h"
+
+struct TBatchRun::TFile {
+    TBatchSource Source;
+    // With --update: the output the finished file is moved to, and the
+    // source of an earlier file of the batch with the same output, if any.
+    std::string Output;
+    std::string OutputOf;
+    bool Settled = false;
+};
+
+// What looking at a file gave, ahead of its turn.
+struct TBatchRun::TLooked {
+    std::optional<TBatchFileEnd> End;  // settled already: up to date, or failed before it could be queued
+    TProbedFile Probed;
+    bool Replace = false;               // with --update: an older output is replaced
+    TSourceIdentity Identity;           // without --update: the source as found, recorded on its output
+};
+
+// One encoder component and the file it converts.
+struct TBatchRun::TSlot {
+    enum class TState { Idle, Ready, Running };
+    TFFEncoder Encoder;
+    TState State = TState::Idle;
+    size_t File = 0;
+    std::string Output;  // the name it was queued with
+    std::string Shown;   // the name the listener is told
+    std::string UpdateOutput;
+    bool Replace = false;
+    TSourceIdentity Identity;
+    // With --update: the claim on the output's temporary name, and the
+    // source as it was when claimed; let go when the file has settled.
+    std::unique_ptr<TOutputClaim> Claim;
+    TSourceIdentity Claimed;
+    // Set on the component's delivery thread, under the run's lock.
+    std::optional<TTerminateInfo> Info;
+    bool Ended = false;
+};
+
+namespace {
+
+// While it lives, the blocking library calls of this thread give up once the
+// run is to stop.
+class TInterruptWhile {
+public:
+    TInterruptWhile(void* object, TInterruptCheck check) : object_(object), check_(check) {
+        if (TInterruptCB* registry = InterruptRegistry()) registry->Add(thread_, object_, check_);
+    }
+    ~TInterruptWhile() {
+        if (TInterruptCB* registry = InterruptRegistry()) registry->Remove(thread_, object_, check_);
+    }
+    TInterruptWhile(const TInterruptWhile&) = delete;
+    TInterruptWhile& operator=(const TInterruptWhile&) = delete;
+
+private:
+    uint32_t thread_ = CurrentThreadId();
+    void* object_;
+    TInterruptCheck check_;
+};
+
+TBatchFileEnd NotQueued(size_t index, const std::string& line) {
+    TBatchFileEnd end;
+    end.Index = index;
+    end.Outcome = TBatchOutcome::Failed;
+    end.Error = line;
+    end.Queued = false;
+    return end;
+}
+
+TBatchFileEnd Skipped(size_t index, const std::string& output, const std::string& notice = {}) {
+    TBatchFileEnd end;
+    end.Index = index;
+    end.Outcome = TBatchOutcome::Skipped;
+    end.Output = output;
+    end.Notice = notice;
+    end.Queued = false;
+    return end;
+}
+
+} // namespace
+
+TBatchRun::TBatchRun(TBatchSettings settings, TBatchListener& listener)
+    : settings_(std::move(settings)), listener_(listener) {}
+
+TBatchRun::~TBatchRun() {
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        ended_ = true;
+        stop_ = true;
+    }
+    probeCv_.notify_all();
+    for (std::thread& t : probers_) t.join();
+    DiscardPosted(this);
+}
+
+bool TBatchRun::Append(TBatchSource source) {
+    std::unique_lock<std::mutex> lock(lock_);
+    if (ended_) return false;
+    TFile file{std::move(source), {}, {}, false};
+    if (settings_.Update) {
+        file.Output = WideToUtf8(PlainOutputFileName(Utf8ToWide(file.Source.Path), file.Source.Folder, settings_.Format));
+        // Two sources with one output would take turns replacing it; the
+        // first in the batch keeps it.
+        const auto claim = outputs_.emplace(file.Output, files_.size());
+        if (!claim.second) file.OutputOf = files_[claim.first->second].Source.Path;
+    }
+    files_.push_back(std::move(file));
+    lock.unlock();
+    probeCv_.notify_all();
+    Wake();
+    return true;
+}
+
+void TBatchRun::Stop() {
+    stop_ = true;
+    probeCv_.notify_all();
+    Wake();
+}
+
+bool TBatchRun::Stopping() const { return stop_ || (settings_.StopWanted && settings_.StopWanted()); }
+
+bool TBatchRun::InterruptCheck(void* self) { return static_cast<TBatchRun*>(self)->Stopping(); }
+
+void TBatchRun::Wake() {
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        woken_ = true;
+    }
+    wakeCv_.notify_all();
+}
+
+// The queueing thread may be the program's main thread, which workers hand
+// log lines to: waiting serves them.
+void TBatchRun::WaitForWork() {
+    if (IsMainThread()) CheckSynchronize(0);
+    std::unique_lock<std::mutex> lock(lock_);
+    wakeCv_.wait_for(lock, std::chrono::milliseconds(5), [this] { return woken_; });
+    woken_ = false;
+}
+
+TBatchSummary TBatchRun::Run() {
+    // Probing runs ahead on as many threads as files convert at once; with
+    // one job the queueing thread looks at the next file itself while the
+    // current one converts.
+    if (settings_.Jobs > 1)
+        for (int i = 0; i < settings_.Jobs; ++i) probers_.emplace_back([this] { ProbeWork(); });
+    TFFDecoder inlineProbe;
+    bool stopped = false;
+    for (;;) {
+        if (!stopped && Stopping()) {
+            stopped = true;
+            StopAll();
+        }
+        for (const std::unique_ptr<TSlot>& slot : slots_) {
+            if (slot->State != TSlot::TState::Running) continue;
+            bool ended;
+            {
+                std::lock_guard<std::mutex> lock(lock_);
+                ended = slot->Ended;
+            }
+            if (ended) EndSlot(*slot);
+        }
+        if (!stopped) {
+            StartReady();
+            while (static_cast<int>(ready_.size()) < settings_.Jobs && !Stopping()) {
+                size_t index;
+                {
+                    std::lock_guard<std::mutex> lock(lock_);
+                    if (nextTake_ >= files_.size()) break;
+                    index = nextTake_;
+                }
+                std::optional<TLooked> looked;
+                if (probers_.empty()) looked = Look(inlineProbe, index);
+                else looked = TakeLooked(index);
+                if (!looked) break;
+                {
+                    std::lock_guard<std::mutex> lock(lock_);
+                    ++nextTake_;
+                }
+                probeCv_.notify_all();
+                Take(index, *looked);
+                StartReady();
+            }
+        }
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            if (running_ == 0 && ready_.empty() && (stopped || nextTake_ >= files_.size())) {
+                ended_ = true;
+                break;
+            }
+        }
+        WaitForWork();
+    }
+    probeCv_.notify_all();
+    for (std::thread& t : probers_) t.join();
+    probers_.clear();
+    looked_.clear();
+
+    // Files the run never reached were stopped before their turn.
+    for (size_t i = 0;; ++i) {
+        bool settled;
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            if (i >= files_.size()) break;
+            settled = files_[i].Settled;
+        }
+        if (settled) continue;
+        TBatchFileEnd end;
+        end.Index = i;
+        end.Outcome = TBatchOutcome::Stopped;
+        end.Queued = false;
+        Settle(end);
+    }
+    TBatchSummary summary = counts_;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        summary.Total = files_.size();
+    }
+    summary.Stopped = summary.Total - summary.Converted - summary.Failed - summary.Skipped;
+    std::lock_guard<std::mutex> events(events_);
+    listener_.Summary(summary);
+    return summary;
+}
+
+void TBatchRun::ProbeWork() {
+    TFFDecoder probe;
+    // Files are looked at no further ahead than this of the queueing thread.
+    const size_t window = static_cast<size_t>(settings_.Jobs) * 2;
+    for (;;) {
+        size_t index;
+        {
+            std::unique_lock<std::mutex> lock(lock_);
+            probeCv_.wait(lock, [&] {
+                return ended_ || stop_ || (nextLook_ < files_.size() && nextLook_ < nextTake_ + window);
+            });
+            if (ended_ || stop_) return;
+            index = nextLook_++;
+        }
+        TLooked looked = Look(probe, index);
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            looked_.emplace(index, std::move(looked));
+        }
+        Wake();
+    }
+}
+
+std::optional<TBatchRun::TLooked> TBatchRun::TakeLooked(size_t index) {
+    std::lock_guard<std::mutex> lock(lock_);
+    auto found = looked_.find(index);
+    if (found == looked_.end()) return std::nullopt;
+    std::optional<TLooked> looked(std::move(found->second));
+    looked_.erase(found);
+    return looked;
+}
+
+// On a probing thread, or the queueing thread with one job.
+TBatchRun::TLooked TBatchRun::Look(TFFDecoder& probe, size_t index) {
+    TFile file;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        file = files_[index];
+    }
+    TInterruptWhile interrupt(this, InterruptCheck);
+    TLooked looked;
+    if (settings_.Update) {
+        if (!file.OutputOf.empty()) {
+            looked.End = NotQueued(index, "Cannot do convert, error: " + file.Output + " is the output of " +
+                                              file.OutputOf + " already");
+            return looked;
+        }
+        const TOutputState state = CheckOutput(file.Output, file.Source.Path);
+        // A look cut short by a stop judges nothing; the file counts as stopped.
+        if (Stopping()) return looked;
+        if (state == TOutputState::UpToDate) {
+            looked.End = Skipped(index, file.Output);
+            return looked;
+        }
+        if (state == TOutputState::InTheWay) {
+            looked.End = NotQueued(index, "Cannot do convert, error: " + file.Output + " is in the way: it is not a file");
+            return looked;
+        }
+        looked.Replace = state != TOutputState::Missing;
+    } else {
+        looked.Identity = SourceIdentityOf(file.Source.Path);
+    }
+    const TOutputTarget target{file.Source.Folder, settings_.Format, settings_.Preset, nullptr, settings_.Update};
+    looked.Probed = ProbeFile(probe, Utf8ToWide(file.Source.Path), target);
+    TCloseFileGuard close(probe);
+    // The record would win over its own text: an option of the run takes
+    // the place of the preset's.
+    if (looked.Probed.Loaded) TakeExtraLines(looked.Probed.Output, settings_.ExtraLines);
+    return looked;
+}
+
+// Makes file `index` a task of an idle component, or settles it.
+void TBatchRun::Take(size_t index, TLooked& looked) {
+    TFile file;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        file = files_[index];
+    }
+    // What killed runs left in the folders of this batch goes before the
+    // first file of each is claimed, also where no file is converted again.
+    if (settings_.Update && cleaned_.insert(file.Source.Folder).second)
+        RemoveLeftoverTemporaryFiles(file.Source.Folder);
+    if (looked.End) {
+        Settle(*looked.End);
+        return;
+    }
+    // A probe or an open that gave up because of a stop is no failure of the
+    // file; it counts as stopped.
+    if (Stopping()) return;
+    if (looked.Probed.Loaded && settings_.MakeFolders) {
+        const std::string& problem = FolderProblem(file.Source.Folder);
+        if (!problem.empty()) {
+            Settle(NotQueued(index, problem));
+            return;
+        }
+    }
+    TSlot* slot = nullptr;
+    for (const std::unique_ptr<TSlot>& s : slots_)
+        if (s->State == TSlot::TState::Idle) slot = s.get();
+    if (!slot) {
+        slots_.push_back(std::make_unique<TSlot>());
+        slot = slots_.back().get();
+        slot->Encoder.TriggerEventInMainThread = false;
+        slot->Encoder.OnTerminate = [this, slot](void*, const TTerminateInfo& info) {
+            {
+                std::lock_guard<std::mutex> lock(lock_);
+                if (info.TaskIndex < 0) slot->Ended = true;
+                else slot->Info = info;
+                woken_ = true;
+            }
+            wakeCv_.notify_all();
+        };
+        slot->Encoder.OnProgress = [this, slot](void*, PProgressInfo info) {
+            if (info->TaskIndex == 0) Progress(*slot, ConvertedDuration(*info), info->TotalDuration);
+        };
+    }
+    slot->File = index;
+    slot->UpdateOutput = file.Output;
+    slot->Replace = looked.Replace;
+    slot->Identity = looked.Identity;
+    if (settings_.Update && looked.Probed.Loaded && !Claim(index, *slot)) return;
+    TInterruptWhile interrupt(this, InterruptCheck);
+    const TOutputTarget target{file.Source.Folder, settings_.Format, settings_.Preset, &reserved_, settings_.Update};
+    const TQueueResult queued = QueueProbedFile(slot->Encoder, looked.Probed, target);
+    if (!queued.Queued()) {
+        slot->Claim.reset();
+        if (!Stopping()) Settle(NotQueued(index, UserErrorText(queued.Error, settings_.Format)));
+        return;
+    }
+    slot->Output = WideToUtf8(looked.Probed.Output.FileName);
+    slot->Shown = ShownOutput(*slot);
+    slot->Info.reset();
+    slot->Ended = false;
+    slot->State = TSlot::TState::Ready;
+    ready_.push_back(slot);
+    std::lock_guard<std::mutex> events(events_);
+    listener_.Queued(index, slot->Shown);
+}
+
+// With --update, before file `index` is queued: its output is claimed, so
+// that other runs leave it alone, unless another run has it or has made it
+// meanwhile. False when it is not to be converted (and settled).
+bool TBatchRun::Claim(size_t index, TSlot& slot) {
+    std::string source;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        source = files_[index].Source.Path;
+    }
+    auto claim = std::make_unique<TOutputClaim>();
+    std::string error;
+    switch (ClaimOutput(slot.UpdateOutput, source, *claim, slot.Claimed, error)) {
+    case TUpdateClaim::Claimed: slot.Claim = std::move(claim); return true;
+    case TUpdateClaim::Busy: Settle(Skipped(index, slot.UpdateOutput, BusyText)); break;
+    case TUpdateClaim::Done: Settle(Skipped(index, slot.UpdateOutput)); break;
+    case TUpdateClaim::Failed: Settle(NotQueued(index, "Cannot do convert, error: " + error)); break;
+    }
+    return false;
+}
+
+// A folder is made once, when the first file needs it; the message why it
+// cannot be used, or "".
+const std::string& TBatchRun::FolderProblem(const std::string& folder) {
+    auto known = folders_.find(folder);
+    if (known == folders_.end()) {
+        std::string name = folder;
+        while (name.size() > 1 && name.back() == '/') name.pop_back();
+        known = folders_.emplace(folder, PrepareOutputFolder(name)).first;
+    }
+    return known->second;
+}
+
+// The output a person or a program is told about: with --update the name the
+// file is moved to once complete, not its temporary one.
+std::string TBatchRun::ShownOutput(const TSlot& slot) const {
+    return settings_.Update ? slot.UpdateOutput : slot.Output;
+}
+
+void TBatchRun::StartReady() {
+    while (running_ < settings_.Jobs && !ready_.empty() && !Stopping()) {
+        TSlot& slot = *ready_.front();
+        ready_.erase(ready_.begin());
+        {
+            std::lock_guard<std::mutex> events(events_);
+            listener_.Started(slot.File, slot.Shown);
+        }
+        slot.State = TSlot::TState::Running;
+        ++running_;
+        slot.Encoder.StartTask(1);
+    }
+}
+
+// Stopping: the running files are stopped and end through their components;
+// the ready ones never start, their outputs were never created.
+void TBatchRun::StopAll() {
+    stop_ = true;
+    probeCv_.notify_all();
+    for (const std::unique_ptr<TSlot>& slot : slots_)
+        if (slot->State == TSlot::TState::Running) slot->Encoder.Stop(false);
+    for (TSlot* slot : ready_) {
+        slot->Encoder.ClearTasks();
+        slot->Claim.reset();
+        slot->State = TSlot::TState::Idle;
+        TBatchFileEnd end;
+        end.Index = slot->File;
+        end.Outcome = TBatchOutcome::Stopped;
+        end.Output = slot->Shown;
+        Settle(end);
+    }
+    ready_.clear();
+}
+
+// A running component's run has ended: its file settles, and the component
+// takes the next one.
+void TBatchRun::EndSlot(TSlot& slot) {
+    slot.Encoder.ClearTasks();
+    std::optional<TTerminateInfo> record;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        record = std::move(slot.Info);
+        slot.Info.reset();
+        slot.Ended = false;
+    }
+    slot.State = TSlot::TState::Idle;
+    --running_;
+    const TTerminateInfo info = record.value_or(TTerminateInfo{});
+
+    TBatchFileEnd end;
+    end.Index = slot.File;
+    end.Output = info.OutputFile.empty() ? slot.Output : WideToUtf8(info.OutputFile);
+    end.Error = UserErrorText(info.ErrorMessage, settings_.Format);
+    end.Notice = info.Notice;
+    end.Warning = info.Warning;
+    end.Outcome = info.Failed ? TBatchOutcome::Failed : info.Completed ? TBatchOutcome::Converted : TBatchOutcome::Stopped;
+    if (settings_.Update) {
+        // The new version is complete: it takes the output's place now, with
+        // the source it was made from on record. Without it, the engine has
+        // removed what it wrote.
+        std::unique_ptr<TOutputClaim> claim = std::move(slot.Claim);
+        if (end.Outcome == TBatchOutcome::Converted) {
+            if (claim) RecordSourceIdentity(claim->Handle(), slot.Claimed, TIdentityRecord::AttributeAndTime);
+            end.Output = MoveIntoPlace(end.Output, slot.UpdateOutput, slot.Replace, end.Error);
+        }
+        if (end.Output.empty()) end.Outcome = TBatchOutcome::Failed;
+        if (end.Outcome != TBatchOutcome::Converted) end.Output = slot.UpdateOutput;
+    } else if (end.Outcome == TBatchOutcome::Converted) {
+        RecordSourceIdentity(end.Output, slot.Identity, TIdentityRecord::Attribute);
+    }
+    Settle(end);
+}
+
+void TBatchRun::Settle(const TBatchFileEnd& end) {
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        if (end.Index >= files_.size() || files_[end.Index].Settled) return;
+        files_[end.Index].Settled = true;
+    }
+    switch (end.Outcome) {
+    case TBatchOutcome::Converted: ++counts_.Converted; break;
+    case TBatchOutcome::Failed: ++counts_.Failed; break;
+    case TBatchOutcome::Skipped: ++counts_.Skipped; break;
+    case TBatchOutcome::Stopped: ++counts_.Stopped; break;
+    }
+    std::lock_guard<std::mutex> events(events_);
+    listener_.Finished(end);
+}
+
+// On the running file's worker thread.
+void TBatchRun::Progress(TSlot& slot, int64_t converted, int64_t total) {
+    std::lock_guard<std::mutex> events(events_);
+    listener_.Progress(slot.File, slot.Shown, converted, total);
+}
