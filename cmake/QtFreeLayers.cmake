@@ -43,7 +43,7 @@ function(tembrio_require_qt_free)
     if(chain)
       message(FATAL_ERROR
         "${target} must not link Qt, but it does: ${chain}. Only app/ may use the "
-        "toolkit; ffbind/, probe/, engine/ and convert/ are shared with tembrio-convert.")
+        "toolkit; base/, ffbind/, probe/, engine/ and convert/ are shared with tembrio-convert.")
     endif()
   endforeach()
 endfunction()

@@ -5,7 +5,7 @@
 // steps. Pointers are typed from the library's own declarations.
 #include <string>
 
-#include "MyUtils.h"
+#include "SharedObject.h"
 
 #define TEMBRIO_DECLARE_ENTRY(name) extern decltype(&::name) name;
 #define TEMBRIO_DEFINE_ENTRY(name) decltype(&::name) name = nullptr;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "FileNameEncoding.h"
+
 extern "C" {
 #include <libavformat/avio.h>
 }
@@ -26,21 +28,6 @@ bool UnicodeProtocolRegistered();
 // The protocol names the program can open: the library's own (input and
 // output, each name once) followed by "unicode" once it is registered.
 std::vector<std::string> ProtocolNames();
-
-// UTF-8 text of a wide string and back. File names are bytes, so the round
-// trip from bytes is lossless: each byte that is not part of valid UTF-8
-// decodes to U+DC80 + byte (a lone surrogate, which valid UTF-8 never yields)
-// and encodes back to that byte. Other surrogates and values beyond U+10FFFF
-// encode as U+FFFD.
-std::string WideToUtf8(const std::wstring& text);
-std::wstring Utf8ToWide(const std::string& text);
-// True when the text carries such escaped bytes.
-bool HasEscapedBytes(const std::wstring& text);
-// A name (bytes) as text a terminal or window can show on one line: valid
-// UTF-8 as it is, but line end, carriage return and tab as "\n", "\r" and
-// "\t", other control characters and every byte that is not UTF-8 as
-// "\xNN".
-std::string ShownName(const std::string& bytes);
 
 // One open file of the protocol. The container library sees it as the opaque
 // value of the AVIOContext; it is touched only by the thread that reads or

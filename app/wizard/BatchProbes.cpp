@@ -1,6 +1,6 @@
 #include "BatchProbes.h"
 
-#include "UnicodeProtocol.h"
+#include "FileNameEncoding.h"
 
 TBatchProbe ProbeBatchFile(TCustomDecoder& probe, const std::string& file, const TOutputTarget& target) {
     TBatchProbe result;

@@ -2,7 +2,7 @@
 // File names between the toolkit's strings and the engine's. On this platform
 // a name is bytes; Qt decodes names as UTF-8 and turns bytes that are not
 // UTF-8 into U+FFFD, a name that opens nothing. The program keeps every name
-// the way the engine does (UnicodeProtocol.h): such a byte travels as
+// the way the engine does (FileNameEncoding.h): such a byte travels as
 // U+DC80 + byte, a lone surrogate, which a QString holds as it is. Names are
 // converted only through these functions, never through QFile::encodeName,
 // toLocal8Bit or toStdWString.

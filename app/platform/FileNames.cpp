@@ -7,7 +7,7 @@
 #include <dirent.h>
 #include <memory>
 
-#include "UnicodeProtocol.h"
+#include "FileNameEncoding.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "MyUtils.h"
+#include "SharedObject.h"
 
 #include <dlfcn.h>
 
