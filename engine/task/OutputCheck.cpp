@@ -37,38 +37,40 @@ int AudioStream(const AVFormatContext* ic, int ordinal) {
     return -1;
 }
 
-// The demuxers that may read what `oc` writes with `enc`, the likeliest first:
-// the one of its muxer's name or of one of its extensions ("adts" writes what
-// "aac" reads). A raw PCM muxer takes any samples ("s16le" can hold 24-bit
-// ones), which only the raw demuxer of the encoder's own coding reads.
-std::vector<std::string> DemuxersOf(const AVFormatContext* oc, const AVCodecContext* enc) {
-    std::vector<std::string> names;
-    if (!oc->oformat || !oc->oformat->name) return names;
+// The demuxers that may read what `oc` writes with `enc`. `Own`: the one of
+// its muxer's name; a raw PCM muxer takes any samples ("s16le" can hold
+// 24-bit ones), which only the raw demuxer of the encoder's own coding reads.
+// `Likely`: those of its extensions ("adts" writes what "aac" reads), taken
+// only when probing fails, since an extension may name another format too
+// ("m4v" of the M4A muxer).
+void DemuxersOf(const AVFormatContext* oc, const AVCodecContext* enc, TOutputCheck& check) {
+    if (!oc->oformat || !oc->oformat->name) return;
+    const auto add = [](std::vector<std::string>& to, const std::string& name) {
+        if (!name.empty() && ff::av_find_input_format(name.c_str()) && std::find(to.begin(), to.end(), name) == to.end())
+            to.push_back(name);
+    };
     const std::string muxer = oc->oformat->name;
-    names.push_back(muxer);
-    for (const char* p = oc->oformat->extensions; p && *p;) {
-        const char* comma = std::strchr(p, ',');
-        names.emplace_back(p, comma ? comma : p + std::strlen(p));
-        p = comma ? comma + 1 : "";
-    }
+    add(check.OwnDemuxers, muxer);
     const std::string codec = ff::avcodec_get_name(enc->codec_id);
     if (ff::avcodec_find_decoder_by_name(("pcm_" + muxer).c_str()) && codec.rfind("pcm_", 0) == 0)
-        names.push_back(codec.substr(4));
-    std::vector<std::string> demuxers;
-    for (const std::string& name : names)
-        if (!name.empty() && ff::av_find_input_format(name.c_str()) &&
-            std::find(demuxers.begin(), demuxers.end(), name) == demuxers.end())
-            demuxers.push_back(name);
-    return demuxers;
+        add(check.OwnDemuxers, codec.substr(4));
+    for (const char* p = oc->oformat->extensions; p && *p;) {
+        const char* comma = std::strchr(p, ',');
+        const std::string name(p, comma ? comma : p + std::strlen(p));
+        if (std::find(check.OwnDemuxers.begin(), check.OwnDemuxers.end(), name) == check.OwnDemuxers.end())
+            add(check.LikelyDemuxers, name);
+        p = comma ? comma + 1 : "";
+    }
 }
 
 // Opens output `check` for reading and analyses its streams: 0, or the
-// library's code when it cannot be read. The first of its demuxers that finds
-// the encoder's coding in it reads it, else the one probing finds: raw
-// samples have no header to be recognised by (they are read at the encoder's
-// rate and channels), and a few raw frames are too few to be.
+// library's code when it cannot be read. It is read by the first demuxer
+// that finds the encoder's coding in it: its own, then the one probing
+// finds, then the likely ones; else by the one probing found. Raw samples
+// have no header to be recognised by (they are read at the encoder's rate and
+// channels), and a few raw frames are too few to be.
 int OpenOutput(const TOutputCheck& check, InputContextPtr& ic) {
-    const auto open = [&](const std::string& demuxer) {
+    const auto open = [&](const std::string& demuxer, InputContextPtr& into) {
         AVFormatContext* raw = nullptr;
         int ret = 0;
         if (demuxer.empty()) {
@@ -80,17 +82,24 @@ int OpenOutput(const TOutputCheck& check, InputContextPtr& ic) {
             ret = OpenInputURL(&raw, check.Url, ff::av_find_input_format(demuxer.c_str()), &options);
             ff::av_dict_free(&options);
         }
-        ic.reset(raw);
+        into.reset(raw);
         if (ret >= 0) ret = ff::avformat_find_stream_info(raw, nullptr);
-        if (ret < 0) ic.reset();
+        if (ret < 0) into.reset();
         return ret;
     };
-    for (const std::string& demuxer : check.Demuxers) {
-        if (open(demuxer) < 0) continue;
-        const int index = AudioStream(ic.get(), check.AudioOrdinal);
-        if (index >= 0 && ic->streams[index]->codecpar->codec_id == check.Codec) return 0;
-    }
-    return open("");
+    const auto finds = [&](const InputContextPtr& opened) {
+        const int index = opened ? AudioStream(opened.get(), check.AudioOrdinal) : -1;
+        return index >= 0 && opened->streams[index]->codecpar->codec_id == check.Codec;
+    };
+    for (const std::string& demuxer : check.OwnDemuxers)
+        if (open(demuxer, ic) >= 0 && finds(ic)) return 0;
+    InputContextPtr probed;
+    const int ret = open("", probed);
+    if (!finds(probed))
+        for (const std::string& demuxer : check.LikelyDemuxers)
+            if (open(demuxer, ic) >= 0 && finds(ic)) return 0;
+    ic = std::move(probed);
+    return ret < 0 ? ret : 0;
 }
 
 // Only audio stream `index` is read on.
@@ -191,7 +200,7 @@ void TCustomFFmpeg::NoteOutputChecks() {
         check.Url = oc->url;
         check.Name = OutputPaths[ost->FileIndex];
         check.Codec = enc->codec_id;
-        check.Demuxers = DemuxersOf(oc, enc);
+        DemuxersOf(oc, enc, check);
         for (unsigned i = 0; i < static_cast<unsigned>(ost->StreamIndex) && i < oc->nb_streams; ++i)
             if (oc->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) ++check.AudioOrdinal;
         check.SampleRate = enc->sample_rate;

@@ -13,17 +13,18 @@ extern "C" {
 }
 
 struct TOutputCheck {
-    std::string Url;               // the output as the library opens it
-    std::string Name;              // … and as the user knows it
-    std::vector<std::string> Demuxers;  // those that may read it, the likeliest first; probing comes last
-    AVCodecID Codec = AV_CODEC_ID_NONE; // what its encoder made, as the right demuxer finds it again
-    int AudioOrdinal = 0;          // which audio stream of the output: a demuxer may number its streams otherwise
+    std::string Url;                          // the output as the library opens it
+    std::string Name;                         // … and as the user knows it
+    std::vector<std::string> OwnDemuxers;     // those that read what its muxer writes, tried before probing
+    std::vector<std::string> LikelyDemuxers;  // … and those tried when probing fails
+    AVCodecID Codec = AV_CODEC_ID_NONE;       // what its encoder made, as the right demuxer finds it again
+    int AudioOrdinal = 0;                     // which audio stream of the output: a demuxer may number its streams otherwise
     int SampleRate = 0;
     int Channels = 0;
-    int64_t Tolerance = 0;         // samples the output may lack: one encoder frame, none when lossless
-    int64_t SamplesDecoded = 0;    // samples of the source handed to the encoder, after resampling
-    int64_t SamplesWritten = 0;    // samples in the packets the muxer took
-    bool WrittenKnown = true;      // every packet told its duration
+    int64_t Tolerance = 0;                    // samples the output may lack: one encoder frame, none when lossless
+    int64_t SamplesDecoded = 0;               // samples of the source handed to the encoder, after resampling
+    int64_t SamplesWritten = 0;               // samples in the packets the muxer took
+    bool WrittenKnown = true;                 // every packet told its duration
 };
 
 // The text of an output found `missing` seconds short; `figures` are both
