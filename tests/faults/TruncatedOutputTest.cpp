@@ -1,8 +1,9 @@
 // An output cut short on a disk that reports nothing (a full network disk, a
 // dying drive): every write seems to succeed, but the file keeps only its
 // first bytes. The converter reads each output back, so the file fails its
-// conversion with both durations named, never ends as finished, and leaves
-// nothing under its name; an older version kept by --update stays as it was.
+// conversion with both durations named (or as unreadable, when what was lost
+// is the index it is read by), never ends as finished, and leaves nothing
+// under its name; an older version kept by --update stays as it was.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -19,12 +20,12 @@ namespace {
 class TruncatedOutputTest : public LibrariesTest {
 protected:
     // The converter on a disk that keeps `limit` bytes of each file in the output folder.
-    CliResult ConvertOnLyingDisk(std::vector<std::string> args, long limit) {
+    CliResult ConvertOnLyingDisk(std::vector<std::string> args, long limit, const std::string& format = "wav") {
         const std::string prefix = "export LD_PRELOAD=" + ShellQuote(LYING_DISK_LIBRARY) +
                                    " TEMBRIO_LYING_DISK_FOLDER=" + ShellQuote(fs::canonical(out_.Path()).string()) +
                                    " TEMBRIO_LYING_DISK_LIMIT=" + std::to_string(limit) +
                                    " ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\";";
-        args.insert(args.begin(), {"-f", "wav", "-p", "0", "-j", "1", "-o", out_.Path()});
+        args.insert(args.begin(), {"-f", format, "-p", "0", "-j", "1", "-o", out_.Path()});
         return RunConvert(args, scratch_, prefix);
     }
     TempDir src_, out_, scratch_;
@@ -57,4 +58,17 @@ TEST_F(TruncatedOutputTest, AnOutputCutShortFailsWithBothDurationsAndIsNotLeft) 
     EXPECT_NE(r.err.find("shorter than its source"), std::string::npos) << r.err;
     EXPECT_EQ(ReadTextFile(out_.File("long.wav")), "the previous version");
     EXPECT_FALSE(fs::exists(out_.File(".long.wav.tembrio-part")));
+}
+
+TEST_F(TruncatedOutputTest, AnOutputThatLostItsIndexCannotBeReadBackAndFails) {
+    // M4A preset 0 writes about 12 kB a second; its index (written last) is
+    // beyond what the disk keeps.
+    WriteTone(WidePath(src_.File("tone.flac")), "flac", 44100, 2, 4.0);
+    const CliResult r = ConvertOnLyingDisk({src_.File("tone.flac")}, 20000, "m4a");
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find("Failed: tone.flac -> " + out_.File("tone.m4a") + ": Output cannot be read back (" +
+                         out_.File("tone.m4a") + ": "),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(out_.File("tone.m4a")));
 }
