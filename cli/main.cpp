@@ -1,6 +1,7 @@
 // tembrio-convert: the converter's engine driven from a terminal.
 #include <clocale>
 #include <iostream>
+#include <mutex>
 
 #include "Arguments.h"
 #include "Batch.h"
@@ -56,8 +57,15 @@ int main(int argc, char** argv) {
                          " or a level number\n";
             return 2;
         }
+        // Each line is written by the thread that logs it: a worker that logs
+        // from inside a library call may hold the codec lock the main thread
+        // is waiting for, so it must never wait for the main thread.
+        logger.TriggerEventInMainThread = false;
         logger.OnLog = [](void*, uint32_t, TLogLevel, const std::string& message) {
-            std::cerr << ShownName(message) << "\n";
+            static std::mutex lines;
+            const std::string line = ShownName(message) + "\n";
+            std::lock_guard<std::mutex> lock(lines);
+            std::cerr << line << std::flush;
         };
     }
     FFLoader()->SetLibraryPath(ProgramLibraryFolder(ExecutableFolder()));
