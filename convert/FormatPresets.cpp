@@ -53,6 +53,12 @@ TPresetItem Movie(const char* text, int videoKbps, int audioKbps, int channels =
     return item;
 }
 
+// MPEG layer-2 takes 192 kbps and more only at 32 kHz and above.
+TPresetItem AtFullRate(TPresetItem item) {
+    item.LowestSourceRate = 32000;
+    return item;
+}
+
 TFormatPresets AudioFormat(const char* name, const char* extension, const char* audio, const char* video,
                            bool disableVideo, std::vector<TPresetItem> items) {
     TFormatPresets presets;
@@ -147,8 +153,8 @@ const std::vector<TFormatPresets>& PresetTable() {
                        {Movie("Normal Quality - MPEG-4: 1000 kbps; MP3: 128 kbps, Stereo", 1000, 128, 2),
                         Movie("High Quality - MPEG-4: 2500 kbps; MP3: 192 kbps, Stereo", 2500, 192, 2)}),
         VideoContainer("mpg", ".mpg", "mp2", "mpeg2video", "", "", {"dvdsub"},
-                       {Movie("Normal Quality - MPEG-2: 2500 kbps; MPEG layer-2: 192 kbps, Stereo", 2500, 192, 2),
-                        Movie("High Quality - MPEG-2: 6000 kbps; MPEG layer-2: 256 kbps, Stereo", 6000, 256, 2)}),
+                       {AtFullRate(Movie("Normal Quality - MPEG-2: 2500 kbps; MPEG layer-2: 192 kbps, Stereo", 2500, 192, 2)),
+                        AtFullRate(Movie("High Quality - MPEG-2: 6000 kbps; MPEG layer-2: 256 kbps, Stereo", 6000, 256, 2))}),
     };
     return table;
 }

@@ -16,6 +16,9 @@ struct TPresetItem {
     bool SourceRateHighestBitrate = false;
     std::string AudioCodec;   // per item (WAV), else the format's
     std::string ExtOptions;
+    // A source whose rate is below this one is converted at 48 kHz: the
+    // item's bit rate is more than the encoder allows at the lower rates.
+    int LowestSourceRate = 0;
 };
 
 struct TFormatPresets {

@@ -132,6 +132,15 @@ void SetHighestWma(TCustomDecoder& probe, TOutputOptions& options) {
     options.AudioBitrate = std::min(options.AudioSampleRate * options.AudioChannels * 16, MaxWmaBitrate);
 }
 
+// A source slower than `lowest` samples a second is converted at 48 kHz.
+void RaiseLowRate(TCustomDecoder& probe, int lowest, TOutputOptions& options) {
+    const int stream = probe.FirstAudioStream();
+    TAudioStreamInfo audio;
+    if (options.AudioSampleRate <= 0 && stream >= 0 && probe.GetAudioStreamInfo(stream, audio) &&
+        audio.SampleRate > 0 && audio.SampleRate < lowest)
+        options.AudioSampleRate = 48000;
+}
+
 } // namespace
 
 std::string ExtraLineProblem(const std::string& line, int format) {
@@ -183,6 +192,7 @@ TOutputOptions BuildOutputOptions(TCustomDecoder& probe, const std::string& outp
             options.AudioBitrate = item.AudioBitrate;
             options.ExtOptions = item.ExtOptions;
             if (item.SourceRateHighestBitrate) SetHighestWma(probe, options);
+            if (item.LowestSourceRate > 0) RaiseLowRate(probe, item.LowestSourceRate, options);
         }
     }
     return options;

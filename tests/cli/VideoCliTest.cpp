@@ -239,6 +239,19 @@ TEST_F(VideoCliTest, MpgTakesADiscTarget) {
     EXPECT_EQ(Probe(mpg, "a:0", "codec_name,sample_rate"), "ac3,48000");
 }
 
+// MPEG layer-2 at the presets' bit rates needs 32 kHz or more: a slower
+// source is converted at 48 kHz instead of failing its encoder.
+TEST_F(VideoCliTest, MpgTakesSoundOfALowRate) {
+    TFixtureMedia clip;
+    clip.Seconds = 1.0;
+    clip.Video.push_back(TFixtureVideo{});
+    clip.Audio.push_back({"aac", 22050, 1});
+    WriteMedia(WidePath(src_.File("low.mp4")), clip);
+    const CliResult r = Run({"-f", "mpg", "-o", out_.Path(), src_.File("low.mp4")});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(Probe(out_.File("low.mpg"), "a:0", "codec_name,sample_rate"), "mp2,48000");
+}
+
 TEST_F(VideoCliTest, Mp4InTwoPasses) {
     const std::string clip = Source("video-audio.mp4");
     const std::string log = dir_.File("passes");
