@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "InterruptCB.h"
+#include "SignalAction.h"
 #include "ThreadId.h"
 
 namespace {
@@ -17,22 +18,14 @@ void OnStopSignal(int) { g_stopRequested.store(true); }
 
 bool CheckStop(void*) { return StopRequested(); }
 
-void Handle(int signal, void (*handler)(int), int flags) {
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = flags;
-    sigaction(signal, &action, nullptr);
-}
-
 } // namespace
 
 void InstallSignalHandling() {
     // SA_RESETHAND: the handler serves the first signal only; the next one of
     // the kind has its default effect and ends the program.
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) Handle(signal, OnStopSignal, SA_RESTART | SA_RESETHAND);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) SetSignalAction(signal, OnStopSignal, SA_RESTART | SA_RESETHAND);
     // The program starts no other programs, which would inherit these.
-    for (int signal : {SIGPIPE, SIGXFSZ}) Handle(signal, SIG_IGN, 0);
+    for (int signal : {SIGPIPE, SIGXFSZ}) SetSignalAction(signal, SIG_IGN, 0);
 }
 
 bool StopRequested() { return g_stopRequested.load(); }

@@ -11,6 +11,7 @@
 
 #include "Exception.h"
 #include "Format.h"
+#include "SignalAction.h"
 
 namespace {
 
@@ -33,14 +34,6 @@ void OnTerminationSignal(int signal) {
 
 void DoNothing(int) {}
 
-void SetHandler(int signal, void (*handler)(int)) {
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(signal, &action, nullptr);
-}
-
 } // namespace
 
 TTerminationSignals::TTerminationSignals(QObject* parent) : QObject(parent) {
@@ -49,11 +42,11 @@ TTerminationSignals::TTerminationSignals(QObject* parent) : QObject(parent) {
     notifier_ = new QSocketNotifier(pipe_[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] { Received(); });
     g_writeEnd = pipe_[1];
-    for (int signal : HandledSignals) SetHandler(signal, OnTerminationSignal);
+    for (int signal : HandledSignals) SetSignalAction(signal, OnTerminationSignal, SA_RESTART);
 }
 
 TTerminationSignals::~TTerminationSignals() {
-    for (int signal : HandledSignals) SetHandler(signal, SIG_DFL);
+    for (int signal : HandledSignals) SetSignalAction(signal, SIG_DFL, SA_RESTART);
     g_writeEnd = -1;
     delete notifier_;
     ::close(pipe_[0]);
@@ -68,5 +61,5 @@ void TTerminationSignals::Received() {
 }
 
 void IgnoreWriteFailureSignals() {
-    for (int signal : {SIGPIPE, SIGXFSZ}) SetHandler(signal, DoNothing);
+    for (int signal : {SIGPIPE, SIGXFSZ}) SetSignalAction(signal, DoNothing, SA_RESTART);
 }
