@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "AudioSamples.h"
+#include "EncodedPackets.h"
 #include "RunTables.h"
 
 namespace {
@@ -104,11 +105,7 @@ void TCustomFFmpeg::SendAudioFrame(AVFormatContext* output, TOutputStream& ost, 
 void TCustomFFmpeg::ReceiveAudioPackets(AVFormatContext* output, TOutputStream& ost) {
     TOutputStream& lead = LeadOf(ost);
     AVCodecContext* enc = lead.Encoder.get();
-    AVPacket* pkt = lead.EncoderPacket.get();
-    for (;;) {
-        const int ret = ff::avcodec_receive_packet(enc, pkt);
-        if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
-        if (ret < 0) throw FFmpegException("Audio encoding failed");
+    TakeEncodedPackets(enc, lead.EncoderPacket.get(), "Audio encoding failed", [&](AVPacket* pkt) {
         Run_->AudioSize += pkt->size;
         pkt->stream_index = ost.StreamIndex;
         pkt->flags |= AV_PKT_FLAG_KEY;
@@ -117,8 +114,7 @@ void TCustomFFmpeg::ReceiveAudioPackets(AVFormatContext* output, TOutputStream& 
         ff::av_packet_rescale_ts(pkt, enc->time_base, ost.Stream->time_base);
         WriteFrame(output, pkt, ost);
         lead.SamplesWritten += samples;
-        ff::av_packet_unref(pkt);
-    }
+    });
 }
 
 void TCustomFFmpeg::DrainAudioEncoder(TOutputStream& ost) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "EncodedPackets.h"
 #include "MyUtilStubs.h"
 #include "RunTables.h"
 #include "VideoPath.h"
@@ -50,11 +51,7 @@ void TCustomFFmpeg::EncodeVideoFrame(AVFormatContext* output, TOutputStream& ost
 void TCustomFFmpeg::ReceiveVideoPackets(AVFormatContext* output, TOutputStream& ost) {
     TOutputStream& lead = LeadOf(ost);
     AVCodecContext* enc = lead.Encoder.get();
-    AVPacket* pkt = lead.EncoderPacket.get();
-    for (;;) {
-        const int ret = ff::avcodec_receive_packet(enc, pkt);
-        if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
-        if (ret < 0) throw FFmpegException("Video encoding failed");
+    TakeEncodedPackets(enc, lead.EncoderPacket.get(), "Video encoding failed", [&](AVPacket* pkt) {
         const int64_t frameBytes = pkt->size;
         Run_->VideoSize += frameBytes;
         if (ost.PassLogFile && enc->stats_out)
@@ -68,9 +65,8 @@ void TCustomFFmpeg::ReceiveVideoPackets(AVFormatContext* output, TOutputStream& 
         // Read before the muxer takes the packet over.
         NoteCodedFrame(ost, *pkt);
         WriteFrame(output, pkt, ost);
-        ff::av_packet_unref(pkt);
         if (!Opt.VstatsFileName.empty() && frameBytes > 0) WriteVideoStatistics(ost, static_cast<int>(frameBytes));
-    }
+    });
 }
 
 void TCustomFFmpeg::DrainVideoEncoder(TOutputStream& ost) {
