@@ -10,6 +10,7 @@
 #include "AVUtilStubs.h"
 #include "FFPtr.h"
 #include "MediaIO.h"
+#include "PacketTime.h"
 #include "OutputUpdate.h"
 #include "UnicodeProtocol.h"
 
@@ -98,29 +99,16 @@ TLength MeasureLength(const std::string& path, bool countPackets) {
         return length;
     }
 
-    PacketPtr pkt = MakePacket();
-    if (!pkt) return length;
-    std::vector<int64_t> sum(ic->nb_streams, 0), first(ic->nb_streams, INT64_MAX), end(ic->nb_streams, INT64_MIN);
-    while (ff::av_read_frame(ic.get(), pkt.get()) >= 0) {
-        const int i = pkt->stream_index;
-        if (i >= 0 && i < static_cast<int>(ic->nb_streams) && counted[i]) {
-            sum[i] += std::max<int64_t>(pkt->duration, 0);
-            if (pkt->pts != AV_NOPTS_VALUE) {
-                first[i] = std::min(first[i], pkt->pts);
-                end[i] = std::max(end[i], pkt->pts + pkt->duration);
-            }
-        }
-        ff::av_packet_unref(pkt.get());
-    }
-    // Durations in a coarse clock are rounded and some packets have none:
-    // the longer of their sum and their span.
+    for (unsigned i = 0; i < ic->nb_streams; ++i)
+        if (!counted[i]) ic->streams[i]->discard = AVDISCARD_ALL;
+    const std::vector<TPacketTime> times = ReadPacketTimes(ic.get());
+    if (times.empty()) return length;
     double held = 0;
-    for (unsigned i = 0; i < ic->nb_streams; ++i) {
-        if (!counted[i]) continue;
-        const int64_t span = end[i] > first[i] ? end[i] - first[i] : 0;
-        held = std::max(held, std::max(sum[i], span) * av_q2d(ic->streams[i]->time_base));
-    }
-    length.Seconds = reported < 0 ? held : std::min(reported, held);
+    for (unsigned i = 0; i < ic->nb_streams; ++i)
+        if (counted[i]) held = std::max(held, times[i].Seconds);
+    // Packets counted are all there is to go by: a container's own figure may
+    // be an estimate short of a whole file (a program stream's).
+    length.Seconds = held;
     return length;
 }
 

@@ -23,6 +23,7 @@
 
 #include "FFLog.h"
 #include "FFUtils.h"
+#include "PacketTime.h"
 #include "Format.h"
 #include "RunTables.h"
 
@@ -106,42 +107,6 @@ int OpenOutput(const TOutputCheck& check, InputContextPtr& ic) {
 void DiscardOthers(AVFormatContext* ic, int index) {
     for (unsigned i = 0; i < ic->nb_streams; ++i)
         if (static_cast<int>(i) != index) ic->streams[i]->discard = AVDISCARD_ALL;
-}
-
-// What the packets of stream `index` say of its length.
-struct TPacketFigures {
-    int64_t Packets = 0;      // packets with data
-    double Seconds = 0;       // what their durations and time stamps cover
-    double Tick = 0;          // the container's clock step, by which each time stamp may be rounded
-};
-
-TPacketFigures ReadPackets(AVFormatContext* ic, int index) {
-    TPacketFigures figures;
-    const double tb = av_q2d(ic->streams[index]->time_base);
-    figures.Tick = tb;
-    PacketPtr pkt = MakePacket();
-    if (!pkt) throw FFmpegException("av_mallocz fail");
-    int64_t total = 0, first = INT64_MAX, end = INT64_MIN;
-    while (ff::av_read_frame(ic, pkt.get()) >= 0) {
-        if (pkt->stream_index == index && pkt->size > 0) {
-            ++figures.Packets;
-            // A packet of over a minute is a demuxer's arithmetic gone wrong
-            // (an Ogg end trimmed to before the last packet's start wraps
-            // round), not audio: it counts as one without a length.
-            const int64_t duration = pkt->duration > 0 && pkt->duration * tb <= 60 ? pkt->duration : 0;
-            total += duration;
-            if (pkt->pts != AV_NOPTS_VALUE) {
-                first = std::min(first, pkt->pts);
-                end = std::max(end, pkt->pts + duration);
-            }
-        }
-        ff::av_packet_unref(pkt.get());
-    }
-    // Durations in a coarse time base are rounded (ASF and Matroska count
-    // milliseconds), and some packets have none: the longer of their sum and
-    // their span.
-    figures.Seconds = std::max(total, end > first ? end - first : 0) * tb;
-    return figures;
 }
 
 // The seconds of audio a decode of stream `index` of `ic` gives; -1 when no
@@ -234,15 +199,19 @@ void TCustomFFmpeg::VerifyOutputs() {
         int index = AudioStream(ic.get(), check.AudioOrdinal);
         if (index < 0) fail(SilentOutputText(check.Name));
         DiscardOthers(ic.get(), index);
-        const TPacketFigures packets = ReadPackets(ic.get(), index);
+        const std::vector<TPacketTime> times = ReadPacketTimes(ic.get());
+        if (times.empty()) throw FFmpegException("av_mallocz fail");
+        const TPacketTime packets = times[index];
+        // The container's clock step, by which each time stamp may be rounded.
+        const double tick = av_q2d(ic->streams[index]->time_base);
         if (packets.Packets == 0) fail(SilentOutputText(check.Name));
         // Half a sample and the rounding to the container's clock (at both
         // ends of the packets' span) are no loss.
-        const auto shortOf = [&](double lasts, double tick) {
-            return lasts <= 0 || lasts + tolerance + 0.5 / rate + 2 * tick + 2e-6 < source;
+        const auto shortOf = [&](double lasts, double rounding) {
+            return lasts <= 0 || lasts + tolerance + 0.5 / rate + 2 * rounding + 2e-6 < source;
         };
         double lasts = packets.Seconds, heard = -1;
-        if (shortOf(lasts, packets.Tick)) {
+        if (shortOf(lasts, tick)) {
             ic.reset();
             ret = OpenOutput(check, ic);
             index = ret < 0 ? -1 : AudioStream(ic.get(), check.AudioOrdinal);
@@ -260,7 +229,7 @@ void TCustomFFmpeg::VerifyOutputs() {
                                check.Name, check.SamplesDecoded, check.SamplesWritten, packets.Seconds,
                                heard < 0 ? std::string() : Format(", a decode %.6f s", heard));
         if (lasts <= 0) fail(SilentOutputText(check.Name));
-        if (shortOf(lasts, heard < lasts ? packets.Tick : 0)) {
+        if (shortOf(lasts, heard < lasts ? tick : 0)) {
             // A small difference needs the milliseconds to show.
             const char* precision = source - lasts < 0.1 ? "%.3f" : "%.2f";
             fail(ShorterOutputText(source - lasts, Format("%s lasts %s s, its source %s s", check.Name,
