@@ -237,7 +237,8 @@ private:
     void VerifyOutputs();
     // What each source promised when it was first opened (the configuring
     // thread), and where the run's reading of each of its streams ended (the
-    // worker), held against each other once the loop has ended.
+    // worker, in each stream's own clock), held against each other once the
+    // loop has ended.
     std::vector<TSourceExpectation> SourceExpectations_;
     std::vector<std::vector<int64_t>> SourceReadEnds_;
     void NoteSourceOpened(AVFormatContext* ic);

@@ -98,8 +98,11 @@ void TCustomFFmpeg::NoteSourceOpened(AVFormatContext* ic) {
 }
 
 void TCustomFFmpeg::NoteSourcePacket(int file, const AVPacket& pkt) {
-    const int64_t end = PacketEnd(InputFiles[file].get(), pkt);
-    if (end == INT64_MIN) return;
+    // Kept in the stream's own clock: every packet of the run passes here,
+    // and only the latest end is ever turned into microseconds.
+    const int64_t ts = pkt.pts != NoPts ? pkt.pts : pkt.dts;
+    if (ts == NoPts || pkt.stream_index < 0) return;
+    const int64_t end = ts + std::max<int64_t>(pkt.duration, 0);
     if (SourceReadEnds_.size() <= static_cast<size_t>(file)) SourceReadEnds_.resize(file + 1);
     std::vector<int64_t>& ends = SourceReadEnds_[file];
     if (ends.size() <= static_cast<size_t>(pkt.stream_index)) ends.resize(pkt.stream_index + 1, INT64_MIN);
@@ -182,8 +185,10 @@ void TCustomFFmpeg::CheckSourcesRead() {
             // Reading that ended at a limit (a time, a size) read what was asked for.
             if (static_cast<size_t>(f) >= Run_->InputFiles.size() || !Run_->InputFiles[f].EOFReached) continue;
             if (static_cast<size_t>(f) >= SourceExpectations_.size() || !InputFiles[f]) continue;
-            const std::string text =
-                SourceShortfall(f, static_cast<size_t>(f) < reads.size() ? reads[f] : std::vector<int64_t>{});
+            std::vector<int64_t> ends = static_cast<size_t>(f) < reads.size() ? reads[f] : std::vector<int64_t>{};
+            for (size_t i = 0; i < ends.size() && i < InputFiles[f]->nb_streams; ++i)
+                if (ends[i] != INT64_MIN) ends[i] = ToMicroseconds(ends[i], InputFiles[f]->streams[i]->time_base);
+            const std::string text = SourceShortfall(f, ends);
             if (text.empty()) continue;
             GlobalLogger()->LogFmt(this, llWarning, "%s: %s", DiskName(InputFiles[f]->url), text);
             if (SourceWarning.empty()) SourceWarning = text;
