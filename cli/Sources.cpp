@@ -51,15 +51,6 @@ std::string ShardKey(const TSourceFile& file) {
     return file.Path.size() > prefix ? file.Path.substr(prefix) : file.Path;
 }
 
-uint64_t Fnv1a64(const std::string& bytes) {
-    uint64_t hash = 14695981039346656037ull;
-    for (const char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
 bool InShard(const TSourceFile& file, int index, int count) {
     return count <= 1 || Fnv1a64(ShardKey(file)) % static_cast<uint64_t>(count) == static_cast<uint64_t>(index - 1);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Arguments.h"
+#include "Fnv1a.h"
 #include "SourceFiles.h"
 
 // The names in `text`: one per line, or each ended by a NUL byte; bytes kept
@@ -16,8 +17,6 @@ std::vector<std::string> SplitNameList(const std::string& text, bool nulSeparate
 // under, or its name as given. The same file gives the same key on every
 // machine that finds it under the same folder, whatever else it finds.
 std::string ShardKey(const TSourceFile& file);
-// 64-bit FNV-1a of the bytes.
-uint64_t Fnv1a64(const std::string& bytes);
 // Whether `file` belongs to part `index` (1..count) of `count`.
 bool InShard(const TSourceFile& file, int index, int count);
 

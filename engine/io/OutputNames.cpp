@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "Fnv1a.h"
 #include "UnicodeProtocol.h"
 
 namespace {
@@ -19,15 +20,6 @@ TNameParts SplitName(const std::string& name) {
     size_t dot = name.find_last_of('.');
     if (dot == std::string::npos || dot < start) dot = name.size();
     return {name.substr(0, start), name.substr(start, dot - start), name.substr(dot)};
-}
-
-uint32_t Fnv1a32(const std::string& bytes) {
-    uint32_t hash = 2166136261u;
-    for (const char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 16777619u;
-    }
-    return hash;
 }
 
 // The stem of `parts` shortened so that `extra` more bytes fit beside it and
@@ -49,7 +41,7 @@ std::string FitStem(const std::string& stem, size_t room) {
     // Never in the middle of a character: back up over continuation bytes.
     while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
     char hash[16];
-    std::snprintf(hash, sizeof hash, "~%08x", static_cast<unsigned>(Fnv1a32(stem)));
+    std::snprintf(hash, sizeof hash, "~%08x", static_cast<unsigned>(Fnv1a64(stem) & 0xffffffffu));
     return stem.substr(0, cut) + hash;
 }
 
