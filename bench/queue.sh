@@ -40,6 +40,6 @@ run() {  # jobs
 
 r1=$(run 1)
 r2=$(run 2)
-echo "peak resident, $count queued files: ${r1%%,*} | ${r2%%,*} (target <= 100 MB)"
 echo "$r1"
 echo "$r2"
+echo "peak resident, $count queued files: ${r1%%,*} | ${r2%%,*} (target <= 100 MB)"
