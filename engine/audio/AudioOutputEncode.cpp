@@ -106,7 +106,7 @@ void TCustomFFmpeg::ReceiveAudioPackets(AVFormatContext* output, TOutputStream& 
     TOutputStream& lead = LeadOf(ost);
     AVCodecContext* enc = lead.Encoder.get();
     TakeEncodedPackets(enc, lead.EncoderPacket.get(), "Audio encoding failed", [&](AVPacket* pkt) {
-        Run_->AudioSize += pkt->size;
+        Run_->Counters.AudioSize += pkt->size;
         pkt->stream_index = ost.StreamIndex;
         pkt->flags |= AV_PKT_FLAG_KEY;
         const int64_t samples = ff::av_rescale_q(pkt->duration, enc->time_base, AVRational{1, enc->sample_rate});
@@ -161,6 +161,6 @@ void TCustomFFmpeg::DrainEncoders(int index) {
         const AVCodecContext* enc = EncoderOf(*ost);
         if (enc && enc->codec_type == AVMEDIA_TYPE_AUDIO) DrainAudioEncoder(*ost);
         else if (enc && enc->codec_type == AVMEDIA_TYPE_VIDEO) DrainVideoEncoder(*ost);
-        else if (enc && enc->codec_type == AVMEDIA_TYPE_SUBTITLE) FlushSubtitleOut(OutputFiles[ost->FileIndex], *ost);
+        else if (ost->Stage) ost->Stage->Drain();
     }
 }

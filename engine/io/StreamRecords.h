@@ -6,12 +6,17 @@
 
 #include "FFPtr.h"
 #include "FFUtils.h"
+#include "OutputStage.h"
 #include "VideoRecords.h"
 
 extern "C" {
 #include <libavcodec/bsf.h>
 #include <libavfilter/avfilter.h>
 }
+
+// No-value time stamp of the libraries.
+constexpr int64_t NoPts = INT64_MIN;
+constexpr AVRational MicrosecondBase{1, 1000000};
 
 struct BsfContextDeleter {
     void operator()(AVBSFContext* c) const { ff::av_bsf_free(&c); }
@@ -138,8 +143,9 @@ struct TOutputStream {
     int64_t SamplesWritten = 0;       // audio: samples in the packets the muxer took
     bool PacketWithoutDuration = false;
     TCodedFrame CodedFrame;           // video: the encoder's figures for its last packet
-    PacketPtr PendingClearPage;       // DVB subtitles: the empty page due when the last one ends
 
     // ---- video run state (video/) ----
     FramePtr OutputHookPicture;       // the picture the video-output hook works on
+
+    std::unique_ptr<TOutputStage> Stage;  // an encoded stream's, for the run
 };

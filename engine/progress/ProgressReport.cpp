@@ -96,10 +96,10 @@ void TCustomFFmpeg::ReportProgress(bool final, int fileIndex) {
     if (ProgressRelay || Opt.Verbose > 0 || final) {
         const double bitRate = static_cast<double>(totalSize) * 8 / time / 1000;
         status.Append("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", totalSize / 1024.0, time, bitRate);
-        if (Run_->FramesDuplicated || Run_->FramesDropped) {
-            status.Append(" dup=%d drop=%d", Run_->FramesDuplicated, Run_->FramesDropped);
-            if (Run_->DupDropPending && Opt.Verbose >= 0 && ProgressRelay) {
-                Run_->DupDropPending = false;
+        if (Run_->Counters.FramesDuplicated || Run_->Counters.FramesDropped) {
+            status.Append(" dup=%d drop=%d", Run_->Counters.FramesDuplicated, Run_->Counters.FramesDropped);
+            if (Run_->Counters.DupDropPending && Opt.Verbose >= 0 && ProgressRelay) {
+                Run_->Counters.DupDropPending = false;
                 GlobalLogger()->Log(this, llVerbose, status.Text());
             }
         }
@@ -110,10 +110,10 @@ void TCustomFFmpeg::ReportProgress(bool final, int fileIndex) {
             GlobalLogger()->Log(this, llVerbose, status.Text());
     }
     if (final && Opt.Verbose >= 0) {
-        const double raw = static_cast<double>(Run_->VideoSize + Run_->AudioSize + Run_->ExtraSize);
+        const double raw = static_cast<double>(Run_->Counters.VideoSize + Run_->Counters.AudioSize + Run_->Counters.ExtraSize);
         GlobalLogger()->LogFmt(this, llVerbose,
                                "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
-                               Run_->VideoSize / 1024.0, Run_->AudioSize / 1024.0, Run_->ExtraSize / 1024.0,
+                               Run_->Counters.VideoSize / 1024.0, Run_->Counters.AudioSize / 1024.0, Run_->Counters.ExtraSize / 1024.0,
                                raw > 0 ? 100.0 * (static_cast<double>(totalSize) - raw) / raw : 0.0);
     }
 }

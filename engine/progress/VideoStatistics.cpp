@@ -56,8 +56,8 @@ void TCustomFFmpeg::WriteVideoStatistics(TOutputStream& ost, int frameSize) {
     double t = frame.EndTime;
     if (t < 0.01) t = 0.01;
     const double frameRate = frameSize * 8 / timeBase / 1000.0;
-    const double average = static_cast<double>(Run_->VideoSize) * 8 / t / 1000.0;
+    const double average = static_cast<double>(Run_->Counters.VideoSize) * 8 / t / 1000.0;
     ff::fprintf(file, "s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
-                Run_->VideoSize / 1024.0, t, frameRate, average);
+                Run_->Counters.VideoSize / 1024.0, t, frameRate, average);
     ff::fprintf(file, "type= %c\n", ff::av_get_picture_type_char(static_cast<AVPictureType>(frame.PictureType)));
 }

@@ -292,8 +292,8 @@ private:
     void AdvanceWithoutDecoding(TInputStream& ist, const AVPacket* pkt);
     void DeliverAudioFrame(TInputStream& ist, int index, AVFrame* frame);
     void EmulateRate(const TInputStream& ist) const;
-    void RouteDecoded(TInputStream& ist, int index, const AVPacket* pkt, const uint8_t* data, int size,
-                      const AVSubtitle* subtitle = nullptr, int64_t subtitlePts = INT64_MIN);
+    // Hands a decode to the stages of `ist`'s encoded outputs, the packet to its copied ones.
+    void RouteDecoded(TInputStream& ist, int index, const AVPacket* pkt, const TDecodedData& decoded);
     void DrainEncoders(int index);
     void DrainAudioEncoder(TOutputStream& ost);
     void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
@@ -316,15 +316,6 @@ private:
     // for a coded picture, and the statistics file's line for it.
     void NoteCodedFrame(TOutputStream& ost, const AVPacket& pkt);
     void WriteVideoStatistics(TOutputStream& ost, int frameSize);
-    // The subtitle output path (subtitle/).
-    void PrepareSubtitleEncoding(TOutputStream& ost, TInputStream& ist);
-    // The size of the picture subtitles of `ist` are drawn for, when its decoder does not know it.
-    void SubtitleCanvasOf(const TInputStream& ist, int& width, int& height) const;
-    void CopySubtitleHeader(TOutputStream& ost);
-    void DoSubtitleOut(AVFormatContext* output, TOutputStream& ost, TInputStream& ist, const AVSubtitle& subtitle,
-                       int64_t pts);
-    // Writes what a subtitle stream still holds back, at the end of its input.
-    void FlushSubtitleOut(AVFormatContext* output, TOutputStream& ost);
 
     // ---- the video output path (video/) ----
     void PrepareVideoEncoding(TOutputStream& ost, TInputStream& ist);

@@ -6,6 +6,7 @@
 #include "RunTables.h"
 #include "Format.h"
 #include "LockManager.h"
+#include "SubtitleOutput.h"
 
 namespace {
 
@@ -80,7 +81,13 @@ void TCustomFFmpeg::OpenEncoder(TOutputStream& ost, int tableIndex, bool reopeni
     } else if (JoinMode) {
         ost.SavedCodecId = enc->codec_id;
     }
-    if (enc->codec_type == AVMEDIA_TYPE_SUBTITLE) CopySubtitleHeader(ost);
+    if (enc->codec_type == AVMEDIA_TYPE_SUBTITLE) {
+        // The header exists once the source's decoder is open, so that decoder
+        // opens first, ahead of the others.
+        OpenDecoder(static_cast<size_t>(ost.SourceIndex));
+        if (!TSubtitleOutput::CopyHeader(enc, Run_->InputStreams[ost.SourceIndex]->Decoder.get()))
+            RaiseAfterDescription("av_malloc failed");
+    }
     // Audio frames carry their position in samples, so the encoder counts in samples.
     if (enc->codec_type == AVMEDIA_TYPE_AUDIO && enc->sample_rate > 0) enc->time_base = AVRational{1, enc->sample_rate};
     if (CodecOpen(enc, codec, nullptr) < 0) {
@@ -102,7 +109,7 @@ void TCustomFFmpeg::OpenEncoder(TOutputStream& ost, int tableIndex, bool reopeni
     if (!ost.EncoderPacket) ost.EncoderPacket = MakePacket();
     if (!ost.EncoderFrame || !ost.EncoderPacket) throw FFmpegException("av_mallocz fail");
     if (reopening) return;
-    Run_->ExtraSize += enc->extradata_size;
+    Run_->Counters.ExtraSize += enc->extradata_size;
     if (ff::avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0) throw FFmpegException("av_mallocz fail");
     ost.Stream->time_base = enc->time_base;
 }

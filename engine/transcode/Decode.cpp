@@ -29,7 +29,7 @@ int TCustomFFmpeg::DecodePacket(TInputStream& ist, int index, const AVPacket* pk
         if (!pkt) return 0;
         ist.Pts = ist.NextPts;
         AdvanceWithoutDecoding(ist, pkt);
-        RouteDecoded(ist, index, pkt, nullptr, 0);
+        RouteDecoded(ist, index, pkt, TDecodedData{});
         return 0;
     }
     int ret;
@@ -112,7 +112,10 @@ void TCustomFFmpeg::DeliverAudioFrame(TInputStream& ist, int index, AVFrame* fra
     if (AudioHookRelay) AudioHookRelay(this, ist.Pts, Run_->DecodeBuffer.data(), size, frame->sample_rate, channels, packed);
     if (Opt.AudioVolume != 256) ApplySampleVolume(Run_->DecodeBuffer.data(), size, packed, Opt.AudioVolume);
     EmulateRate(ist);
-    RouteDecoded(ist, index, nullptr, Run_->DecodeBuffer.data(), size);
+    TDecodedData samples;
+    samples.Samples = Run_->DecodeBuffer.data();
+    samples.Size = size;
+    RouteDecoded(ist, index, nullptr, samples);
 }
 
 void TCustomFFmpeg::EmulateRate(const TInputStream& ist) const {
@@ -147,12 +150,14 @@ int TCustomFFmpeg::DecodeSubtitle(TInputStream& ist, int index, const AVPacket* 
         return -1;
     if (!got) return 0;
     ist.Pts = ist.NextPts;
-    RouteDecoded(ist, index, nullptr, nullptr, 0, &subtitle.Value, pkt->pts);
+    TDecodedData decoded;
+    decoded.Subtitle = &subtitle.Value;
+    decoded.SubtitlePts = pkt->pts;
+    RouteDecoded(ist, index, nullptr, decoded);
     return 0;
 }
 
-void TCustomFFmpeg::RouteDecoded(TInputStream& ist, int index, const AVPacket* pkt, const uint8_t* data, int size,
-                                 const AVSubtitle* subtitle, int64_t subtitlePts) {
+void TCustomFFmpeg::RouteDecoded(TInputStream& ist, int index, const AVPacket* pkt, const TDecodedData& decoded) {
     if (Opt.StartTime != 0 && ist.Pts < Opt.StartTime) return;
     for (TOutputStream* ost : Run_->OutputStreams) {
         if (ost->SourceIndex != index) continue;
@@ -160,15 +165,16 @@ void TCustomFFmpeg::RouteDecoded(TInputStream& ist, int index, const AVPacket* p
             if (pkt) CopyPacket(*ost, ist, pkt);
             continue;
         }
+        if (ost->Stage) {
+            ost->Stage->Push(ist, decoded);
+            continue;
+        }
         switch (EncoderOf(*ost)->codec_type) {
         case AVMEDIA_TYPE_AUDIO:
-            if (size > 0) DoAudioOut(OutputFiles[ost->FileIndex], *ost, ist, data, size);
+            if (decoded.Size > 0) DoAudioOut(OutputFiles[ost->FileIndex], *ost, ist, decoded.Samples, decoded.Size);
             break;
         case AVMEDIA_TYPE_VIDEO:
-            if (ist.Video.Routed) DoVideoOut(OutputFiles[ost->FileIndex], *ost, ist, ist.Video.Routed);
-            break;
-        case AVMEDIA_TYPE_SUBTITLE:
-            if (subtitle) DoSubtitleOut(OutputFiles[ost->FileIndex], *ost, ist, *subtitle, subtitlePts);
+            if (decoded.Picture) DoVideoOut(OutputFiles[ost->FileIndex], *ost, ist, decoded.Picture);
             break;
         default:
             throw FFmpegException("invalid codec_type");

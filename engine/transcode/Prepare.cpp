@@ -4,6 +4,7 @@
 
 #include "RunTables.h"
 #include "Format.h"
+#include "SubtitleOutput.h"
 
 namespace {
 
@@ -114,9 +115,12 @@ void TCustomFFmpeg::PrepareEncoding(TOutputStream& ost, TInputStream& ist, int t
     case AVMEDIA_TYPE_VIDEO:
         PrepareVideoEncoding(ost, ist);
         break;
-    case AVMEDIA_TYPE_SUBTITLE:
-        PrepareSubtitleEncoding(ost, ist);
+    case AVMEDIA_TYPE_SUBTITLE: {
+        auto stage = std::make_unique<TSubtitleOutput>(Run_->LinksOf(ost, *this), TSubtitleSettings{Opt.ExitOnError});
+        stage->Prepare(ist, Run_->InputStreams);
+        ost.Stage = std::move(stage);
         break;
+    }
     default:
         throw FFmpegException("invalid codec_type of output stream");
     }

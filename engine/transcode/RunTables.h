@@ -10,6 +10,8 @@
 #include "CustomFFmpeg.h"
 
 struct TCustomFFmpeg::TRun {
+    explicit TRun(TCustomFFmpeg& task) : Sink(task) {}
+
     std::vector<TInputFile> InputFiles;
     std::vector<std::unique_ptr<TInputStream>> InputStreams;
     std::vector<TOutputStream*> OutputStreams;   // records owned by OutputStreamsForFile
@@ -21,13 +23,7 @@ struct TCustomFFmpeg::TRun {
     uint32_t StopCheckThread = 0;
     bool StopCheckRegistered = false;
 
-    // Bytes written per kind, for the statistics line.
-    int64_t VideoSize = 0;
-    int64_t AudioSize = 0;
-    int64_t ExtraSize = 0;
-    int FramesDuplicated = 0;
-    int FramesDropped = 0;
-    bool DupDropPending = false;
+    TRunCounters Counters;                       // bytes per kind, duplicated and dropped pictures
     int64_t TimerStart = 0;                      // when the loop started, library clock
     FILE* VstatsFile = nullptr;                  // opened through the bound C runtime
     std::vector<FilterGraphPtr> FilterGraphs;    // the video filter graphs of the run
@@ -42,13 +38,19 @@ struct TCustomFFmpeg::TRun {
     std::vector<uint8_t> SilenceBuffer;          // decoded samples behind inserted silence
     int BitBufferSize = 262144;
     std::vector<uint8_t> BitBuffer;              // size BitBufferSize; kept for its size rules
-    std::vector<uint8_t> SubtitleBuffer;         // 1 MiB, allocated by the first subtitle encoded
     std::vector<TOutputCover> Covers;            // the cover of each output that carries one
-};
 
-// No-value time stamp of the libraries.
-constexpr int64_t NoPts = INT64_MIN;
-constexpr AVRational MicrosecondBase{1, 1000000};
+    // The muxer end of the stages: a packet goes through its stream's filters into its container.
+    struct TMuxerSink final : TPacketSink {
+        explicit TMuxerSink(TCustomFFmpeg& task) : Task(task) {}
+        void Write(TOutputStream& ost, AVPacket* pkt) override { Task.WriteFrame(Task.OutputFiles[ost.FileIndex], pkt, ost); }
+        TCustomFFmpeg& Task;
+    } Sink;
+    // What a stage of `ost` is given.
+    TStageLinks LinksOf(TOutputStream& ost, TCustomFFmpeg& task) {
+        return {&ost, &task.LeadOf(ost), &Sink, &Counters, &task};
+    }
+};
 
 // The media type of an output stream: the stream's parameters once they are
 // filled, before that the type its encoder context was created for.

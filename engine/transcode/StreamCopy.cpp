@@ -8,9 +8,9 @@ void TCustomFFmpeg::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPa
     const int64_t startOffset = ff::av_rescale_q(Opt.StartTime, MicrosecondBase, outTb);
     if (ost.FrameNumber == 0 && !(pkt->flags & AV_PKT_FLAG_KEY) && !Opt.CopyInitialNonKeyframes) return;
     const AVMediaType type = ist.Stream->codecpar->codec_type;
-    if (type == AVMEDIA_TYPE_AUDIO) Run_->AudioSize += pkt->size;
+    if (type == AVMEDIA_TYPE_AUDIO) Run_->Counters.AudioSize += pkt->size;
     if (type == AVMEDIA_TYPE_VIDEO) {
-        Run_->VideoSize += pkt->size;
+        Run_->Counters.VideoSize += pkt->size;
         ost.SyncPosition += 1;
     }
     PacketPtr out(ff::av_packet_clone(pkt));

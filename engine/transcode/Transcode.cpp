@@ -34,7 +34,7 @@ void TCustomFFmpeg::Transcode() {
 }
 
 void TCustomFFmpeg::TranscodeSetup() {
-    Run_.reset(new TRun);
+    Run_.reset(new TRun(*this));
     Run_->NoPacket.assign(FileCapacity, 0);                 // step 1
     BuildInputTables();                                     // step 2
     BuildOutputTable();                                     // step 3
@@ -132,6 +132,7 @@ void TCustomFFmpeg::ReleaseRun() {
         ost->EncoderFrame.reset();
         ost->EncoderPacket.reset();
         ost->OutputHookPicture.reset();
+        ost->Stage.reset();
     }
     Run_->OutputStreams.clear();
     if (Run_->StopCheckRegistered && InterruptRegistry())

@@ -18,9 +18,9 @@ void TCustomFFmpeg::HandOverPicture(TInputStream& ist, int index, AVFrame* decod
         RouteFilteredPictures(ist, index);
         return;
     }
-    ist.Video.Routed = picture;
-    RouteDecoded(ist, index, nullptr, nullptr, 0);
-    ist.Video.Routed = nullptr;
+    TDecodedData routed;
+    routed.Picture = picture;
+    RouteDecoded(ist, index, nullptr, routed);
 }
 
 AVFrame* TCustomFFmpeg::PreprocessPicture(TInputStream& ist, AVFrame* decoded) {

@@ -53,7 +53,7 @@ void TCustomFFmpeg::ReceiveVideoPackets(AVFormatContext* output, TOutputStream& 
     AVCodecContext* enc = lead.Encoder.get();
     TakeEncodedPackets(enc, lead.EncoderPacket.get(), "Video encoding failed", [&](AVPacket* pkt) {
         const int64_t frameBytes = pkt->size;
-        Run_->VideoSize += frameBytes;
+        Run_->Counters.VideoSize += frameBytes;
         if (ost.PassLogFile && enc->stats_out)
             ff::fwrite(enc->stats_out, 1, std::strlen(enc->stats_out), ost.PassLogFile);
         pkt->stream_index = ost.StreamIndex;

@@ -101,9 +101,9 @@ void TCustomFFmpeg::RouteFilteredPictures(TInputStream& ist, int index) {
         if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) break;
         if (ret < 0) throw FilteringError(ist, ret);
         if (pts != NoPts) ist.Pts = pts;
-        ist.Video.Routed = filtered;
-        RouteDecoded(ist, index, nullptr, nullptr, 0);
-        ist.Video.Routed = nullptr;
+        TDecodedData decoded;
+        decoded.Picture = filtered;
+        RouteDecoded(ist, index, nullptr, decoded);
         ff::av_frame_unref(filtered);
     }
 }

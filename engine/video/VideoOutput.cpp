@@ -41,12 +41,12 @@ int TCustomFFmpeg::VideoFramesToWrite(AVFormatContext* output, TOutputStream& os
 void TCustomFFmpeg::DoVideoOut(AVFormatContext* output, TOutputStream& ost, TInputStream& ist, AVFrame* picture) {
     int frames = VideoFramesToWrite(output, ost);
     if (frames == 0) {
-        ++Run_->FramesDropped;
-        Run_->DupDropPending = true;
+        ++Run_->Counters.FramesDropped;
+        Run_->Counters.DupDropPending = true;
         if (Opt.Verbose > 2) GlobalLogger()->Log(this, llVerbose, "*** drop!");
     } else if (frames > 1) {
-        Run_->FramesDuplicated += frames - 1;
-        Run_->DupDropPending = true;
+        Run_->Counters.FramesDuplicated += frames - 1;
+        Run_->Counters.DupDropPending = true;
         if (Opt.Verbose > 2) GlobalLogger()->LogFmt(this, llVerbose, "*** %d dup!", frames - 1);
     }
     const int64_t room = static_cast<int64_t>(Opt.MaxFrames[mkVideo]) - ost.FrameNumber;

@@ -43,7 +43,6 @@ struct TVideoInputRun {
     FramePtr HookPicture;      // the processed copy of a picture: deinterlaced, hooked
     TDeinterlacer Deinterlacer;
     bool FilterClosed = false; // the filter graph's source was told that no picture follows
-    AVFrame* Routed = nullptr; // the picture being handed to the output streams
 };
 
 // A writable picture of the given geometry in `slot`: the one there when it
