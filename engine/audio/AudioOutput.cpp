@@ -1,16 +1,16 @@
-// The audio output path: decoded interleaved samples are sized, resampled or
-// reformatted into the encoder's format, kept in step with the input clock,
-// and handed to the encoder (AudioOutputEncode.cpp).
+// The audio stage's way in: decoded interleaved samples are sized, resampled
+// or reformatted into the encoder's format and kept in step with the input
+// clock.
+#include "AudioOutput.h"
+
 #include <cmath>
 #include <cstring>
 
 #include "FFLog.h"
-#include "RunTables.h"
 #include "Format.h"
+#include "TaskTypes.h"
 
 namespace {
-
-enum TStepResult { srGoOn, srRestart, srDropped };
 
 // swr on a layout of `channels`: the encoder's own layout when it has that
 // many channels, else the default order for the count.
@@ -49,10 +49,40 @@ SwrContextPtr NewSwr(const AVChannelLayout& outLayout, int outRate, AVSampleForm
     return swr;
 }
 
+// The library's name of a sample format, "none" for none.
+std::string SampleFormatName(int format) {
+    const char* name = ff::av_get_sample_fmt_name(static_cast<AVSampleFormat>(format));
+    return name ? name : "none";
+}
+
 } // namespace
 
-void TCustomFFmpeg::SizeAudioBuffers(TOutputStream& ost, TInputStream& ist, int64_t room) {
-    const AVCodecContext* enc = EncoderOf(ost);
+TAudioOutput::TAudioOutput(const TStageLinks& links, const AVFormatContext* output, const TAudioSettings& settings)
+    : links_(links), output_(output), settings_(settings) {}
+
+void TAudioOutput::Prepare(TInputStream& ist) {
+    const AVCodecContext* enc = Encoder();
+    const AVCodecContext* dec = ist.Decoder.get();
+    try {
+        fifo_.reserve(1024);
+    } catch (const std::bad_alloc&) {
+        throw FFmpegException("av_fifo_alloc fail");
+    }
+    reformatPair_ = -6;
+    resample_ = dec->sample_rate != enc->sample_rate || settings_.SyncMethod > 1;
+    resampleFormat_ = dec->sample_fmt < 0 ? -1 : ff::av_get_packed_sample_fmt(dec->sample_fmt);
+    resampleRate_ = dec->sample_rate;
+    resampleChannels_ = dec->ch_layout.nb_channels;
+    ist.NeedsDecoding = 1;
+    links_.Stream->NeedsEncoding = 1;
+    if (links_.Lead != links_.Stream) return;
+    frame_ = MakeFrame();
+    packet_ = MakePacket();
+    if (!frame_ || !packet_) throw FFmpegException("av_mallocz fail");
+}
+
+void TAudioOutput::SizeBuffers(const TInputStream& ist, int64_t room) {
+    const AVCodecContext* enc = Encoder();
     const int64_t isize = ff::av_get_bytes_per_sample(static_cast<AVSampleFormat>(ist.DeliveredFormat));
     const int64_t osize = ff::av_get_bytes_per_sample(ff::av_get_packed_sample_fmt(enc->sample_fmt));
     const int64_t encChannels = enc->ch_layout.nb_channels;
@@ -66,150 +96,157 @@ void TCustomFFmpeg::SizeAudioBuffers(TOutputStream& ost, TInputStream& ist, int6
     outSize += 16384;
     if (outSize > INT_MAX || bufferSize > INT_MAX) throw FFmpegException("Buffer sizes too large in do_audio_out");
     try {
-        if (Run_->AudioBuffer.size() < static_cast<size_t>(bufferSize)) Run_->AudioBuffer.resize(bufferSize);
+        if (buffer_.size() < static_cast<size_t>(bufferSize)) buffer_.resize(bufferSize);
     } catch (const std::bad_alloc&) {
         throw FFmpegException("Out of memory in do_audio_out");
     }
 }
 
-void TCustomFFmpeg::SetUpAudioConversion(TOutputStream& ost, TInputStream& ist) {
-    const AVCodecContext* enc = EncoderOf(ost);
+void TAudioOutput::SetUpConversion(const TInputStream& ist) {
+    const AVCodecContext* enc = Encoder();
     const auto encFmt = ff::av_get_packed_sample_fmt(enc->sample_fmt);
     const auto decFmt = static_cast<AVSampleFormat>(ist.DeliveredFormat);
     const int encChannels = enc->ch_layout.nb_channels;
-    if (encChannels != ist.DeliveredChannels) ost.AudioResample = 1;
-    const bool changed = ist.DeliveredFormat != ost.ResampleSampleFormat || ist.DeliveredChannels != ost.ResampleChannels ||
-                         ist.DeliveredRate != ost.ResampleSampleRate;
-    if ((ost.AudioResample && !ost.Resampler) || changed) {
+    if (encChannels != ist.DeliveredChannels) resample_ = true;
+    const bool changed = ist.DeliveredFormat != resampleFormat_ || ist.DeliveredChannels != resampleChannels_ ||
+                         ist.DeliveredRate != resampleRate_;
+    if ((resample_ && !resampler_) || changed) {
         if (changed) {
-            GlobalLogger()->LogFmt(this, llInfo,
+            GlobalLogger()->LogFmt(links_.LogSender, llInfo,
                                    "Input stream #%d.%d frame changed from rate:%d fmt:%s ch:%d to rate:%d fmt:%s ch:%d",
-                                   ist.FileIndex, ist.StreamIndex, ost.ResampleSampleRate,
-                                   SampleFormatName(ost.ResampleSampleFormat), ost.ResampleChannels, ist.DeliveredRate,
-                                   SampleFormatName(ist.DeliveredFormat), ist.DeliveredChannels);
-            ost.ResampleSampleFormat = ist.DeliveredFormat;
-            ost.ResampleChannels = ist.DeliveredChannels;
-            ost.ResampleSampleRate = ist.DeliveredRate;
-            ost.Resampler.reset();
+                                   ist.FileIndex, ist.StreamIndex, resampleRate_, SampleFormatName(resampleFormat_),
+                                   resampleChannels_, ist.DeliveredRate, SampleFormatName(ist.DeliveredFormat),
+                                   ist.DeliveredChannels);
+            resampleFormat_ = ist.DeliveredFormat;
+            resampleChannels_ = ist.DeliveredChannels;
+            resampleRate_ = ist.DeliveredRate;
+            resampler_.reset();
         }
-        if (Opt.AudioSyncMethod <= 1 && encFmt == ost.ResampleSampleFormat && encChannels == ost.ResampleChannels &&
-            enc->sample_rate == ost.ResampleSampleRate) {
-            ost.Resampler.reset();
-            ost.AudioResample = 0;
+        if (settings_.SyncMethod <= 1 && encFmt == resampleFormat_ && encChannels == resampleChannels_ &&
+            enc->sample_rate == resampleRate_) {
+            resampler_.reset();
+            resample_ = false;
         } else {
             if (decFmt != AV_SAMPLE_FMT_S16)
-                GlobalLogger()->Log(this, llWarning, "Warning, using s16 intermediate sample format for resampling");
+                GlobalLogger()->Log(links_.LogSender, llWarning,
+                                    "Warning, using s16 intermediate sample format for resampling");
             AVChannelLayout outLayout = LayoutFor(enc->ch_layout, encChannels);
             AVChannelLayout inLayout = LayoutFor(ist.Decoder->ch_layout, ist.DeliveredChannels);
-            ost.Resampler = NewSwr(outLayout, enc->sample_rate, encFmt, inLayout, ist.DeliveredRate, decFmt, true);
+            resampler_ = NewSwr(outLayout, enc->sample_rate, encFmt, inLayout, ist.DeliveredRate, decFmt, true);
             ff::av_channel_layout_uninit(&outLayout);
             ff::av_channel_layout_uninit(&inLayout);
-            if (!ost.Resampler)
+            if (!resampler_)
                 throw FFmpegException(Format("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
                                              ist.DeliveredChannels, ist.DeliveredRate, encChannels, enc->sample_rate));
-            ost.AudioResample = 1;
+            resample_ = true;
         }
     }
     // Packed formats of any channel count convert as one long mono run.
     const int pair = encFmt + AV_SAMPLE_FMT_NB * decFmt;
-    if (!ost.AudioResample && decFmt != encFmt && pair != ost.ReformatPair) {
-        ost.Reformatter.reset();
+    if (!resample_ && decFmt != encFmt && pair != reformatPair_) {
+        reformatter_.reset();
         AVChannelLayout mono{};
         ff::av_channel_layout_default(&mono, 1);
-        ost.Reformatter = NewSwr(mono, enc->sample_rate, encFmt, mono, enc->sample_rate, decFmt, false);
-        if (!ost.Reformatter)
+        reformatter_ = NewSwr(mono, enc->sample_rate, encFmt, mono, enc->sample_rate, decFmt, false);
+        if (!reformatter_)
             throw FFmpegException(Format("Cannot convert %s sample format to %s sample format", SampleFormatName(decFmt),
                                          SampleFormatName(encFmt)));
-        ost.ReformatPair = pair;
+        reformatPair_ = pair;
     }
 }
 
-int TCustomFFmpeg::KeepAudioInStep(TOutputStream& ost, TInputStream& ist, const uint8_t*& data, int& size,
-                                   int64_t& room) {
-    const AVCodecContext* enc = EncoderOf(ost);
+TAudioOutput::TStep TAudioOutput::KeepInStep(TInputStream& ist, const uint8_t*& data, int& size, int64_t& room) {
+    TOutputStream& ost = *links_.Stream;
+    const AVCodecContext* enc = Encoder();
     const int encRate = enc->sample_rate;
     const int64_t osize = ff::av_get_bytes_per_sample(ff::av_get_packed_sample_fmt(enc->sample_fmt));
     const int64_t isize = ff::av_get_bytes_per_sample(static_cast<AVSampleFormat>(ist.DeliveredFormat));
     // The FIFO holds whole samples of the encoder's format.
-    const int64_t queued = static_cast<int64_t>(ost.Fifo.size()) / (enc->ch_layout.nb_channels * osize);
-    const double syncTime = static_cast<double>(ost.SyncSource->Pts - Opt.StartTime) / 1000000.0;
-    if (Opt.AudioSyncMethod == 0) {
+    const int64_t queued = static_cast<int64_t>(fifo_.size()) / (enc->ch_layout.nb_channels * osize);
+    const double syncTime = static_cast<double>(ost.SyncSource->Pts - settings_.StartTime) / 1000000.0;
+    if (settings_.SyncMethod == 0) {
         ost.SyncPosition = std::llrint(syncTime * encRate) - queued;
-        return srGoOn;
+        return stGoOn;
     }
     const double delta = syncTime * encRate - static_cast<double>(ost.SyncPosition) - static_cast<double>(queued);
     const double inputDelta = delta * ist.DeliveredRate / encRate;
     int64_t byteDelta = static_cast<int64_t>(inputDelta) * isize * ist.DeliveredChannels;
-    if (std::fabs(delta) <= 50) return srGoOn;
-    if (ist.AtStart || std::fabs(delta) > Opt.AudioDriftThreshold * encRate) {
+    if (std::fabs(delta) <= 50) return stGoOn;
+    if (ist.AtStart || std::fabs(delta) > settings_.DriftThreshold * encRate) {
         if (byteDelta < 0) {
             byteDelta = std::max<int64_t>(byteDelta, -size);
-            if (Opt.Verbose > 2)
-                GlobalLogger()->LogFmt(this, llVerbose, "discarding %d audio samples", static_cast<int64_t>(-delta));
+            if (settings_.Verbose > 2)
+                GlobalLogger()->LogFmt(links_.LogSender, llVerbose, "discarding %d audio samples",
+                                       static_cast<int64_t>(-delta));
             size += static_cast<int>(byteDelta);
             data -= byteDelta;
             ist.AtStart = 0;
-            return size == 0 ? srDropped : srGoOn;
+            return size == 0 ? stDropped : stGoOn;
         }
         if (byteDelta > room - size) {
             room = size + byteDelta;
-            return srRestart;
+            return stRestart;
         }
         ist.AtStart = 0;
-        Run_->SilenceBuffer.resize(static_cast<size_t>(size + byteDelta));
+        silence_.resize(static_cast<size_t>(size + byteDelta));
         // Unsigned 8-bit silence is the middle value, every other format's is 0.
-        std::memset(Run_->SilenceBuffer.data(), ist.DeliveredFormat == AV_SAMPLE_FMT_U8 ? 0x80 : 0, byteDelta);
-        std::memcpy(Run_->SilenceBuffer.data() + byteDelta, data, size);
-        data = Run_->SilenceBuffer.data();
+        std::memset(silence_.data(), ist.DeliveredFormat == AV_SAMPLE_FMT_U8 ? 0x80 : 0, byteDelta);
+        std::memcpy(silence_.data() + byteDelta, data, size);
+        data = silence_.data();
         size += static_cast<int>(byteDelta);
-        if (Opt.Verbose > 2)
-            GlobalLogger()->LogFmt(this, llVerbose, "adding %d audio samples of silence", static_cast<int64_t>(delta));
-    } else if (Opt.AudioSyncMethod > 1) {
-        const int compensation = static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(delta), -Opt.AudioSyncMethod,
-                                                                       Opt.AudioSyncMethod));
-        if (Opt.Verbose > 2)
-            GlobalLogger()->LogFmt(this, llVerbose, "compensating audio timestamp drift:%f compensation:%d in:%d", delta,
-                                   compensation, encRate);
-        if (ost.Resampler) ff::swr_set_compensation(ost.Resampler.get(), compensation, encRate);
+        if (settings_.Verbose > 2)
+            GlobalLogger()->LogFmt(links_.LogSender, llVerbose, "adding %d audio samples of silence",
+                                   static_cast<int64_t>(delta));
+    } else if (settings_.SyncMethod > 1) {
+        const int compensation = static_cast<int>(
+            std::clamp<int64_t>(static_cast<int64_t>(delta), -settings_.SyncMethod, settings_.SyncMethod));
+        if (settings_.Verbose > 2)
+            GlobalLogger()->LogFmt(links_.LogSender, llVerbose,
+                                   "compensating audio timestamp drift:%f compensation:%d in:%d", delta, compensation,
+                                   encRate);
+        if (resampler_) ff::swr_set_compensation(resampler_.get(), compensation, encRate);
     }
-    return srGoOn;
+    return stGoOn;
 }
 
-void TCustomFFmpeg::DoAudioOut(AVFormatContext* output, TOutputStream& ost, TInputStream& ist, const uint8_t* data,
-                               int size) {
+void TAudioOutput::Push(TInputStream& ist, const TDecodedData& decoded) {
+    if (decoded.Size > 0) Convert(ist, decoded.Samples, decoded.Size);
+}
+
+void TAudioOutput::Convert(TInputStream& ist, const uint8_t* data, int size) {
     int64_t room = size;
     for (;;) {
-        SizeAudioBuffers(ost, ist, room);
-        SetUpAudioConversion(ost, ist);
-        const int step = KeepAudioInStep(ost, ist, data, size, room);
-        if (step == srDropped) return;
-        if (step == srGoOn) break;
+        SizeBuffers(ist, room);
+        SetUpConversion(ist);
+        const TStep step = KeepInStep(ist, data, size, room);
+        if (step == stDropped) return;
+        if (step == stGoOn) break;
     }
-    const AVCodecContext* enc = EncoderOf(ost);
+    const AVCodecContext* enc = Encoder();
     const auto encFmt = ff::av_get_packed_sample_fmt(enc->sample_fmt);
     const int osize = ff::av_get_bytes_per_sample(encFmt);
     const int isize = ff::av_get_bytes_per_sample(static_cast<AVSampleFormat>(ist.DeliveredFormat));
     const int encChannels = enc->ch_layout.nb_channels;
-    if (ost.AudioResample) {
+    if (resample_) {
         const uint8_t* in[1] = {data};
-        uint8_t* out[1] = {Run_->AudioBuffer.data()};
-        const int capacity = static_cast<int>(Run_->AudioBuffer.size() / (osize * encChannels));
-        const int got = ff::swr_convert(ost.Resampler.get(), out, capacity, in, size / (ist.DeliveredChannels * isize));
+        uint8_t* out[1] = {buffer_.data()};
+        const int capacity = static_cast<int>(buffer_.size() / (osize * encChannels));
+        const int got = ff::swr_convert(resampler_.get(), out, capacity, in, size / (ist.DeliveredChannels * isize));
         if (got < 0) throw FFmpegException(LibraryErrorText("swr_convert()", got));
-        EncodeAudioBlock(output, ost, Run_->AudioBuffer.data(), got * encChannels * osize);
+        EncodeBlock(buffer_.data(), got * encChannels * osize);
     } else if (encFmt != ist.DeliveredFormat) {
         const int samples = size / isize;
-        if (Run_->AudioBuffer.size() < static_cast<size_t>(samples) * osize) Run_->AudioBuffer.resize(static_cast<size_t>(samples) * osize);
+        if (buffer_.size() < static_cast<size_t>(samples) * osize) buffer_.resize(static_cast<size_t>(samples) * osize);
         const uint8_t* in[1] = {data};
-        uint8_t* out[1] = {Run_->AudioBuffer.data()};
-        const int got = ff::swr_convert(ost.Reformatter.get(), out, samples, in, samples);
+        uint8_t* out[1] = {buffer_.data()};
+        const int got = ff::swr_convert(reformatter_.get(), out, samples, in, samples);
         if (got < 0) {
-            if (Opt.ExitOnError) throw FFmpegException("av_audio_convert() failed");
-            GlobalLogger()->Log(this, llError, "av_audio_convert() failed");
+            if (settings_.ExitOnError) throw FFmpegException("av_audio_convert() failed");
+            GlobalLogger()->Log(links_.LogSender, llError, "av_audio_convert() failed");
             return;
         }
-        EncodeAudioBlock(output, ost, Run_->AudioBuffer.data(), got * osize);
+        EncodeBlock(buffer_.data(), got * osize);
     } else {
-        EncodeAudioBlock(output, ost, data, size);
+        EncodeBlock(data, size);
     }
 }

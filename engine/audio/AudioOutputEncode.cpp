@@ -1,12 +1,13 @@
-// The encoder end of the audio path: whole samples wait in the stream's FIFO
+// The encoder end of the audio stage: whole samples wait in the stream's FIFO
 // until an encoder frame is complete; frames are built in the encoder's own
 // layout (planar or packed), sent, and every packet received goes to the muxer.
 #include <algorithm>
 #include <cstring>
 
+#include "AudioOutput.h"
 #include "AudioSamples.h"
 #include "EncodedPackets.h"
-#include "RunTables.h"
+#include "TaskTypes.h"
 
 namespace {
 
@@ -24,61 +25,61 @@ bool HoldsPictureOrSubtitles(const AVFormatContext* output) {
 
 } // namespace
 
-int64_t TCustomFFmpeg::AudioFramePts(AVFormatContext* output, TOutputStream& ost) {
-    TOutputStream& lead = LeadOf(ost);
+int64_t TAudioOutput::FramePts() {
+    TAudioOutput& lead = Lead();
     // Where the input clock puts these samples: with sync method 0 the
     // position follows the clock; otherwise it counts what was written, and
     // inserted silence or dropped samples have kept it in step already.
-    const int64_t clock = ost.SyncPosition;
-    if (!lead.AudioPlaced) {
-        lead.AudioPlaced = true;
+    const int64_t clock = links_.Stream->SyncPosition;
+    if (!lead.placed_) {
+        lead.placed_ = true;
         // An audio file starts with its first sample; beside a picture the
         // sound starts where it starts in the source, late or not.
-        lead.AudioOnClock = HoldsPictureOrSubtitles(output);
-        if (lead.AudioOnClock) lead.EncoderPts = std::max<int64_t>(clock, 0);
-        return lead.EncoderPts;
+        lead.onClock_ = HoldsPictureOrSubtitles(output_);
+        if (lead.onClock_) lead.encoderPts_ = std::max<int64_t>(clock, 0);
+        return lead.encoderPts_;
     }
     // Frames follow each other without overlap whatever the jitter of the
     // source's time stamps; only a gap in the source larger than the drift
     // threshold shows as a gap, so that the sound after it stays in step.
-    const int64_t gap = clock - lead.EncoderPts;
-    const AVCodecContext* enc = lead.Encoder.get();
-    if (lead.AudioOnClock && gap > static_cast<int64_t>(Opt.AudioDriftThreshold * enc->sample_rate))
-        lead.EncoderPts = clock;
-    return lead.EncoderPts;
+    const int64_t gap = clock - lead.encoderPts_;
+    if (lead.onClock_ && gap > static_cast<int64_t>(settings_.DriftThreshold * Encoder()->sample_rate))
+        lead.encoderPts_ = clock;
+    return lead.encoderPts_;
 }
 
-void TCustomFFmpeg::EncodeAudioBlock(AVFormatContext* output, TOutputStream& ost, const uint8_t* data, int size) {
-    const AVCodecContext* enc = EncoderOf(ost);
+void TAudioOutput::EncodeBlock(const uint8_t* data, int size) {
+    const AVCodecContext* enc = Encoder();
     const int osize = ff::av_get_bytes_per_sample(ff::av_get_packed_sample_fmt(enc->sample_fmt));
     const int sampleBytes = osize * enc->ch_layout.nb_channels;
-    LeadOf(ost).SamplesDecoded += size / sampleBytes;
+    TOutputStream& ost = *links_.Stream;
+    Lead().samplesDecoded_ += size / sampleBytes;
     if (enc->frame_size <= 1) {
         // Encoders that take any number of samples (PCM) get the block as it is.
         const int samples = size / sampleBytes;
-        if (samples > 0) SendAudioFrame(output, ost, data, samples);
+        if (samples > 0) SendFrame(data, samples);
         ost.SyncPosition += samples;
         return;
     }
     try {
-        ost.Fifo.insert(ost.Fifo.end(), data, data + size);
+        fifo_.insert(fifo_.end(), data, data + size);
     } catch (const std::bad_alloc&) {
         throw FFmpegException("av_fifo_realloc2() failed");
     }
     const size_t frameBytes = static_cast<size_t>(enc->frame_size) * sampleBytes;
     size_t used = 0;
-    while (ost.Fifo.size() - used >= frameBytes) {
-        SendAudioFrame(output, ost, ost.Fifo.data() + used, enc->frame_size);
+    while (fifo_.size() - used >= frameBytes) {
+        SendFrame(fifo_.data() + used, enc->frame_size);
         used += frameBytes;
         ost.SyncPosition += enc->frame_size;
     }
-    if (used) ost.Fifo.erase(ost.Fifo.begin(), ost.Fifo.begin() + static_cast<std::ptrdiff_t>(used));
+    if (used) fifo_.erase(fifo_.begin(), fifo_.begin() + static_cast<std::ptrdiff_t>(used));
 }
 
-void TCustomFFmpeg::SendAudioFrame(AVFormatContext* output, TOutputStream& ost, const uint8_t* data, int samples) {
-    TOutputStream& lead = LeadOf(ost);
-    AVCodecContext* enc = lead.Encoder.get();
-    AVFrame* frame = lead.EncoderFrame.get();
+void TAudioOutput::SendFrame(const uint8_t* data, int samples) {
+    TAudioOutput& lead = Lead();
+    AVCodecContext* enc = Encoder();
+    AVFrame* frame = lead.frame_.get();
     const int osize = ff::av_get_bytes_per_sample(ff::av_get_packed_sample_fmt(enc->sample_fmt));
     // The frame's buffers are kept while the encoder holds no reference to them.
     if (frame->nb_samples != samples || !frame->buf[0]) {
@@ -96,71 +97,65 @@ void TCustomFFmpeg::SendAudioFrame(AVFormatContext* output, TOutputStream& ost, 
     // MP3 encoder's float path aborts the whole process on either.
     TameFloatSamples(frame, enc->ch_layout.nb_channels, std::strcmp(enc->codec->name, "libmp3lame") == 0);
     // The samples start at the output stream's sync position.
-    frame->pts = AudioFramePts(output, ost);
-    lead.EncoderPts += samples;
+    frame->pts = FramePts();
+    lead.encoderPts_ += samples;
     if (ff::avcodec_send_frame(enc, frame) < 0) throw FFmpegException("Audio encoding failed");
-    ReceiveAudioPackets(output, ost);
+    ReceivePackets();
 }
 
-void TCustomFFmpeg::ReceiveAudioPackets(AVFormatContext* output, TOutputStream& ost) {
-    TOutputStream& lead = LeadOf(ost);
-    AVCodecContext* enc = lead.Encoder.get();
-    TakeEncodedPackets(enc, lead.EncoderPacket.get(), "Audio encoding failed", [&](AVPacket* pkt) {
-        Run_->Counters.AudioSize += pkt->size;
+void TAudioOutput::ReceivePackets() {
+    TAudioOutput& lead = Lead();
+    TOutputStream& ost = *links_.Stream;
+    AVCodecContext* enc = Encoder();
+    TakeEncodedPackets(enc, lead.packet_.get(), "Audio encoding failed", [&](AVPacket* pkt) {
+        links_.Counters->AudioSize += pkt->size;
         pkt->stream_index = ost.StreamIndex;
         pkt->flags |= AV_PKT_FLAG_KEY;
         const int64_t samples = ff::av_rescale_q(pkt->duration, enc->time_base, AVRational{1, enc->sample_rate});
-        if (pkt->duration <= 0) lead.PacketWithoutDuration = true;
+        if (pkt->duration <= 0) lead.packetWithoutDuration_ = true;
         ff::av_packet_rescale_ts(pkt, enc->time_base, ost.Stream->time_base);
-        WriteFrame(output, pkt, ost);
-        lead.SamplesWritten += samples;
+        links_.Sink->Write(ost, pkt);
+        lead.samplesWritten_ += samples;
     });
 }
 
-void TCustomFFmpeg::DrainAudioEncoder(TOutputStream& ost) {
-    TOutputStream& lead = LeadOf(ost);
-    AVCodecContext* enc = lead.Encoder.get();
-    if (!enc || lead.EncoderDrained) return;
-    AVFormatContext* output = OutputFiles[ost.FileIndex];
+void TAudioOutput::Drain() {
+    AVCodecContext* enc = Encoder();
+    if (!enc || links_.Lead->EncoderDrained) return;
     const int osize = ff::av_get_bytes_per_sample(ff::av_get_packed_sample_fmt(enc->sample_fmt));
     const int sampleBytes = osize * enc->ch_layout.nb_channels;
     // The resampler keeps the last few input samples for its filter: let them out.
-    if (ost.Resampler) {
+    if (resampler_) {
         for (;;) {
-            uint8_t* out[1] = {Run_->AudioBuffer.data()};
-            const int capacity = static_cast<int>(Run_->AudioBuffer.size() / sampleBytes);
-            const int got = ff::swr_convert(ost.Resampler.get(), out, capacity, nullptr, 0);
+            uint8_t* out[1] = {buffer_.data()};
+            const int capacity = static_cast<int>(buffer_.size() / sampleBytes);
+            const int got = ff::swr_convert(resampler_.get(), out, capacity, nullptr, 0);
             if (got <= 0) break;
-            EncodeAudioBlock(output, ost, Run_->AudioBuffer.data(), got * sampleBytes);
+            EncodeBlock(buffer_.data(), got * sampleBytes);
         }
     }
-    const int samples = static_cast<int>(ost.Fifo.size() / sampleBytes);
+    const int samples = static_cast<int>(fifo_.size() / sampleBytes);
     if (samples > 0) {
         const unsigned caps = enc->codec->capabilities;
         if ((caps & AV_CODEC_CAP_SMALL_LAST_FRAME) || (caps & AV_CODEC_CAP_VARIABLE_FRAME_SIZE)) {
-            SendAudioFrame(output, ost, ost.Fifo.data(), samples);
+            SendFrame(fifo_.data(), samples);
         } else {
             // A full frame, the missing end filled with silence.
             const size_t frameBytes = static_cast<size_t>(enc->frame_size) * sampleBytes;
-            if (Run_->AudioBuffer.size() < frameBytes) throw FFmpegException("frame_bytes invalid.");
+            if (buffer_.size() < frameBytes) throw FFmpegException("frame_bytes invalid.");
             const bool unsignedBytes = ff::av_get_packed_sample_fmt(enc->sample_fmt) == AV_SAMPLE_FMT_U8;
-            std::memset(Run_->AudioBuffer.data(), unsignedBytes ? 0x80 : 0, frameBytes);
-            std::memcpy(Run_->AudioBuffer.data(), ost.Fifo.data(), ost.Fifo.size());
-            SendAudioFrame(output, ost, Run_->AudioBuffer.data(), enc->frame_size);
+            std::memset(buffer_.data(), unsignedBytes ? 0x80 : 0, frameBytes);
+            std::memcpy(buffer_.data(), fifo_.data(), fifo_.size());
+            SendFrame(buffer_.data(), enc->frame_size);
         }
-        ost.Fifo.clear();
+        fifo_.clear();
     }
     if (ff::avcodec_send_frame(enc, nullptr) < 0) throw FFmpegException("Audio encoding failed");
-    ReceiveAudioPackets(output, ost);
-    lead.EncoderDrained = true;
-}
-
-void TCustomFFmpeg::DrainEncoders(int index) {
-    for (TOutputStream* ost : Run_->OutputStreams) {
-        if (ost->SourceIndex != index || !ost->NeedsEncoding) continue;
-        const AVCodecContext* enc = EncoderOf(*ost);
-        if (enc && enc->codec_type == AVMEDIA_TYPE_AUDIO) DrainAudioEncoder(*ost);
-        else if (enc && enc->codec_type == AVMEDIA_TYPE_VIDEO) DrainVideoEncoder(*ost);
-        else if (ost->Stage) ost->Stage->Drain();
-    }
+    ReceivePackets();
+    links_.Lead->EncoderDrained = true;
+    // Nothing follows the end of the source: the work buffers go now, before
+    // the run ends (joined files leave one stage behind per file).
+    fifo_ = {};
+    buffer_ = {};
+    silence_ = {};
 }

@@ -115,23 +115,12 @@ struct TOutputStream {
     std::vector<int64_t> ForcedKeyFrames;
     int ForcedKeyFrameCount = 0;
     int ForcedKeyFrameIndex = 0;
-    int AudioResample = 0;
-    SwrContextPtr Resampler;
-    int ResampleSampleFormat = 0;
-    int ResampleChannels = 0;
-    int ResampleSampleRate = 0;
-    int ReformatPair = -6;
-    SwrContextPtr Reformatter;
-    std::vector<uint8_t> Fifo;        // whole interleaved samples waiting for an encoder frame
     FILE* PassLogFile = nullptr;      // opened through the bound C runtime
     int SavedCodecId = 0;
     int Active = 0;
     int StreamCopy = 0;               // set when the stream is created: it copies its input's packets
 
     // ---- transcode run state (transcode/, audio/) ----
-    int64_t EncoderPts = 0;           // audio: the next frame's pts, in samples
-    bool AudioPlaced = false;         // audio: the first frame has its place in the output's time
-    bool AudioOnClock = false;        // audio: frames follow the input clock (beside a picture or subtitles)
     FramePtr EncoderFrame;            // the frame handed to the encoder, reused
     PacketPtr EncoderPacket;          // the packet taken from the encoder, reused
     int64_t LastMuxDts = INT64_MIN;   // last dts written to the muxer stream, in its time base
@@ -139,9 +128,6 @@ struct TOutputStream {
     bool EncoderDrained = false;      // the end of input was sent; the encoder takes nothing more
     bool BsfInitialised = false;      // the bit-stream filters know their input parameters
     int64_t PacketsWritten = 0;       // packets the muxer took for this stream
-    int64_t SamplesDecoded = 0;       // audio: samples handed on towards the encoder, at its rate
-    int64_t SamplesWritten = 0;       // audio: samples in the packets the muxer took
-    bool PacketWithoutDuration = false;
     TCodedFrame CodedFrame;           // video: the encoder's figures for its last packet
 
     // ---- video run state (video/) ----

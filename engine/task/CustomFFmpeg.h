@@ -295,7 +295,6 @@ private:
     // Hands a decode to the stages of `ist`'s encoded outputs, the packet to its copied ones.
     void RouteDecoded(TInputStream& ist, int index, const AVPacket* pkt, const TDecodedData& decoded);
     void DrainEncoders(int index);
-    void DrainAudioEncoder(TOutputStream& ost);
     void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
     void WriteFrame(AVFormatContext* output, AVPacket* pkt, TOutputStream& ost);
     void MuxPacket(AVFormatContext* output, AVPacket* pkt, TOutputStream& ost);
@@ -303,14 +302,6 @@ private:
     bool AudioWrittenToEveryOutput() const;
     AVCodecContext* EncoderOf(const TOutputStream& ost) const;
     TOutputStream& LeadOf(TOutputStream& ost) const;
-    void DoAudioOut(AVFormatContext* output, TOutputStream& ost, TInputStream& ist, const uint8_t* data, int size);
-    void SizeAudioBuffers(TOutputStream& ost, TInputStream& ist, int64_t room);
-    void SetUpAudioConversion(TOutputStream& ost, TInputStream& ist);
-    int KeepAudioInStep(TOutputStream& ost, TInputStream& ist, const uint8_t*& data, int& size, int64_t& room);
-    void EncodeAudioBlock(AVFormatContext* output, TOutputStream& ost, const uint8_t* data, int size);
-    void SendAudioFrame(AVFormatContext* output, TOutputStream& ost, const uint8_t* data, int samples);
-    int64_t AudioFramePts(AVFormatContext* output, TOutputStream& ost);
-    void ReceiveAudioPackets(AVFormatContext* output, TOutputStream& ost);
     void ReportProgress(bool final, int fileIndex);
     // Video statistics (progress/VideoStatistics.cpp): the encoder's figures
     // for a coded picture, and the statistics file's line for it.

@@ -25,6 +25,7 @@
 #include "FFUtils.h"
 #include "PacketTime.h"
 #include "Format.h"
+#include "AudioOutput.h"
 #include "RunTables.h"
 
 namespace {
@@ -171,9 +172,11 @@ void TCustomFFmpeg::NoteOutputChecks() {
         check.SampleRate = enc->sample_rate;
         check.Channels = enc->ch_layout.nb_channels;
         check.Tolerance = codec && (codec->props & AV_CODEC_PROP_LOSSLESS) ? 0 : std::max(enc->frame_size, 0);
-        check.SamplesDecoded = ost->SamplesDecoded;
-        check.SamplesWritten = ost->SamplesWritten;
-        check.WrittenKnown = !ost->PacketWithoutDuration;
+        const auto* audio = dynamic_cast<const TAudioOutput*>(ost->Stage.get());
+        if (!audio) continue;
+        check.SamplesDecoded = audio->SamplesDecoded();
+        check.SamplesWritten = audio->SamplesWritten();
+        check.WrittenKnown = !audio->PacketWithoutDuration();
         OutputChecks_.push_back(std::move(check));
     }
 }

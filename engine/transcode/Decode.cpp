@@ -170,14 +170,20 @@ void TCustomFFmpeg::RouteDecoded(TInputStream& ist, int index, const AVPacket* p
             continue;
         }
         switch (EncoderOf(*ost)->codec_type) {
-        case AVMEDIA_TYPE_AUDIO:
-            if (decoded.Size > 0) DoAudioOut(OutputFiles[ost->FileIndex], *ost, ist, decoded.Samples, decoded.Size);
-            break;
         case AVMEDIA_TYPE_VIDEO:
             if (decoded.Picture) DoVideoOut(OutputFiles[ost->FileIndex], *ost, ist, decoded.Picture);
             break;
         default:
             throw FFmpegException("invalid codec_type");
         }
+    }
+}
+
+void TCustomFFmpeg::DrainEncoders(int index) {
+    for (TOutputStream* ost : Run_->OutputStreams) {
+        if (ost->SourceIndex != index || !ost->NeedsEncoding) continue;
+        const AVCodecContext* enc = EncoderOf(*ost);
+        if (enc && enc->codec_type == AVMEDIA_TYPE_VIDEO) DrainVideoEncoder(*ost);
+        else if (ost->Stage) ost->Stage->Drain();
     }
 }

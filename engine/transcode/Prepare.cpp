@@ -4,6 +4,7 @@
 
 #include "RunTables.h"
 #include "Format.h"
+#include "AudioOutput.h"
 #include "SubtitleOutput.h"
 
 namespace {
@@ -96,22 +97,15 @@ void TCustomFFmpeg::PrepareStreamCopy(TOutputStream& ost, TInputStream& ist) {
 
 void TCustomFFmpeg::PrepareEncoding(TOutputStream& ost, TInputStream& ist, int tableIndex) {
     AVCodecContext* enc = EncoderOf(ost);
-    const AVCodecContext* dec = ist.Decoder.get();
     switch (enc->codec_type) {
-    case AVMEDIA_TYPE_AUDIO:
-        try {
-            ost.Fifo.reserve(1024);
-        } catch (const std::bad_alloc&) {
-            throw FFmpegException("av_fifo_alloc fail");
-        }
-        ost.ReformatPair = -6;
-        ost.AudioResample = (dec->sample_rate != enc->sample_rate || Opt.AudioSyncMethod > 1) ? 1 : 0;
-        ist.NeedsDecoding = 1;
-        ost.NeedsEncoding = 1;
-        ost.ResampleSampleFormat = dec->sample_fmt < 0 ? -1 : ff::av_get_packed_sample_fmt(dec->sample_fmt);
-        ost.ResampleSampleRate = dec->sample_rate;
-        ost.ResampleChannels = dec->ch_layout.nb_channels;
+    case AVMEDIA_TYPE_AUDIO: {
+        const TAudioSettings settings{Opt.AudioSyncMethod, Opt.AudioDriftThreshold, Opt.StartTime, Opt.Verbose,
+                                      Opt.ExitOnError};
+        auto stage = std::make_unique<TAudioOutput>(Run_->LinksOf(ost, *this), OutputFiles[ost.FileIndex], settings);
+        stage->Prepare(ist);
+        ost.Stage = std::move(stage);
         break;
+    }
     case AVMEDIA_TYPE_VIDEO:
         PrepareVideoEncoding(ost, ist);
         break;

@@ -34,8 +34,6 @@ struct TCustomFFmpeg::TRun {
 
     // Work buffers: grown when a block needs more, never shrunk.
     std::vector<uint8_t> DecodeBuffer;           // decoded interleaved samples of every input stream
-    std::vector<uint8_t> AudioBuffer;            // converted samples; one encoder frame
-    std::vector<uint8_t> SilenceBuffer;          // decoded samples behind inserted silence
     int BitBufferSize = 262144;
     std::vector<uint8_t> BitBuffer;              // size BitBufferSize; kept for its size rules
     std::vector<TOutputCover> Covers;            // the cover of each output that carries one
@@ -64,8 +62,3 @@ inline AVMediaType OutputTypeOf(const TOutputStream& ost, const AVCodecContext* 
 void CreateDecoderContexts(std::vector<std::unique_ptr<TInputStream>>& streams,
                            const std::vector<const AVCodec*>& forced);
 
-// The library's name of a sample format, "none" for none.
-inline std::string SampleFormatName(int format) {
-    const char* name = ff::av_get_sample_fmt_name(static_cast<AVSampleFormat>(format));
-    return name ? name : "none";
-}

@@ -119,16 +119,12 @@ void TCustomFFmpeg::ReleaseRun() {
             ff::fclose(ost->PassLogFile);
             ost->PassLogFile = nullptr;
         }
-        ost->Fifo.clear();
-        ost->Fifo.shrink_to_fit();
         ost->TempPicture.reset();
         ost->ForcedKeyFrames.clear();
         if (ost->VideoResample) {
             ost->ScaleContext.reset();
             ost->VideoResample = 0;
         }
-        ost->Resampler.reset();
-        ost->Reformatter.reset();
         ost->EncoderFrame.reset();
         ost->EncoderPacket.reset();
         ost->OutputHookPicture.reset();

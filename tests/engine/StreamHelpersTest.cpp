@@ -157,7 +157,6 @@ TEST_F(StreamHelpersTest, OutputStreamRecordsFollowTheStreams) {
     EXPECT_EQ(a->Stream, first);
     EXPECT_EQ(b->StreamIndex, 1);
     EXPECT_EQ(b->Stream, second);
-    EXPECT_EQ(b->ReformatPair, -6);
     EXPECT_TRUE(task.OutputStreamsForFile[0].empty());
     ff::avformat_free_context(output);
 }
