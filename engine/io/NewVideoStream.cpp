@@ -103,6 +103,6 @@ void TCustomFFmpeg::NewVideoStream(AVFormatContext* Output, int Slot) {
     if (Opt.Psnr) enc->flags |= AV_CODEC_FLAG_PSNR;
     if (Opt.Pass == 1) enc->flags |= AV_CODEC_FLAG_PASS1;
     if (Opt.Pass == 2) enc->flags |= AV_CODEC_FLAG_PASS2;
-    if (!Opt.ForcedKeyFrames.empty()) ParseForcedKeyFrames(Opt.ForcedKeyFrames, ost, enc);
+    if (!Opt.ForcedKeyFrames.empty()) ost.ForcedKeyFrames = ParseForcedKeyFrames(Opt.ForcedKeyFrames, enc);
     TakeLanguage(ost.Stream, Opt.VideoLanguage);
 }

@@ -70,7 +70,7 @@ int64_t ParseTimeOrRaise(const std::string& optionName, const std::string& text,
     return us;
 }
 
-void ParseForcedKeyFrames(const std::string& text, TOutputStream& stream, const AVCodecContext* encoder) {
+std::vector<int64_t> ParseForcedKeyFrames(const std::string& text, const AVCodecContext* encoder) {
     const size_t count = std::count(text.begin(), text.end(), ',') + 1;
     std::vector<int64_t> times;
     try {
@@ -89,8 +89,7 @@ void ParseForcedKeyFrames(const std::string& text, TOutputStream& stream, const 
         times.push_back(ff::av_rescale_q(us, AVRational{1, AV_TIME_BASE}, encoder->time_base));
         start = comma == std::string::npos ? text.size() : comma + 1;
     }
-    stream.ForcedKeyFrames = std::move(times);
-    stream.ForcedKeyFrameCount = static_cast<int>(count);
+    return times;
 }
 
 TOutputStream* TCustomFFmpeg::NewOutputStreamRecord(AVFormatContext* output, int fileIndex) {

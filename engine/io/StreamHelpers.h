@@ -32,5 +32,5 @@ void ChooseSampleRate(AVCodecContext* encoder, const AVCodec* codec);
 void ChoosePixelFormat(AVCodecContext* encoder, const AVCodec* codec);
 // Microseconds; raises "Invalid %s specification for %s: %s".
 int64_t ParseTimeOrRaise(const std::string& optionName, const std::string& text, bool isDuration);
-// Comma-separated times, stored in the encoder's time base.
-void ParseForcedKeyFrames(const std::string& text, TOutputStream& stream, const AVCodecContext* encoder);
+// Comma-separated times, in the encoder's time base.
+std::vector<int64_t> ParseForcedKeyFrames(const std::string& text, const AVCodecContext* encoder);

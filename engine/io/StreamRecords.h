@@ -84,54 +84,29 @@ struct TInputStream {
     TVideoInputRun Video;             // video pictures between decoder and outputs (video/)
 };
 
-// What the encoder said of the last picture it coded: its quality (lambda),
-// picture type and, with PSNR on, the squared error of each plane.
-struct TCodedFrame {
-    int Quality = 0;
-    int PictureType = 0;              // AVPictureType; 0 while none was coded
-    uint64_t Error[4] = {};
-    double EndTime = 0;               // seconds: where the picture ends in the output
-};
-
+// An output stream: what every kind shares. What a kind keeps between the
+// frames of a run is its stage's.
 struct TOutputStream {
     int FileIndex = 0;
     int StreamIndex = 0;
-    int SourceIndex = 0;
+    int SourceIndex = 0;              // the input stream table's index of its source
     AVStream* Stream = nullptr;       // the muxer's stream; owned by its container
     CodecContextPtr Encoder;          // the encoder context of the stream (streams carry no context any more)
     int NeedsEncoding = 0;
-    int FrameNumber = 0;
-    TInputStream* SyncSource = nullptr;
-    int64_t SyncPosition = 0;
-    TBitstreamFilterChain BitstreamFilters;
-    int VideoResample = 0;
-    FramePtr TempPicture;
-    SwsContextPtr ScaleContext;
-    int ResampleHeight = 0;
-    int ResampleWidth = 0;
-    int ResamplePixelFormat = 0;
-    int InitialHeight = 0;
-    int InitialWidth = 0;
-    std::vector<int64_t> ForcedKeyFrames;
-    int ForcedKeyFrameCount = 0;
-    int ForcedKeyFrameIndex = 0;
-    FILE* PassLogFile = nullptr;      // opened through the bound C runtime
-    int SavedCodecId = 0;
-    int Active = 0;
     int StreamCopy = 0;               // set when the stream is created: it copies its input's packets
+    TBitstreamFilterChain BitstreamFilters;
+    std::vector<int64_t> ForcedKeyFrames;  // video, from "force_key_frames", encoder time base; its stage takes them
+    int SavedCodecId = 0;             // join mode: the encoder made again for each file
 
-    // ---- transcode run state (transcode/, audio/) ----
-    FramePtr EncoderFrame;            // the frame handed to the encoder, reused
-    PacketPtr EncoderPacket;          // the packet taken from the encoder, reused
-    int64_t LastMuxDts = INT64_MIN;   // last dts written to the muxer stream, in its time base
-    int64_t MuxDtsShift = 0;          // join mode: shift that keeps a re-created encoder after the last packet
+    // ---- run state ----
+    TInputStream* SyncSource = nullptr;
+    int64_t SyncPosition = 0;         // where the stream is in the output's clock: samples, frames
+    int FrameNumber = 0;              // frames written (packets, when copied)
+    int Active = 0;                   // join mode: cleared once its file has ended
     bool EncoderDrained = false;      // the end of input was sent; the encoder takes nothing more
     bool BsfInitialised = false;      // the bit-stream filters know their input parameters
+    int64_t LastMuxDts = INT64_MIN;   // last dts written to the muxer stream, in its time base
+    int64_t MuxDtsShift = 0;          // join mode: shift that keeps a re-created encoder after the last packet
     int64_t PacketsWritten = 0;       // packets the muxer took for this stream
-    TCodedFrame CodedFrame;           // video: the encoder's figures for its last packet
-
-    // ---- video run state (video/) ----
-    FramePtr OutputHookPicture;       // the picture the video-output hook works on
-
-    std::unique_ptr<TOutputStage> Stage;  // an encoded stream's, for the run
+    std::unique_ptr<TOutputStage> Stage;  // an encoded stream's
 };

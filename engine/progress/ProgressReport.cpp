@@ -4,6 +4,7 @@
 
 #include "FFLog.h"
 #include "RunTables.h"
+#include "VideoOutput.h"
 #include "Format.h"
 #include "MyUtilStubs.h"
 
@@ -37,11 +38,12 @@ int64_t WrittenBytes(AVFormatContext* output) {
 
 // Per plane, from the last picture or, in the final report, from the whole
 // run; then all planes together.
-void AppendPsnr(TStatusText& status, const TOutputStream& ost, const AVCodecContext& enc, bool final) {
+void AppendPsnr(TStatusText& status, const TOutputStream& ost, const TCodedFrame& last, const AVCodecContext& enc,
+                bool final) {
     status.Append("PSNR=");
     double errorSum = 0, scaleSum = 0;
     for (int plane = 0; plane < 3; ++plane) {
-        double error = static_cast<double>(final ? enc.error[plane] : ost.CodedFrame.Error[plane]);
+        double error = static_cast<double>(final ? enc.error[plane] : last.Error[plane]);
         double scale = static_cast<double>(enc.width) * enc.height * 255.0 * 255.0;
         if (final) scale *= ost.FrameNumber;
         if (plane > 0) scale /= 4;
@@ -65,9 +67,10 @@ void TCustomFFmpeg::ReportProgress(bool final, int fileIndex) {
         const AVCodecContext* enc = EncoderOf(*ost);
         const bool video = OutputTypeOf(*ost, enc) == AVMEDIA_TYPE_VIDEO;
         // A copied stream has no encoder to ask.
-        const bool encoded = video && ost->NeedsEncoding && enc;
+        const auto* stage = video && ost->NeedsEncoding && enc ? dynamic_cast<const TVideoOutput*>(ost->Stage.get()) : nullptr;
+        const bool encoded = stage != nullptr;
         const float streamQuality =
-            encoded ? static_cast<float>(ost->CodedFrame.Quality) / static_cast<float>(FF_QP2LAMBDA) : -1.0f;
+            encoded ? static_cast<float>(stage->CodedFrame().Quality) / static_cast<float>(FF_QP2LAMBDA) : -1.0f;
         if (videoSeen && video) status.Append("q=%2.1f ", static_cast<double>(streamQuality));
         if (!videoSeen && video && ost->Active == 1) {
             const float elapsed = static_cast<float>(ff::av_gettime() - Run_->TimerStart) / 1000000.0f;
@@ -85,7 +88,7 @@ void TCustomFFmpeg::ReportProgress(bool final, int fileIndex) {
                                             std::log(static_cast<double>(QpHistogramCounters()[j].load()) + 1) /
                                             std::log(2.0))));
             }
-            if (encoded && (enc->flags & AV_CODEC_FLAG_PSNR)) AppendPsnr(status, *ost, *enc, final);
+            if (encoded && (enc->flags & AV_CODEC_FLAG_PSNR)) AppendPsnr(status, *ost, stage->CodedFrame(), *enc, final);
             videoSeen = true;
         }
         const int64_t end = ff::av_stream_get_end_pts(ost->Stream);

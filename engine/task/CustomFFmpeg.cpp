@@ -10,11 +10,6 @@
 #include "FFLog.h"
 #include "MyUtilStubs.h"
 
-std::mutex& TCustomFFmpeg::PreviewLock() {
-    static std::mutex lock;
-    return lock;
-}
-
 std::mutex& TCustomFFmpeg::CodecCloseLock() {
     static std::mutex lock;
     return lock;
@@ -56,11 +51,7 @@ void TCustomFFmpeg::ResetFileState() {
 void TCustomFFmpeg::ResetState() {
     ResetFileState();
     Thread = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(PreviewLock());
-        PreviewFlags = 0;
-        PreviewFlagsChanged = false;
-    }
+    PictureHooks.ClearFlags();
     Running = false;
     StopRequested = false;
     Completed = false;
@@ -131,27 +122,12 @@ bool TCustomFFmpeg::StopCheck(void* owner) {
     return task && task->StopRequested.load();
 }
 
-void TCustomFFmpeg::SetPreviewFlags(uint8_t flags) {
-    std::lock_guard<std::mutex> lock(PreviewLock());
-    if (flags == PreviewFlags) return;
-    PreviewFlags = flags;
-    PreviewFlagsChanged = true;
-}
+void TCustomFFmpeg::SetPreviewFlags(uint8_t flags) { PictureHooks.SetFlags(flags); }
 
-void TCustomFFmpeg::SetPreviewFlag(uint8_t bit, bool on) {
-    std::lock_guard<std::mutex> lock(PreviewLock());
-    const uint8_t flags = on ? (PreviewFlags | bit) : (PreviewFlags & ~bit);
-    if (flags == PreviewFlags) return;
-    PreviewFlags = flags;
-    PreviewFlagsChanged = true;
-}
+void TCustomFFmpeg::SetPreviewFlag(uint8_t bit, bool on) { PictureHooks.SetFlag(bit, on); }
 
-uint8_t TCustomFFmpeg::CurrentPreviewFlags() const {
-    std::lock_guard<std::mutex> lock(PreviewLock());
-    return PreviewFlags;
-}
+uint8_t TCustomFFmpeg::CurrentPreviewFlags() const { return PictureHooks.Flags(); }
 
-bool TCustomFFmpeg::PreviewFlagsHaveChanged() const {
-    std::lock_guard<std::mutex> lock(PreviewLock());
-    return PreviewFlagsChanged;
-}
+bool TCustomFFmpeg::PreviewFlagsHaveChanged() const { return PictureHooks.FlagsChanged(); }
+
+void TCustomFFmpeg::SetHookBitsPerPixel(int Bits) { PictureHooks.SetBitsPerPixel(Bits); }

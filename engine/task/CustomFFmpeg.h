@@ -18,7 +18,7 @@
 #include "OptionValues.h"
 #include "OutputCheck.h"
 #include "OutputContainer.h"
-#include "PictureHookState.h"
+#include "PictureHooks.h"
 #include "SourceCheck.h"
 #include "StreamRecords.h"
 #include "TaskRecords.h"
@@ -168,9 +168,7 @@ public:
     int64_t ProgressIntervalUs = 500000;               // configuring thread; read by the worker
     int64_t PreviewIntervalUs = 100000;                // configuring thread; read by the worker
 
-    // Process-wide locks of the transcoder: preview flags of a task, and the
-    // closing of the codecs of a finished run.
-    static std::mutex& PreviewLock();
+    // The process-wide lock of the closing of the codecs of a finished run.
     static std::mutex& CodecCloseLock();
 
     // ---- files opened when the run starts (task/TaskFiles.cpp) ----
@@ -213,10 +211,8 @@ public:
     static size_t DecodeBufferSizeFor(size_t current, int64_t packetSize);
 
 private:
-    // Preview flags: bit 0 preview, bit 1 preview bitmap. Any thread, under PreviewLock().
-    uint8_t PreviewFlags = 0;
-    bool PreviewFlagsChanged = false;
-    TPictureHookState PictureHooks;                    // the worker
+    // The video hooks, the preview and its flags (bit 0 the window, bit 1 the bitmap event).
+    TPictureHooks PictureHooks{this, VideoInputHookRelay, VideoOutputHookRelay, PreviewBitmapRelay, PreviewIntervalUs};
 
     std::vector<OutputContextPtr> OutputContainers;    // every output container, each once
     std::thread Worker;                                // joinable once a worker was started; joined by StopAndJoin
@@ -303,14 +299,8 @@ private:
     AVCodecContext* EncoderOf(const TOutputStream& ost) const;
     TOutputStream& LeadOf(TOutputStream& ost) const;
     void ReportProgress(bool final, int fileIndex);
-    // Video statistics (progress/VideoStatistics.cpp): the encoder's figures
-    // for a coded picture, and the statistics file's line for it.
-    void NoteCodedFrame(TOutputStream& ost, const AVPacket& pkt);
-    void WriteVideoStatistics(TOutputStream& ost, int frameSize);
 
-    // ---- the video output path (video/) ----
-    void PrepareVideoEncoding(TOutputStream& ost, TInputStream& ist);
-    void SetUpPassLog(TOutputStream& ost, int tableIndex);
+    // ---- pictures on their way from the decoder to the video stages (video/) ----
     int ConfigureVideoFilters(TInputStream& ist, TOutputStream& ost, std::string& errorText);
     // "Error while filtering the pictures of input stream #f.s" with the library's reason.
     FFmpegException FilteringError(const TInputStream& ist, int ret) const;
@@ -318,17 +308,6 @@ private:
     void CloseVideoFilters(TInputStream& ist, int index);
     void RouteFilteredPictures(TInputStream& ist, int index);
     AVFrame* PreprocessPicture(TInputStream& ist, AVFrame* decoded);
-    void CallVideoHook(TVideoHookRelay& relay, AVFrame* picture, int64_t pts, int number, bool& converted);
-    void DoVideoOut(AVFormatContext* output, TOutputStream& ost, TInputStream& ist, AVFrame* picture);
-    int VideoFramesToWrite(AVFormatContext* output, TOutputStream& ost);
-    bool CheckPictureGeometry(TOutputStream& ost, const TInputStream& ist);
-    AVFrame* ScalePicture(TOutputStream& ost, const AVFrame* picture, bool newGeometry);
-    AVFrame* RunOutputHook(TOutputStream& ost, AVFrame* picture, int64_t pts, int number, bool& converted);
-    void PreviewPicture(const AVFrame* picture, bool converted, int64_t pts, int number);
-    void EncodeVideoFrame(AVFormatContext* output, TOutputStream& ost, const TInputStream& ist, const AVFrame* picture,
-                          const AVFrame* source);
-    void ReceiveVideoPackets(AVFormatContext* output, TOutputStream& ost);
-    void DrainVideoEncoder(TOutputStream& ost);
 
     void CloseOutputs();
     void CloseInputs();

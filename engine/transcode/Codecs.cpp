@@ -105,9 +105,6 @@ void TCustomFFmpeg::OpenEncoder(TOutputStream& ost, int tableIndex, bool reopeni
         Run_->OpenedEncoders.push_back(&ost);
     }
     ost.EncoderDrained = false;
-    if (!ost.EncoderFrame) ost.EncoderFrame = MakeFrame();
-    if (!ost.EncoderPacket) ost.EncoderPacket = MakePacket();
-    if (!ost.EncoderFrame || !ost.EncoderPacket) throw FFmpegException("av_mallocz fail");
     if (reopening) return;
     Run_->Counters.ExtraSize += enc->extradata_size;
     if (ff::avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0) throw FFmpegException("av_mallocz fail");

@@ -165,25 +165,14 @@ void TCustomFFmpeg::RouteDecoded(TInputStream& ist, int index, const AVPacket* p
             if (pkt) CopyPacket(*ost, ist, pkt);
             continue;
         }
-        if (ost->Stage) {
-            ost->Stage->Push(ist, decoded);
-            continue;
-        }
-        switch (EncoderOf(*ost)->codec_type) {
-        case AVMEDIA_TYPE_VIDEO:
-            if (decoded.Picture) DoVideoOut(OutputFiles[ost->FileIndex], *ost, ist, decoded.Picture);
-            break;
-        default:
-            throw FFmpegException("invalid codec_type");
-        }
+        if (!ost->Stage) throw FFmpegException("invalid codec_type");
+        ost->Stage->Push(ist, decoded);
     }
 }
 
 void TCustomFFmpeg::DrainEncoders(int index) {
     for (TOutputStream* ost : Run_->OutputStreams) {
         if (ost->SourceIndex != index || !ost->NeedsEncoding) continue;
-        const AVCodecContext* enc = EncoderOf(*ost);
-        if (enc && enc->codec_type == AVMEDIA_TYPE_VIDEO) DrainVideoEncoder(*ost);
-        else if (ost->Stage) ost->Stage->Drain();
+        if (ost->Stage) ost->Stage->Drain();
     }
 }

@@ -6,6 +6,8 @@
 #include "Format.h"
 #include "AudioOutput.h"
 #include "SubtitleOutput.h"
+#include "VideoOutput.h"
+#include "VideoPath.h"
 
 namespace {
 
@@ -65,7 +67,7 @@ void TCustomFFmpeg::PrepareStreamCopy(TOutputStream& ost, TInputStream& ist) {
         if (VideoInputHookRelay || VideoOutputHookRelay)
             throw FFmpegException("-vcodec copy and VideoHook are incompatible (frames are not decoded)");
         if (Opt.VideoHookActive) throw FFmpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
-        if (PreviewFlags) throw FFmpegException("-vcodec copy and PostHooks are incompatible (frames are not decoded)");
+        if (CurrentPreviewFlags()) throw FFmpegException("-vcodec copy and PostHooks are incompatible (frames are not decoded)");
         break;
     case AVMEDIA_TYPE_SUBTITLE:
         break;
@@ -106,9 +108,22 @@ void TCustomFFmpeg::PrepareEncoding(TOutputStream& ost, TInputStream& ist, int t
         ost.Stage = std::move(stage);
         break;
     }
-    case AVMEDIA_TYPE_VIDEO:
-        PrepareVideoEncoding(ost, ist);
+    case AVMEDIA_TYPE_VIDEO: {
+        Opt.SwsFlags = ScalerFlagsOf(Options.get(), Opt.SwsFlags);
+        const TVideoSettings settings{Opt.StartTime,    Opt.VideoSyncMethod, Opt.MaxFrames[mkVideo],
+                                      !Opt.VideoFilters.empty(), Opt.SwsFlags, Opt.TopFieldFirst,
+                                      Opt.SameQuality,  Opt.MeThreshold,   Opt.Verbose};
+        if (!Opt.VstatsFileName.empty() && !Run_->VideoStatistics)
+            Run_->VideoStatistics = std::make_unique<TVideoStatistics>(Opt.VstatsFileName);
+        auto stage = std::make_unique<TVideoOutput>(Run_->LinksOf(ost, *this), OutputFiles[ost.FileIndex], settings,
+                                                    PictureHooks, StopRequested, Run_->VideoStatistics.get());
+        stage->Prepare(ist);
+        ost.Stage = std::move(stage);
+        std::string filterError;
+        if (!Opt.VideoFilters.empty() && ConfigureVideoFilters(ist, ost, filterError) < 0)
+            throw FFmpegException(filterError.empty() ? "Error opening filters!" : "Error opening filters: " + filterError);
         break;
+    }
     case AVMEDIA_TYPE_SUBTITLE: {
         auto stage = std::make_unique<TSubtitleOutput>(Run_->LinksOf(ost, *this), TSubtitleSettings{Opt.ExitOnError});
         stage->Prepare(ist, Run_->InputStreams);
@@ -118,5 +133,8 @@ void TCustomFFmpeg::PrepareEncoding(TOutputStream& ost, TInputStream& ist, int t
     default:
         throw FFmpegException("invalid codec_type of output stream");
     }
-    if (ost.NeedsEncoding && (enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2))) SetUpPassLog(ost, tableIndex);
+    if (!ost.NeedsEncoding || !(enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2))) return;
+    // The first pass's log is written by the video stage; other kinds write none.
+    PassLogPtr log = OpenPassLog(enc, Opt.PassLogPrefix, tableIndex);
+    if (auto* video = dynamic_cast<TVideoOutput*>(ost.Stage.get())) video->TakePassLog(std::move(log));
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CoverArt.h"
+#include "VideoStatistics.h"
 #include "CustomFFmpeg.h"
 
 struct TCustomFFmpeg::TRun {
@@ -25,7 +26,7 @@ struct TCustomFFmpeg::TRun {
 
     TRunCounters Counters;                       // bytes per kind, duplicated and dropped pictures
     int64_t TimerStart = 0;                      // when the loop started, library clock
-    FILE* VstatsFile = nullptr;                  // opened through the bound C runtime
+    std::unique_ptr<TVideoStatistics> VideoStatistics;  // the "vstats" file, when one is asked for
     std::vector<FilterGraphPtr> FilterGraphs;    // the video filter graphs of the run
 
     // Codecs the run opened; they are closed under the codec-close lock.

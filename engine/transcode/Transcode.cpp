@@ -107,29 +107,11 @@ void TCustomFFmpeg::ReleaseRun() {
     Run_->NoPacket.assign(Run_->NoPacket.size(), 0);
     Run_->NoPacketCount = 0;
     CloseRunCodecs();
-    if (Run_->VstatsFile) {
-        ff::fclose(Run_->VstatsFile);
-        Run_->VstatsFile = nullptr;
-    }
+    Run_->VideoStatistics.reset();
     Run_->InputFiles.clear();
     Run_->InputStreams.clear();
-    for (TOutputStream* ost : Run_->OutputStreams) {
-        if (!ost) continue;
-        if (ost->PassLogFile) {
-            ff::fclose(ost->PassLogFile);
-            ost->PassLogFile = nullptr;
-        }
-        ost->TempPicture.reset();
-        ost->ForcedKeyFrames.clear();
-        if (ost->VideoResample) {
-            ost->ScaleContext.reset();
-            ost->VideoResample = 0;
-        }
-        ost->EncoderFrame.reset();
-        ost->EncoderPacket.reset();
-        ost->OutputHookPicture.reset();
-        ost->Stage.reset();
-    }
+    for (TOutputStream* ost : Run_->OutputStreams)
+        if (ost) ost->Stage.reset();
     Run_->OutputStreams.clear();
     if (Run_->StopCheckRegistered && InterruptRegistry())
         InterruptRegistry()->Remove(Run_->StopCheckThread, this, &TCustomFFmpeg::StopCheck);

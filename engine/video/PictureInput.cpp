@@ -29,7 +29,7 @@ AVFrame* TCustomFFmpeg::PreprocessPicture(TInputStream& ist, AVFrame* decoded) {
     video.Width = decoded->width;
     video.Height = decoded->height;
     video.PixelFormat = decoded->format;
-    if (!Opt.Deinterlace && !VideoInputHookRelay && !Opt.VideoHookActive) return decoded;
+    if (!Opt.Deinterlace && !PictureHooks.HooksInput() && !Opt.VideoHookActive) return decoded;
 
     AVFrame* picture = WritablePicture(video.HookPicture, decoded->format, decoded->width, decoded->height);
     if (!picture || ff::av_frame_copy_props(picture, decoded) < 0) {
@@ -47,9 +47,8 @@ AVFrame* TCustomFFmpeg::PreprocessPicture(TInputStream& ist, AVFrame* decoded) {
                           decoded->linesize, format, decoded->width, decoded->height);
     if (deinterlaced) picture->interlaced_frame = 0;
 
-    if (VideoInputHookRelay) {
-        bool converted = false;
-        CallVideoHook(VideoInputHookRelay, picture, ist.Pts, video.PictureCount, converted);
+    if (PictureHooks.HooksInput()) {
+        PictureHooks.HookInput(picture, ist.Pts, video.PictureCount);
     } else if (Opt.VideoHookActive) {
         TPicture planes = PictureOf(picture);
         ProcessFrameHooks(VideoHooks, &planes, format, picture->width, picture->height, ist.Pts);

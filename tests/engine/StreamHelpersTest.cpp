@@ -112,15 +112,11 @@ TEST_F(StreamHelpersTest, TimesAndForcedKeyFrames) {
 
     EncoderContext enc;
     enc.ctx->time_base = AVRational{1, 1000};
-    TOutputStream stream;
-    ParseForcedKeyFrames("1,2.5", stream, enc.ctx);
-    EXPECT_EQ(stream.ForcedKeyFrameCount, 2);
-    EXPECT_EQ(stream.ForcedKeyFrames, (std::vector<int64_t>{1000, 2500}));
+    EXPECT_EQ(ParseForcedKeyFrames("1,2.5", enc.ctx), (std::vector<int64_t>{1000, 2500}));
     enc.ctx->time_base = AVRational{1, 25};
-    ParseForcedKeyFrames("2", stream, enc.ctx);
-    EXPECT_EQ(stream.ForcedKeyFrames, (std::vector<int64_t>{50}));
+    EXPECT_EQ(ParseForcedKeyFrames("2", enc.ctx), (std::vector<int64_t>{50}));
     try {
-        ParseForcedKeyFrames("1,x,3", stream, enc.ctx);
+        ParseForcedKeyFrames("1,x,3", enc.ctx);
         FAIL() << "no exception";
     } catch (const FFmpegException& e) {
         EXPECT_EQ(e.Message(), "Invalid duration specification for force_key_frames: x,3");

@@ -251,3 +251,23 @@ TEST_F(TranscodeVideoTest, StatisticsFollowTheEncoder) {
     EXPECT_NE(lines[0].find("type= I"), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find("type= P"), std::string::npos) << lines[1];
 }
+
+TEST_F(TranscodeVideoTest, ForcedKeyFramesFallWhereAsked) {
+    const std::string src = Clip(1.0);  // 25 pictures
+    TOutputOptions o = VideoOutput("mpeg4");
+    // One group of pictures for the whole clip: only the forced times start another.
+    o.ExtOptions = "g=250\nforce_key_frames=0.52\nvstats_file=" + Out("keys.log");
+    Open({src}, o, "keys.avi");
+    ASSERT_EQ(Run(), "");
+    task.reset();
+
+    std::istringstream stats(ReadTextFile(Out("keys.log")));
+    std::vector<int> keyFrames;
+    for (std::string line; std::getline(stats, line);) {
+        int frame = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "frame= %d", &frame), 1) << line;
+        if (line.find("type= I") != std::string::npos) keyFrames.push_back(frame);
+    }
+    // 0.52 s is the 14th picture at 25 a second.
+    EXPECT_EQ(keyFrames, (std::vector<int>{1, 14}));
+}
