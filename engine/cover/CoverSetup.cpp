@@ -1,6 +1,6 @@
-// The covers of a run: chosen once the output streams have their sources,
-// set up before the headers are written, written right after them (or, for
-// ASF, added to the finished file).
+// The covers of a run: chosen once the output streams have their sources and
+// set up before the headers are written; each output's muxing side writes its
+// own (CoverWrite.cpp).
 #include "CoverArt.h"
 #include "FFLog.h"
 #include "FileSetup.h"
@@ -56,25 +56,6 @@ int CoverSourceFile(const std::vector<TOutputStream*>& outputs,
     return source;
 }
 
-// Rewrites the header of the finished ASF file behind `pb` with the picture in
-// it. False when the file cannot be edited (a pipe, say: it is written once);
-// raises when it could not be rewritten.
-bool AddToAsfHeader(AVIOContext* pb, const TCoverPicture& picture, const std::string& name) {
-    uint8_t head[30];
-    const int got = ReadFileIOAt(pb, 0, head, sizeof head);
-    if (got == AVERROR(ENOSYS)) return false;
-    uint64_t size = 0;
-    for (int i = 7; i >= 0; --i) size = (size << 8) | head[16 + i];
-    if (got != static_cast<int>(sizeof head) || size < sizeof head || size > (64u << 20))
-        throw FFmpegException("The ASF header is damaged");
-    std::vector<uint8_t> header(size);
-    if (ReadFileIOAt(pb, 0, header.data(), static_cast<int>(size)) != static_cast<int>(size))
-        throw FFmpegException("The ASF header is damaged");
-    const int ret = SpliceFileIO(pb, 0, static_cast<int64_t>(size), AsfHeaderWithPicture(header, picture));
-    if (ret < 0) throw FFmpegException(Format("%s while writing %s", ErrorCodeText(ret), name));
-    return true;
-}
-
 } // namespace
 
 void TCustomFFmpeg::AddCovers() {
@@ -117,34 +98,7 @@ void TCustomFFmpeg::AddCovers() {
                                source, index, ff::avcodec_get_name(picture->codecpar->codec_id),
                                cover.Picture.Width, cover.Picture.Height, how, j,
                                static_cast<int64_t>(cover.Picture.Data.size()));
-        run.Covers.push_back(std::move(cover));
-    }
-}
-
-void TCustomFFmpeg::WriteCovers() {
-    for (const TOutputCover& cover : Run_->Covers) {
-        AVFormatContext* oc = OutputFiles[cover.File];
-        if (cover.Carrier != ccPictureStream) continue;
-        PacketPtr pkt = MakePacket();
-        if (!pkt || ff::av_new_packet(pkt.get(), static_cast<int>(cover.Picture.Data.size())) < 0)
-            throw FFmpegException("av_mallocz fail");
-        std::copy(cover.Picture.Data.begin(), cover.Picture.Data.end(), pkt->data);
-        pkt->stream_index = cover.StreamIndex;
-        pkt->pts = pkt->dts = 0;
-        pkt->flags |= AV_PKT_FLAG_KEY;
-        // Muxers that write the picture ahead of the audio hold the audio until it came.
-        CheckWritten(oc, ff::av_interleaved_write_frame(oc, pkt.get()), "av_interleaved_write_frame()");
-    }
-}
-
-void TCustomFFmpeg::FinishCovers() {
-    for (const TOutputCover& cover : Run_->Covers) {
-        if (cover.Carrier != ccAsfHeader) continue;
-        AVFormatContext* oc = OutputFiles[cover.File];
-        if (!oc->pb) continue;
-        ff::avio_flush(oc->pb);
-        if (!AddToAsfHeader(oc->pb, cover.Picture, DiskName(oc->url)))
-            GlobalLogger()->LogFmt(this, llWarning, "The cover picture cannot be added to %s", DiskName(oc->url));
+        Run_->MuxOf(j).SetCover(std::move(cover));
     }
 }
 

@@ -99,6 +99,9 @@ struct TOutputStream {
     int SavedCodecId = 0;             // join mode: the encoder made again for each file
 
     // ---- run state ----
+    // Whose encoder, filters and muxing state it writes through: itself, or in
+    // join mode the first file's stream at the same place.
+    TOutputStream* Lead = nullptr;
     TInputStream* SyncSource = nullptr;
     int64_t SyncPosition = 0;         // where the stream is in the output's clock: samples, frames
     int FrameNumber = 0;              // frames written (packets, when copied)

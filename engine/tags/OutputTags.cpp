@@ -10,8 +10,7 @@
 #include "FFLog.h"
 #include "CoverArt.h"
 #include "Id3Tag.h"
-#include "RunTables.h"
-#include "StreamHelpers.h"
+#include "OutputMux.h"
 #include "UserTags.h"
 
 namespace {
@@ -100,9 +99,8 @@ std::string AppendId3Chunk(AVIOContext* pb, const TFileReader& reader, const std
 
 } // namespace
 
-void TCustomFFmpeg::PlaceTags(int file) {
-    AVFormatContext* oc = OutputFiles[file];
-    GrowList(PendingId3Frames_, file + 1);
+void TOutputMux::PlaceTags() {
+    AVFormatContext* oc = oc_;
     const TTagStyle style = TagStyleOf(oc->oformat->name);
     TUserTags tags;
     GatherUserTags(oc->metadata, tags);
@@ -128,17 +126,17 @@ void TCustomFFmpeg::PlaceTags(int file) {
             ff::av_dict_set(&oc->streams[i]->metadata, "encoder", ProgramEncoderName().c_str(), 0);
     }
     if (style == TTagStyle::Id3 || style == TTagStyle::Riff) {
-        PendingId3Frames_[file] = Id3v2Frames(tags, ProgramEncoderName());
+        pendingId3Frames_ = Id3v2Frames(tags, ProgramEncoderName());
         // The MP3 muxer writes a tag of its own (with the pictures): ours goes
         // into its padding. Its Info header keeps the library's short name:
         // readers trust the gapless figures there only under that name.
         if (std::string(oc->oformat->name) == "mp3")
-            oc->metadata_header_padding = static_cast<int>(PendingId3Frames_[file].size());
+            oc->metadata_header_padding = static_cast<int>(pendingId3Frames_.size());
     }
 }
 
-void TCustomFFmpeg::NameEncoder(int file) {
-    AVFormatContext* oc = OutputFiles[file];
+void TOutputMux::NameEncoder() {
+    AVFormatContext* oc = oc_;
     // The muxer's set-up has named the library as the encoder.
     const TTagStyle style = TagStyleOf(oc->oformat->name);
     ff::av_dict_set(&oc->metadata, "encoder", style == TTagStyle::Id3 ? nullptr : ProgramEncoderName().c_str(), 0);
@@ -149,30 +147,29 @@ void TCustomFFmpeg::NameEncoder(int file) {
     if (style == TTagStyle::Id3 && name != "mp3" && oc->pb) {
         // Raw streams (MP2, AAC) take the tag in front of their first frame,
         // with the cover in it: readers look at the first tag only.
-        std::string frames = PendingId3Frames_[file];
-        for (TOutputCover& cover : Run_->Covers) {
-            if (cover.File != file || cover.Carrier != ccId3Tag) continue;
-            const std::vector<uint8_t> frame = Id3v2PictureFrame(cover.Picture);
+        std::string frames = pendingId3Frames_;
+        if (cover_ && cover_->Carrier == ccId3Tag) {
+            const std::vector<uint8_t> frame = Id3v2PictureFrame(cover_->Picture);
             frames.append(frame.begin(), frame.end());
-            cover.Carrier = ccNone;  // it travels in this tag
+            cover_->Carrier = ccNone;  // it travels in this tag
         }
         const std::string tag = Id3v2Tag(frames, 0);
         ff::avio_write(oc->pb, reinterpret_cast<const unsigned char*>(tag.data()), static_cast<int>(tag.size()));
-        PendingId3Frames_[file].clear();
+        pendingId3Frames_.clear();
     }
 }
 
-void TCustomFFmpeg::CompleteTags(int file) {
-    AVFormatContext* oc = OutputFiles[file];
-    if (file >= static_cast<int>(PendingId3Frames_.size()) || PendingId3Frames_[file].empty()) return;
-    const std::string frames = std::move(PendingId3Frames_[file]);
-    PendingId3Frames_[file].clear();
+void TOutputMux::CompleteTags() {
+    AVFormatContext* oc = oc_;
+    if (pendingId3Frames_.empty()) return;
+    const std::string frames = std::move(pendingId3Frames_);
+    pendingId3Frames_.clear();
     if (!Seekable(oc)) return;
     ff::avio_flush(oc->pb);
-    const TFileReader reader(OutputPaths[file]);
+    const TFileReader reader(path_);
     const std::string name = oc->oformat->name;
     const std::string problem = name == "mp3" ? FillId3Padding(oc->pb, reader, frames)
                                               : AppendId3Chunk(oc->pb, reader, frames);
-    if (!problem.empty()) GlobalLogger()->Log(this, llWarning, OutputPaths[file] + ": " + problem);
+    if (!problem.empty()) GlobalLogger()->Log(logSender_, llWarning, path_ + ": " + problem);
     ff::avio_flush(oc->pb);
 }

@@ -257,17 +257,15 @@ private:
     void PrepareEncoding(TOutputStream& ost, TInputStream& ist, int tableIndex);
     void OpenEncoders();
     void OpenEncoder(TOutputStream& ost, int tableIndex, bool reopening);
-    void InitBitstreamFilters(TOutputStream& ost);
     void OpenDecoders();
     void OpenDecoder(size_t index);
     void InitTimestamps();
     void ApplyMetadataMaps();
     void NoteAudioStreams();
-    // Cover art (cover/): chosen and set up before the headers, written right
-    // after them, and completed once the trailers are written.
+    // The muxing side of each output container (io/OutputMux.h).
+    void CreateMuxes();
+    // The cover of each output that can carry one (cover/), before the headers.
     void AddCovers();
-    void WriteCovers();
-    void FinishCovers();
     void CopyChapters(int inFile, int outFile);
     void WriteHeaders();
     void DescribeRun();
@@ -292,9 +290,6 @@ private:
     void RouteDecoded(TInputStream& ist, int index, const AVPacket* pkt, const TDecodedData& decoded);
     void DrainEncoders(int index);
     void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
-    void WriteFrame(AVFormatContext* output, AVPacket* pkt, TOutputStream& ost);
-    void MuxPacket(AVFormatContext* output, AVPacket* pkt, TOutputStream& ost);
-    void CheckWritten(AVFormatContext* output, int ret, const char* call);
     bool AudioWrittenToEveryOutput() const;
     AVCodecContext* EncoderOf(const TOutputStream& ost) const;
     TOutputStream& LeadOf(TOutputStream& ost) const;
@@ -311,16 +306,6 @@ private:
 
     void CloseOutputs();
     void CloseInputs();
-
-    // ---- the tags of the outputs (tags/OutputTags.cpp); the worker ----
-    std::vector<std::string> PendingId3Frames_;        // by output file: ID3 frames the engine still writes
-    // Before output `file`'s header: its tags under its container's names.
-    void PlaceTags(int file);
-    // After the muxer's set-up, before its header: this program is the encoder.
-    void NameEncoder(int file);
-    // After the trailer: the ID3 tag where the muxer left room for it (MP3) or
-    // as a chunk of its own (WAV).
-    void CompleteTags(int file);
 
     // ---- option table (options/OptionTable.cpp) ----
     using THandler = void (TCustomFFmpeg::*)(const std::string& name, const std::string& value);

@@ -119,25 +119,6 @@ void TCustomFFmpeg::ReopenEncoders() {
     }
 }
 
-void TCustomFFmpeg::InitBitstreamFilters(TOutputStream& ost) {
-    const AVCodecParameters* par = ost.Stream->codecpar;
-    AVRational tb = ost.Stream->time_base;
-    for (BsfContextPtr& bsf : ost.BitstreamFilters) {
-        int ret = ff::avcodec_parameters_copy(bsf->par_in, par);
-        bsf->time_base_in = tb;
-        if (ret >= 0) ret = ff::av_bsf_init(bsf.get());
-        if (ret < 0)
-            throw FFmpegException(LibraryErrorText(Format("%s failed for stream %d", bsf->filter->name,
-                                                          ost.StreamIndex), ret));
-        par = bsf->par_out;
-        tb = bsf->time_base_out;
-    }
-    // What the last filter puts out (changed extradata, say) is what the muxer stores.
-    if (!ost.BitstreamFilters.empty() && ff::avcodec_parameters_copy(ost.Stream->codecpar, par) < 0)
-        throw FFmpegException("av_mallocz fail");
-    ost.BsfInitialised = true;
-}
-
 void TCustomFFmpeg::OpenDecoders() {
     for (size_t i = 0; i < Run_->InputStreams.size(); ++i)
         if (Run_->InputStreams[i]->NeedsDecoding) OpenDecoder(i);

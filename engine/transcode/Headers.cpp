@@ -127,30 +127,21 @@ void TCustomFFmpeg::CopyChapters(int inFile, int outFile) {
 }
 
 void TCustomFFmpeg::WriteHeaders() {
-    const int files = JoinMode ? std::min(OutputFileCount, 1) : OutputFileCount;
     const size_t leads = JoinMode ? std::min<size_t>(Run_->StreamsInFirstOutput, Run_->OutputStreams.size())
                                   : Run_->OutputStreams.size();
-    for (size_t i = 0; i < leads; ++i) InitBitstreamFilters(*Run_->OutputStreams[i]);
-    bool allRtp = true;
-    for (int i = 0; i < files; ++i) {
-        AVFormatContext* oc = OutputFiles[i];
-        PlaceTags(i);
-        AVDictionary* options = nullptr;
-        if (i < static_cast<int>(OutputMuxerOptions.size()) && OutputMuxerOptions[i])
-            ff::av_dict_copy(&options, OutputMuxerOptions[i].get(), 0);
-        int ret = ff::avformat_init_output(oc, &options);
-        ff::av_dict_free(&options);
-        if (ret >= 0) {
-            NameEncoder(i);
-            ret = ff::avformat_write_header(oc, nullptr);
-        }
-        if (ret < 0 && oc->pb && oc->pb->error < 0)
-            RaiseAfterDescription(Format("%s while writing %s", ErrorCodeText(oc->pb->error), DiskName(oc->url)));
-        if (ret < 0)
-            RaiseAfterDescription(
-                Format("Could not write header for output file #%d (incorrect codec parameters ?)", i));
-        if (std::strcmp(oc->oformat->name, "rtp") != 0) allRtp = false;
+    for (size_t i = 0; i < leads; ++i) {
+        TOutputStream& ost = *Run_->OutputStreams[i];
+        Run_->MuxOf(ost.FileIndex).InitFilters(ost);
     }
+    bool allRtp = true;
+    for (size_t i = 0; i < Run_->Muxes.size(); ++i) {
+        TOutputMux& mux = *Run_->Muxes[i];
+        const AVDictionary* options = i < OutputMuxerOptions.size() ? OutputMuxerOptions[i].get() : nullptr;
+        const std::string error = mux.WriteHeader(options);
+        if (!error.empty()) RaiseAfterDescription(error);
+        if (std::strcmp(mux.Container()->oformat->name, "rtp") != 0) allRtp = false;
+    }
+    const int files = static_cast<int>(Run_->Muxes.size());
     if (!allRtp || files == 0) return;
     char sdp[2048];
     ff::av_sdp_create(OutputFiles.data(), files, sdp, sizeof sdp);

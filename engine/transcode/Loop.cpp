@@ -207,15 +207,8 @@ void TCustomFFmpeg::FinishRun() {
         TInputStream& ist = *run.InputStreams[i];
         if (ist.NeedsDecoding && !ist.Flushed) DecodePacket(ist, static_cast<int>(i), nullptr);
     }
-    const int files = JoinMode ? std::min(OutputFileCount, 1) : OutputFileCount;
-    for (int i = 0; i < files; ++i) {
-        AVFormatContext* oc = OutputFiles[i];
-        const int ret = ff::av_write_trailer(oc);
-        if (ret >= 0) CompleteTags(i);
-        if (oc->pb) ff::avio_flush(oc->pb);
-        CheckWritten(oc, ret, "av_write_trailer()");
-    }
-    FinishCovers();
+    for (auto& mux : run.Muxes) mux->WriteTrailer();
+    for (auto& mux : run.Muxes) mux->FinishCover();
     ReportProgress(true, -1);
     NoteOutputChecks();
     if (!AudioWrittenToEveryOutput()) {

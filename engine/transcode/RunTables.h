@@ -6,13 +6,11 @@
 #include <memory>
 #include <vector>
 
-#include "CoverArt.h"
+#include "OutputMux.h"
 #include "VideoStatistics.h"
 #include "CustomFFmpeg.h"
 
 struct TCustomFFmpeg::TRun {
-    explicit TRun(TCustomFFmpeg& task) : Sink(task) {}
-
     std::vector<TInputFile> InputFiles;
     std::vector<std::unique_ptr<TInputStream>> InputStreams;
     std::vector<TOutputStream*> OutputStreams;   // records owned by OutputStreamsForFile
@@ -37,17 +35,14 @@ struct TCustomFFmpeg::TRun {
     std::vector<uint8_t> DecodeBuffer;           // decoded interleaved samples of every input stream
     int BitBufferSize = 262144;
     std::vector<uint8_t> BitBuffer;              // size BitBufferSize; kept for its size rules
-    std::vector<TOutputCover> Covers;            // the cover of each output that carries one
-
-    // The muxer end of the stages: a packet goes through its stream's filters into its container.
-    struct TMuxerSink final : TPacketSink {
-        explicit TMuxerSink(TCustomFFmpeg& task) : Task(task) {}
-        void Write(TOutputStream& ost, AVPacket* pkt) override { Task.WriteFrame(Task.OutputFiles[ost.FileIndex], pkt, ost); }
-        TCustomFFmpeg& Task;
-    } Sink;
+    // The muxing side of each output container, and of each output slot
+    // (joined slots share the one container).
+    std::vector<std::unique_ptr<TOutputMux>> Muxes;
+    std::vector<TOutputMux*> SlotMuxes;
+    TOutputMux& MuxOf(int slot) { return *SlotMuxes.at(slot); }
     // What a stage of `ost` is given.
     TStageLinks LinksOf(TOutputStream& ost, TCustomFFmpeg& task) {
-        return {&ost, &task.LeadOf(ost), &Sink, &Counters, &task};
+        return {&ost, &task.LeadOf(ost), &MuxOf(ost.FileIndex), &Counters, &task};
     }
 };
 

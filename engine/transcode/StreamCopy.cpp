@@ -21,6 +21,6 @@ void TCustomFFmpeg::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPa
                                   : ff::av_rescale_q(ist.Pts, MicrosecondBase, outTb)) -
                startOffset;
     out->duration = ff::av_rescale_q(pkt->duration, inTb, outTb);
-    WriteFrame(OutputFiles[ost.FileIndex], out.get(), ost);
+    Run_->MuxOf(ost.FileIndex).Write(ost, out.get());
     ost.FrameNumber += 1;
 }

@@ -103,6 +103,9 @@ void TCustomFFmpeg::BuildOutputTable() {
             ost->Stream = oc->streams[k];
             const int n = static_cast<int>(run.OutputStreams.size());
             run.OutputStreams.push_back(ost);
+            // Joined files write through the streams and encoders of the first group.
+            const bool joined = JoinMode && run.StreamsInFirstOutput > 0;
+            ost->Lead = joined ? run.OutputStreams[n % run.StreamsInFirstOutput] : ost;
             const AVMediaType type = OutputTypeOf(*ost, EncoderOf(*ost));
             int source;
             if (mapCount > 0) {

@@ -34,10 +34,11 @@ void TCustomFFmpeg::Transcode() {
 }
 
 void TCustomFFmpeg::TranscodeSetup() {
-    Run_.reset(new TRun(*this));
+    Run_.reset(new TRun);
     Run_->NoPacket.assign(FileCapacity, 0);                 // step 1
     BuildInputTables();                                     // step 2
     BuildOutputTable();                                     // step 3
+    CreateMuxes();
     NoteAudioStreams();
     PrepareStreams();
     OpenEncoders();                                         // step 4
@@ -46,17 +47,23 @@ void TCustomFFmpeg::TranscodeSetup() {
     ApplyMetadataMaps();                                    // steps 7 and 8
     AddCovers();
     WriteHeaders();                                         // step 9
-    WriteCovers();
+    for (auto& mux : Run_->Muxes) mux->WriteCover();
     DescribeRun();                                          // step 10
 }
 
-TOutputStream& TCustomFFmpeg::LeadOf(TOutputStream& ost) const {
-    // Joined files write through the streams and encoders of the first group.
-    if (!JoinMode || !Run_ || Run_->StreamsInFirstOutput <= 0) return ost;
-    const auto& table = Run_->OutputStreams;
-    for (size_t i = 0; i < table.size(); ++i)
-        if (table[i] == &ost) return *table[i % Run_->StreamsInFirstOutput];
-    return ost;
+TOutputStream& TCustomFFmpeg::LeadOf(TOutputStream& ost) const { return ost.Lead ? *ost.Lead : ost; }
+
+void TCustomFFmpeg::CreateMuxes() {
+    const TMuxSettings settings{Opt.ExitOnError, JoinMode};
+    for (int i = 0; i < OutputFileCount; ++i) {
+        // Joined files write one after the other into the first slot's container.
+        if (JoinMode && i > 0) {
+            Run_->SlotMuxes.push_back(Run_->Muxes.front().get());
+            continue;
+        }
+        Run_->Muxes.push_back(std::make_unique<TOutputMux>(OutputFiles[i], i, OutputPaths[i], settings, this));
+        Run_->SlotMuxes.push_back(Run_->Muxes.back().get());
+    }
 }
 
 AVCodecContext* TCustomFFmpeg::EncoderOf(const TOutputStream& ost) const {
@@ -110,10 +117,23 @@ void TCustomFFmpeg::ReleaseRun() {
     Run_->VideoStatistics.reset();
     Run_->InputFiles.clear();
     Run_->InputStreams.clear();
-    for (TOutputStream* ost : Run_->OutputStreams)
-        if (ost) ost->Stage.reset();
+    for (TOutputStream* ost : Run_->OutputStreams) {
+        if (!ost) continue;
+        ost->Stage.reset();
+        ost->Lead = nullptr;
+    }
     Run_->OutputStreams.clear();
     if (Run_->StopCheckRegistered && InterruptRegistry())
         InterruptRegistry()->Remove(Run_->StopCheckThread, this, &TCustomFFmpeg::StopCheck);
     Run_.reset();
+}
+
+bool TCustomFFmpeg::AudioWrittenToEveryOutput() const {
+    // An output with an audio stream that received no audio at all is no
+    // conversion, even when its header and trailer were written.
+    for (const TOutputStream* ost : Run_->OutputStreams) {
+        if (!ost || &LeadOf(const_cast<TOutputStream&>(*ost)) != ost) continue;
+        if (OutputTypeOf(*ost, EncoderOf(*ost)) == AVMEDIA_TYPE_AUDIO && ost->PacketsWritten == 0) return false;
+    }
+    return true;
 }
