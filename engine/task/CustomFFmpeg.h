@@ -207,8 +207,6 @@ public:
 
     // The QP histogram shared by every task of the process (52 counters).
     static std::array<std::atomic<int64_t>, 52>& QpHistogramCounters();
-    // Decode buffer size after a packet of `packetSize` bytes arrived.
-    static size_t DecodeBufferSizeFor(size_t current, int64_t packetSize);
 
 private:
     // The video hooks, the preview and its flags (bit 0 the window, bit 1 the bitmap event).
@@ -278,14 +276,6 @@ private:
     void ReopenEncoders();
     void FinishRun();
     bool AdjustPacket(AVPacket* pkt, TInputStream& ist, int file);
-    int DecodePacket(TInputStream& ist, int index, const AVPacket* pkt);
-    int DecodeAudio(TInputStream& ist, int index, const AVPacket* pkt);
-    int DecodeVideo(TInputStream& ist, int index, const AVPacket* pkt);
-    int ReceiveFrames(TInputStream& ist, const AVPacket* pkt, const std::function<void(AVFrame*)>& onFrame);
-    int DecodeSubtitle(TInputStream& ist, int index, const AVPacket* pkt);
-    void AdvanceWithoutDecoding(TInputStream& ist, const AVPacket* pkt);
-    void DeliverAudioFrame(TInputStream& ist, int index, AVFrame* frame);
-    void EmulateRate(const TInputStream& ist) const;
     // Hands a decode to the stages of `ist`'s encoded outputs, the packet to its copied ones.
     void RouteDecoded(TInputStream& ist, int index, const AVPacket* pkt, const TDecodedData& decoded);
     void DrainEncoders(int index);
@@ -294,15 +284,6 @@ private:
     AVCodecContext* EncoderOf(const TOutputStream& ost) const;
     TOutputStream& LeadOf(TOutputStream& ost) const;
     void ReportProgress(bool final, int fileIndex);
-
-    // ---- pictures on their way from the decoder to the video stages (video/) ----
-    int ConfigureVideoFilters(TInputStream& ist, TOutputStream& ost, std::string& errorText);
-    // "Error while filtering the pictures of input stream #f.s" with the library's reason.
-    FFmpegException FilteringError(const TInputStream& ist, int ret) const;
-    void HandOverPicture(TInputStream& ist, int index, AVFrame* decoded);
-    void CloseVideoFilters(TInputStream& ist, int index);
-    void RouteFilteredPictures(TInputStream& ist, int index);
-    AVFrame* PreprocessPicture(TInputStream& ist, AVFrame* decoded);
 
     void CloseOutputs();
     void CloseInputs();

@@ -1,15 +1,23 @@
-// DecodePacket: one input packet (or the end of a stream) through its decoder,
-// the time stamps of the decoded data, the audio hook and volume, rate
-// emulation, and the hand-over to encoded and stream-copied outputs.
+// The decoding side's own part: one input packet (or the end of a stream)
+// through its decoder, the time stamps of the decoded data, the audio hook
+// and volume, rate emulation, and the hand-over to the output side.
+#include <climits>
 #include <cstring>
 
-#include "FFLog.h"
-#include "RunTables.h"
-#include "Format.h"
 #include "AudioSamples.h"
 #include "DecodedSubtitle.h"
+#include "SourceDecoder.h"
 
-size_t TCustomFFmpeg::DecodeBufferSizeFor(size_t current, int64_t packetSize) {
+TSourceDecoder::TSourceDecoder(TDecodedRoute& route, const TDecodeSettings& settings, TPictureHooks& pictureHooks,
+                               TFrameHookList& frameHooks, const TAudioHookRelay& audioHook, TCustomFFmpeg* sender)
+    : route_(route),
+      settings_(settings),
+      pictureHooks_(pictureHooks),
+      frameHooks_(frameHooks),
+      audioHook_(audioHook),
+      sender_(sender) {}
+
+size_t TSourceDecoder::BufferSizeFor(size_t current, int64_t packetSize) {
     constexpr int64_t Minimum = 192000;
     const int64_t wanted = 2 * packetSize;
     if (wanted > Minimum && wanted > static_cast<int64_t>(current)) return static_cast<size_t>(wanted);
@@ -17,7 +25,7 @@ size_t TCustomFFmpeg::DecodeBufferSizeFor(size_t current, int64_t packetSize) {
     return current;
 }
 
-int TCustomFFmpeg::DecodePacket(TInputStream& ist, int index, const AVPacket* pkt) {
+int TSourceDecoder::Decode(TInputStream& ist, int index, const AVPacket* pkt) {
     if (ist.NextPts == NoPts) ist.NextPts = ist.Pts;
     if (pkt) {
         if (pkt->dts != NoPts) ist.NextPts = ist.Pts = ff::av_rescale_q(pkt->dts, ist.Stream->time_base, MicrosecondBase);
@@ -29,7 +37,7 @@ int TCustomFFmpeg::DecodePacket(TInputStream& ist, int index, const AVPacket* pk
         if (!pkt) return 0;
         ist.Pts = ist.NextPts;
         AdvanceWithoutDecoding(ist, pkt);
-        RouteDecoded(ist, index, pkt, TDecodedData{});
+        route_.Route(ist, index, pkt, TDecodedData{});
         return 0;
     }
     int ret;
@@ -47,11 +55,11 @@ int TCustomFFmpeg::DecodePacket(TInputStream& ist, int index, const AVPacket* pk
         return -1;
     }
     if (ret < 0) return ret;
-    if (!pkt) DrainEncoders(index);
+    if (!pkt) route_.Drain(index);
     return 0;
 }
 
-void TCustomFFmpeg::AdvanceWithoutDecoding(TInputStream& ist, const AVPacket* pkt) {
+void TSourceDecoder::AdvanceWithoutDecoding(TInputStream& ist, const AVPacket* pkt) {
     const AVCodecParameters* par = ist.Stream->codecpar;
     if (par->codec_type == AVMEDIA_TYPE_AUDIO && par->sample_rate > 0) {
         const int frameSize = par->frame_size > 0 ? par->frame_size : ist.Decoder->frame_size;
@@ -64,13 +72,13 @@ void TCustomFFmpeg::AdvanceWithoutDecoding(TInputStream& ist, const AVPacket* pk
     }
 }
 
-int TCustomFFmpeg::DecodeAudio(TInputStream& ist, int index, const AVPacket* pkt) {
+int TSourceDecoder::DecodeAudio(TInputStream& ist, int index, const AVPacket* pkt) {
     if (pkt) {
-        const size_t size = DecodeBufferSizeFor(Run_->DecodeBuffer.size(), pkt->size);
-        if (size != Run_->DecodeBuffer.size()) {
-            Run_->DecodeBuffer.clear();
-            Run_->DecodeBuffer.shrink_to_fit();
-            Run_->DecodeBuffer.resize(size);
+        const size_t size = BufferSizeFor(samples_.size(), pkt->size);
+        if (size != samples_.size()) {
+            samples_.clear();
+            samples_.shrink_to_fit();
+            samples_.resize(size);
         }
     }
     return ReceiveFrames(ist, pkt, [&](AVFrame* frame) { DeliverAudioFrame(ist, index, frame); });
@@ -78,7 +86,8 @@ int TCustomFFmpeg::DecodeAudio(TInputStream& ist, int index, const AVPacket* pkt
 
 // One packet in (nullptr drains), every frame the decoder then has out. The
 // whole packet counts as consumed.
-int TCustomFFmpeg::ReceiveFrames(TInputStream& ist, const AVPacket* pkt, const std::function<void(AVFrame*)>& onFrame) {
+template <typename OnFrame>
+int TSourceDecoder::ReceiveFrames(TInputStream& ist, const AVPacket* pkt, const OnFrame& onFrame) {
     int ret = ff::avcodec_send_packet(ist.Decoder.get(), pkt);
     if (ret < 0 && ret != AVERROR_EOF) return -1;
     AVFrame* frame = ist.DecodedFrame.get();
@@ -91,7 +100,7 @@ int TCustomFFmpeg::ReceiveFrames(TInputStream& ist, const AVPacket* pkt, const s
     }
 }
 
-void TCustomFFmpeg::DeliverAudioFrame(TInputStream& ist, int index, AVFrame* frame) {
+void TSourceDecoder::DeliverAudioFrame(TInputStream& ist, int index, AVFrame* frame) {
     ist.Pts = ist.NextPts;
     const auto format = static_cast<AVSampleFormat>(frame->format);
     const AVSampleFormat packed = ff::av_get_packed_sample_fmt(format);
@@ -102,29 +111,29 @@ void TCustomFFmpeg::DeliverAudioFrame(TInputStream& ist, int index, AVFrame* fra
     if (size64 > INT_MAX) throw FFmpegException("frame_bytes invalid.");
     const int size = static_cast<int>(size64);
     // A decoder may hand back more than the packet-size rule expects.
-    if (Run_->DecodeBuffer.size() < static_cast<size_t>(size)) Run_->DecodeBuffer.resize(size);
-    InterleaveSamples(frame, Run_->DecodeBuffer.data(), bytes, channels);
+    if (samples_.size() < static_cast<size_t>(size)) samples_.resize(size);
+    InterleaveSamples(frame, samples_.data(), bytes, channels);
     ist.DeliveredFormat = packed;
     ist.DeliveredRate = frame->sample_rate;
     ist.DeliveredChannels = channels;
     ist.NextPts += (1000000 / bytes) * static_cast<int64_t>(size) / (static_cast<int64_t>(frame->sample_rate) * channels);
 
-    if (AudioHookRelay) AudioHookRelay(this, ist.Pts, Run_->DecodeBuffer.data(), size, frame->sample_rate, channels, packed);
-    if (Opt.AudioVolume != 256) ApplySampleVolume(Run_->DecodeBuffer.data(), size, packed, Opt.AudioVolume);
+    if (audioHook_) audioHook_(sender_, ist.Pts, samples_.data(), size, frame->sample_rate, channels, packed);
+    if (settings_.AudioVolume != 256) ApplySampleVolume(samples_.data(), size, packed, settings_.AudioVolume);
     EmulateRate(ist);
     TDecodedData samples;
-    samples.Samples = Run_->DecodeBuffer.data();
+    samples.Samples = samples_.data();
     samples.Size = size;
-    RouteDecoded(ist, index, nullptr, samples);
+    route_.Route(ist, index, nullptr, samples);
 }
 
-void TCustomFFmpeg::EmulateRate(const TInputStream& ist) const {
-    if (!Opt.RateEmulation) return;
+void TSourceDecoder::EmulateRate(const TInputStream& ist) const {
+    if (!settings_.RateEmulation) return;
     const int64_t elapsed = ff::av_gettime() - ist.StartClock;
     if (ist.Pts - elapsed > 1000) ff::av_usleep(static_cast<unsigned>((ist.Pts - elapsed) / 1000 * 1000));
 }
 
-int TCustomFFmpeg::DecodeVideo(TInputStream& ist, int index, const AVPacket* pkt) {
+int TSourceDecoder::DecodeVideo(TInputStream& ist, int index, const AVPacket* pkt) {
     const int ret = ReceiveFrames(ist, pkt, [&](AVFrame* frame) {
         ist.Pts = ist.NextPts;
         const int64_t reordered =
@@ -138,11 +147,11 @@ int TCustomFFmpeg::DecodeVideo(TInputStream& ist, int index, const AVPacket* pkt
         HandOverPicture(ist, index, frame);
     });
     // At the end of the stream the filter chain lets out what it still holds.
-    if (ret >= 0 && !pkt) CloseVideoFilters(ist, index);
+    if (ret >= 0 && !pkt) CloseFilters(ist, index);
     return ret;
 }
 
-int TCustomFFmpeg::DecodeSubtitle(TInputStream& ist, int index, const AVPacket* pkt) {
+int TSourceDecoder::DecodeSubtitle(TInputStream& ist, int index, const AVPacket* pkt) {
     if (!pkt) return 0;
     TDecodedSubtitle subtitle;
     int got = 0;
@@ -153,26 +162,6 @@ int TCustomFFmpeg::DecodeSubtitle(TInputStream& ist, int index, const AVPacket* 
     TDecodedData decoded;
     decoded.Subtitle = &subtitle.Value;
     decoded.SubtitlePts = pkt->pts;
-    RouteDecoded(ist, index, nullptr, decoded);
+    route_.Route(ist, index, nullptr, decoded);
     return 0;
-}
-
-void TCustomFFmpeg::RouteDecoded(TInputStream& ist, int index, const AVPacket* pkt, const TDecodedData& decoded) {
-    if (Opt.StartTime != 0 && ist.Pts < Opt.StartTime) return;
-    for (TOutputStream* ost : Run_->OutputStreams) {
-        if (ost->SourceIndex != index) continue;
-        if (!ost->NeedsEncoding) {
-            if (pkt) CopyPacket(*ost, ist, pkt);
-            continue;
-        }
-        if (!ost->Stage) throw FFmpegException("invalid codec_type");
-        ost->Stage->Push(ist, decoded);
-    }
-}
-
-void TCustomFFmpeg::DrainEncoders(int index) {
-    for (TOutputStream* ost : Run_->OutputStreams) {
-        if (ost->SourceIndex != index || !ost->NeedsEncoding) continue;
-        if (ost->Stage) ost->Stage->Drain();
-    }
 }

@@ -1,6 +1,6 @@
 // The packet loop of a run: which file to read next, the run limits, reading
 // with the try-again rule, time stamp offsets, scales and discontinuities,
-// and the hand-over of every packet to DecodePacket.
+// and the hand-over of every packet to the decoding side.
 #include <cmath>
 
 #include "FFLog.h"
@@ -149,7 +149,7 @@ void TCustomFFmpeg::TranscodeLoop() {
         if (pkt->stream_index < in.StreamCount) {
             const int index = in.FirstStream + pkt->stream_index;
             TInputStream& ist = *run.InputStreams[index];
-            if (!ist.Unmapped && AdjustPacket(pkt.get(), ist, file) && DecodePacket(ist, index, pkt.get()) < 0) {
+            if (!ist.Unmapped && AdjustPacket(pkt.get(), ist, file) && Run_->Decoder->Decode(ist, index, pkt.get()) < 0) {
                 const std::string text = Format("Error while decoding stream #%d.%d (%s)", ist.FileIndex,
                                                 ist.StreamIndex, MediaTypeName(ist.Stream->codecpar->codec_type));
                 if (Opt.ExitOnError) throw FFmpegException(text);
@@ -174,7 +174,7 @@ bool TCustomFFmpeg::EndJoinedFile(int f) {
     for (size_t i = 0; i < run.InputStreams.size(); ++i) {
         TInputStream& ist = *run.InputStreams[i];
         if (ist.FileIndex != f || !ist.NeedsDecoding) continue;
-        DecodePacket(ist, static_cast<int>(i), nullptr);
+        Run_->Decoder->Decode(ist, static_cast<int>(i), nullptr);
         ist.Flushed = 1;
     }
     const bool last = f >= InputFileCount - 1;
@@ -205,7 +205,7 @@ void TCustomFFmpeg::FinishRun() {
     }
     for (size_t i = 0; i < run.InputStreams.size(); ++i) {
         TInputStream& ist = *run.InputStreams[i];
-        if (ist.NeedsDecoding && !ist.Flushed) DecodePacket(ist, static_cast<int>(i), nullptr);
+        if (ist.NeedsDecoding && !ist.Flushed) Run_->Decoder->Decode(ist, static_cast<int>(i), nullptr);
     }
     for (auto& mux : run.Muxes) mux->WriteTrailer();
     for (auto& mux : run.Muxes) mux->FinishCover();

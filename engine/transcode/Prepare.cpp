@@ -120,7 +120,8 @@ void TCustomFFmpeg::PrepareEncoding(TOutputStream& ost, TInputStream& ist, int t
         stage->Prepare(ist);
         ost.Stage = std::move(stage);
         std::string filterError;
-        if (!Opt.VideoFilters.empty() && ConfigureVideoFilters(ist, ost, filterError) < 0)
+        if (!Opt.VideoFilters.empty() &&
+            Run_->Decoder->ConfigureFilters(ist, enc, Opt.VideoFilters, Opt.SwsFlags, filterError) < 0)
             throw FFmpegException(filterError.empty() ? "Error opening filters!" : "Error opening filters: " + filterError);
         break;
     }

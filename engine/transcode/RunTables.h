@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "OutputMux.h"
+#include "SourceDecoder.h"
 #include "VideoStatistics.h"
 #include "CustomFFmpeg.h"
 
 struct TCustomFFmpeg::TRun {
+    explicit TRun(TCustomFFmpeg& task) : Outputs(task) {}
+
     std::vector<TInputFile> InputFiles;
     std::vector<std::unique_ptr<TInputStream>> InputStreams;
     std::vector<TOutputStream*> OutputStreams;   // records owned by OutputStreamsForFile
@@ -25,14 +28,11 @@ struct TCustomFFmpeg::TRun {
     TRunCounters Counters;                       // bytes per kind, duplicated and dropped pictures
     int64_t TimerStart = 0;                      // when the loop started, library clock
     std::unique_ptr<TVideoStatistics> VideoStatistics;  // the "vstats" file, when one is asked for
-    std::vector<FilterGraphPtr> FilterGraphs;    // the video filter graphs of the run
 
     // Codecs the run opened; they are closed under the codec-close lock.
     std::vector<TOutputStream*> OpenedEncoders;
     std::vector<TInputStream*> OpenedDecoders;
 
-    // Work buffers: grown when a block needs more, never shrunk.
-    std::vector<uint8_t> DecodeBuffer;           // decoded interleaved samples of every input stream
     int BitBufferSize = 262144;
     std::vector<uint8_t> BitBuffer;              // size BitBufferSize; kept for its size rules
     // The muxing side of each output container, and of each output slot
@@ -40,6 +40,16 @@ struct TCustomFFmpeg::TRun {
     std::vector<std::unique_ptr<TOutputMux>> Muxes;
     std::vector<TOutputMux*> SlotMuxes;
     TOutputMux& MuxOf(int slot) { return *SlotMuxes.at(slot); }
+    // The decoding side, and the output side as it sees it.
+    std::unique_ptr<TSourceDecoder> Decoder;
+    struct TOutputRoute final : TDecodedRoute {
+        explicit TOutputRoute(TCustomFFmpeg& task) : Task(task) {}
+        void Route(TInputStream& ist, int index, const AVPacket* pkt, const TDecodedData& decoded) override {
+            Task.RouteDecoded(ist, index, pkt, decoded);
+        }
+        void Drain(int index) override { Task.DrainEncoders(index); }
+        TCustomFFmpeg& Task;
+    } Outputs;
     // What a stage of `ost` is given.
     TStageLinks LinksOf(TOutputStream& ost, TCustomFFmpeg& task) {
         return {&ost, &task.LeadOf(ost), &MuxOf(ost.FileIndex), &Counters, &task};

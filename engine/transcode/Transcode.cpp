@@ -34,11 +34,14 @@ void TCustomFFmpeg::Transcode() {
 }
 
 void TCustomFFmpeg::TranscodeSetup() {
-    Run_.reset(new TRun);
+    Run_.reset(new TRun(*this));
     Run_->NoPacket.assign(FileCapacity, 0);                 // step 1
     BuildInputTables();                                     // step 2
     BuildOutputTable();                                     // step 3
     CreateMuxes();
+    const TDecodeSettings decoding{Opt.AudioVolume, Opt.RateEmulation, Opt.Deinterlace, Opt.VideoHookActive};
+    Run_->Decoder = std::make_unique<TSourceDecoder>(Run_->Outputs, decoding, PictureHooks, VideoHooks,
+                                                     AudioHookRelay, this);
     NoteAudioStreams();
     PrepareStreams();
     OpenEncoders();                                         // step 4
@@ -110,7 +113,7 @@ void TCustomFFmpeg::CloseRunCodecs() {
 
 void TCustomFFmpeg::ReleaseRun() {
     if (!Run_) return;
-    Run_->FilterGraphs.clear();
+    Run_->Decoder.reset();
     Run_->NoPacket.assign(Run_->NoPacket.size(), 0);
     Run_->NoPacketCount = 0;
     CloseRunCodecs();

@@ -3,7 +3,8 @@
 // "vf" option gives, and leave through the sink "out" in the encoder's pixel
 // format. The encoder takes its picture size from the sink.
 #include "Format.h"
-#include "RunTables.h"
+#include "SourceDecoder.h"
+#include "TaskTypes.h"
 #include "VideoPath.h"
 #include "VideoSink.h"
 
@@ -27,13 +28,13 @@ InOutPtr OpenEnd(const char* name, AVFilterContext* filter) {
 
 } // namespace
 
-FFmpegException TCustomFFmpeg::FilteringError(const TInputStream& ist, int ret) const {
+FFmpegException TSourceDecoder::FilteringError(const TInputStream& ist, int ret) {
     return FFmpegException(LibraryErrorText(
         Format("Error while filtering the pictures of input stream #%d.%d", ist.FileIndex, ist.StreamIndex), ret));
 }
 
-int TCustomFFmpeg::ConfigureVideoFilters(TInputStream& ist, TOutputStream& ost, std::string& errorText) {
-    AVCodecContext* enc = EncoderOf(ost);
+int TSourceDecoder::ConfigureFilters(TInputStream& ist, AVCodecContext* enc, const std::string& chain, int scalerFlags,
+                                     std::string& errorText) {
     const AVCodecContext* dec = ist.Decoder.get();
     FilterGraphPtr graph(ff::avfilter_graph_alloc());
     if (!graph) return AVERROR(ENOMEM);
@@ -50,7 +51,7 @@ int TCustomFFmpeg::ConfigureVideoFilters(TInputStream& ist, TOutputStream& ost, 
     ret = CreateVideoSink(graph.get(), enc->pix_fmt, &sink);
     if (ret < 0) return failed(ret, "buffersink");
 
-    const int flags = ScalerFlagsOf(Options.get(), Opt.SwsFlags);
+    const int flags = scalerFlags;
     AVFilterContext* last = source;
     if (enc->width != dec->width || enc->height != dec->height) {
         const std::string scaleArgs = Format("%d:%d:flags=0x%X", enc->width, enc->height, flags);
@@ -65,22 +66,22 @@ int TCustomFFmpeg::ConfigureVideoFilters(TInputStream& ist, TOutputStream& ost, 
     graph->scale_sws_opts = ff::av_strdup(Format("flags=0x%X", flags).c_str());
     if (!graph->scale_sws_opts) return AVERROR(ENOMEM);
 
-    if (!Opt.VideoFilters.empty()) {
+    if (!chain.empty()) {
         InOutPtr outputs = OpenEnd("in", last);
         InOutPtr inputs = OpenEnd("out", sink);
         if (!outputs || !inputs) return AVERROR(ENOMEM);
         AVFilterInOut* in = inputs.release();
         AVFilterInOut* out = outputs.release();
-        ret = ff::avfilter_graph_parse_ptr(graph.get(), Opt.VideoFilters.c_str(), &in, &out, nullptr);
+        ret = ff::avfilter_graph_parse_ptr(graph.get(), chain.c_str(), &in, &out, nullptr);
         inputs.reset(in);
         outputs.reset(out);
-        if (ret < 0) return failed(ret, Opt.VideoFilters);
+        if (ret < 0) return failed(ret, chain);
     } else {
         ret = ff::avfilter_link(last, 0, sink, 0);
         if (ret < 0) return failed(ret, "buffersink");
     }
     ret = ff::avfilter_graph_config(graph.get(), nullptr);
-    if (ret < 0) return failed(ret, Opt.VideoFilters.empty() ? "buffersink" : Opt.VideoFilters);
+    if (ret < 0) return failed(ret, chain.empty() ? "buffersink" : chain);
 
     enc->width = ff::av_buffersink_get_w(sink);
     enc->height = ff::av_buffersink_get_h(sink);
@@ -89,11 +90,11 @@ int TCustomFFmpeg::ConfigureVideoFilters(TInputStream& ist, TOutputStream& ost, 
     ist.Video.FilterClosed = false;
     if (!ist.FilteredPicture) ist.FilteredPicture = MakeFrame();
     if (!ist.FilteredPicture) return AVERROR(ENOMEM);
-    Run_->FilterGraphs.push_back(std::move(graph));
+    filterGraphs_.push_back(std::move(graph));
     return 0;
 }
 
-void TCustomFFmpeg::RouteFilteredPictures(TInputStream& ist, int index) {
+void TSourceDecoder::RouteFilteredPictures(TInputStream& ist, int index) {
     AVFrame* filtered = ist.FilteredPicture.get();
     for (;;) {
         int64_t pts = NoPts;
@@ -103,12 +104,12 @@ void TCustomFFmpeg::RouteFilteredPictures(TInputStream& ist, int index) {
         if (pts != NoPts) ist.Pts = pts;
         TDecodedData decoded;
         decoded.Picture = filtered;
-        RouteDecoded(ist, index, nullptr, decoded);
+        route_.Route(ist, index, nullptr, decoded);
         ff::av_frame_unref(filtered);
     }
 }
 
-void TCustomFFmpeg::CloseVideoFilters(TInputStream& ist, int index) {
+void TSourceDecoder::CloseFilters(TInputStream& ist, int index) {
     if (!ist.FilterInput || ist.Video.FilterClosed) return;
     ist.Video.FilterClosed = true;
     // The chain lets out what it still holds once it knows no picture follows.

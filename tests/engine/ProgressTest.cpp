@@ -2,6 +2,7 @@
 #include <fstream>
 
 #include "CapturedLog.h"
+#include "SourceDecoder.h"
 #include "TranscodeTestSupport.h"
 
 namespace {
@@ -93,8 +94,8 @@ TEST_F(ProgressTest, WithoutRelayTheStatusLineIsLogged) {
 }
 
 TEST(ProgressDecodeBuffer, GrowsForLargePacketsOnly) {
-    EXPECT_EQ(TCustomFFmpeg::DecodeBufferSizeFor(0, 1000), 192000u);
-    EXPECT_EQ(TCustomFFmpeg::DecodeBufferSizeFor(192000, 150000), 300000u);
-    EXPECT_EQ(TCustomFFmpeg::DecodeBufferSizeFor(300000, 1000), 300000u);
-    EXPECT_EQ(TCustomFFmpeg::DecodeBufferSizeFor(300000, 120000), 300000u);
+    EXPECT_EQ(TSourceDecoder::BufferSizeFor(0, 1000), 192000u);
+    EXPECT_EQ(TSourceDecoder::BufferSizeFor(192000, 150000), 300000u);
+    EXPECT_EQ(TSourceDecoder::BufferSizeFor(300000, 1000), 300000u);
+    EXPECT_EQ(TSourceDecoder::BufferSizeFor(300000, 120000), 300000u);
 }

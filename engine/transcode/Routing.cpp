@@ -1,6 +1,9 @@
-// Stream copy: an input packet goes to its output stream unchanged, with its
-// time stamps moved into the output stream's time base.
+// The output side of the loop: what the decoding side gives goes to the
+// stages of the encoded outputs of its stream; a packet not decoded goes to
+// the copied outputs unchanged, its time stamps moved into the output
+// stream's time base.
 #include "RunTables.h"
+
 
 void TCustomFFmpeg::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt) {
     const AVRational inTb = ist.Stream->time_base;
@@ -23,4 +26,24 @@ void TCustomFFmpeg::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPa
     out->duration = ff::av_rescale_q(pkt->duration, inTb, outTb);
     Run_->MuxOf(ost.FileIndex).Write(ost, out.get());
     ost.FrameNumber += 1;
+}
+
+void TCustomFFmpeg::RouteDecoded(TInputStream& ist, int index, const AVPacket* pkt, const TDecodedData& decoded) {
+    if (Opt.StartTime != 0 && ist.Pts < Opt.StartTime) return;
+    for (TOutputStream* ost : Run_->OutputStreams) {
+        if (ost->SourceIndex != index) continue;
+        if (!ost->NeedsEncoding) {
+            if (pkt) CopyPacket(*ost, ist, pkt);
+            continue;
+        }
+        if (!ost->Stage) throw FFmpegException("invalid codec_type");
+        ost->Stage->Push(ist, decoded);
+    }
+}
+
+void TCustomFFmpeg::DrainEncoders(int index) {
+    for (TOutputStream* ost : Run_->OutputStreams) {
+        if (ost->SourceIndex != index || !ost->NeedsEncoding) continue;
+        if (ost->Stage) ost->Stage->Drain();
+    }
 }
