@@ -15,9 +15,11 @@ namespace {
 template <typename Mutex>
 std::unique_lock<Mutex> LockServingHandOffs(Mutex& mutex) {
     std::unique_lock<Mutex> lock(mutex, std::defer_lock);
-    if (!IsMainThread()) lock.lock();
-    else
+    if (IsMainThread()) {
         while (!lock.try_lock()) CheckSynchronize(5);
+    } else {
+        lock.lock();
+    }
     return lock;
 }
 
