@@ -210,8 +210,7 @@ void TFormMain::CloseForSignal() {
 // Closing is always allowed.
 bool TFormMain::FormCloseQuery() {
     TabSheetStep3->SetEncoder(nullptr);
-    FFEncoder.OnVideoInputHook = nullptr;
-    FFEncoder.OnVideoOutputHook = nullptr;
+    FFEncoder.ClearEvents();
     FFEncoder.Stop(true);
     return true;
 }

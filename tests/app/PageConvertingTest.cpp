@@ -177,7 +177,7 @@ class PageConvertingTest : public QObject {
 
     void VerifyEngineIdle() {
         QVERIFY(!encoder_->Working());
-        QCOMPARE(encoder_->Tasks().Count(), 0);
+        QCOMPARE(encoder_->TaskCount(), 0);
     }
 
     void VerifyStatusAtRest() {
@@ -324,7 +324,7 @@ private slots:
         page_->BuildTasks(files);
 
         QCOMPARE(page_->EntryCount(), 2);
-        QCOMPARE(encoder_->Tasks().Count(), 1);
+        QCOMPARE(encoder_->TaskCount(), 1);
         QCOMPARE(GlobalVars.LogLines.size(), size_t(3));
         QVERIFY2(GlobalVars.LogLines[0].rfind("File load error: ", 0) == 0, GlobalVars.LogLines[0].c_str());
         QVERIFY(GlobalVars.LogLines[0].find("text.mp3") != std::string::npos);
@@ -340,7 +340,7 @@ private slots:
         QCOMPARE(GlobalVars.BatchDuration, int64_t(2000000));
         // The output is named when the task is queued, under the format's
         // extension; its file is only created when the conversion starts.
-        QCOMPARE(QString::fromStdWString(encoder_->Tasks().Items(0)->OutputOptionCopies.at(0).FileName),
+        QCOMPARE(QString::fromStdWString(encoder_->TaskStatus(0).OutputFile),
                  Out("tone-44k-stereo.mp3"));
         QVERIFY(!QFile::exists(Out("tone-44k-stereo.mp3")));
         // The engine's first task is the second entry.
@@ -362,7 +362,7 @@ private slots:
         QVERIFY(!encoder_->LastErrorMessage.empty());
         QCOMPARE(page_->EntryCount(), 3);
         QCOMPARE(Entry(2)->text(TPageConverting::ccDuration), QString("00:00:03.000"));
-        QCOMPARE(encoder_->Tasks().Count(), 1);
+        QCOMPARE(encoder_->TaskCount(), 1);
 
         // An output folder that is not there: the output cannot be created.
         GlobalVars.OutputFileDir = Out("missing").toStdString();
@@ -371,7 +371,7 @@ private slots:
         const std::string& cannot = GlobalVars.LogLines.end()[-2];
         QVERIFY2(cannot.size() > std::string("Cannot do convert, error: ").size(), cannot.c_str());
         QCOMPARE(page_->EntryCount(), 4);
-        QCOMPARE(encoder_->Tasks().Count(), 1);
+        QCOMPARE(encoder_->TaskCount(), 1);
         QCOMPARE(GlobalVars.BatchDuration, int64_t(2000000));
         QCOMPARE(CountLogLines("File has been added to convert list."), 1);
         QCOMPARE(CountLogLines("File not queued for conversion: "), 3);
@@ -501,8 +501,8 @@ private slots:
         // their end: the run goes on meanwhile, but the third task's end and
         // the batch's end wait for the box, and none of them is lost.
         auto thirdTaskEnded = [this] {
-            return encoder_->Tasks().Count() == 3 && encoder_->Tasks().Items(0)->Terminated &&
-                   encoder_->Tasks().Items(2)->Terminated;
+            return encoder_->TaskCount() == 3 && encoder_->TaskStatus(0).State == tsEnded &&
+                   encoder_->TaskStatus(2).State == tsEnded;
         };
         bool endedWhileOpen = false;
         QString thirdStatusWhileOpen;
@@ -713,9 +713,9 @@ private slots:
         page_->PrepareRun();
         page_->StartConvert(files);
         // Serve the engine's hand-offs, as its own waits do, but no events.
-        TFFmpeg* first = encoder_->Tasks().Items(0);
-        for (int i = 0; i < 6000 && !first->Terminated; ++i) CheckSynchronize(5);
-        QVERIFY(first->Terminated);
+        auto firstEnded = [this] { return encoder_->TaskStatus(0).State == tsEnded; };
+        for (int i = 0; i < 6000 && !firstEnded(); ++i) CheckSynchronize(5);
+        QVERIFY(firstEnded());
         page_->SetEncoder(nullptr);
         encoder_.reset();
         QCoreApplication::processEvents();
