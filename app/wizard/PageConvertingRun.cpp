@@ -235,12 +235,11 @@ void TPageConverting::StopRun() {
 }
 
 void TPageConverting::EndRun() {
+    // A batch being started (its page being painted) starts nothing.
     starting_ = false;
+    stopping_ = true;
     deferredStart_ = nullptr;
-    if (run_) {
-        stopping_ = true;
-        run_->Stop();
-    }
+    if (run_) run_->Stop();
     ReleaseRunner();
     if (!runError_.empty()) Log(std::exchange(runError_, {}));
     DropStatusRefresh();
