@@ -56,8 +56,9 @@ void AddPicture(ID3v2::Tag& tag, const TCoverPicture& cover) {
 } // namespace
 
 void FillId3v2(ID3v2::Tag& tag, const TTagJob& job) {
-    const ID3v2::FrameList frames = tag.frameList();
-    for (ID3v2::Frame* frame : frames) tag.removeFrame(frame, true);
+    // Not through a copy of the list: the tag's own list would lose its
+    // ownership of the frames added next.
+    while (!tag.frameList().isEmpty()) tag.removeFrame(tag.frameList().front(), true);
     for (const TUserTag& t : job.Tags) {
         const char* id = FieldName(t.Key, fsId3);
         if (!id && IsCommonTag(t.Key)) continue;  // a total, which goes with its number
