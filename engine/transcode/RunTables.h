@@ -43,7 +43,7 @@ struct TCustomFFmpeg::TRun {
     int BitBufferSize = 262144;
     std::vector<uint8_t> BitBuffer;              // size BitBufferSize; kept for its size rules
     std::vector<uint8_t> SubtitleBuffer;         // 1 MiB, allocated by the first subtitle encoded
-    std::vector<TOutputCover> Covers;            // the cover of each output that carries one
+    std::vector<TOutputCover> Covers;            // the cover of each output that carries one, until its tags take it
 };
 
 // No-value time stamp of the libraries.
