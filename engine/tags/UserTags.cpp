@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "AVUtilStubs.h"
+#include "TextEncoding.h"
 
 #ifndef TEMBRIO_ENCODER_NAME
 #define TEMBRIO_ENCODER_NAME "Tembrio Audio Converter"
@@ -130,8 +131,10 @@ void GatherUserTags(const AVDictionary* dict, TUserTags& tags) {
         if (IsContainerKey(entry->key)) continue;
         std::string language;
         const std::string common = CommonName(Lower(entry->key), language);
-        if (common == "track" || common == "disc") AddNumber(tags, common, entry->value);
-        else Add(tags, common.empty() ? entry->key : common, entry->value, language);
+        // RIFF INFO comes as its bytes: older programs wrote it in the Western code page.
+        const std::string value = LegacyTextToUtf8(entry->value);
+        if (common == "track" || common == "disc") AddNumber(tags, common, value);
+        else Add(tags, common.empty() ? entry->key : common, value, language);
     }
 }
 
