@@ -25,11 +25,11 @@
 #include "OutputNaming.h"
 #include "PageConverting.h"
 #include "PageInputList.h"
+#include "PowerControl.h"
 #include "ProgramFiles.h"
 #include "UtilFuncs.h"
 #include "UtilFuncsGui.h"
 #include "WizardEvents.h"
-#include "globals.h"
 
 namespace {
 
@@ -65,8 +65,11 @@ void FormatCaption(QLabel* label, const std::string& title) { label->setText(Tex
 } // namespace
 
 TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
-    : QMainWindow(parent), FFLogger(this), exeName_(exeName) {
+    : QMainWindow(parent), FFLogger(this), exeName_(exeName),
+      logindRequests_(std::make_unique<TLogindPowerRequests>(
+          [this](const std::string& line) { vars_.LogLines.push_back(line); })) {
     appDir_ = IncludeBackslash(std::filesystem::path(exeName).parent_path().string());
+    PowerRequests = logindRequests_.get();
     FFLogger.OnLog = [this](void* sender, uint32_t threadId, TLogLevel level, const std::string& message) {
         FFLoggerLog(sender, threadId, level, message);
     };
@@ -100,7 +103,7 @@ void TFormMain::FormCreate() {
     FormatCaption(LabelFinishTitle2, title);
     // No skin is loaded: the toolkit's own look stands in for it.
 
-    TGlobalVars& g = GlobalVars;
+    TGlobalVars& g = vars_;
     g.HelpAddress = HelpAddressText;
     g.HomePageAddress = HomePageAddressText;
     g.UpdatesAddress = UpdatesAddressText;
@@ -118,7 +121,7 @@ void TFormMain::FormCreate() {
 
     bool settingsExisted = true;
     try {
-        settingsExisted = LoadSettings();
+        settingsExisted = LoadSettings(g);
     } catch (const std::exception& e) {
         settingsExisted = false;
         ShowException(e);
@@ -130,8 +133,8 @@ void TFormMain::FormCreate() {
         }
     }
 
-    LoadLogFile(exeName_);
-    LoadWindowPlacement(FormSection, this, "");
+    LoadLogFile(exeName_, g.LogLines);
+    LoadWindowPlacement(FormSection, this, "", g);
     UpdatePageCaptions();
 
     if (!FFEncoder.LibrariesLoaded() && !FFEncoder.LoadLibraries(ProgramLibraryFolder(appDir_))) {
@@ -216,8 +219,8 @@ bool TFormMain::FormCloseQuery() {
 
 void TFormMain::FormClose() {
     try {
-        SaveSettings();
-        SaveWindowPlacement(FormSection, this, "");
+        SaveSettings(vars_);
+        SaveWindowPlacement(FormSection, this, "", vars_);
     } catch (const std::exception& e) {
         ShowException(e);
     }
@@ -226,7 +229,7 @@ void TFormMain::FormClose() {
 void TFormMain::ShowException(const std::exception& e) { ShowErrorMessage(isVisible() ? this : nullptr, e); }
 
 void TFormMain::FFLoggerLog(void*, uint32_t threadId, TLogLevel level, const std::string& message) {
-    GlobalVars.LogLines.push_back(FormatLogLine(threadId, level, message));
+    vars_.LogLines.push_back(FormatLogLine(threadId, level, message));
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {

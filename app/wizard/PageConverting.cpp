@@ -39,7 +39,7 @@ const char* const WidestTexts[] = {"", "00:00:00.000", "Finish (warning)", "100%
 
 } // namespace
 
-TPageConverting::TPageConverting(QWidget* host) : Clock(LocalTimeDays), host_(host) {
+TPageConverting::TPageConverting(TGlobalVars& vars, QWidget* host) : Clock(LocalTimeDays), vars_(vars), host_(host) {
     setObjectName("TabSheetStep3");
     CreateControls();
     refreshTimer_ = new QTimer(this);
@@ -120,9 +120,9 @@ QGroupBox* TPageConverting::CreatePostOptionsGroup() {
     layout->addWidget(CheckBoxPlayASound);
     layout->addWidget(CheckBoxShutdown);
     connect(CheckBoxPlayASound, &QCheckBox::toggled, this,
-            [](bool checked) { GlobalVars.PlayASoundWhenFinished = checked; });
+            [this](bool checked) { vars_.PlayASoundWhenFinished = checked; });
     connect(CheckBoxShutdown, &QCheckBox::toggled, this,
-            [](bool checked) { GlobalVars.ShutDownWhenFinished = checked; });
+            [this](bool checked) { vars_.ShutDownWhenFinished = checked; });
     return group;
 }
 
@@ -154,10 +154,10 @@ bool TPageConverting::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TPageConverting::LoadPostOptions() {
-    CheckBoxPlayASound->setChecked(GlobalVars.PlayASoundWhenFinished);
-    CheckBoxShutdown->setChecked(GlobalVars.ShutDownWhenFinished);
-    GlobalVars.PlayASoundWhenFinished = CheckBoxPlayASound->isChecked();
-    GlobalVars.ShutDownWhenFinished = CheckBoxShutdown->isChecked();
+    CheckBoxPlayASound->setChecked(vars_.PlayASoundWhenFinished);
+    CheckBoxShutdown->setChecked(vars_.ShutDownWhenFinished);
+    vars_.PlayASoundWhenFinished = CheckBoxPlayASound->isChecked();
+    vars_.ShutDownWhenFinished = CheckBoxShutdown->isChecked();
 }
 
 void TPageConverting::ResetPage() {

@@ -28,6 +28,7 @@ class TElidedLabel;
 class TFileListModel;
 class TPageBatchEvents;
 struct TBatchFileEnd;
+struct TGlobalVars;
 
 class TPageConverting : public QWidget {
     Q_OBJECT
@@ -48,9 +49,11 @@ public:
         int Stopped = 0;
     };
 
+    // vars: the state record with the output choice, the end-of-batch
+    // switches, the batch figures and the log; it must outlive the page.
     // host: the main window; it receives WM_CONVERTDONE and parents the
     // message boxes.
-    explicit TPageConverting(QWidget* host);
+    TPageConverting(TGlobalVars& vars, QWidget* host);
     // Ends a running batch first (EndRun).
     ~TPageConverting() override;
 
@@ -61,7 +64,7 @@ public:
     // begins a batch, and a Cancel confirmed from now on stops it.
     void PrepareRun();
     // The WM_STARTCONVERT handler: an entry per row of `files` (BeginBatch),
-    // and the batch starts on a thread of its own, GlobalVars.ParallelTasks
+    // and the batch starts on a thread of its own, ParallelTasks
     // files at once; it needs the media libraries loaded. When it cannot
     // start, the user gets the reason and the batch ends at once
     // (WM_CONVERTDONE). Only the first call after PrepareRun starts a batch;
@@ -195,7 +198,10 @@ private:
     void ShowBatchProgress();
     // A failure box: modal, while the run goes on; the batch's end waits for it.
     void ShowFailure(const QString& text, const QString& details);
+    // A line for the in-memory log.
+    void Log(const std::string& line);
 
+    TGlobalVars& vars_;
     QWidget* host_;
     std::vector<QTreeWidgetItem*> entries_;  // by the file's index in the batch; the items belong to the list
     std::map<size_t, int64_t> running_;      // file index -> media time converted (microseconds)

@@ -23,8 +23,6 @@ namespace {
 
 QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
 
-void Log(const std::string& line) { GlobalVars.LogLines.push_back(line); }
-
 // 0 to 100: a file of unknown length may take the media time past the total.
 int Percent(int64_t part, int64_t whole) {
     return whole > 0 ? static_cast<int>(std::clamp<int64_t>(part * 100 / whole, 0, 100)) : 0;
@@ -97,7 +95,7 @@ void TPageConverting::FileFinished(const TBatchFileEnd& end) {
         Log(end.Error);
         Log("File not queued for conversion: " + NameBytes(entry->data(ccName, PathRole).toString()));
         Settle(entry, eoFailed);
-        GlobalVars.FailedCount += 1;
+        vars_.FailedCount += 1;
         queueFailures_ << DisplayName(entry->data(ccName, PathRole).toString()) + "\n" + DisplayText(end.Error);
         queueFailureCame_ = true;
         StatusChanged();
@@ -106,7 +104,7 @@ void TPageConverting::FileFinished(const TBatchFileEnd& end) {
     const bool converted = end.Outcome == TBatchOutcome::Converted || end.Outcome == TBatchOutcome::Skipped;
     if (converted) {
         entry->setText(ccProgress, QStringLiteral("100%"));
-        GlobalVars.FinishedDuration += entry->data(ccName, DurationRole).toLongLong() / 1000;
+        vars_.FinishedDuration += entry->data(ccName, DurationRole).toLongLong() / 1000;
     }
     // Settled before the box opens: the box's event loop goes on showing the
     // other files' progress, and the batch's progress counts this one.
@@ -114,7 +112,7 @@ void TPageConverting::FileFinished(const TBatchFileEnd& end) {
     // The output holds what could be read of a damaged source: converted, with
     // the reason it may be shorter than its source (the log names the file too).
     if (converted && !end.Warning.empty()) ShowWarning(entry, DisplayText(end.Warning));
-    if (failed) GlobalVars.FailedCount += 1;
+    if (failed) vars_.FailedCount += 1;
     StatusChanged();
     // The next files run meanwhile; their progress is painted under this
     // box, their ends wait until it is closed.
@@ -214,7 +212,7 @@ void TPageConverting::ScrollToRunningFiles(QTreeWidgetItem* started) {
 // one against the batch's length; by files when no length is known. The
 // estimate scales the elapsed time by the same media time.
 void TPageConverting::ShowBatchProgress() {
-    const TGlobalVars& g = GlobalVars;
+    const TGlobalVars& g = vars_;
     int64_t runningUs = 0;
     for (const auto& file : running_) runningUs += file.second;
     const int64_t doneUs = g.FinishedDuration * 1000 + runningUs;
@@ -233,6 +231,8 @@ void TPageConverting::ShowBatchProgress() {
     LabelElapsed->setText(Text(times.Elapsed));
     LabelTimeLeft->setText(Text(times.TimeLeft));
 }
+
+void TPageConverting::Log(const std::string& line) { vars_.LogLines.push_back(line); }
 
 void TPageConverting::ShowFailure(const QString& text, const QString& details) {
     QMessageBox box(QMessageBox::Warning, Text(ApplicationTitle()), text, QMessageBox::Ok, host_);

@@ -28,8 +28,6 @@ namespace {
 
 QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
 
-void Log(const std::string& line) { GlobalVars.LogLines.push_back(line); }
-
 // The failure box names this many files that could not be queued; the log has them all.
 constexpr int ListedQueueFailures = 10;
 
@@ -75,15 +73,15 @@ void TPageConverting::StartConvert(const TFileListModel& files) {
 }
 
 void TPageConverting::BeginBatch(const TFileListModel& files) {
-    GlobalVars.BatchDuration = 0;
-    GlobalVars.FailedCount = 0;
+    vars_.BatchDuration = 0;
+    vars_.FailedCount = 0;
     ClearEntries();
     ShowRestTexts();
     for (int row = 0; row < files.rowCount(); ++row) NewEntry(files.FileFullName(row), files.RealDuration(row));
 }
 
 void TPageConverting::StartRunner(const TFileListModel& files) {
-    const TGlobalVars& g = GlobalVars;
+    const TGlobalVars& g = vars_;
     TBatchSettings settings;
     // A stored code beyond the eight (a hand-edited file) names no format here,
     // even where the shared table goes on with the command line's video containers.
@@ -101,7 +99,7 @@ void TPageConverting::StartRunner(const TFileListModel& files) {
         const QString path = files.FileFullName(row);
         run_->Append({NameBytes(path), OutputFolderOf(path, files.Root(row))});
     }
-    GlobalVars.BatchStartTime = Clock();
+    vars_.BatchStartTime = Clock();
     runReturned_ = false;
     runError_.clear();
     // Run() blocks its caller until the batch has ended.
@@ -119,9 +117,9 @@ void TPageConverting::StartRunner(const TFileListModel& files) {
 
 std::string TPageConverting::OutputFolderOf(const QString& path, const QString& root) const {
     const TSourceFile source{NameBytes(path), NameBytes(root)};
-    if (GlobalVars.KeepFolderStructure && !RelativeFolder(source).empty())
-        return MirroredFolder(source, GlobalVars.OutputFileDir);
-    return GlobalVars.OutputFileDir;
+    if (vars_.KeepFolderStructure && !RelativeFolder(source).empty())
+        return MirroredFolder(source, vars_.OutputFileDir);
+    return vars_.OutputFileDir;
 }
 
 bool TPageConverting::QueueFile(const QString& path, int64_t durationUs, const QString& root) {
@@ -148,7 +146,7 @@ QTreeWidgetItem* TPageConverting::NewEntry(const QString& path, int64_t duration
     entry->setData(ccName, PathRole, path);
     ListViewConverting->addTopLevelItem(entry);
     entries_.push_back(entry);
-    if (durationUs > 0) GlobalVars.BatchDuration += durationUs;
+    if (durationUs > 0) vars_.BatchDuration += durationUs;
     return entry;
 }
 

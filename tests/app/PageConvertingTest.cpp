@@ -154,6 +154,8 @@ class PageConvertingTest : public QObject {
 
     QTemporaryDir media_;
     std::unique_ptr<QTemporaryDir> out_;
+    // The state record the main window would hand the page.
+    TGlobalVars vars_;
     std::unique_ptr<THost> host_;
     TPageConverting* page_ = nullptr;
     TBoxAnswerer boxes_;
@@ -165,8 +167,8 @@ class PageConvertingTest : public QObject {
     QString Progress(int i) const { return Entry(i)->text(TPageConverting::ccProgress); }
 
     void ChooseOutput(TOutputFormat format, int preset) {
-        GlobalVars.OutputFormat = format;
-        GlobalVars.Presets[format] = preset;
+        vars_.OutputFormat = format;
+        vars_.Presets[format] = preset;
     }
 
     // Runs the batch the way the main window does and waits for its end.
@@ -216,15 +218,15 @@ private slots:
     void init() {
         out_ = std::make_unique<QTemporaryDir>();
         QVERIFY(out_->isValid());
-        GlobalVars = TGlobalVars{};
-        GlobalVars.OutputFileDir = out_->path().toStdString();
-        GlobalVars.ParallelTasks = 1;
+        vars_ = TGlobalVars{};
+        vars_.OutputFileDir = out_->path().toStdString();
+        vars_.ParallelTasks = 1;
         boxes_.Seen.clear();
         boxes_.Answer = QMessageBox::No;
         boxes_.AnswerWhen = nullptr;
         boxes_.OnAnswer = nullptr;
         host_ = std::make_unique<THost>();
-        page_ = new TPageConverting(host_.get());
+        page_ = new TPageConverting(vars_, host_.get());
         page_->setParent(host_.get());
     }
 
@@ -245,7 +247,7 @@ private slots:
         QApplication::setFont(big);
         {
             QWidget host;
-            TPageConverting page(&host);
+            TPageConverting page(vars_, &host);
             page.resize(698, 400);
             page.show();
             QVERIFY(QTest::qWaitForWindowExposed(&page));
@@ -301,20 +303,20 @@ private slots:
 
     void checkBoxesStoreTheirState() {
         page_->CheckBoxPlayASound->click();
-        QVERIFY(GlobalVars.PlayASoundWhenFinished);
-        QVERIFY(!GlobalVars.ShutDownWhenFinished);
+        QVERIFY(vars_.PlayASoundWhenFinished);
+        QVERIFY(!vars_.ShutDownWhenFinished);
         page_->CheckBoxShutdown->click();
-        QVERIFY(GlobalVars.ShutDownWhenFinished);
+        QVERIFY(vars_.ShutDownWhenFinished);
         page_->CheckBoxPlayASound->click();
-        QVERIFY(!GlobalVars.PlayASoundWhenFinished);
+        QVERIFY(!vars_.PlayASoundWhenFinished);
 
-        GlobalVars.PlayASoundWhenFinished = true;
-        GlobalVars.ShutDownWhenFinished = false;
+        vars_.PlayASoundWhenFinished = true;
+        vars_.ShutDownWhenFinished = false;
         page_->LoadPostOptions();
         QVERIFY(page_->CheckBoxPlayASound->isChecked());
         QVERIFY(!page_->CheckBoxShutdown->isChecked());
-        QVERIFY(GlobalVars.PlayASoundWhenFinished);
-        QVERIFY(!GlobalVars.ShutDownWhenFinished);
+        QVERIFY(vars_.PlayASoundWhenFinished);
+        QVERIFY(!vars_.ShutDownWhenFinished);
     }
 
     // Every row gets an entry at once; each settles as its file does, and
@@ -326,14 +328,14 @@ private slots:
         AppendRow(files, Media("text.mp3"), 0);
         AppendRow(files, Media("tone-44k-stereo.wav"), 2000000);
         ChooseOutput(ofMP3, 0);
-        GlobalVars.LogLines.clear();
+        vars_.LogLines.clear();
         int doneWhileOpen = -1;
         boxes_.OnAnswer = [&] { doneWhileOpen = host_->ConvertDone; };
         page_->PrepareRun();
         page_->StartConvert(files);
         QCOMPARE(page_->EntryCount(), 2);
         QCOMPARE(Status(1), QString("Waiting"));
-        QCOMPARE(GlobalVars.BatchDuration, int64_t(2000000));
+        QCOMPARE(vars_.BatchDuration, int64_t(2000000));
         QTRY_COMPARE_WITH_TIMEOUT(host_->ConvertDone, 1, RunTimeoutMs);
 
         QCOMPARE(Status(0), QString("Failed"));
@@ -341,18 +343,18 @@ private slots:
         QStringList texts;
         for (int c = 0; c < 5; ++c) texts << Entry(1)->text(c);
         QCOMPARE(texts, QStringList({"tone-44k-stereo.wav", "00:00:02.000", "Finish", "100%", media_.path() + "/"}));
-        QCOMPARE(GlobalVars.FailedCount, 1);
-        QCOMPARE(GlobalVars.FinishedDuration, int64_t(2000));
+        QCOMPARE(vars_.FailedCount, 1);
+        QCOMPARE(vars_.FinishedDuration, int64_t(2000));
         const TPageConverting::TBatchTotals totals = page_->Totals();
         QCOMPARE(totals.Total, 2);
         QCOMPARE(totals.Succeeded, 1);
         QCOMPARE(totals.Failed, 1);
 
-        QCOMPARE(GlobalVars.LogLines.size(), size_t(3));
-        QVERIFY2(GlobalVars.LogLines[0].rfind("File load error: ", 0) == 0, GlobalVars.LogLines[0].c_str());
-        QVERIFY(GlobalVars.LogLines[0].find("text.mp3") != std::string::npos);
-        QCOMPARE(GlobalVars.LogLines[1], "File not queued for conversion: " + Media("text.mp3").toStdString());
-        QCOMPARE(GlobalVars.LogLines[2], std::string("File has been added to convert list."));
+        QCOMPARE(vars_.LogLines.size(), size_t(3));
+        QVERIFY2(vars_.LogLines[0].rfind("File load error: ", 0) == 0, vars_.LogLines[0].c_str());
+        QVERIFY(vars_.LogLines[0].find("text.mp3") != std::string::npos);
+        QCOMPARE(vars_.LogLines[1], "File not queued for conversion: " + Media("text.mp3").toStdString());
+        QCOMPARE(vars_.LogLines[2], std::string("File has been added to convert list."));
 
         QCOMPARE(boxes_.Seen.size(), 1);
         QCOMPARE(boxes_.Seen[0].Icon, QMessageBox::Warning);
@@ -375,9 +377,9 @@ private slots:
         AppendRow(files, Media("short.wav"), 1000000);
         page_->BeginBatch(files);
         QCOMPARE(page_->EntryCount(), 2);
-        QCOMPARE(GlobalVars.BatchDuration, int64_t(3000000));
+        QCOMPARE(vars_.BatchDuration, int64_t(3000000));
         const double start = 45000.5;
-        GlobalVars.BatchStartTime = start;
+        vars_.BatchStartTime = start;
         page_->Clock = [start] { return start + 10 * SecondDays; };
         page_->StatusRefreshMs = 0;  // the status group after every event
 
@@ -417,7 +419,7 @@ private slots:
         page_->FileFinished(End(0, TBatchOutcome::Converted));
         QCOMPARE(Status(0), QString("Finish"));
         QCOMPARE(Progress(0), QString("100%"));
-        QCOMPARE(GlobalVars.FinishedDuration, int64_t(2000));
+        QCOMPARE(vars_.FinishedDuration, int64_t(2000));
         QCOMPARE(page_->ProgressBar->value(), 91);
         QCOMPARE(page_->LabelCurrentFile->text(), Media("short.wav"));
         // Its late reports change nothing, nor do reports for no entry.
@@ -435,7 +437,7 @@ private slots:
         QCOMPARE(Progress(1), QString("N/A"));
 
         // No length known at all: the bar counts the files that have ended.
-        GlobalVars.BatchDuration = 0;
+        vars_.BatchDuration = 0;
         page_->FileProgress(1, 1100000, -1);
         QCOMPARE(page_->LabelProgress->text(), QString("50%"));
         QCOMPARE(page_->LabelEstimated->text(), QString("..."));
@@ -443,7 +445,7 @@ private slots:
         // Events in quick succession: the status group may lag behind, but
         // it ends up showing the last of them.
         page_->StatusRefreshMs = 200;
-        GlobalVars.BatchDuration = 3000000;
+        vars_.BatchDuration = 3000000;
         for (const int64_t done : {100000, 200000, 400000}) page_->FileProgress(1, done, -1);
         QTRY_COMPARE(page_->LabelProgress->text(), QString("80%"));  // 2 s + 0.4 s of 3 s
 
@@ -463,7 +465,7 @@ private slots:
         AppendRow(files, Media("low-rate.wav"), 1000000);
         AppendRow(files, Media("short.wav"), 1000000);
         ChooseOutput(ofWMA, 4);
-        GlobalVars.ParallelTasks = 2;
+        vars_.ParallelTasks = 2;
         // The failure box stays open until the other two files are written
         // to their end, and a good while after: the run goes on meanwhile,
         // but the third file's end and the batch's end wait for the box.
@@ -491,9 +493,9 @@ private slots:
         QCOMPARE(Status(2), QString("Finish"));
         QCOMPARE(Progress(0), QString("100%"));
         QCOMPARE(Progress(2), QString("100%"));
-        QCOMPARE(GlobalVars.FailedCount, 1);
+        QCOMPARE(vars_.FailedCount, 1);
         // The converted files count with the durations page 1 recorded.
-        QCOMPARE(GlobalVars.FinishedDuration, int64_t(2400000 + 1000));
+        QCOMPARE(vars_.FinishedDuration, int64_t(2400000 + 1000));
 
         QCOMPARE(boxes_.Seen.size(), 1);
         const TBoxAnswerer::TSeen& box = boxes_.Seen[0];
@@ -529,7 +531,7 @@ private slots:
 
         QCOMPARE(Entry(0)->text(TPageConverting::ccDuration), QString("Duration is not preseted"));
         QCOMPARE(Entry(1)->text(TPageConverting::ccDuration), QString("00:00:01.000"));
-        QCOMPARE(GlobalVars.BatchDuration, int64_t(1000000));
+        QCOMPARE(vars_.BatchDuration, int64_t(1000000));
         QVERIFY2(seen.contains("N/A"), qPrintable(seen.join(',')));
         // No percentage before the file's end: the engine never knew a total.
         QCOMPARE(seen.filter(QRegularExpression("^[0-9]+%$")), QStringList({"100%"}));
@@ -582,8 +584,8 @@ private slots:
             AppendRow(files, root + name, 300000, root);
         AppendRow(files, Media("short.wav"), 1000000);
         ChooseOutput(ofMP3, 0);
-        GlobalVars.KeepFolderStructure = true;
-        GlobalVars.ParallelTasks = 2;
+        vars_.KeepFolderStructure = true;
+        vars_.ParallelTasks = 2;
         RunBatch(files);
 
         for (const char* name : {"top.mp3", "a/mid.mp3", "a/b/deep.mp3", "a/b/deep(1).mp3", "short.mp3"})
@@ -605,7 +607,7 @@ private slots:
         RunBatch(files);
         QCOMPARE(page_->EntryCount(), 1);
         QCOMPARE(Status(0), QString("Failed"));
-        QCOMPARE(GlobalVars.FailedCount, 1);
+        QCOMPARE(vars_.FailedCount, 1);
         QCOMPARE(boxes_.Seen.size(), 1);
         files.Clear();
         AppendRow(files, Media("short.wav"), 1000000);
@@ -613,7 +615,7 @@ private slots:
         RunBatch(files);
         QCOMPARE(page_->EntryCount(), 1);
         QCOMPARE(Status(0), QString("Finish"));
-        QCOMPARE(GlobalVars.FailedCount, 0);
+        QCOMPARE(vars_.FailedCount, 0);
     }
 
     // Without the media libraries nothing can start: the user is told why,
@@ -629,7 +631,7 @@ private slots:
         RunBatch(files);
         QCOMPARE(boxes_.Seen.size(), 1);
         QCOMPARE(boxes_.Seen[0].Icon, QMessageBox::Critical);
-        QCOMPARE(boxes_.Seen[0].Text.toStdString(), GlobalVars.LogLines.back());
+        QCOMPARE(boxes_.Seen[0].Text.toStdString(), vars_.LogLines.back());
         QCOMPARE(page_->EntryCount(), 0);
     }
 
@@ -645,7 +647,7 @@ private slots:
         QVERIFY(page_->QueueFile(Media("short.wav"), 1000000));
         QCOMPARE(page_->EntryCount(), 2);
         QCOMPARE(Status(1), QString("Waiting"));
-        QCOMPARE(GlobalVars.BatchDuration, int64_t(31000000));
+        QCOMPARE(vars_.BatchDuration, int64_t(31000000));
         QTRY_COMPARE_WITH_TIMEOUT(host_->ConvertDone, 1, RunTimeoutMs);
 
         QCOMPARE(Status(0), QString("Finish"));
@@ -674,7 +676,7 @@ private slots:
         QCOMPARE(box.Buttons, QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(Status(0), QString("Finish"));
         QCOMPARE(Status(1), QString("Finish"));
-        QCOMPARE(GlobalVars.FailedCount, 0);
+        QCOMPARE(vars_.FailedCount, 0);
         for (const char* name : {"tone-44k-stereo.mp3", "short.mp3"}) {
             const TProbed probed = ProbeFile(Out(name));
             QCOMPARE(probed.Format, QString("mp3"));
@@ -712,7 +714,7 @@ private slots:
         AppendRow(files, Media("short.wav"), 1000000);
         for (const char* name : {"long1.wav", "long2.wav", "long3.wav"}) AppendRow(files, Media(name), 30000000);
         ChooseOutput(ofMP3, 3);
-        GlobalVars.ParallelTasks = 2;
+        vars_.ParallelTasks = 2;
         boxes_.Answer = QMessageBox::Yes;
         connect(page_->ListViewConverting, &QTreeWidget::itemChanged, page_, [this](QTreeWidgetItem* item) {
             if (page_->ListViewConverting->indexOfTopLevelItem(item) == 0 && Status(0) == "Finish")
@@ -728,8 +730,8 @@ private slots:
         QCOMPARE(totals.Succeeded, 1);
         QCOMPARE(totals.Failed, 0);
         QCOMPARE(totals.Stopped, 3);
-        QCOMPARE(GlobalVars.FailedCount, 0);
-        QCOMPARE(GlobalVars.FinishedDuration, int64_t(1000));
+        QCOMPARE(vars_.FailedCount, 0);
+        QCOMPARE(vars_.FinishedDuration, int64_t(1000));
         QCOMPARE(EndSoundFile("/t/", totals.Failed, totals.Stopped), std::string("/t/sounds/fail.wav"));
         QCOMPARE(boxes_.Seen.size(), 1);  // the question, and no failure
         QVERIFY(!QFile::exists(Out("long3.mp3")));

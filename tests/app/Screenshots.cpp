@@ -172,15 +172,16 @@ int main(int argc, char* argv[]) {
     form.LabelFinishWarned->show();
     ok &= Save(&form, out, "4-summary");
 
-    GlobalVars.LogLines.push_back("#2484.3: no video stream.");
-    for (int i = 0; i < 40; ++i) GlobalVars.LogLines.push_back("File has been added to convert list.");
-    TFormLog log(&form);
-    log.ShowLines(GlobalVars.LogLines);
+    std::vector<std::string>& logLines = form.Vars().LogLines;
+    logLines.push_back("#2484.3: no video stream.");
+    for (int i = 0; i < 40; ++i) logLines.push_back("File has been added to convert list.");
+    TFormLog log(logLines, &form);
+    log.ShowLines(logLines);
     ok &= Save(&log, out, "log");
     log.resize(log.minimumSize());
     ok &= Save(&log, out, "log-smallest");
 
-    TFormAbout about(appDir.path().toStdString() + "/", &form);
+    TFormAbout about(form.Vars(), appDir.path().toStdString() + "/", &form);
     ok &= Save(&about, out, "about");
 
     TFormShutdown countdown(&form);
@@ -190,7 +191,7 @@ int main(int argc, char* argv[]) {
 
     TFormFailedAddFile failed({"Invalid data found when processing input: " + names[1].toStdString(),
                                "No such file or directory"},
-                              &form);
+                              form.Vars().HelpAddress, &form);
     ok &= Save(&failed, out, "failed-to-add");
 
     return ok ? 0 : 1;
