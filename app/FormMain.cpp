@@ -25,11 +25,11 @@
 #include "OutputNaming.h"
 #include "PageConverting.h"
 #include "PageInputList.h"
+#include "PowerControl.h"
 #include "ProgramFiles.h"
 #include "UtilFuncs.h"
 #include "UtilFuncsGui.h"
 #include "WizardEvents.h"
-#include "globals.h"
 
 namespace {
 
@@ -65,8 +65,11 @@ void FormatCaption(QLabel* label, const std::string& title) { label->setText(Tex
 } // namespace
 
 TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
-    : QMainWindow(parent), FFLogger(this), exeName_(exeName) {
+    : QMainWindow(parent), FFLogger(this), exeName_(exeName),
+      logindRequests_(std::make_unique<TLogindPowerRequests>(
+          [this](const std::string& line) { vars_.LogLines.push_back(line); })) {
     appDir_ = IncludeBackslash(std::filesystem::path(exeName).parent_path().string());
+    PowerRequests = logindRequests_.get();
     FFLogger.OnLog = [this](void* sender, uint32_t threadId, TLogLevel level, const std::string& message) {
         FFLoggerLog(sender, threadId, level, message);
     };
@@ -83,10 +86,11 @@ TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
 }
 
 // FormDestroy: the controls belong to the window, and the probe and the
-// logger are members. Page 1 lets go of the probe first, which ends a running
-// add and joins its threads while the libraries and the logger are still there.
+// logger are members. Page 3 ends a running batch and page 1 lets go of the
+// probe first, which ends a running add and joins its threads, while the
+// libraries and the logger are still there.
 TFormMain::~TFormMain() {
-    TabSheetStep3->SetEncoder(nullptr);
+    TabSheetStep3->EndRun();
     TabSheetStep1->SetDecoder(nullptr);
     FFLogger.OnLog = nullptr;
 }
@@ -99,7 +103,7 @@ void TFormMain::FormCreate() {
     FormatCaption(LabelFinishTitle2, title);
     // No skin is loaded: the toolkit's own look stands in for it.
 
-    TGlobalVars& g = GlobalVars;
+    TGlobalVars& g = vars_;
     g.HelpAddress = HelpAddressText;
     g.HomePageAddress = HomePageAddressText;
     g.UpdatesAddress = UpdatesAddressText;
@@ -117,7 +121,7 @@ void TFormMain::FormCreate() {
 
     bool settingsExisted = true;
     try {
-        settingsExisted = LoadSettings();
+        settingsExisted = LoadSettings(g);
     } catch (const std::exception& e) {
         settingsExisted = false;
         ShowException(e);
@@ -129,8 +133,8 @@ void TFormMain::FormCreate() {
         }
     }
 
-    LoadLogFile(exeName_);
-    LoadWindowPlacement(FormSection, this, "");
+    LoadLogFile(exeName_, g.LogLines);
+    LoadWindowPlacement(FormSection, this, "", g);
     UpdatePageCaptions();
 
     if (!FFEncoder.LibrariesLoaded() && !FFEncoder.LoadLibraries(ProgramLibraryFolder(appDir_))) {
@@ -139,7 +143,6 @@ void TFormMain::FormCreate() {
         return;
     }
     TabSheetStep1->SetDecoder(&FFEncoder.Decoder());
-    TabSheetStep3->SetEncoder(&FFEncoder);
     PageControlMain->tabBar()->hide();
     // Tab would stop at the hidden tab bar, the page control's focus proxy.
     PageControlMain->tabBar()->setFocusPolicy(Qt::NoFocus);
@@ -209,17 +212,15 @@ void TFormMain::CloseForSignal() {
 // its events are no longer wanted, and a batch about to start does not.
 // Closing is always allowed.
 bool TFormMain::FormCloseQuery() {
-    TabSheetStep3->SetEncoder(nullptr);
-    FFEncoder.OnVideoInputHook = nullptr;
-    FFEncoder.OnVideoOutputHook = nullptr;
-    FFEncoder.Stop(true);
+    TabSheetStep3->EndRun();
+    FFEncoder.ClearEvents();
     return true;
 }
 
 void TFormMain::FormClose() {
     try {
-        SaveSettings();
-        SaveWindowPlacement(FormSection, this, "");
+        SaveSettings(vars_);
+        SaveWindowPlacement(FormSection, this, "", vars_);
     } catch (const std::exception& e) {
         ShowException(e);
     }
@@ -228,7 +229,7 @@ void TFormMain::FormClose() {
 void TFormMain::ShowException(const std::exception& e) { ShowErrorMessage(isVisible() ? this : nullptr, e); }
 
 void TFormMain::FFLoggerLog(void*, uint32_t threadId, TLogLevel level, const std::string& message) {
-    GlobalVars.LogLines.push_back(FormatLogLine(threadId, level, message));
+    vars_.LogLines.push_back(FormatLogLine(threadId, level, message));
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {

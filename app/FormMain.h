@@ -1,7 +1,8 @@
 #pragma once
 // The main window: a four-page wizard with the instruction line on top and the
 // button row at the bottom. Its creation runs the program's
-// start-up (settings, log, libraries); closing it saves the settings.
+// start-up (settings, log, libraries); closing it saves the settings. It owns
+// the application's state record and hands it to the pages and windows.
 #include <QEvent>
 #include <QMainWindow>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "FFDecode.h"
 #include "FFEncoder.h"
 #include "FFLog.h"
+#include "globals.h"
 
 class QAction;
 class QLabel;
@@ -18,9 +20,11 @@ class QPushButton;
 class QTabWidget;
 class TEndSound;
 class TLinkLabel;
+class TLogindPowerRequests;
 class TPageConverting;
 class TPageInputList;
 class TPageOutput;
+class TPowerRequests;
 
 // Posted to the main window once start-up has succeeded.
 constexpr QEvent::Type WM_AFTERSTART = static_cast<QEvent::Type>(QEvent::User + 3);
@@ -67,6 +71,18 @@ public:
 
     const std::string& AppDir() const { return appDir_; }
 
+    // The state record: settings, the in-memory log, the last add's failures
+    // and the batch's figures. Main thread only.
+    TGlobalVars& Vars() { return vars_; }
+    const TGlobalVars& Vars() const { return vars_; }
+
+private:
+    // Declared first, so it outlives the members that write to it (the
+    // logger's handler, the power requests). The pages, children of the
+    // window, go after it: the destructor ends their work first.
+    TGlobalVars vars_;
+
+public:
     // The logger comes first: the libraries log through it while they load.
     TFFLogger FFLogger;
     // The engine: it loads the libraries, and its Decoder is the probe of
@@ -111,6 +127,10 @@ public:
     QAction* ActionContactTechnicalSupport = nullptr;
     QAction* ActionAbout = nullptr;
 
+    // Where the timed shut-down goes: logind, whose refusals reach the log,
+    // unless a test puts its fake here. Not owned.
+    TPowerRequests* PowerRequests = nullptr;
+
 protected:
     void customEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -154,4 +174,5 @@ private:
     std::string exeName_;
     std::string appDir_;  // the executable's folder, with a trailing separator
     TEndSound* endSound_ = nullptr;  // a child of the window
+    std::unique_ptr<TLogindPowerRequests> logindRequests_;
 };

@@ -8,7 +8,6 @@
 #include "FormLog.h"
 #include "FormMain.h"
 #include "UtilFuncsGui.h"
-#include "globals.h"
 
 namespace {
 
@@ -52,22 +51,22 @@ QPoint TFormMain::HelpMenuPoint() const { return ButtonHelp->mapToGlobal(QPoint(
 void TFormMain::ActionHelpExecute() { PopupMenuHelp->popup(HelpMenuPoint()); }
 
 void TFormMain::ActionLogExecute() {
-    TFormLog form(this);
+    TFormLog form(vars_.LogLines, this);
     form.CenterOn(this);
-    form.ShowLines(GlobalVars.LogLines);
+    form.ShowLines(vars_.LogLines);
     form.exec();
 }
 
-void TFormMain::ActionHelpContentExecute() { ShellOpen(GlobalVars.HelpAddress, this); }
+void TFormMain::ActionHelpContentExecute() { ShellOpen(vars_.HelpAddress, this); }
 
-void TFormMain::ActionHomePageExecute() { ShellOpen(GlobalVars.HomePageAddress, this); }
+void TFormMain::ActionHomePageExecute() { ShellOpen(vars_.HomePageAddress, this); }
 
-void TFormMain::ActionCheckforUpdatesExecute() { ShellOpen(GlobalVars.UpdatesAddress, this); }
+void TFormMain::ActionCheckforUpdatesExecute() { ShellOpen(vars_.UpdatesAddress, this); }
 
-void TFormMain::ActionContactTechnicalSupportExecute() { ShellOpen("mailto:" + GlobalVars.SupportAddress, this); }
+void TFormMain::ActionContactTechnicalSupportExecute() { ShellOpen("mailto:" + vars_.SupportAddress, this); }
 
 void TFormMain::ActionAboutExecute() {
-    TFormAbout form(appDir_, this);
+    TFormAbout form(vars_, appDir_, this);
     form.CenterOn(this);
     form.exec();
 }

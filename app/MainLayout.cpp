@@ -46,9 +46,9 @@ void TFormMain::CreateControls() {
 
     PageControlMain = new QTabWidget(client);
     PageControlMain->setObjectName("PageControlMain");
-    TabSheetStep1 = new TPageInputList(this);
-    TabSheetStep2 = new TPageOutput(this);
-    TabSheetStep3 = new TPageConverting(this);
+    TabSheetStep1 = new TPageInputList(vars_, this);
+    TabSheetStep2 = new TPageOutput(vars_, this);
+    TabSheetStep3 = new TPageConverting(vars_, this);
     TabSheetStep4 = CreateFinishPage();
     PageControlMain->addTab(TabSheetStep1, QStringLiteral("Step 1"));
     PageControlMain->addTab(TabSheetStep2, QStringLiteral("Step 2"));

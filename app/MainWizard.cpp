@@ -11,6 +11,7 @@
 #include "EndSound.h"
 #include "FormShutdown.h"
 #include "FormMain.h"
+#include "OutputNaming.h"
 #include "PageConverting.h"
 #include "PageInputList.h"
 #include "PageOutput.h"
@@ -18,7 +19,6 @@
 #include "UtilFuncs.h"
 #include "UtilFuncsGui.h"
 #include "WizardEvents.h"
-#include "globals.h"
 
 namespace {
 
@@ -94,7 +94,7 @@ void TFormMain::ConvertExecute() {
     } started{convertStarting_};
     TabSheetStep2->ReadOutputSettings();
     // An empty folder name means the current folder, as it does for the outputs.
-    const std::string& chosen = GlobalVars.OutputFileDir;
+    const std::string& chosen = vars_.OutputFileDir;
     const std::filesystem::path folder = chosen.empty() ? std::filesystem::path(".") : std::filesystem::path(chosen);
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec)) std::filesystem::create_directories(folder, ec);
@@ -122,14 +122,14 @@ void TFormMain::WMStartConvert() { TabSheetStep3->StartConvert(*TabSheetStep1->M
 void TFormMain::WMConvertDone() {
     // A batch stopped by closing the window ends with it.
     if (closed_) return;
-    if (GlobalVars.PlayASoundWhenFinished) {
+    if (vars_.PlayASoundWhenFinished) {
         const TPageConverting::TBatchTotals totals = TabSheetStep3->Totals();
         endSound_->Play(QString::fromLocal8Bit(EndSoundFile(appDir_, totals.Failed, totals.Stopped).c_str()));
     }
-    if (GlobalVars.ShutDownWhenFinished) {
+    if (vars_.ShutDownWhenFinished) {
         TFormShutdown countdown(this);
         countdown.CenterOn(this);
-        if (countdown.exec() == QDialog::Accepted) ShutdownComputer(1);
+        if (countdown.exec() == QDialog::Accepted) ShutdownComputer(1, *PowerRequests);
     }
     ShowSummary();
 }
@@ -158,7 +158,7 @@ void TFormMain::ResetWizard() {
         label->setText(QStringLiteral("0"));
     for (QLabel* label : {LabelFinishStoppedCaption, LabelFinishStopped, LabelFinishWarnedCaption, LabelFinishWarned})
         label->hide();
-    TGlobalVars& g = GlobalVars;
+    TGlobalVars& g = vars_;
     g.FailedFiles.clear();
     g.FailedCount = 0;
     g.FinishedDuration = 0;
@@ -169,7 +169,7 @@ void TFormMain::ResetWizard() {
 }
 
 void TFormMain::LabelOpenFolderClick() {
-    ShellOpen(batchOutputDir_.empty() ? GlobalVars.OutputFileDir : batchOutputDir_, this);
+    ShellOpen(batchOutputDir_.empty() ? vars_.OutputFileDir : batchOutputDir_, this);
 }
 
 bool TFormMain::Ask(const char* question) {

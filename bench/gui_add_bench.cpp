@@ -16,7 +16,6 @@
 #include "MainThread.h"
 #include "MainThreadWaker.h"
 #include "PageInputList.h"
-#include "globals.h"
 
 int main(int argc, char* argv[]) {
     TFFBindProcess binding;
@@ -62,7 +61,7 @@ int main(int argc, char* argv[]) {
     app.exec();
 
     std::printf("rows: %d\n", page->Model()->rowCount());
-    std::printf("failed: %zu\n", GlobalVars.FailedFiles.size());
+    std::printf("failed: %zu\n", form.Vars().FailedFiles.size());
     std::printf("threads: %d\n", QThread::idealThreadCount());
     std::printf("total: %.3f s\n", static_cast<double>(total) / 1e9);
     std::printf("longest stall: %.1f ms\n", static_cast<double>(longestGap) / 1e6);

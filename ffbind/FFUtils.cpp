@@ -4,6 +4,7 @@
 
 #include "AVUtilStubs.h"
 #include "Format.h"
+#include "TextEncoding.h"
 #include "MyUtilStubs.h"
 
 std::string TimeText(int64_t t) {
@@ -30,7 +31,8 @@ std::string MediaTypeName(int type) {
 
 std::string MetadataValue(const AVDictionary* metadata, const std::string& key, const std::string& def) {
     const AVDictionaryEntry* e = ff::av_dict_get(metadata, key.c_str(), nullptr, 0);
-    return e && e->value ? std::string(e->value) : def;
+    // Some containers hand over their bytes as stored (RIFF INFO).
+    return e && e->value ? LegacyTextToUtf8(e->value) : def;
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "AVCodecStubs.h"
 #include "AVUtilStubs.h"
+#include "TextEncoding.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ bool IsPicture(const AVStream* st) {
 
 std::string Tag(const AVStream* st, const char* key) {
     const AVDictionaryEntry* entry = ff::av_dict_get(st->metadata, key, nullptr, 0);
-    return entry && entry->value ? entry->value : "";
+    return entry && entry->value ? LegacyTextToUtf8(entry->value) : "";
 }
 
 } // namespace

@@ -4,33 +4,17 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 
-#include "globals.h"
-
 namespace {
 
 const char* const LogindService = "org.freedesktop.login1";
 const char* const LogindPath = "/org/freedesktop/login1";
 const char* const LogindManager = "org.freedesktop.login1.Manager";
 
-void LogRequestFailure(const char* method, const QString& why) {
-    GlobalVars.LogLines.push_back("Shutdown request " + std::string(method) + " failed: " +
-                                  why.toLocal8Bit().toStdString());
-}
-
-TPowerRequests* RealRequests() {
-    static TLogindPowerRequests real;
-    return &real;
-}
-
-// Main thread only, like every caller of ShutdownComputer.
-TPowerRequests* currentRequests = nullptr;
-
 } // namespace
 
 TPowerRequests::~TPowerRequests() = default;
 
-// The system bus is not kept here: Qt keeps its connection, and a copy held by
-// a static object would outlive the application object.
+// The system bus is not kept here: Qt keeps its connection.
 QDBusConnection TLogindPowerRequests::Connection() {
     return connection_ ? *connection_ : QDBusConnection::systemBus();
 }
@@ -52,45 +36,40 @@ void TLogindPowerRequests::Call(const char* method) {
     QDBusConnection bus = Connection();
     if (!bus.isConnected()) {
         const QString why = bus.lastError().isValid() ? bus.lastError().message() : QStringLiteral("no system bus");
-        LogRequestFailure(method, why);
+        ReportFailure(method, why);
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(LogindService, LogindPath, LogindManager, method);
     call << true;  // interactive
-    // Owned by the application object, so a reply that never comes leaks nothing.
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), QCoreApplication::instance());
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [method](QDBusPendingCallWatcher* w) {
-        if (w->isError()) LogRequestFailure(method, w->error().name() + ": " + w->error().message());
+    // Owned by these requests, so a reply that never comes leaks nothing.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), &pending_);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [this, method](QDBusPendingCallWatcher* w) {
+        if (w->isError()) ReportFailure(method, w->error().name() + ": " + w->error().message());
         w->deleteLater();
     });
 }
 
-TPowerRequests* SetPowerRequests(TPowerRequests* requests) {
-    TPowerRequests* previous = PowerRequests();
-    currentRequests = requests;
-    return previous;
+void TLogindPowerRequests::ReportFailure(const char* method, const QString& why) {
+    if (report_) report_("Shutdown request " + std::string(method) + " failed: " + why.toLocal8Bit().toStdString());
 }
 
-TPowerRequests* PowerRequests() { return currentRequests ? currentRequests : RealRequests(); }
-
-bool SetPrivilege(const std::string& privilegeName, bool enable) {
+bool SetPrivilege(const std::string& privilegeName, bool enable, TPowerRequests& requests) {
     if (privilegeName != ShutdownPrivilegeName) return false;
-    return !enable || PowerRequests()->Available();
+    return !enable || requests.Available();
 }
 
 // The privilege's result is not checked: a request that cannot be delivered
 // reports that itself.
-void ShutdownComputer(int mode) {
-    SetPrivilege(ShutdownPrivilegeName, true);
-    TPowerRequests* requests = PowerRequests();
+void ShutdownComputer(int mode, TPowerRequests& requests) {
+    SetPrivilege(ShutdownPrivilegeName, true, requests);
     switch (mode) {
-    case 0: requests->Quit(); break;
+    case 0: requests.Quit(); break;
     case 1:
-    case 2: requests->PowerOff(); break;
-    case 3: requests->Reboot(); break;
-    case 4: requests->Hibernate(); break;
-    case 5: requests->Suspend(); break;
+    case 2: requests.PowerOff(); break;
+    case 3: requests.Reboot(); break;
+    case 4: requests.Hibernate(); break;
+    case 5: requests.Suspend(); break;
     default: break;
     }
-    SetPrivilege(ShutdownPrivilegeName, false);
+    SetPrivilege(ShutdownPrivilegeName, false, requests);
 }

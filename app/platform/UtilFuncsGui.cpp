@@ -43,8 +43,9 @@ std::vector<TScreenArea> ScreenAreas() {
 
 } // namespace
 
-bool LoadWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath) {
-    TIniFile ini(PlacementFilePath(iniPath));
+bool LoadWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath,
+                         const TGlobalVars& vars) {
+    TIniFile ini(PlacementFilePath(iniPath, vars));
     TWindowPlacement p = ReadWindowPlacement(ini, section, CurrentPlacement(window));
     // Only onto a screen that is there now, clear of the desktop's panels: a
     // window closed on a screen since unplugged, or under another scaling,
@@ -60,10 +61,10 @@ bool LoadWindowPlacement(const std::string& section, QWidget* window, const std:
     return true;
 }
 
-void SaveWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath) {
-    TIniFile ini(PlacementFilePath(iniPath));
+void SaveWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath, TGlobalVars& vars) {
+    TIniFile ini(PlacementFilePath(iniPath, vars));
     WriteWindowPlacement(ini, section, CurrentPlacement(window));
-    WriteSettingsFile(ini);
+    WriteSettingsFile(ini, vars);
 }
 
 bool ShellOpen(const std::string& target, QWidget* parent) {

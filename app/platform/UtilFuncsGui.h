@@ -4,15 +4,18 @@
 #include <string>
 
 class QWidget;
+struct TGlobalVars;
 
 // Reads the five placement keys of the section (an empty or blank path means
-// the settings file), keeps the window within the usable area of the screen
-// that shows most of it (the primary one when none does) and applies it.
-// Always true.
-bool LoadWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath);
-// Writes the window's left, top, height, width and maximized state. Raises
-// Exception when the file cannot be written.
-void SaveWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath);
+// the settings file of `vars`), keeps the window within the usable area of the
+// screen that shows most of it (the primary one when none does) and applies
+// it. Always true.
+bool LoadWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath,
+                         const TGlobalVars& vars);
+// Writes the window's left, top, height, width and maximized state; a
+// read-only file is told in vars.LogLines. Raises Exception when the file
+// cannot be written.
+void SaveWindowPlacement(const std::string& section, QWidget* window, const std::string& iniPath, TGlobalVars& vars);
 
 // Hands a file, folder, web address or "mailto:" address to the desktop. When
 // nothing there takes it, a message over `parent` names what could not be

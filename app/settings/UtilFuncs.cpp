@@ -107,16 +107,15 @@ std::string DetermineAppDataDir(const std::string& applicationTitle) {
     return base;
 }
 
-std::string SettingsFilePath() { return GlobalVars.AppDataDir + SettingsFileName; }
+std::string SettingsFilePath(const TGlobalVars& vars) { return vars.AppDataDir + SettingsFileName; }
 
-bool LoadSettings() {
-    const std::string path = SettingsFilePath();
+bool LoadSettings(TGlobalVars& g) {
+    const std::string path = SettingsFilePath(g);
     if (!IsFile(path)) {
-        SaveSettings();
+        SaveSettings(g);
         return false;
     }
     TIniFile ini(path);
-    TGlobalVars& g = GlobalVars;
     g.LastOpenDir = ini.ReadString(SystemSection, "LastOpenDir", g.LastOpenDir);
     g.OutputFileDir = ini.ReadString(SystemSection, "OutputFileDir", g.OutputFileDir);
     // A code outside 0..7 is kept (the output page ignores it), but one that
@@ -134,9 +133,8 @@ bool LoadSettings() {
     return true;
 }
 
-void SaveSettings() {
-    TIniFile ini(SettingsFilePath());
-    const TGlobalVars& g = GlobalVars;
+void SaveSettings(TGlobalVars& g) {
+    TIniFile ini(SettingsFilePath(g));
     ini.WriteString(SystemSection, "LastOpenDir", g.LastOpenDir);
     ini.WriteString(SystemSection, "OutputFileDir", g.OutputFileDir);
     ini.WriteInteger(SystemSection, "OutputFormat", g.OutputFormat);
@@ -145,13 +143,13 @@ void SaveSettings() {
     ini.WriteBool(SystemSection, "ShutDownWhenFinished", g.ShutDownWhenFinished);
     ini.WriteInteger(SystemSection, "ParallelTasks", g.ParallelTasks);
     ini.WriteBool(SystemSection, "KeepFolderStructure", g.KeepFolderStructure);
-    WriteSettingsFile(ini);
+    WriteSettingsFile(ini, g);
 }
 
-void WriteSettingsFile(const TIniFile& ini) {
-    if (ini.UpdateFile() || GlobalVars.ReadOnlySettingsLogged) return;
-    GlobalVars.LogLines.push_back("Settings not saved: " + ini.FileName() + " is read-only.");
-    GlobalVars.ReadOnlySettingsLogged = true;
+void WriteSettingsFile(const TIniFile& ini, TGlobalVars& vars) {
+    if (ini.UpdateFile() || vars.ReadOnlySettingsLogged) return;
+    vars.LogLines.push_back("Settings not saved: " + ini.FileName() + " is read-only.");
+    vars.ReadOnlySettingsLogged = true;
 }
 
 std::string FormatDuration(int64_t microseconds) {

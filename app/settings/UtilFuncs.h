@@ -6,6 +6,7 @@
 #include <string>
 
 class TIniFile;
+struct TGlobalVars;
 
 // The folder for a well-known name: "AppData" is the user's configuration
 // folder ($XDG_CONFIG_HOME, else ~/.config), "Personal" the documents folder
@@ -21,22 +22,22 @@ std::string HomeFolder();
 // configuration folder itself. Always ends with a separator.
 std::string DetermineAppDataDir(const std::string& applicationTitle);
 
-// The settings file in GlobalVars.AppDataDir.
-std::string SettingsFilePath();
+// The settings file in vars.AppDataDir.
+std::string SettingsFilePath(const TGlobalVars& vars);
 
-// Reads section "System" into GlobalVars, each key defaulting to the field's
+// Reads section "System" into `vars`, each key defaulting to the field's
 // current value; true when the file existed. On a first start the defaults are
 // written (SaveSettings) and the result is false.
-bool LoadSettings();
+bool LoadSettings(TGlobalVars& vars);
 
-// Writes the keys of section "System" from GlobalVars (the thirteen of the
-// first release, then ParallelTasks and KeepFolderStructure), keeping every
-// other section of the file. Raises Exception when the file cannot be written.
-void SaveSettings();
+// Writes the keys of section "System" from `vars` (the thirteen of the first
+// release, then ParallelTasks and KeepFolderStructure), keeping every other
+// section of the file. Raises Exception when the file cannot be written.
+void SaveSettings(TGlobalVars& vars);
 
 // Writes a settings file (TIniFile::UpdateFile). A read-only one is left as it
-// is, and the log says so once per run. Raises what UpdateFile raises.
-void WriteSettingsFile(const TIniFile& ini);
+// is, and vars.LogLines says so once per run. Raises what UpdateFile raises.
+void WriteSettingsFile(const TIniFile& ini, TGlobalVars& vars);
 
 // "hh:mm:ss.zzz" of a count of microseconds; hours are not wrapped.
 std::string FormatDuration(int64_t microseconds);

@@ -57,7 +57,7 @@ void WriteWindowPlacement(TIniFile& ini, const std::string& section, const TWind
     ini.WriteBool(section, "maximized", p.Maximized);
 }
 
-std::string PlacementFilePath(const std::string& iniPath) {
-    if (iniPath.find_first_not_of(" \t") == std::string::npos) return SettingsFilePath();
+std::string PlacementFilePath(const std::string& iniPath, const TGlobalVars& vars) {
+    if (iniPath.find_first_not_of(" \t") == std::string::npos) return SettingsFilePath(vars);
     return iniPath;
 }

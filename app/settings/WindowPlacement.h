@@ -5,6 +5,7 @@
 #include <vector>
 
 class TIniFile;
+struct TGlobalVars;
 
 struct TWindowPlacement {
     int Left = 0;
@@ -36,5 +37,5 @@ const TScreenArea& AreaShowing(const TWindowPlacement& p, const std::vector<TScr
 TWindowPlacement ReadWindowPlacement(const TIniFile& ini, const std::string& section, const TWindowPlacement& current);
 void WriteWindowPlacement(TIniFile& ini, const std::string& section, const TWindowPlacement& p);
 
-// An empty or blank path stands for the settings file.
-std::string PlacementFilePath(const std::string& iniPath);
+// An empty or blank path stands for the settings file of `vars`.
+std::string PlacementFilePath(const std::string& iniPath, const TGlobalVars& vars);

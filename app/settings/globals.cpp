@@ -7,5 +7,3 @@ int DefaultParallelTasks() {
     const int cores = static_cast<int>(std::thread::hardware_concurrency());
     return std::clamp(cores, MinParallelTasks, MaxParallelTasks);
 }
-
-TGlobalVars GlobalVars;

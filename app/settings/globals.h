@@ -1,5 +1,6 @@
 #pragma once
-// The application's state record and its single instance. Everything the wizard
+// The application's state record. The main window owns it and hands it (or
+// the fields they need) to its pages and windows; everything the wizard
 // chooses lives here until the main window closes and the settings are saved.
 #include <array>
 #include <cstdint>
@@ -42,6 +43,3 @@ struct TGlobalVars {
     std::string SupportAddress;
     bool ReadOnlySettingsLogged = false;    // the log has said the settings file is read-only
 };
-
-// Main thread only.
-extern TGlobalVars GlobalVars;

@@ -10,7 +10,6 @@
 
 #include "FileNames.h"
 #include "UtilFuncsGui.h"
-#include "globals.h"
 
 namespace {
 
@@ -23,8 +22,9 @@ const char* const Explanation =
 
 } // namespace
 
-TFormFailedAddFile::TFormFailedAddFile(const std::vector<std::string>& failedFiles, QWidget* parent)
-    : QDialog(parent) {
+TFormFailedAddFile::TFormFailedAddFile(const std::vector<std::string>& failedFiles, const std::string& helpAddress,
+                                       QWidget* parent)
+    : QDialog(parent), helpAddress_(helpAddress) {
     setObjectName("FormFailedAddFile");
     setWindowTitle(QStringLiteral("Failed to Add Files"));
 
@@ -75,4 +75,4 @@ TFormFailedAddFile::TFormFailedAddFile(const std::vector<std::string>& failedFil
 }
 
 // The dialog stays open; the help pages open beside it.
-void TFormFailedAddFile::ButtonMoreInfoClick() { ShellOpen(GlobalVars.HelpAddress, this); }
+void TFormFailedAddFile::ButtonMoreInfoClick() { ShellOpen(helpAddress_, this); }

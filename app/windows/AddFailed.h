@@ -12,7 +12,9 @@ class TFormFailedAddFile : public QDialog {
     Q_OBJECT
 
 public:
-    TFormFailedAddFile(const std::vector<std::string>& failedFiles, QWidget* parent = nullptr);
+    // helpAddress: where "More Information" leads.
+    TFormFailedAddFile(const std::vector<std::string>& failedFiles, const std::string& helpAddress,
+                       QWidget* parent = nullptr);
 
     QTreeWidget* ListViewFiles = nullptr;
     QPushButton* ButtonMoreInfo = nullptr;
@@ -20,4 +22,6 @@ public:
 
 private:
     void ButtonMoreInfoClick();
+
+    std::string helpAddress_;
 };

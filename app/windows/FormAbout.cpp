@@ -84,10 +84,10 @@ TVersionInfo ReadVersionFile(const std::string& fileName) {
     return {ini.ReadString("SYSTEM", "Version", ""), ini.ReadString("SYSTEM", "Company", "")};
 }
 
-TFormAbout::TFormAbout(const std::string& appDir, QWidget* parent) : QDialog(parent) {
+TFormAbout::TFormAbout(const TGlobalVars& vars, const std::string& appDir, QWidget* parent) : QDialog(parent) {
     setObjectName("FormAbout");
     CreateControls();
-    FormCreate(appDir);
+    FormCreate(vars, appDir);
     FitSize();
 }
 
@@ -153,15 +153,15 @@ void TFormAbout::FitSize() {
     setFixedSize(width, height);
 }
 
-void TFormAbout::FormCreate(const std::string& appDir) {
+void TFormAbout::FormCreate(const TGlobalVars& vars, const std::string& appDir) {
     const TVersionInfo info = ReadVersionFile(ProgramDataFile(appDir, VersionFileName));
     const std::string title = ApplicationTitle();
     setWindowTitle(Text("About " + title));
     labAppName->setText(Text(title + " " + info.Version));
     const std::string design = labRights->text().toLocal8Bit().toStdString();
     labRights->setText(Text(Format(design, QDate::currentDate().year(), info.Company)));
-    labHomePage->setText(Text(GlobalVars.HomePageAddress));
-    labSupportMail->setText(Text(GlobalVars.SupportAddress));
+    labHomePage->setText(Text(vars.HomePageAddress));
+    labSupportMail->setText(Text(vars.SupportAddress));
 }
 
 void TFormAbout::CenterOn(const QWidget* owner) { CenterOnOwner(this, owner); }

@@ -7,6 +7,7 @@
 class QLabel;
 class QPushButton;
 class TLinkLabel;
+struct TGlobalVars;
 
 // The version file beside the executable or in the installed data folder
 // (ProgramDataFile): an INI text despite its name.
@@ -25,9 +26,9 @@ class TFormAbout : public QDialog {
     Q_OBJECT
 
 public:
-    // appDir: the application folder, with a trailing separator; the version
-    // file is looked up from it.
-    explicit TFormAbout(const std::string& appDir, QWidget* parent = nullptr);
+    // vars: the home page and support addresses. appDir: the application
+    // folder, with a trailing separator; the version file is looked up from it.
+    TFormAbout(const TGlobalVars& vars, const std::string& appDir, QWidget* parent = nullptr);
 
     // Moves the window to the middle of `owner`'s frame.
     void CenterOn(const QWidget* owner);
@@ -46,5 +47,5 @@ public:
 private:
     void CreateControls();
     void FitSize();
-    void FormCreate(const std::string& appDir);
+    void FormCreate(const TGlobalVars& vars, const std::string& appDir);
 };

@@ -16,7 +16,6 @@
 #include "FileNames.h"
 #include "Format.h"
 #include "MessageDlg.h"
-#include "globals.h"
 #include "UtilFuncsGui.h"
 
 namespace {
@@ -42,7 +41,7 @@ QPushButton* CreateButton(const char* text, const char* name, QWidget* parent) {
 
 } // namespace
 
-TFormLog::TFormLog(QWidget* parent) : QDialog(parent) {
+TFormLog::TFormLog(std::vector<std::string>& logLines, QWidget* parent) : QDialog(parent), logLines_(logLines) {
     setObjectName("FormLog");
     setWindowTitle(QStringLiteral("Log"));
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
@@ -136,7 +135,7 @@ void TFormLog::ButtonDeleteClick() {
                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, {}, this);
     if (answer != QMessageBox::Yes) return;
     // Only the log in memory goes; the log file beside the program stays.
-    GlobalVars.LogLines.clear();
+    logLines_.clear();
     MemoLog->clear();
     ButtonSave->setEnabled(false);
 }
@@ -156,7 +155,7 @@ void TFormLog::ButtonSaveClick() {
 
 bool TFormLog::SaveLog(const QString& fileName) {
     try {
-        SaveLinesToFile(GlobalVars.LogLines, fileName.toLocal8Bit().toStdString());
+        SaveLinesToFile(logLines_, fileName.toLocal8Bit().toStdString());
         return true;
     } catch (const std::exception& e) {
         ShowErrorMessage(this, e);

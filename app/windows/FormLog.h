@@ -13,7 +13,9 @@ class TFormLog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TFormLog(QWidget* parent = nullptr);
+    // logLines: the in-memory log that "Save Log..." writes and "Delete Log"
+    // empties; it must outlive the window.
+    explicit TFormLog(std::vector<std::string>& logLines, QWidget* parent = nullptr);
 
     // Moves the window to the middle of `owner`'s frame.
     void CenterOn(const QWidget* owner);
@@ -43,6 +45,8 @@ protected:
 
 private:
     void ShowNewestLine();
+
+    std::vector<std::string>& logLines_;
 };
 
 // Writes the lines to the file, each followed by CR LF, replacing the file.

@@ -7,7 +7,6 @@
 
 #include "Format.h"
 #include "UtilFuncs.h"
-#include "globals.h"
 
 std::string FormatLogLine(uint32_t threadId, TLogLevel level, const std::string& text) {
     return Format("#%u.%d: %s", threadId, static_cast<int>(level), text);
@@ -46,9 +45,9 @@ bool LoadLinesFromFile(const std::string& path, std::vector<std::string>& lines)
 
 std::string LogFileName(const std::string& exeName) { return ChangeFileExt(exeName, ".log"); }
 
-void LoadLogFile(const std::string& exeName) {
+void LoadLogFile(const std::string& exeName, std::vector<std::string>& logLines) {
     const std::string path = LogFileName(exeName);
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return;
-    if (!LoadLinesFromFile(path, GlobalVars.LogLines)) GlobalVars.LogLines.clear();
+    if (!LoadLinesFromFile(path, logLines)) logLines.clear();
 }

@@ -17,6 +17,6 @@ bool LoadLinesFromFile(const std::string& path, std::vector<std::string>& lines)
 // The file named like the executable with the extension ".log".
 std::string LogFileName(const std::string& exeName);
 
-// Replaces GlobalVars.LogLines with the log file's lines when that file exists;
-// when it exists but cannot be read, the log starts empty.
-void LoadLogFile(const std::string& exeName);
+// Replaces `logLines` with the log file's lines when that file exists; when it
+// exists but cannot be read, the log starts empty.
+void LoadLogFile(const std::string& exeName, std::vector<std::string>& logLines);

@@ -37,8 +37,8 @@ QAction* CreateAction(QWidget* host, QObject* owner, const char* text, const QKe
 
 } // namespace
 
-TPageInputList::TPageInputList(QWidget* host)
-    : host_(host), adder_(std::make_unique<TFileAdder>(QThread::idealThreadCount())) {
+TPageInputList::TPageInputList(TGlobalVars& vars, QWidget* host)
+    : vars_(vars), host_(host), adder_(std::make_unique<TFileAdder>(QThread::idealThreadCount())) {
     setObjectName("TabSheetStep1");
     adder_->OnFile = [this](TProbedRow& file) { AddedFile(file); };
     adder_->OnProgress = [this] { AddProgress(); };

@@ -23,15 +23,18 @@ class QPushButton;
 class TFFDecoder;
 class TFileAdder;
 class TFormFailedAddFile;
+struct TGlobalVars;
 struct TProbedRow;
 
 class TPageInputList : public QWidget {
     Q_OBJECT
 
 public:
-    // host: the main window. The list's actions are added to it so that their
-    // shortcuts work on every page, and files dropped anywhere on it are added.
-    explicit TPageInputList(QWidget* host);
+    // vars: the state record the page keeps its folder, log lines and
+    // failures in; it must outlive the page. host: the main window. The list's
+    // actions are added to it so that their shortcuts work on every page, and
+    // files dropped anywhere on it are added.
+    TPageInputList(TGlobalVars& vars, QWidget* host);
     ~TPageInputList() override;
 
     // Adding is on while a probe is set, which says that the media libraries
@@ -140,6 +143,7 @@ private:
     void ClearOpenDialogFileName();
     void ShowError(const std::exception& e);
 
+    TGlobalVars& vars_;
     QWidget* host_;
     TFileListModel* model_ = nullptr;
     TFFDecoder* decoder_ = nullptr;

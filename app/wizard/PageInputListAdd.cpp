@@ -24,7 +24,7 @@
 
 void TPageInputList::ActionAddExecute() {
     if (!decoder_) return;
-    OpenDialog->setDirectory(NameFromBytes(GlobalVars.LastOpenDir));
+    OpenDialog->setDirectory(NameFromBytes(vars_.LastOpenDir));
     const bool accepted = OpenDialog->exec() == QDialog::Accepted;
     FocusList();
     if (accepted) AddSelectedFiles(OpenDialog->ChosenFiles());
@@ -32,7 +32,7 @@ void TPageInputList::ActionAddExecute() {
 
 void TPageInputList::ActionAddFolderExecute() {
     if (!decoder_) return;
-    FolderDialog->setDirectory(NameFromBytes(GlobalVars.LastOpenDir));
+    FolderDialog->setDirectory(NameFromBytes(vars_.LastOpenDir));
     const bool accepted = FolderDialog->exec() == QDialog::Accepted;
     FocusList();
     if (!accepted) return;
@@ -46,7 +46,7 @@ void TPageInputList::AddSelectedFiles(const QStringList& fileNames) {
         AddFiles(fileNames);
         // Several names in the name field would all be chosen again next time.
         if (fileNames.size() > 1) ClearOpenDialogFileName();
-        GlobalVars.LastOpenDir = NameBytes(QFileInfo(fileNames.first()).absolutePath());
+        vars_.LastOpenDir = NameBytes(QFileInfo(fileNames.first()).absolutePath());
     } catch (const std::exception& e) {
         ShowError(e);
     }
@@ -57,7 +57,7 @@ void TPageInputList::AddSelectedFolder(const QString& folder) {
     if (folder.isEmpty()) return;
     try {
         AddFiles({folder});
-        GlobalVars.LastOpenDir = NameBytes(QFileInfo(QDir::cleanPath(folder)).absolutePath());
+        vars_.LastOpenDir = NameBytes(QFileInfo(QDir::cleanPath(folder)).absolutePath());
     } catch (const std::exception& e) {
         ShowError(e);
     }
@@ -101,7 +101,7 @@ void TPageInputList::CancelAdding() {
 
 void TPageInputList::AddedFile(TProbedRow& file) {
     if (!file.Opened) {
-        GlobalVars.LogLines.push_back("File load error: " + file.Error);
+        vars_.LogLines.push_back("File load error: " + file.Error);
         failures_.push_back(file.Error);
         return;
     }
@@ -122,9 +122,9 @@ void TPageInputList::AddDone(bool /*stopped*/) {
     // The focus waited on "Add" while the list was empty.
     if (ButtonAddAFile->hasFocus() || ButtonStopAdding->hasFocus()) FocusList();
     PanelAdding->hide();
-    GlobalVars.FailedFiles = std::move(failures_);
+    vars_.FailedFiles = std::move(failures_);
     failures_.clear();
-    if (reportFailures_ && !GlobalVars.FailedFiles.empty()) ShowFailedAddFile();
+    if (reportFailures_ && !vars_.FailedFiles.empty()) ShowFailedAddFile();
     emit AddingChanged();
 }
 
@@ -145,7 +145,7 @@ TFileRowLook TPageInputList::RowLook() const {
 // while the user reads them.
 void TPageInputList::ShowFailedAddFile() {
     delete FormFailedAddFile.data();
-    auto* form = new TFormFailedAddFile(GlobalVars.FailedFiles, host_);
+    auto* form = new TFormFailedAddFile(vars_.FailedFiles, vars_.HelpAddress, host_);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->setWindowModality(Qt::WindowModal);
     form->adjustSize();

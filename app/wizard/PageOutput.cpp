@@ -117,7 +117,7 @@ private:
 
 } // namespace
 
-TPageOutput::TPageOutput(QWidget* host) : host_(host) {
+TPageOutput::TPageOutput(TGlobalVars& vars, QWidget* host) : vars_(vars), host_(host) {
     setObjectName("TabSheetStep2");
     CreateControls();
     CreateSelectDirDialog();
@@ -259,7 +259,7 @@ void TPageOutput::ButtonFormatClick(int code) {
     TabToTile(code);
     PresetStack->setCurrentWidget(PresetLists[code]);
     LabelPresets->setBuddy(PresetLists[code]);
-    GlobalVars.OutputFormat = static_cast<uint8_t>(code);
+    vars_.OutputFormat = static_cast<uint8_t>(code);
 }
 
 // A stored code that names no format (a hand-edited settings file) shows no
@@ -292,7 +292,7 @@ int TPageOutput::ChosenFormat() const {
 // A stored preset the list does not have (a hand-edited file, or -1) leaves
 // the list without a choice, which is also what the record builder makes of it.
 void TPageOutput::ApplyOutputSettings() {
-    const TGlobalVars& g = GlobalVars;
+    const TGlobalVars& g = vars_;
     EditOutputDir->setText(NameFromBytes(g.OutputFileDir));
     if (g.OutputFormat < OutputFormatCount) ButtonFormatClick(g.OutputFormat);
     else ShowNoFormatChosen();
@@ -305,7 +305,7 @@ void TPageOutput::ApplyOutputSettings() {
 }
 
 void TPageOutput::ReadOutputSettings() {
-    TGlobalVars& g = GlobalVars;
+    TGlobalVars& g = vars_;
     g.OutputFileDir = IncludeBackslash(NameBytes(EditOutputDir->text()));
     for (int c = 0; c < OutputFormatCount; ++c) g.Presets[c] = PresetLists[c]->currentIndex();
     g.ParallelTasks = SpinBoxParallelTasks->value();
@@ -313,7 +313,7 @@ void TPageOutput::ReadOutputSettings() {
 }
 
 void TPageOutput::ButtonSelectDirClick() {
-    SelectDirDialog->setDirectory(NameFromBytes(GlobalVars.OutputFileDir));
+    SelectDirDialog->setDirectory(NameFromBytes(vars_.OutputFileDir));
     if (SelectDirDialog->exec() != QDialog::Accepted) return;
     const QStringList chosen = SelectDirDialog->ChosenFiles();
     if (!chosen.isEmpty()) ApplySelectedDir(chosen.first());
@@ -321,6 +321,6 @@ void TPageOutput::ButtonSelectDirClick() {
 
 void TPageOutput::ApplySelectedDir(const QString& folder) {
     if (folder.isEmpty()) return;
-    GlobalVars.OutputFileDir = IncludeBackslash(NameBytes(folder));
-    EditOutputDir->setText(NameFromBytes(GlobalVars.OutputFileDir));
+    vars_.OutputFileDir = IncludeBackslash(NameBytes(folder));
+    EditOutputDir->setText(NameFromBytes(vars_.OutputFileDir));
 }

@@ -24,8 +24,9 @@ class TPageOutput : public QWidget {
     Q_OBJECT
 
 public:
-    // host: the main window, the owner of the folder dialog.
-    explicit TPageOutput(QWidget* host);
+    // vars: the state record that holds the stored choice; it must outlive
+    // the page. host: the main window, the owner of the folder dialog.
+    TPageOutput(TGlobalVars& vars, QWidget* host);
 
     // Fills the eight preset lists from the preset table, in its order.
     void FillPresetLists();
@@ -93,6 +94,7 @@ private:
     void ShowNoFormatChosen();
     void TabToTile(int code);
 
+    TGlobalVars& vars_;
     QWidget* host_;
     // Shown in the lists' place while no format is chosen.
     QWidget* noPresetList_ = nullptr;

@@ -1,71 +1,34 @@
 // The covers of a run: chosen once the output streams have their sources and
-// set up before the headers are written; each output's muxing side writes its
-// own (CoverWrite.cpp).
+// kept until the finished outputs get their tags (tags/OutputTags.cpp).
 #include "CoverArt.h"
 #include "FFLog.h"
 #include "FileSetup.h"
 #include "Format.h"
 #include "RunTables.h"
 #include "StreamList.h"
+#include "TagFiles.h"
 
 namespace {
 
-constexpr AVRational PictureTimeBase{1, 90000};
-
-AVStream* FirstAudioStream(AVFormatContext* oc) {
-    for (unsigned i = 0; i < oc->nb_streams; ++i)
-        if (oc->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) return oc->streams[i];
-    return nullptr;
-}
-
-// The stream that carries the cover in an output that stores pictures as streams.
-int AddPictureStream(AVFormatContext* oc, const AVStream* source, const TCoverPicture& picture) {
-    AVStream* st = ff::avformat_new_stream(oc, nullptr);
-    if (!st) throw FFmpegException("Could not alloc stream");
-    AVCodecParameters* par = st->codecpar;
-    if (picture.Codec == source->codecpar->codec_id) {
-        if (ff::avcodec_parameters_copy(par, source->codecpar) < 0) throw FFmpegException("av_mallocz fail");
-        par->codec_tag = 0;
-    } else {
-        par->codec_type = AVMEDIA_TYPE_VIDEO;
-        par->codec_id = picture.Codec;
-        par->width = picture.Width;
-        par->height = picture.Height;
-    }
-    st->time_base = PictureTimeBase;
-    st->disposition = AV_DISPOSITION_ATTACHED_PIC;
-    // The ID3v2 and FLAC writers take the picture type from "comment", the description from "title".
-    ff::av_dict_set(&st->metadata, "comment", "Cover (front)", 0);
-    if (!picture.Description.empty()) ff::av_dict_set(&st->metadata, "title", picture.Description.c_str(), 0);
-    return st->index;
-}
-
 // The input file whose cover output `file` carries: the one its audio comes
-// from. -1 for none, and for an output with moving pictures of its own, which
-// keeps those only.
+// from. -1 for none.
 int CoverSourceFile(const std::vector<TOutputStream*>& outputs,
                     const std::vector<std::unique_ptr<TInputStream>>& inputs, int file) {
-    int source = -1;
-    for (const TOutputStream* ost : outputs) {
-        if (ost->FileIndex != file) continue;
-        // The streams know their kind from the moment they were made.
-        const AVMediaType type = OutputTypeOf(*ost, nullptr);
-        if (type == AVMEDIA_TYPE_VIDEO) return -1;
-        if (type == AVMEDIA_TYPE_AUDIO && source < 0) source = inputs[ost->SourceIndex]->FileIndex;
-    }
-    return source;
+    for (const TOutputStream* ost : outputs)
+        if (ost->FileIndex == file && OutputTypeOf(*ost, nullptr) == AVMEDIA_TYPE_AUDIO)
+            return inputs[ost->SourceIndex]->FileIndex;
+    return -1;
 }
 
 } // namespace
 
 void TCustomFFmpeg::AddCovers() {
     TRun& run = *Run_;
-    // Joined inputs have a cover each, and explicit maps name every stream there is to be.
+    // Joined inputs have a cover each, and explicit maps name everything the output is to hold.
     if (JoinMode || !Opt.StreamMaps.empty()) return;
     for (int j = 0; j < OutputFileCount; ++j) {
-        AVFormatContext* oc = OutputFiles[j];
-        const TCoverCarrier carrier = CoverCarrierOf(oc->oformat);
-        if (carrier == ccNone) continue;
+        // Outputs with moving pictures of their own keep those only.
+        if (TagFormatOf(OutputFiles[j]) == TTagFormat::None) continue;
         const int source = CoverSourceFile(run.OutputStreams, run.InputStreams, j);
         if (source < 0) continue;
         const int index = CoverStreamIndex(InputFiles[source].get());
@@ -74,10 +37,9 @@ void TCustomFFmpeg::AddCovers() {
         const AVStream* picture = InputFiles[source]->streams[index];
         TOutputCover cover;
         cover.File = j;
-        cover.Carrier = carrier;
         cover.Picture = CoverOfStream(picture);
         const char* how = "copied";
-        if (!CarrierTakesCodec(carrier, cover.Picture.Codec)) {
+        if (PictureMimeType(cover.Picture.Codec).empty()) {
             try {
                 cover.Picture = CoverAsPng(cover.Picture);
                 how = "coded as PNG";
@@ -86,13 +48,6 @@ void TCustomFFmpeg::AddCovers() {
                                        DiskName(InputFiles[source]->url), e.Message());
                 continue;
             }
-        }
-        if (carrier == ccPictureStream) cover.StreamIndex = AddPictureStream(oc, picture, cover.Picture);
-        if (carrier == ccVorbisComment) {
-            AVStream* audio = FirstAudioStream(oc);
-            if (!audio) continue;
-            ff::av_dict_set(&audio->metadata, "METADATA_BLOCK_PICTURE",
-                            Base64(FlacPictureBlock(cover.Picture)).c_str(), 0);
         }
         GlobalLogger()->LogFmt(this, llInfo, "Cover picture: stream #%d.%d (%s, %dx%d) %s into output #%d, %d bytes",
                                source, index, ff::avcodec_get_name(picture->codecpar->codec_id),

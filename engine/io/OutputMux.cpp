@@ -141,7 +141,7 @@ void TOutputMux::CheckWritten(int ret, const char* call) {
 
 void TOutputMux::WriteTrailer() {
     const int ret = ff::av_write_trailer(oc_);
-    if (ret >= 0) CompleteTags();
+    if (ret >= 0) NoteTagJob();
     if (oc_->pb) ff::avio_flush(oc_->pb);
     CheckWritten(ret, "av_write_trailer()");
 }

@@ -1,9 +1,9 @@
 #pragma once
 // The muxing side of one output container: its header with its tags
-// (tags/OutputTags.cpp) and its cover (cover/CoverSetup.cpp), every packet
-// through its stream's bit-stream filters into the muxer, and the trailer
-// with what the muxer leaves to the engine: the ID3 tag, the cover in the
-// finished ASF header. The run makes one for each container it writes; the
+// (tags/OutputTags.cpp), every packet through its stream's bit-stream
+// filters into the muxer, and the trailer. An audio file's tags and cover
+// (cover/CoverSetup.cpp) are left for TagLib, which writes them once the
+// file is closed. The run makes one for each container it writes; the
 // stages and the stream copy write their packets to it.
 #include <optional>
 #include <string>
@@ -12,6 +12,7 @@
 #include "CoverArt.h"
 #include "OutputStage.h"
 #include "StreamRecords.h"
+#include "TagFiles.h"
 
 struct TMuxSettings {
     bool ExitOnError = false;  // a packet a bit-stream filter refuses ends the run
@@ -36,15 +37,14 @@ public:
     // The tags, the muxer's set-up with `options` (may be null), the header.
     // The text the user sees, or "".
     std::string WriteHeader(const AVDictionary* options);
-    // A cover carried as a picture stream: its one packet, right after the header.
-    void WriteCover();
     // `pkt` (ownership stays with the caller) through the filters of `ost`'s
     // lead into the muxer.
     void Write(TOutputStream& ost, AVPacket* pkt) override;
-    // The trailer, then the ID3 tag the muxer left to the engine.
+    // The trailer; the file then takes its tags once it is closed.
     void WriteTrailer();
-    // The cover of an ASF file, added to its finished header.
-    void FinishCover();
+    // What TagLib writes into the closed file (nothing for a file whose muxer
+    // wrote its tags, or that cannot be opened again by name).
+    TTagJob TakeTagJob() { return std::move(tagJob_); }
 
 private:
     void Mux(TOutputStream& ost, AVPacket* pkt);
@@ -52,14 +52,14 @@ private:
     void CheckWritten(int ret, const char* call);
     void PlaceTags();
     void NameEncoder();
-    void CompleteTags();
+    void NoteTagJob();
 
     AVFormatContext* oc_;
     int file_;
     std::string path_;
     TMuxSettings settings_;
     void* logSender_;
-    std::string pendingId3Frames_;       // ID3 frames the engine still writes
+    TTagJob tagJob_;                     // the tags and cover TagLib writes
     std::optional<TOutputCover> cover_;
     std::vector<PacketPtr> filtered_;    // by filter of a chain: what it lets out, reused
 };

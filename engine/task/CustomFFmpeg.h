@@ -22,6 +22,7 @@
 #include "SourceCheck.h"
 #include "StreamRecords.h"
 #include "TaskRecords.h"
+#include "TagFiles.h"
 #include "TaskTypes.h"
 
 class TCustomFFmpeg {
@@ -287,6 +288,12 @@ private:
 
     void CloseOutputs();
     void CloseInputs();
+
+    // ---- the tags of the outputs (tags/OutputTags.cpp); the worker ----
+    std::vector<TTagJob> TagJobs_;                     // what each output's muxing side left for TagLib
+    // Once the outputs are closed, before they are checked: TagLib writes their
+    // tags. A file whose tags cannot be written is kept, with a warning.
+    void WriteOutputTags();
 
     // ---- option table (options/OptionTable.cpp) ----
     using THandler = void (TCustomFFmpeg::*)(const std::string& name, const std::string& value);

@@ -207,8 +207,10 @@ void TCustomFFmpeg::FinishRun() {
         TInputStream& ist = *run.InputStreams[i];
         if (ist.NeedsDecoding && !ist.Flushed) Run_->Decoder->Decode(ist, static_cast<int>(i), nullptr);
     }
-    for (auto& mux : run.Muxes) mux->WriteTrailer();
-    for (auto& mux : run.Muxes) mux->FinishCover();
+    for (auto& mux : run.Muxes) {
+        mux->WriteTrailer();
+        TagJobs_.push_back(mux->TakeTagJob());
+    }
     ReportProgress(true, -1);
     NoteOutputChecks();
     if (!AudioWrittenToEveryOutput()) {

@@ -50,7 +50,6 @@ void TCustomFFmpeg::TranscodeSetup() {
     ApplyMetadataMaps();                                    // steps 7 and 8
     AddCovers();
     WriteHeaders();                                         // step 9
-    for (auto& mux : Run_->Muxes) mux->WriteCover();
     DescribeRun();                                          // step 10
 }
 

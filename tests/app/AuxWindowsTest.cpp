@@ -172,7 +172,7 @@ private slots:
     }
 
     void aboutWithoutTheVersionFile() {
-        TFormAbout about(AppDir());
+        TFormAbout about(form_->Vars(), AppDir());
         QCOMPARE(about.windowTitle(), QString("About Tembrio Audio Converter"));
         QCOMPARE(about.labAppName->text(), QString("Tembrio Audio Converter "));
         QCOMPARE(about.labRights->text(), Rights(""));
@@ -194,19 +194,19 @@ private slots:
 
     void aboutShowsTheVersionAndCompany() {
         QVERIFY(WriteAll(appDir_->path() + "/lame.dll", "[SYSTEM]\nVersion=2.5.1\nCompany=Acme Sound Works\n"));
-        TFormAbout about(AppDir());
+        TFormAbout about(form_->Vars(), AppDir());
         QCOMPARE(about.labAppName->text(), QString("Tembrio Audio Converter 2.5.1"));
         QCOMPARE(about.labRights->text(), Rights("Acme Sound Works"));
 
         // Keys are found whatever their case; a missing one reads as empty.
         QVERIFY(WriteAll(appDir_->path() + "/lame.dll", "[system]\nversion=3.0\n"));
-        TFormAbout partial(AppDir());
+        TFormAbout partial(form_->Vars(), AppDir());
         QCOMPARE(partial.labAppName->text(), QString("Tembrio Audio Converter 3.0"));
         QCOMPARE(partial.labRights->text(), Rights(""));
     }
 
     void aboutLinksOpenTheirTargets() {
-        TFormAbout about(AppDir());
+        TFormAbout about(form_->Vars(), AppDir());
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
         QTest::mouseClick(about.labHomePage, Qt::LeftButton);

@@ -50,9 +50,13 @@ private:
     }
 };
 
-bool HasLogLine(const std::string& text) {
-    const auto& lines = GlobalVars.LogLines;
+bool HasLogLine(const std::vector<std::string>& lines, const std::string& text) {
     return std::find(lines.begin(), lines.end(), text) != lines.end();
+}
+
+// A report that appends to `log`.
+TPowerReport LogTo(std::vector<std::string>& log) {
+    return [&log](const std::string& line) { log.push_back(line); };
 }
 
 QString SoundFile(const char* name) { return QString(TEMBRIO_SOUNDS_DIR) + "/" + name; }
@@ -82,8 +86,6 @@ class EndOfBatchTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { GlobalVars = TGlobalVars{}; }
-
     void theCountdownStartsAtThirty() {
         TFormShutdown form;
         QCOMPARE(form.windowTitle(), QString("Shutdown"));
@@ -158,43 +160,38 @@ private slots:
 
     void everyModeMakesItsRequest() {
         TFakePowerRequests fake;
-        TPowerRequests* real = SetPowerRequests(&fake);
-        QVERIFY(dynamic_cast<TLogindPowerRequests*>(real));
         const QStringList expected = {"Quit", "PowerOff", "PowerOff", "Reboot", "Hibernate", "Suspend"};
         for (int mode = 0; mode <= 5; ++mode) {
             fake.Calls.clear();
-            ShutdownComputer(mode);
+            ShutdownComputer(mode, fake);
             QCOMPARE(fake.Calls, QStringList(expected[mode]));
         }
         fake.Calls.clear();
-        for (int mode : {-1, 6, 100}) ShutdownComputer(mode);
+        for (int mode : {-1, 6, 100}) ShutdownComputer(mode, fake);
         QCOMPARE(fake.Calls, QStringList());
         // Without the platform the request is still made, and reports itself.
         fake.CanRequest = false;
-        ShutdownComputer(1);
+        ShutdownComputer(1, fake);
         QCOMPARE(fake.Calls, QStringList("PowerOff"));
-
-        QCOMPARE(SetPowerRequests(nullptr), &fake);
-        QCOMPARE(PowerRequests(), real);
     }
 
     void thePrivilegeSaysWhetherRequestsCanBeMade() {
         TFakePowerRequests fake;
-        TFakeInPlace inPlace(&fake);
-        QVERIFY(SetPrivilege("SeShutdownPrivilege", true));
-        QVERIFY(SetPrivilege("SeShutdownPrivilege", false));
+        QVERIFY(SetPrivilege("SeShutdownPrivilege", true, fake));
+        QVERIFY(SetPrivilege("SeShutdownPrivilege", false, fake));
         fake.CanRequest = false;
-        QVERIFY(!SetPrivilege("SeShutdownPrivilege", true));
-        QVERIFY(SetPrivilege("SeShutdownPrivilege", false));
+        QVERIFY(!SetPrivilege("SeShutdownPrivilege", true, fake));
+        QVERIFY(SetPrivilege("SeShutdownPrivilege", false, fake));
         fake.CanRequest = true;
-        QVERIFY(!SetPrivilege("SeBackupPrivilege", true));
-        QVERIFY(!SetPrivilege("", false));
+        QVERIFY(!SetPrivilege("SeBackupPrivilege", true, fake));
+        QVERIFY(!SetPrivilege("", false, fake));
         QVERIFY(fake.Calls.isEmpty());
     }
 
     // The real Quit ends the application's event loop.
     void modeZeroQuitsTheEventLoop() {
-        QTimer::singleShot(0, [] { ShutdownComputer(0); });
+        TLogindPowerRequests real{TPowerReport()};
+        QTimer::singleShot(0, [&real] { ShutdownComputer(0, real); });
         // Only a broken Quit gets here; it must not hang the suite.
         QTimer safety;
         safety.setSingleShot(true);
@@ -217,7 +214,8 @@ private slots:
         QVERIFY(client.isConnected());
         QTRY_VERIFY(registered);
 
-        TLogindPowerRequests requests(client);
+        std::vector<std::string> log;
+        TLogindPowerRequests requests(client, LogTo(log));
         QVERIFY(requests.Available());
         requests.PowerOff();
         requests.Reboot();
@@ -228,8 +226,22 @@ private slots:
         // The refusal reaches the log once its answer arrives.
         const std::string refused = "Shutdown request Hibernate failed: org.freedesktop.DBus.Error.AccessDenied: "
                                     "Interactive authentication required.";
-        QTRY_VERIFY(HasLogLine(refused));
-        QCOMPARE(GlobalVars.LogLines.size(), size_t(1));
+        QTRY_VERIFY(HasLogLine(log, refused));
+        QCOMPARE(log.size(), size_t(1));
+
+        // Requests that have gone (with the window whose log they report to)
+        // drop the answers still on their way. Answers come in the order the
+        // calls went out, so once the later refusal is in, the earlier one has
+        // been delivered too.
+        std::vector<std::string> goneLog;
+        {
+            TLogindPowerRequests gone(client, LogTo(goneLog));
+            gone.Hibernate();
+        }
+        requests.Hibernate();
+        QTRY_COMPARE(log.size(), size_t(2));
+        QCOMPARE(logind.Calls.size(), 6);
+        QVERIFY(goneLog.empty());
 
         QDBusConnection::disconnectFromPeer("fake-logind");
     }
@@ -239,19 +251,19 @@ private slots:
         QDBusConnection bus =
             QDBusConnection::connectToBus("unix:path=" + nowhere.path() + "/no-socket", "tembrio-no-bus");
         QVERIFY(!bus.isConnected());
-        TLogindPowerRequests requests(bus);
+        std::vector<std::string> log;
+        TLogindPowerRequests requests(bus, LogTo(log));
         QVERIFY(!requests.Available());
         requests.PowerOff();
-        QCOMPARE(GlobalVars.LogLines.size(), size_t(1));
-        QVERIFY2(GlobalVars.LogLines[0].rfind("Shutdown request PowerOff failed: ", 0) == 0, GlobalVars.LogLines[0].c_str());
+        QCOMPARE(log.size(), size_t(1));
+        QVERIFY2(log[0].rfind("Shutdown request PowerOff failed: ", 0) == 0, log[0].c_str());
 
         // Through ShutdownComputer: the privilege cannot be had and the
         // request reports why.
-        TFakeInPlace inPlace(&requests);
-        QVERIFY(!SetPrivilege("SeShutdownPrivilege", true));
-        ShutdownComputer(3);
-        QCOMPARE(GlobalVars.LogLines.size(), size_t(2));
-        QVERIFY(GlobalVars.LogLines[1].rfind("Shutdown request Reboot failed: ", 0) == 0);
+        QVERIFY(!SetPrivilege("SeShutdownPrivilege", true, requests));
+        ShutdownComputer(3, requests);
+        QCOMPARE(log.size(), size_t(2));
+        QVERIFY(log[1].rfind("Shutdown request Reboot failed: ", 0) == 0);
         QDBusConnection::disconnectFromBus("tembrio-no-bus");
     }
 

@@ -1,6 +1,5 @@
 #pragma once
-// Power requests that are recorded instead of made, and a scope that puts
-// them in place of the real ones.
+// Power requests that are recorded instead of made.
 #include <QStringList>
 
 #include "PowerControl.h"
@@ -16,12 +15,4 @@ public:
     void Reboot() override { Calls << "Reboot"; }
     void Hibernate() override { Calls << "Hibernate"; }
     void Suspend() override { Calls << "Suspend"; }
-};
-
-class TFakeInPlace {
-public:
-    explicit TFakeInPlace(TPowerRequests* fake) { SetPowerRequests(fake); }
-    ~TFakeInPlace() { SetPowerRequests(nullptr); }
-    TFakeInPlace(const TFakeInPlace&) = delete;
-    TFakeInPlace& operator=(const TFakeInPlace&) = delete;
 };

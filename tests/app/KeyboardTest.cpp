@@ -161,7 +161,7 @@ private slots:
         QTest::keyClick(p2->FormatButtons[ofMP3], Qt::Key_Right);
         QCOMPARE(Focused(), p2->FormatButtons[ofWMA]);
         QCOMPARE(p2->ChosenFormat(), int(ofWMA));
-        QCOMPARE(int(GlobalVars.OutputFormat), int(ofWMA));
+        QCOMPARE(int(form_->Vars().OutputFormat), int(ofWMA));
         QVERIFY(p2->PresetLists[ofWMA]->isVisible());
         QTest::keyClick(p2->FormatButtons[ofWMA], Qt::Key_Left);
         QTest::keyClick(p2->FormatButtons[ofMP3], Qt::Key_Left);
@@ -186,7 +186,7 @@ private slots:
         QTest::keyClick(folder, Qt::Key_Return);
         QCOMPARE(urls_.Urls.size(), 2);
 
-        TFormAbout about(appDir_->path().toStdString() + "/", form_.get());
+        TFormAbout about(form_->Vars(), appDir_->path().toStdString() + "/", form_.get());
         about.show();
         QTest::keyClick(about.labHomePage, Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(urls_.Urls.last(), QUrl("https://tembrio.org/"));
@@ -201,9 +201,9 @@ private slots:
     // label beside it, whose buddy it is.
     void everyFieldHasAnAccessibleName() {
         QCOMPARE(Unnamed(form_.get()), QStringList());
-        TFormLog log(form_.get());
+        TFormLog log(form_->Vars().LogLines, form_.get());
         QCOMPARE(Unnamed(&log), QStringList());
-        TFormFailedAddFile failed({"broken.mp3"}, form_.get());
+        TFormFailedAddFile failed({"broken.mp3"}, form_->Vars().HelpAddress, form_.get());
         QCOMPARE(Unnamed(&failed), QStringList());
         TPageOutput* p2 = form_->TabSheetStep2;
         QCOMPARE(AccessibleName(p2->EditOutputDir), QString("Output directory:"));

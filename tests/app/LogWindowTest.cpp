@@ -26,7 +26,6 @@
 #include "FormMain.h"
 #include "MainThread.h"
 #include "MessageDlg.h"
-#include "globals.h"
 
 namespace {
 
@@ -58,6 +57,8 @@ class LogWindowTest : public QObject {
     std::unique_ptr<QTemporaryDir> appDir_;
     std::unique_ptr<TFormMain> form_;
 
+    // The main window's log.
+    std::vector<std::string>& Log() { return form_->Vars().LogLines; }
 
     void AnswerNextBox(QMessageBox::StandardButton button, TBoxSeen* seen) {
         OnNextModal(this, [button, seen](QWidget* modal) {
@@ -110,7 +111,7 @@ private slots:
         QVERIFY(UseFreshFolders(*home_, *appDir_));
         form_ = std::make_unique<TFormMain>((appDir_->path() + "/tembrio").toStdString());
         QCoreApplication::sendPostedEvents(form_.get(), WM_AFTERSTART);
-        QVERIFY(GlobalVars.LogLines.empty());
+        QVERIFY(Log().empty());
     }
 
     void cleanup() {
@@ -120,10 +121,10 @@ private slots:
     }
 
     void theWindowShowsTheLogAsItWasWhenOpened() {
-        GlobalVars.LogLines = {"#10.5: from the log file", "File load error: broken.mp3"};
+        Log() = {"#10.5: from the log file", "File load error: broken.mp3"};
         // A library message of thread 100, through the main window's logger.
         form_->FFLogger.LibraryLog(100, AV_LOG_WARNING, "hello");
-        QCOMPARE(GlobalVars.LogLines.back(), std::string("#100.4: hello"));
+        QCOMPARE(Log().back(), std::string("#100.4: hello"));
 
         form_->move(40, 30);
         OpenLogWindow([this](TFormLog* log) {
@@ -136,14 +137,14 @@ private slots:
                      QString("#10.5: from the log file\nFile load error: broken.mp3\n#100.4: hello"));
             // What arrives while the window is open waits for the next opening.
             form_->FFLogger.Log(nullptr, llError, "later");
-            QCOMPARE(GlobalVars.LogLines.size(), size_t(4));
+            QCOMPARE(Log().size(), size_t(4));
             QCOMPARE(log->MemoLog->blockCount(), 3);
         });
         OpenLogWindow([](TFormLog* log) { QCOMPARE(log->MemoLog->blockCount(), 4); });
     }
 
     void theWindowOpensAtTheNewestLine() {
-        for (int i = 0; i < 500; ++i) GlobalVars.LogLines.push_back("#1.5: line " + std::to_string(i));
+        for (int i = 0; i < 500; ++i) Log().push_back("#1.5: line " + std::to_string(i));
         OpenLogWindow([](TFormLog* log) {
             const QScrollBar* bar = log->MemoLog->verticalScrollBar();
             QVERIFY(bar->maximum() > 0);
@@ -153,7 +154,8 @@ private slots:
     }
 
     void theWindowIsAReadOnlyMemoAboveThreeButtons() {
-        TFormLog log;
+        std::vector<std::string> lines;
+        TFormLog log(lines);
         QVERIFY(log.MemoLog->isReadOnly());
         QCOMPARE(log.MemoLog->lineWrapMode(), QPlainTextEdit::NoWrap);
         QCOMPARE(log.MemoLog->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
@@ -174,7 +176,8 @@ private slots:
     }
 
     void theButtonsStayCentredWhenResized() {
-        TFormLog log;
+        std::vector<std::string> lines;
+        TFormLog log(lines);
         log.show();
         QVERIFY(QTest::qWaitForWindowExposed(&log));
         VerifyButtonsCentred(log);
@@ -189,9 +192,9 @@ private slots:
     }
 
     void deleteAskedAndOnlyYesEmptiesTheLog() {
-        GlobalVars.LogLines = {"#1.5: one", "#2.3: two"};
-        TFormLog log;
-        log.ShowLines(GlobalVars.LogLines);
+        Log() = {"#1.5: one", "#2.3: two"};
+        TFormLog log(Log());
+        log.ShowLines(Log());
         for (QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Cancel}) {
             TBoxSeen seen;
             AnswerNextBox(answer, &seen);
@@ -201,7 +204,7 @@ private slots:
             QCOMPARE(seen.Caption, QString("Delete log?"));
             QCOMPARE(seen.Icon, QMessageBox::Question);
             QCOMPARE(seen.Buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-            QCOMPARE(GlobalVars.LogLines.size(), size_t(2));
+            QCOMPARE(Log().size(), size_t(2));
             QCOMPARE(log.MemoLog->toPlainText(), QString("#1.5: one\n#2.3: two"));
             QVERIFY(log.ButtonSave->isEnabled());
         }
@@ -209,7 +212,7 @@ private slots:
         TBoxSeen seen;
         AnswerNextBox(QMessageBox::Yes, &seen);
         log.ButtonDelete->click();
-        QVERIFY(GlobalVars.LogLines.empty());
+        QVERIFY(Log().empty());
         QCOMPARE(log.MemoLog->toPlainText(), QString());
         QVERIFY(!log.ButtonSave->isEnabled());
 
@@ -222,12 +225,12 @@ private slots:
     void deletingLeavesTheLogFileAlone() {
         const QString logFile = appDir_->path() + "/tembrio.log";
         QVERIFY(WriteAll(logFile, "#1.5: kept\r\n"));
-        GlobalVars.LogLines = {"#1.5: kept"};
-        TFormLog log;
+        std::vector<std::string> lines = {"#1.5: kept"};
+        TFormLog log(lines);
         TBoxSeen seen;
         AnswerNextBox(QMessageBox::Yes, &seen);
         log.ButtonDeleteClick();
-        QVERIFY(GlobalVars.LogLines.empty());
+        QVERIFY(lines.empty());
         QCOMPARE(ReadAll(logFile), QByteArray("#1.5: kept\r\n"));
     }
 
@@ -235,22 +238,23 @@ private slots:
         QTemporaryDir dir;
         const QString file = dir.path() + "/saved.log";
         QVERIFY(WriteAll(file, "an older, longer file that is replaced\r\n"));
-        TFormLog log;
+        std::vector<std::string> lines;
+        TFormLog log(lines);
         QVERIFY(log.SaveLog(file));  // an empty log
         QVERIFY(QFile::exists(file));
         QCOMPARE(ReadAll(file), QByteArray());
 
-        GlobalVars.LogLines = {"#7.3: first", "", "#8.4: third"};
+        lines = {"#7.3: first", "", "#8.4: third"};
         QVERIFY(log.SaveLog(file));
         QCOMPARE(ReadAll(file), QByteArray("#7.3: first\r\n\r\n#8.4: third\r\n"));
-        QCOMPARE(GlobalVars.LogLines.size(), size_t(3));
+        QCOMPARE(lines.size(), size_t(3));
     }
 
     void aFailedSaveShowsTheErrorAndChangesNothing() {
         QTemporaryDir dir;
-        GlobalVars.LogLines = {"#1.5: one"};
-        TFormLog log;
-        log.ShowLines(GlobalVars.LogLines);
+        std::vector<std::string> lines = {"#1.5: one"};
+        TFormLog log(lines);
+        log.ShowLines(lines);
         TBoxSeen seen;
         AnswerNextBox(QMessageBox::Ok, &seen);
         QVERIFY(!log.SaveLog(dir.path()));  // a folder cannot be written as a file
@@ -258,15 +262,15 @@ private slots:
         QCOMPARE(seen.Caption, QString("Tembrio Audio Converter"));
         QCOMPARE(seen.Icon, QMessageBox::Critical);
         QCOMPARE(seen.Text, QString("Cannot create file \"%1\". %2").arg(dir.path(), std::strerror(EISDIR)));
-        QCOMPARE(GlobalVars.LogLines, std::vector<std::string>{"#1.5: one"});
+        QCOMPARE(lines, std::vector<std::string>{"#1.5: one"});
         QCOMPARE(log.MemoLog->toPlainText(), QString("#1.5: one"));
         QVERIFY(log.ButtonSave->isEnabled());
     }
 
     void theSaveDialogWritesTheChosenFile() {
         QTemporaryDir dir;
-        GlobalVars.LogLines = {"#3.5: saved", "#4.6: too"};
-        TFormLog log;
+        std::vector<std::string> lines = {"#3.5: saved", "#4.6: too"};
+        TFormLog log(lines);
 
         // Cancelled: nothing is written.
         bool cancelled = false;

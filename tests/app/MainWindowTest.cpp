@@ -15,8 +15,10 @@
 #include "GuiTestSupport.h"
 #include "FFLoad.h"
 #include "FormMain.h"
+#include "LogLines.h"
 #include "MainThread.h"
 #include "PageInputList.h"
+#include "PowerControl.h"
 #include "ThreadId.h"
 #include "UtilFuncs.h"
 #include "globals.h"
@@ -98,7 +100,6 @@ private slots:
         QVERIFY(home_->isValid() && appDir_->isValid());
         qputenv("HOME", home_->path().toUtf8());
         qputenv("XDG_CONFIG_HOME", (home_->path() + "/.config").toUtf8());
-        GlobalVars = TGlobalVars{};
     }
 
     void failedLibraryLoadLeavesTheWizardUnstarted() {
@@ -108,12 +109,12 @@ private slots:
         QCOMPARE(afterStart, 0);
         QVERIFY(!form->isVisible());
         QVERIFY(!form->PageControlMain->tabBar()->isHidden());
-        QCOMPARE(GlobalVars.LogLines.size(), size_t(1));
+        QCOMPARE(form->Vars().LogLines.size(), size_t(1));
         const std::string expected = "Load library " + appDir_->path().toStdString() + "/lib/libavcodec.so.59 error: ";
-        QVERIFY2(GlobalVars.LogLines[0].rfind(expected, 0) == 0, GlobalVars.LogLines[0].c_str());
+        QVERIFY2(form->Vars().LogLines[0].rfind(expected, 0) == 0, form->Vars().LogLines[0].c_str());
         QVERIFY(!FFLoader()->AllLoaded(EngineLibraries));
         // Without the libraries files cannot be added.
-        QCOMPARE(form->FFEncoder.LastErrorMessage, GlobalVars.LogLines[0]);
+        QCOMPARE(form->FFEncoder.LastErrorMessage, form->Vars().LogLines[0]);
         QVERIFY(!form->TabSheetStep1->ActionAdd->isEnabled());
         // The settings were still read and written.
         QVERIFY(QFile::exists(SettingsPath()));
@@ -128,9 +129,11 @@ private slots:
         QVERIFY(form->PageControlMain->tabBar()->isHidden());
         QCOMPARE(form->PageControlMain->currentIndex(), 0);
         QVERIFY(FFLoader()->AllLoaded(EngineLibraries));
-        QVERIFY(GlobalVars.LogLines.empty());
+        QVERIFY(form->Vars().LogLines.empty());
         QVERIFY(form->FFEncoder.LibrariesLoaded());
         QVERIFY(form->TabSheetStep1->ActionAdd->isEnabled());
+        // The timed shut-down goes to logind unless a test says otherwise.
+        QVERIFY(dynamic_cast<TLogindPowerRequests*>(form->PowerRequests));
 
         const QByteArray written = ReadAll(SettingsPath());
         QVERIFY(written.startsWith("[System]\nLastOpenDir=" + home_->path().toUtf8() + "\nOutputFileDir="));
@@ -159,25 +162,24 @@ private slots:
         LinkLibraries();
         {
             auto form = Start();
-            GlobalVars.OutputFormat = ofFLAC;
-            GlobalVars.Presets[ofFLAC] = 2;
-            GlobalVars.Presets[ofM4A] = 1;
-            GlobalVars.OutputFileDir = "/srv/out put";
-            GlobalVars.PlayASoundWhenFinished = true;
+            form->Vars().OutputFormat = ofFLAC;
+            form->Vars().Presets[ofFLAC] = 2;
+            form->Vars().Presets[ofM4A] = 1;
+            form->Vars().OutputFileDir = "/srv/out put";
+            form->Vars().PlayASoundWhenFinished = true;
             form->move(12, 34);
             form->resize(700, 560);
             AnswerNextMessageBox(this, QMessageBox::Yes);
             QVERIFY(form->close());
         }
-        GlobalVars = TGlobalVars{};
         auto form = Start();
-        QCOMPARE(int(GlobalVars.OutputFormat), int(ofFLAC));
-        QCOMPARE(GlobalVars.Presets[ofFLAC], 2);
-        QCOMPARE(GlobalVars.Presets[ofM4A], 1);
-        QCOMPARE(GlobalVars.Presets[ofAAC], 0);
-        QCOMPARE(GlobalVars.OutputFileDir, std::string("/srv/out put"));
-        QVERIFY(GlobalVars.PlayASoundWhenFinished);
-        QVERIFY(!GlobalVars.ShutDownWhenFinished);
+        QCOMPARE(int(form->Vars().OutputFormat), int(ofFLAC));
+        QCOMPARE(form->Vars().Presets[ofFLAC], 2);
+        QCOMPARE(form->Vars().Presets[ofM4A], 1);
+        QCOMPARE(form->Vars().Presets[ofAAC], 0);
+        QCOMPARE(form->Vars().OutputFileDir, std::string("/srv/out put"));
+        QVERIFY(form->Vars().PlayASoundWhenFinished);
+        QVERIFY(!form->Vars().ShutDownWhenFinished);
         QCOMPARE(form->pos(), QPoint(12, 34));
         QCOMPARE(form->size(), QSize(700, 560));
         QVERIFY(!form->isMaximized());
@@ -221,31 +223,32 @@ private slots:
         LinkLibraries();
         WriteSettings("[System]\nOutputFormat=9\nOutputMP3Preset=0x10\nOutputWAVPreset=abc\nOutputOGGPreset=3\n");
         auto form = Start();
-        QCOMPARE(int(GlobalVars.OutputFormat), 9);
-        QCOMPARE(GlobalVars.Presets[ofMP3], 16);
-        QCOMPARE(GlobalVars.Presets[ofWAV], 0);
-        QCOMPARE(GlobalVars.Presets[ofOGG], 3);
+        QCOMPARE(int(form->Vars().OutputFormat), 9);
+        QCOMPARE(form->Vars().Presets[ofMP3], 16);
+        QCOMPARE(form->Vars().Presets[ofWAV], 0);
+        QCOMPARE(form->Vars().Presets[ofOGG], 3);
         form.reset();
 
         WriteSettings("[System]\nOutputFormat=abc\n");
-        GlobalVars = TGlobalVars{};
         form = Start();
-        QCOMPARE(int(GlobalVars.OutputFormat), int(ofMP3));
+        QCOMPARE(int(form->Vars().OutputFormat), int(ofMP3));
     }
 
     void logFileBesideTheExecutableSeedsTheLog() {
         LinkLibraries();
         QVERIFY(WriteAll(appDir_->path() + "/tembrio.log", "#10.5: first\r\n#11.3: second\r\n"));
         auto form = Start();
-        QCOMPARE(GlobalVars.LogLines, (std::vector<std::string>{"#10.5: first", "#11.3: second"}));
+        QCOMPARE(form->Vars().LogLines, (std::vector<std::string>{"#10.5: first", "#11.3: second"}));
     }
 
     void unreadableLogFileLeavesTheLogEmpty() {
         LinkLibraries();
         QVERIFY(QDir(appDir_->path()).mkdir("tembrio.log"));  // exists, but cannot be read
-        GlobalVars.LogLines = {"stale"};
+        std::vector<std::string> log = {"stale"};
+        LoadLogFile(ExeName(), log);
+        QVERIFY(log.empty());
         auto form = Start();
-        QVERIFY(GlobalVars.LogLines.empty());
+        QVERIFY(form->Vars().LogLines.empty());
     }
 
     void loggerMessagesBecomeLogLines() {
@@ -253,7 +256,8 @@ private slots:
         auto form = Start();
         form->FFLogger.Log(nullptr, llWarning, "hello");
         form->FFLogger.Log(nullptr, llDebug, "filtered at the default level");
-        QCOMPARE(GlobalVars.LogLines, (std::vector<std::string>{"#" + std::to_string(CurrentThreadId()) + ".4: hello"}));
+        QCOMPARE(form->Vars().LogLines,
+                 (std::vector<std::string>{"#" + std::to_string(CurrentThreadId()) + ".4: hello"}));
     }
 
     void pageCaptionsFollowTheCurrentPage() {

@@ -51,6 +51,8 @@ class PageInputListTest : public QObject {
     TPageInputList* page_ = nullptr;
     TUrlRecorder urls_;
 
+    TGlobalVars& Vars() const { return form_->Vars(); }
+    int CountLogLines(const std::string& prefix) const { return ::CountLogLines(Vars().LogLines, prefix); }
     QString Media(const char* name) const { return media_.path() + "/" + QString::fromUtf8(name); }
     QStringList Order() const {
         QStringList names;
@@ -112,13 +114,12 @@ private slots:
         QVERIFY(home_->isValid() && appDir_->isValid());
         qputenv("HOME", home_->path().toUtf8());
         qputenv("XDG_CONFIG_HOME", (home_->path() + "/.config").toUtf8());
-        GlobalVars = TGlobalVars{};
         urls_.Urls.clear();
         form_ = std::make_unique<TFormMain>((appDir_->path() + "/tembrio").toStdString());
         QCoreApplication::sendPostedEvents(form_.get(), WM_AFTERSTART);
         page_ = form_->TabSheetStep1;
         QVERIFY(page_->ActionAdd->isEnabled());
-        GlobalVars.LogLines.clear();
+        Vars().LogLines.clear();
     }
 
     void cleanup() {
@@ -135,12 +136,12 @@ private slots:
         QVERIFY(WaitForAdd(page_));
 
         QCOMPARE(Order(), QStringList({Media("tone-44k-stereo.wav"), Media("video-audio.mp4")}));
-        QCOMPARE(GlobalVars.FailedFiles.size(), size_t(1));
-        const std::string error = GlobalVars.FailedFiles[0];
+        QCOMPARE(Vars().FailedFiles.size(), size_t(1));
+        const std::string error = Vars().FailedFiles[0];
         QVERIFY2(error.find(bad.toStdString()) != std::string::npos, error.c_str());
         QCOMPARE(CountLogLines("File load error: "), 1);
-        QVERIFY(std::find(GlobalVars.LogLines.begin(), GlobalVars.LogLines.end(), "File load error: " + error) !=
-                GlobalVars.LogLines.end());
+        QVERIFY(std::find(Vars().LogLines.begin(), Vars().LogLines.end(), "File load error: " + error) !=
+                Vars().LogLines.end());
 
         TFormFailedAddFile* dialog = page_->FormFailedAddFile;
         QVERIFY(dialog);
@@ -164,7 +165,6 @@ private slots:
         QCOMPARE(dialog->minimumSize(), dialog->maximumSize());  // fixed size
 
         // "More Information..." opens the help pages and leaves the list open.
-        GlobalVars.HelpAddress = "https://tembrio.org/help/";
         dialog->ButtonMoreInfo->click();
         QCOMPARE(urls_.Urls, QList<QUrl>({QUrl("https://tembrio.org/help/")}));
         QVERIFY(dialog->isVisible());
@@ -174,7 +174,7 @@ private slots:
 
         // The next add operation starts with no failures and shows nothing.
         Add({Media("video-only.mkv")});
-        QVERIFY(GlobalVars.FailedFiles.empty());
+        QVERIFY(Vars().FailedFiles.empty());
         QVERIFY(!page_->FormFailedAddFile);
         QCOMPARE(page_->Model()->rowCount(), 3);
     }
@@ -221,7 +221,8 @@ private slots:
         // The missing audio stream reaches the log through the probe.
         QVERIFY(CountLogLines("#") > 0);
         bool noAudioLogged = false;
-        for (const std::string& line : GlobalVars.LogLines) noAudioLogged |= line.find(": no audio stream.") != std::string::npos;
+        for (const std::string& line : Vars().LogLines)
+            noAudioLogged |= line.find(": no audio stream.") != std::string::npos;
         QVERIFY(noAudioLogged);
         QVERIFY(!page_->Model()->Row(0).Picture.isNull());  // decoded from the start
     }
@@ -413,7 +414,7 @@ private slots:
         QCOMPARE(page_->OpenDialog->fileMode(), QFileDialog::ExistingFiles);
 
         // Cancelling adds nothing and forgets nothing.
-        GlobalVars.LastOpenDir = media_.path().toStdString();
+        Vars().LastOpenDir = media_.path().toStdString();
         bool shown = false;
         QString shownIn;
         QTimer::singleShot(0, page_, [&] {
@@ -425,18 +426,18 @@ private slots:
         QVERIFY(shown);
         QCOMPARE(shownIn, media_.path());
         QCOMPARE(page_->Model()->rowCount(), 0);
-        QCOMPARE(GlobalVars.LastOpenDir, media_.path().toStdString());
+        QCOMPARE(Vars().LastOpenDir, media_.path().toStdString());
 
         // Two chosen files: the name field is emptied and their folder kept.
         auto* nameField = page_->OpenDialog->findChild<QLineEdit*>("fileNameEdit");
         QVERIFY(nameField);
-        GlobalVars.LastOpenDir = "/nowhere";
+        Vars().LastOpenDir = "/nowhere";
         nameField->setText("\"tone-44k-stereo.wav\" \"nominal.ogg\"");
         page_->AddSelectedFiles({Media("tone-44k-stereo.wav"), Media("nominal.ogg")});
         QVERIFY(WaitForAdd(page_));
         QCOMPARE(page_->Model()->rowCount(), 2);
         QCOMPARE(nameField->text(), QString());
-        QCOMPARE(GlobalVars.LastOpenDir, media_.path().toStdString());
+        QCOMPARE(Vars().LastOpenDir, media_.path().toStdString());
 
         // One chosen file keeps its name for the next time.
         QTemporaryDir other;
@@ -445,7 +446,7 @@ private slots:
         page_->AddSelectedFiles({other.path() + "/copy.ogg"});
         QVERIFY(WaitForAdd(page_));
         QCOMPARE(nameField->text(), QString("copy.ogg"));
-        QCOMPARE(GlobalVars.LastOpenDir, other.path().toStdString());
+        QCOMPARE(Vars().LastOpenDir, other.path().toStdString());
         QCOMPARE(page_->Model()->rowCount(), 3);
 
         // A chosen folder: its files are added and the next dialog opens beside it.
@@ -453,7 +454,7 @@ private slots:
         QVERIFY(WaitForAdd(page_));
         QCOMPARE(page_->Model()->FileFullName(3), other.path() + "/copy.ogg");
         QCOMPARE(page_->Model()->Root(3), other.path());
-        QCOMPARE(GlobalVars.LastOpenDir, QFileInfo(other.path()).absolutePath().toStdString());
+        QCOMPARE(Vars().LastOpenDir, QFileInfo(other.path()).absolutePath().toStdString());
     }
 
     void dropsAddSupportedFilesOnEveryPage() {
@@ -533,7 +534,7 @@ private slots:
         QCOMPARE(page_->Model()->rowCount(), 1);
         // The unreadable file was never reached: nothing reports it.
         QVERIFY(!page_->FormFailedAddFile);
-        QVERIFY(GlobalVars.FailedFiles.empty());
+        QVERIFY(Vars().FailedFiles.empty());
         QCOMPARE(CountLogLines("File load error: "), 0);
         QVERIFY(form_->ActionNext->isEnabled());
 

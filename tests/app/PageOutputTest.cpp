@@ -37,6 +37,8 @@ class PageOutputTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> appData_;
+    // The state record the main window would hand the page.
+    TGlobalVars vars_;
     std::unique_ptr<QWidget> host_;
     TPageOutput* page_ = nullptr;
     const QByteArray storedSettings_ = "[System]\nOutputFormat=1\n";
@@ -59,20 +61,20 @@ class PageOutputTest : public QObject {
         for (QComboBox* list : page_->PresetLists) indexes << list->currentIndex();
         return indexes;
     }
-    QString SettingsFile() const { return QString::fromStdString(SettingsFilePath()); }
+    QString SettingsFile() const { return QString::fromStdString(SettingsFilePath(vars_)); }
 
 private slots:
     void init() {
         appData_ = std::make_unique<QTemporaryDir>();
         QVERIFY(appData_->isValid());
-        GlobalVars = TGlobalVars{};
-        GlobalVars.AppDataDir = IncludeBackslash(appData_->path().toStdString());
+        vars_ = TGlobalVars{};
+        vars_.AppDataDir = IncludeBackslash(appData_->path().toStdString());
         QFile settings(SettingsFile());
         QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(storedSettings_) == storedSettings_.size());
         settings.close();
 
         host_ = std::make_unique<QWidget>();
-        page_ = new TPageOutput(host_.get());
+        page_ = new TPageOutput(vars_, host_.get());
         (new QVBoxLayout(host_.get()))->addWidget(page_);
         host_->show();
         QVERIFY(QTest::qWaitForWindowExposed(host_.get()));
@@ -118,7 +120,7 @@ private slots:
     }
 
     void aFormatClickChoosesThatFormatOnly() {
-        GlobalVars.OutputFormat = ofMP3;
+        vars_.OutputFormat = ofMP3;
         page_->ApplyOutputSettings();
         QCOMPARE(Enabled(), QString("10111111"));
         QCOMPARE(VisibleLists(), QList<int>({ofMP3}));
@@ -127,7 +129,7 @@ private slots:
         QCOMPARE(Enabled(), QString("01111111"));
         QCOMPARE(VisibleLists(), QList<int>({ofWAV}));
         QCOMPARE(page_->PresetStack->currentWidget(), page_->ImageComboBoxWAVPresets);
-        QCOMPARE(GlobalVars.OutputFormat, uint8_t(ofWAV));
+        QCOMPARE(vars_.OutputFormat, uint8_t(ofWAV));
         QCOMPARE(page_->ChosenFormat(), int(ofWAV));
 
         for (int c = OutputFormatCount - 1; c >= 0; --c) {
@@ -137,14 +139,14 @@ private slots:
             expected[c] = '0';
             QCOMPARE(Enabled(), expected);
             QCOMPARE(VisibleLists(), QList<int>({c}));
-            QCOMPARE(int(GlobalVars.OutputFormat), c);
+            QCOMPARE(int(vars_.OutputFormat), c);
         }
         // The chosen tile takes no clicks.
         QTest::mouseClick(page_->ButtonFormatMP3, Qt::LeftButton);
-        QCOMPARE(int(GlobalVars.OutputFormat), int(ofMP3));
+        QCOMPARE(int(vars_.OutputFormat), int(ofMP3));
         QTest::mouseClick(page_->ButtonFormatAAC, Qt::LeftButton);
         QTest::mouseClick(page_->ButtonFormatAAC, Qt::LeftButton);
-        QCOMPARE(int(GlobalVars.OutputFormat), int(ofAAC));
+        QCOMPARE(int(vars_.OutputFormat), int(ofAAC));
         // The choice is stored in memory only; the file is written at close.
         QCOMPARE(ReadAll(SettingsFile()), storedSettings_);
     }
@@ -161,7 +163,7 @@ private slots:
     }
 
     void applyShowsTheStoredChoice() {
-        TGlobalVars& g = GlobalVars;
+        TGlobalVars& g = vars_;
         g.OutputFileDir = "/music/out/";
         g.OutputFormat = ofFLAC;
         g.Presets = {4, 3, 9, -1, 2, 1, 5, -7};
@@ -187,7 +189,7 @@ private slots:
     }
 
     void readStoresTheFolderAndEveryPreset() {
-        TGlobalVars& g = GlobalVars;
+        TGlobalVars& g = vars_;
         g.OutputFileDir = "/music/out";
         g.OutputFormat = ofOGG;
         g.Presets = {1, 2, 3, 4, 4, 1, 8, 2};
@@ -212,27 +214,27 @@ private slots:
     }
 
     void presetChoicesAreStoredOnlyByRead() {
-        GlobalVars.Presets.fill(0);
+        vars_.Presets.fill(0);
         page_->ApplyOutputSettings();
         page_->ImageComboBoxMP3Presets->setCurrentIndex(3);
         page_->ImageComboBoxWAVPresets->setCurrentIndex(4);
         // "Back", then "Next": the stored choice comes back.
         page_->ApplyOutputSettings();
         QCOMPARE(ListIndexes(), QList<int>(OutputFormatCount, 0));
-        QCOMPARE(GlobalVars.Presets[ofMP3], 0);
+        QCOMPARE(vars_.Presets[ofMP3], 0);
 
         page_->ImageComboBoxMP3Presets->setCurrentIndex(3);
         page_->ReadOutputSettings();
         page_->ApplyOutputSettings();
         QCOMPARE(page_->ImageComboBoxMP3Presets->currentIndex(), 3);
-        QCOMPARE(GlobalVars.Presets[ofMP3], 3);
+        QCOMPARE(vars_.Presets[ofMP3], 3);
     }
 
     void theFolderChoiceStoresOnlyAConfirmedFolder() {
         QTemporaryDir folders;
         QVERIFY(QDir(folders.path()).mkdir("chosen"));
         const std::string start = IncludeBackslash(folders.path().toStdString());
-        GlobalVars.OutputFileDir = start;
+        vars_.OutputFileDir = start;
         page_->ApplyOutputSettings();
 
         QFileDialog* dialog = page_->SelectDirDialog;
@@ -251,7 +253,7 @@ private slots:
         QVERIFY(dialog->testOption(QFileDialog::ShowDirsOnly));
         QCOMPARE(dialog->parentWidget(), host_.get());
         QCOMPARE(page_->EditOutputDir->text(), QString::fromStdString(start));
-        QCOMPARE(GlobalVars.OutputFileDir, start);
+        QCOMPARE(vars_.OutputFileDir, start);
 
         const QString chosen = folders.path() + "/chosen";
         QTimer::singleShot(0, page_, [&] {
@@ -260,7 +262,7 @@ private slots:
         });
         page_->ButtonSelectDirClick();
         QCOMPARE(page_->EditOutputDir->text(), chosen + "/");
-        QCOMPARE(GlobalVars.OutputFileDir, (chosen + "/").toStdString());
+        QCOMPARE(vars_.OutputFileDir, (chosen + "/").toStdString());
 
         // The next choice starts where the last one ended.
         QTimer::singleShot(0, page_, [&] {
@@ -269,11 +271,11 @@ private slots:
         });
         page_->ButtonSelectDirClick();
         QCOMPARE(shownIn, chosen);
-        QCOMPARE(GlobalVars.OutputFileDir, (chosen + "/").toStdString());
+        QCOMPARE(vars_.OutputFileDir, (chosen + "/").toStdString());
 
         page_->ApplySelectedDir("/");
         QCOMPARE(page_->EditOutputDir->text(), QString("/"));
-        QCOMPARE(GlobalVars.OutputFileDir, std::string("/"));
+        QCOMPARE(vars_.OutputFileDir, std::string("/"));
         QCOMPARE(ReadAll(SettingsFile()), storedSettings_);
     }
 };

@@ -24,6 +24,7 @@
 #include "ElidedLabel.h"
 #include "FFLoad.h"
 #include "FFEncoder.h"
+#include "FileListModel.h"
 #include "Fixtures.h"
 #include "FormAbout.h"
 #include "FormLog.h"
@@ -139,12 +140,12 @@ int main(int argc, char* argv[]) {
     form.ActionNext->trigger();
     ok &= Save(&form, out, "2-output");
 
-    // Page 3 as a run shows it: queued entries, one running, the longest texts.
+    // Page 3 as a run shows it: page 1's files as entries, one running, the longest texts.
     TPageConverting* p3 = form.TabSheetStep3;
     form.PageControlMain->setCurrentIndex(2);
     form.UpdatePageCaptions();
     p3->LoadPostOptions();
-    for (const QString& name : names) p3->QueueFile(name, 2000000);
+    p3->BeginBatch(*form.TabSheetStep1->Model());
     QTreeWidgetItem* first = p3->ListViewConverting->topLevelItem(0);
     first->setText(TPageConverting::ccStatus, QStringLiteral("Converting"));
     first->setText(TPageConverting::ccProgress, QStringLiteral("100%"));
@@ -171,15 +172,16 @@ int main(int argc, char* argv[]) {
     form.LabelFinishWarned->show();
     ok &= Save(&form, out, "4-summary");
 
-    GlobalVars.LogLines.push_back("#2484.3: no video stream.");
-    for (int i = 0; i < 40; ++i) GlobalVars.LogLines.push_back("File has been added to convert list.");
-    TFormLog log(&form);
-    log.ShowLines(GlobalVars.LogLines);
+    std::vector<std::string>& logLines = form.Vars().LogLines;
+    logLines.push_back("#2484.3: no video stream.");
+    for (int i = 0; i < 40; ++i) logLines.push_back("File has been added to convert list.");
+    TFormLog log(logLines, &form);
+    log.ShowLines(logLines);
     ok &= Save(&log, out, "log");
     log.resize(log.minimumSize());
     ok &= Save(&log, out, "log-smallest");
 
-    TFormAbout about(appDir.path().toStdString() + "/", &form);
+    TFormAbout about(form.Vars(), appDir.path().toStdString() + "/", &form);
     ok &= Save(&about, out, "about");
 
     TFormShutdown countdown(&form);
@@ -189,9 +191,8 @@ int main(int argc, char* argv[]) {
 
     TFormFailedAddFile failed({"Invalid data found when processing input: " + names[1].toStdString(),
                                "No such file or directory"},
-                              &form);
+                              form.Vars().HelpAddress, &form);
     ok &= Save(&failed, out, "failed-to-add");
 
-    form.TabSheetStep3->SetEncoder(nullptr);
     return ok ? 0 : 1;
 }

@@ -55,11 +55,13 @@ class UtilFuncsTest : public QObject {
 
     QTemporaryDir home_;
 
-    void ResetGlobals(std::string appDataDir) {
-        GlobalVars = TGlobalVars{};
-        GlobalVars.AppDataDir = appDataDir;
-        GlobalVars.LastOpenDir = "/docs";
-        GlobalVars.OutputFileDir = "/docs";
+    // A record as start-up leaves it, its settings file in `appDataDir`.
+    static TGlobalVars FreshVars(const std::string& appDataDir) {
+        TGlobalVars vars;
+        vars.AppDataDir = appDataDir;
+        vars.LastOpenDir = "/docs";
+        vars.OutputFileDir = "/docs";
+        return vars;
     }
 
 private slots:
@@ -146,18 +148,18 @@ private slots:
 
     void firstStartWritesTheSystemSectionOnly() {
         QTemporaryDir tmp;
-        ResetGlobals(Str(tmp.path()) + "/");
-        QVERIFY(!LoadSettings());
-        QCOMPARE(ReadAll(SettingsFilePath()), DefaultSystemSection);
-        QVERIFY(LoadSettings());
-        QVERIFY(!QFile::exists(QString::fromStdString(SettingsFilePath() + ".tmp")));
+        TGlobalVars vars = FreshVars(Str(tmp.path()) + "/");
+        QVERIFY(!LoadSettings(vars));
+        QCOMPARE(ReadAll(SettingsFilePath(vars)), DefaultSystemSection);
+        QVERIFY(LoadSettings(vars));
+        QVERIFY(!QFile::exists(QString::fromStdString(SettingsFilePath(vars) + ".tmp")));
     }
 
     void loadSettingsReadsValuesAndKeepsDefaultsForBadOnes() {
         QTemporaryDir tmp;
-        ResetGlobals(Str(tmp.path()) + "/");
-        GlobalVars.Presets[ofOGG] = 3;
-        WriteAll(SettingsFilePath(),
+        TGlobalVars vars = FreshVars(Str(tmp.path()) + "/");
+        vars.Presets[ofOGG] = 3;
+        WriteAll(SettingsFilePath(vars),
                  "[system]\n"
                  "lastopendir=/music/in\n"
                  "OutputFormat=9\n"
@@ -168,44 +170,43 @@ private slots:
                  "OutputMP2Preset=-2\n"
                  "PlayASoundWhenFinished=0x1\n"
                  "ShutDownWhenFinished=yes\n");
-        QVERIFY(LoadSettings());
-        const TGlobalVars& g = GlobalVars;
-        QCOMPARE(g.LastOpenDir, std::string("/music/in"));
-        QCOMPARE(g.OutputFileDir, std::string("/docs"));  // missing: default
-        QCOMPARE(int(g.OutputFormat), 9);                 // kept as read
-        QCOMPARE(g.Presets[ofMP3], 16);
-        QCOMPARE(g.Presets[ofWMA], 0);                    // invalid: default
-        QCOMPARE(g.Presets[ofOGG], 3);                    // missing: current value
-        QCOMPARE(g.Presets[ofM4A], 5);
-        QCOMPARE(g.Presets[ofAAC], 4);
-        QCOMPARE(g.Presets[ofMP2], -2);
-        QVERIFY(g.PlayASoundWhenFinished);
-        QVERIFY(!g.ShutDownWhenFinished);
+        QVERIFY(LoadSettings(vars));
+        QCOMPARE(vars.LastOpenDir, std::string("/music/in"));
+        QCOMPARE(vars.OutputFileDir, std::string("/docs"));  // missing: default
+        QCOMPARE(int(vars.OutputFormat), 9);                 // kept as read
+        QCOMPARE(vars.Presets[ofMP3], 16);
+        QCOMPARE(vars.Presets[ofWMA], 0);                    // invalid: default
+        QCOMPARE(vars.Presets[ofOGG], 3);                    // missing: current value
+        QCOMPARE(vars.Presets[ofM4A], 5);
+        QCOMPARE(vars.Presets[ofAAC], 4);
+        QCOMPARE(vars.Presets[ofMP2], -2);
+        QVERIFY(vars.PlayASoundWhenFinished);
+        QVERIFY(!vars.ShutDownWhenFinished);
     }
 
     void outputFormatThatDoesNotFitAByteReadsAsDefault() {
         QTemporaryDir tmp;
-        ResetGlobals(Str(tmp.path()) + "/");
-        WriteAll(SettingsFilePath(), "[System]\nOutputFormat=300\n");
-        QVERIFY(LoadSettings());
-        QCOMPARE(int(GlobalVars.OutputFormat), int(ofMP3));
-        WriteAll(SettingsFilePath(), "[System]\nOutputFormat=abc\n");
-        GlobalVars.OutputFormat = ofFLAC;
-        QVERIFY(LoadSettings());
-        QCOMPARE(int(GlobalVars.OutputFormat), int(ofFLAC));
+        TGlobalVars vars = FreshVars(Str(tmp.path()) + "/");
+        WriteAll(SettingsFilePath(vars), "[System]\nOutputFormat=300\n");
+        QVERIFY(LoadSettings(vars));
+        QCOMPARE(int(vars.OutputFormat), int(ofMP3));
+        WriteAll(SettingsFilePath(vars), "[System]\nOutputFormat=abc\n");
+        vars.OutputFormat = ofFLAC;
+        QVERIFY(LoadSettings(vars));
+        QCOMPARE(int(vars.OutputFormat), int(ofFLAC));
     }
 
     void saveSettingsKeepsOtherSectionsAndOrder() {
         QTemporaryDir tmp;
-        ResetGlobals(Str(tmp.path()) + "/");
-        WriteAll(SettingsFilePath(), "[System]\nOutputFormat=2\n\n[Form]\nx=10\ny=20\n");
-        GlobalVars.OutputFormat = ofFLAC;
-        GlobalVars.Presets[ofFLAC] = 2;
-        GlobalVars.ShutDownWhenFinished = true;
-        GlobalVars.LastOpenDir = "/Müsik/a=b";
-        SaveSettings();
+        TGlobalVars vars = FreshVars(Str(tmp.path()) + "/");
+        WriteAll(SettingsFilePath(vars), "[System]\nOutputFormat=2\n\n[Form]\nx=10\ny=20\n");
+        vars.OutputFormat = ofFLAC;
+        vars.Presets[ofFLAC] = 2;
+        vars.ShutDownWhenFinished = true;
+        vars.LastOpenDir = "/Müsik/a=b";
+        SaveSettings(vars);
         // Blank lines between sections are the INI writer's layout, not ours.
-        QCOMPARE(ReadAll(SettingsFilePath()).replace("\n\n", "\n").replace("\n\n", "\n"),
+        QCOMPARE(ReadAll(SettingsFilePath(vars)).replace("\n\n", "\n").replace("\n\n", "\n"),
                  QByteArray("[System]\n"
                             "OutputFormat=6\n"
                             "LastOpenDir=/Müsik/a=b\n"
@@ -216,11 +217,11 @@ private slots:
                             "ParallelTasks=" + QByteArray::number(DefaultParallelTasks()) + "\n"
                             "KeepFolderStructure=0\n"
                             "[Form]\nx=10\ny=20\n"));
-        ResetGlobals(std::string(GlobalVars.AppDataDir));
-        QVERIFY(LoadSettings());
-        QCOMPARE(GlobalVars.LastOpenDir, std::string("/Müsik/a=b"));
-        QCOMPARE(GlobalVars.Presets[ofFLAC], 2);
-        QVERIFY(GlobalVars.ShutDownWhenFinished);
+        vars = FreshVars(vars.AppDataDir);
+        QVERIFY(LoadSettings(vars));
+        QCOMPARE(vars.LastOpenDir, std::string("/Müsik/a=b"));
+        QCOMPARE(vars.Presets[ofFLAC], 2);
+        QVERIFY(vars.ShutDownWhenFinished);
     }
 
     // The keys added after the first release: written after the thirteen and
@@ -228,36 +229,36 @@ private slots:
     // gives the defaults.
     void filesAtOnceAndFolderStructureFollowTheThirteen() {
         QTemporaryDir tmp;
-        ResetGlobals(Str(tmp.path()) + "/");
-        GlobalVars.ParallelTasks = 3;
-        GlobalVars.KeepFolderStructure = true;
-        SaveSettings();
-        QVERIFY(ReadAll(SettingsFilePath())
+        TGlobalVars vars = FreshVars(Str(tmp.path()) + "/");
+        vars.ParallelTasks = 3;
+        vars.KeepFolderStructure = true;
+        SaveSettings(vars);
+        QVERIFY(ReadAll(SettingsFilePath(vars))
                     .endsWith("ShutDownWhenFinished=0\nParallelTasks=3\nKeepFolderStructure=1\n"));
-        ResetGlobals(std::string(GlobalVars.AppDataDir));
-        QVERIFY(LoadSettings());
-        QCOMPARE(GlobalVars.ParallelTasks, 3);
-        QVERIFY(GlobalVars.KeepFolderStructure);
+        vars = FreshVars(vars.AppDataDir);
+        QVERIFY(LoadSettings(vars));
+        QCOMPARE(vars.ParallelTasks, 3);
+        QVERIFY(vars.KeepFolderStructure);
 
         for (const QByteArray& stored : {QByteArray(), QByteArray("ParallelTasks=0\n"),
                                          QByteArray("ParallelTasks=17\n"), QByteArray("ParallelTasks=many\n")}) {
-            ResetGlobals(std::string(GlobalVars.AppDataDir));
-            WriteAll(SettingsFilePath(), OldSystemSection + stored);
-            QVERIFY(LoadSettings());
-            QCOMPARE(GlobalVars.ParallelTasks, DefaultParallelTasks());
-            QVERIFY(!GlobalVars.KeepFolderStructure);
+            vars = FreshVars(vars.AppDataDir);
+            WriteAll(SettingsFilePath(vars), OldSystemSection + stored);
+            QVERIFY(LoadSettings(vars));
+            QCOMPARE(vars.ParallelTasks, DefaultParallelTasks());
+            QVERIFY(!vars.KeepFolderStructure);
         }
         QVERIFY(DefaultParallelTasks() >= MinParallelTasks && DefaultParallelTasks() <= MaxParallelTasks);
     }
 
     void saveSettingsReportsAnUnwritableFolder() {
         QTemporaryDir tmp;
-        ResetGlobals(Str(tmp.path()) + "/missing/");
+        TGlobalVars vars = FreshVars(Str(tmp.path()) + "/missing/");
         try {
-            SaveSettings();
+            SaveSettings(vars);
             QFAIL("no exception");
         } catch (const Exception& e) {
-            QCOMPARE(e.Message(), "Unable to write to " + SettingsFilePath() + ". No such file or directory");
+            QCOMPARE(e.Message(), "Unable to write to " + SettingsFilePath(vars) + ". No such file or directory");
         }
     }
 
@@ -269,11 +270,11 @@ private slots:
         QVERIFY(QDir(tmp.path()).mkdir("dotfiles"));
         WriteAll(dir + "dotfiles/settings.dat", "[Other]\nkept=1\n");
         QVERIFY(QFile::setPermissions(tmp.path() + "/dotfiles/settings.dat", QFile::ReadOwner | QFile::WriteOwner));
-        ResetGlobals(dir);
-        QVERIFY(QFile::link("dotfiles/settings.dat", QString::fromStdString(SettingsFilePath())));
-        GlobalVars.OutputFormat = ofOGG;
-        SaveSettings();
-        QVERIFY(QFileInfo(QString::fromStdString(SettingsFilePath())).isSymLink());
+        TGlobalVars vars = FreshVars(dir);
+        QVERIFY(QFile::link("dotfiles/settings.dat", QString::fromStdString(SettingsFilePath(vars))));
+        vars.OutputFormat = ofOGG;
+        SaveSettings(vars);
+        QVERIFY(QFileInfo(QString::fromStdString(SettingsFilePath(vars))).isSymLink());
         const QByteArray written = ReadAll(dir + "dotfiles/settings.dat");
         QVERIFY(written.contains("[Other]\nkept=1\n"));
         QVERIFY(written.contains("OutputFormat=3\n"));
@@ -283,15 +284,16 @@ private slots:
 
     void aReadOnlySettingsFileIsLeftAloneAndLoggedOnce() {
         QTemporaryDir tmp;
-        ResetGlobals(Str(tmp.path()) + "/");
-        WriteAll(SettingsFilePath(), DefaultSystemSection);
-        QVERIFY(QFile::setPermissions(QString::fromStdString(SettingsFilePath()), QFile::ReadOwner | QFile::ReadGroup));
-        GlobalVars.OutputFormat = ofOGG;
-        SaveSettings();
-        SaveSettings();
-        QCOMPARE(ReadAll(SettingsFilePath()), DefaultSystemSection);
-        QCOMPARE(GlobalVars.LogLines,
-                 std::vector<std::string>{"Settings not saved: " + SettingsFilePath() + " is read-only."});
+        TGlobalVars vars = FreshVars(Str(tmp.path()) + "/");
+        WriteAll(SettingsFilePath(vars), DefaultSystemSection);
+        const QString file = QString::fromStdString(SettingsFilePath(vars));
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup));
+        vars.OutputFormat = ofOGG;
+        SaveSettings(vars);
+        SaveSettings(vars);
+        QCOMPARE(ReadAll(SettingsFilePath(vars)), DefaultSystemSection);
+        QCOMPARE(vars.LogLines,
+                 std::vector<std::string>{"Settings not saved: " + SettingsFilePath(vars) + " is read-only."});
     }
 
     void placementIsKeptOnTheScreen() {
@@ -342,10 +344,11 @@ private slots:
     }
 
     void placementPathDefaultsToTheSettingsFile() {
-        GlobalVars.AppDataDir = "/cfg/";
-        QCOMPARE(PlacementFilePath(""), std::string("/cfg/system20120110.dat"));
-        QCOMPARE(PlacementFilePath("  "), std::string("/cfg/system20120110.dat"));
-        QCOMPARE(PlacementFilePath("/x.ini"), std::string("/x.ini"));
+        TGlobalVars vars;
+        vars.AppDataDir = "/cfg/";
+        QCOMPARE(PlacementFilePath("", vars), std::string("/cfg/system20120110.dat"));
+        QCOMPARE(PlacementFilePath("  ", vars), std::string("/cfg/system20120110.dat"));
+        QCOMPARE(PlacementFilePath("/x.ini", vars), std::string("/x.ini"));
     }
 
     void logLinesAreReadWithEitherLineEnd() {

@@ -65,7 +65,6 @@ class WizardTest : public QObject {
     std::unique_ptr<QTemporaryDir> appDir_;
     std::unique_ptr<TFormMain> form_;
     TFakePowerRequests power_;
-    std::unique_ptr<TFakeInPlace> powerInPlace_;
 
     QString Media(const char* name) const { return media_.path() + "/" + QString::fromUtf8(name); }
     int Page() const { return form_->PageControlMain->currentIndex(); }
@@ -104,7 +103,6 @@ private slots:
         QVERIFY2(FFLoader()->Load(EngineLibraries), FFLoader()->LastError().c_str());
         for (const char* name : {"tone-44k-stereo.wav", "tone.mp3", "tagged-48k.flac"})
             GenerateFixture(WidePath(name), WidePath(media_.path().toStdString()));
-        powerInPlace_ = std::make_unique<TFakeInPlace>(&power_);
     }
 
     void init() {
@@ -113,6 +111,7 @@ private slots:
         QVERIFY(UseFreshFolders(*home_, *appDir_));
         power_.Calls.clear();
         form_ = std::make_unique<TFormMain>((appDir_->path() + "/tembrio").toStdString());
+        form_->PowerRequests = &power_;
         QCoreApplication::sendPostedEvents(form_.get(), WM_AFTERSTART);
         QCOMPARE(Page(), 0);
     }
@@ -122,8 +121,6 @@ private slots:
         appDir_.reset();
         home_.reset();
     }
-
-    void cleanupTestCase() { powerInPlace_.reset(); }
 
     void nextNeedsFilesAndExitAnsweredNoKeepsEverything() {
         QString text;
@@ -198,7 +195,7 @@ private slots:
         QCOMPARE(form_->LabelFinishFailed->text(), QString("0"));
         for (const char* name : {"tone-44k-stereo.flac", "tone.flac", "tagged-48k.flac"})
             QVERIFY2(QFile::exists(out + "/" + name), name);
-        QCOMPARE(GlobalVars.OutputFileDir, (out + "/").toStdString());
+        QCOMPARE(form_->Vars().OutputFileDir, (out + "/").toStdString());
         QVERIFY(power_.Calls.isEmpty());
 
         form_->ActionNext->trigger();  // "Finish"
@@ -226,7 +223,7 @@ private slots:
         form_->ActionNext->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
 
-        QCOMPARE(GlobalVars.ParallelTasks, 2);
+        QCOMPARE(form_->Vars().ParallelTasks, 2);
         QVERIFY2(failure.contains(Media("gone.wav")), qPrintable(failure));
         QCOMPARE(form_->LabelFinishTotalFiles->text(), QString("5"));
         QCOMPARE(form_->LabelFinishSuccessed->text(), QString("4"));
@@ -251,7 +248,7 @@ private slots:
         form_->ActionNext->trigger();
         // The run starts now, and the cancel follows at once.
         QCoreApplication::sendPostedEvents(form_.get(), WM_STARTCONVERT);
-        QVERIFY(form_->FFEncoder.Working());
+        QVERIFY(form_->TabSheetStep3->Running());
         AnswerNextBox(QMessageBox::Yes);
         form_->ActionExit->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
@@ -283,7 +280,7 @@ private slots:
         QCOMPARE(text, QString("Are you sure to quit now?"));
         QCOMPARE(Page(), 1);
 
-        GlobalVars.ShutDownWhenFinished = true;
+        form_->Vars().ShutDownWhenFinished = true;
         const QString out = home_->path() + "/out";
         form_->TabSheetStep2->ButtonFormatClick(ofMP3);
         form_->TabSheetStep2->PresetLists[ofMP3]->setCurrentIndex(3);
@@ -296,7 +293,7 @@ private slots:
         AnswerNextBox(QMessageBox::No, &text);
         QVERIFY(!form_->close());
         QCOMPARE(text, QString("Do you really want to cancel the conversion?"));
-        QVERIFY(form_->FFEncoder.Working());
+        QVERIFY(form_->TabSheetStep3->Running());
 
         AnswerNextBox(QMessageBox::Yes);
         QVERIFY(form_->close());
@@ -363,7 +360,7 @@ private slots:
     void aFailureCountsOnTheSummaryWithTheSoundAndTheFolderLink() {
         WriteToneWav(WidePath(Media("low-rate.wav").toStdString()), 500, 1, 0.5, AV_SAMPLE_FMT_U8);
         AddMedia({"tone-44k-stereo.wav", "low-rate.wav", "tone.mp3", "tagged-48k.flac"});
-        GlobalVars.PlayASoundWhenFinished = true;
+        form_->Vars().PlayASoundWhenFinished = true;
         auto* sound = form_->findChild<TEndSound*>("EndSound");
         QVERIFY(sound);
         QSignalSpy beeped(sound, &TEndSound::Beeped);  // no sound files beside this test's program
@@ -393,7 +390,7 @@ private slots:
 
     void theShutDownCountdownCanBeCancelledOrRunOut() {
         for (const bool runOut : {false, true}) {
-            GlobalVars.ShutDownWhenFinished = true;
+            form_->Vars().ShutDownWhenFinished = true;
             AddMedia({"tone.mp3"});
             bool counted = false;
             OnNextModal(this, [&](QWidget* modal) {

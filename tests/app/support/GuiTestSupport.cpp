@@ -9,13 +9,11 @@
 #include <QWidget>
 
 #include "PageInputList.h"
-#include "globals.h"
 
 bool UseFreshFolders(const QTemporaryDir& home, const QTemporaryDir& appDir) {
     if (!home.isValid() || !appDir.isValid()) return false;
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
-    GlobalVars = TGlobalVars{};
     return QFile::link(TEMBRIO_LIB_DIR, appDir.path() + "/lib");
 }
 
@@ -39,9 +37,9 @@ void AnswerNextMessageBox(QObject* owner, QMessageBox::StandardButton button) {
     });
 }
 
-int CountLogLines(const std::string& prefix) {
+int CountLogLines(const std::vector<std::string>& log, const std::string& prefix) {
     int n = 0;
-    for (const std::string& line : GlobalVars.LogLines) n += line.rfind(prefix, 0) == 0 ? 1 : 0;
+    for (const std::string& line : log) n += line.rfind(prefix, 0) == 0 ? 1 : 0;
     return n;
 }
 

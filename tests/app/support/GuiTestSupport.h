@@ -9,11 +9,11 @@
 #include <QtTest>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "FFLoad.h"
 #include "MainThread.h"
 #include "MainThreadWaker.h"
-#include "globals.h"
 
 class QTemporaryDir;
 class QWidget;
@@ -21,8 +21,7 @@ class TPageInputList;
 
 // Points HOME and XDG_CONFIG_HOME into `home` and gives the application folder
 // `appDir` a "lib" with the real libraries, as a fresh user's first start
-// finds them; also empties the application's state. False when a folder is
-// unusable.
+// finds them. False when a folder is unusable.
 bool UseFreshFolders(const QTemporaryDir& home, const QTemporaryDir& appDir);
 
 // Handles the next modal window once it shows, with whatever `answer` does.
@@ -50,8 +49,8 @@ bool WaitForAdd(TPageInputList* page);
 // Adds `names` to page 1 and waits until the add has ended.
 bool AddAndWait(TPageInputList* page, const QStringList& names);
 
-// How many lines of the application's log start with `prefix`.
-int CountLogLines(const std::string& prefix);
+// How many lines of `log` start with `prefix`.
+int CountLogLines(const std::vector<std::string>& log, const std::string& prefix);
 
 // Runs a suite inside the program's surroundings: the binding, the application
 // object, this thread as the main thread whose
