@@ -20,6 +20,7 @@
 #include "Exception.h"
 #include "FFLoad.h"
 #include "Format.h"
+#include "HelpManual.h"
 #include "LogLines.h"
 #include "MessageDlg.h"
 #include "OutputNaming.h"
@@ -104,7 +105,8 @@ void TFormMain::FormCreate() {
     // No skin is loaded: the toolkit's own look stands in for it.
 
     TGlobalVars& g = vars_;
-    g.HelpAddress = HelpAddressText;
+    // The manual installed with the program; the web pages are a link in it.
+    g.HelpAddress = HelpAddressFor(appDir_, HelpAddressText);
     g.HomePageAddress = HomePageAddressText;
     g.UpdatesAddress = UpdatesAddressText;
     g.SupportAddress = SupportAddressText;

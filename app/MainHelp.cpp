@@ -1,5 +1,5 @@
-// The "Help" and "Log" buttons of the main window: the help menu with its web
-// and e-mail commands and the About window, and the log window.
+// The "Help" and "Log" buttons of the main window: the help menu with the
+// manual, its web and e-mail commands and the About window, and the log window.
 #include <QAction>
 #include <QMenu>
 #include <QPushButton>
@@ -7,6 +7,7 @@
 #include "FormAbout.h"
 #include "FormLog.h"
 #include "FormMain.h"
+#include "HelpManual.h"
 #include "UtilFuncsGui.h"
 
 namespace {
@@ -57,7 +58,7 @@ void TFormMain::ActionLogExecute() {
     form.exec();
 }
 
-void TFormMain::ActionHelpContentExecute() { ShellOpen(vars_.HelpAddress, this); }
+void TFormMain::ActionHelpContentExecute() { OpenHelp(vars_.HelpAddress, this); }
 
 void TFormMain::ActionHomePageExecute() { ShellOpen(vars_.HomePageAddress, this); }
 

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "FileNames.h"
+#include "HelpManual.h"
 #include "UtilFuncsGui.h"
 
 namespace {
@@ -75,4 +76,4 @@ TFormFailedAddFile::TFormFailedAddFile(const std::vector<std::string>& failedFil
 }
 
 // The dialog stays open; the help pages open beside it.
-void TFormFailedAddFile::ButtonMoreInfoClick() { ShellOpen(helpAddress_, this); }
+void TFormFailedAddFile::ButtonMoreInfoClick() { OpenHelp(helpAddress_, this); }

@@ -27,7 +27,11 @@ constexpr int PictureWidth = 150;
 // The average character width of the font the window's size was made for.
 constexpr int BaseCharWidth = 7;
 
-const char* const RightsText = "Copyright (C) %d %s. All rights reserved.";
+// The notice an interactive program under the GPL shows: who holds the
+// copyright, the licence it may be passed on under, and that there is no warranty.
+const char* const RightsText =
+    "Copyright (C) %d %s. Free software under the GNU General Public License, version 3 or later; "
+    "it comes with no warranty.";
 const char* const WarningText =
     "This program is meant for converting recordings you own or are allowed to use. "
     "Converting or passing on recordings protected by copyright without the owner's "

@@ -1,4 +1,5 @@
-// The help menu and its commands, the About window with and without the
+// The help menu and its commands, the manual they open (in a browser, or its
+// manual page in a terminal), the About window with and without the
 // version file, and the splash window: its picture, the premultiplication,
 // the fade and how it closes. The build's own version file, splash picture and
 // icon are checked as shipped.
@@ -6,6 +7,7 @@
 #include <QApplication>
 #include <QDate>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -19,6 +21,7 @@
 #include <functional>
 #include <memory>
 
+#include "AddFailed.h"
 #include "ApplicationIcon.h"
 #include "GuiTestSupport.h"
 #include "LinkLabel.h"
@@ -26,6 +29,7 @@
 #include "FormAbout.h"
 #include "FormSplash.h"
 #include "FormMain.h"
+#include "HelpManual.h"
 #include "MainThread.h"
 #include "UtilFuncsGui.h"
 #include "globals.h"
@@ -40,7 +44,34 @@ bool WriteAll(const QString& path, const QByteArray& data) {
 QString BuildFile(const char* name) { return QString(TEMBRIO_BUILD_DIR) + "/" + name; }
 
 QString Rights(const QString& company) {
-    return QString("Copyright (C) %1 %2. All rights reserved.").arg(QDate::currentDate().year()).arg(company);
+    return QString("Copyright (C) %1 %2. Free software under the GNU General Public License, version 3 or later; "
+                   "it comes with no warranty.")
+        .arg(QDate::currentDate().year())
+        .arg(company);
+}
+
+// Sets an environment variable (a null value unsets it) for as long as it lives.
+class TEnvironmentVariable {
+public:
+    TEnvironmentVariable(const char* name, const QByteArray& value)
+        : name_(name), wasSet_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+        Set(value);
+    }
+    ~TEnvironmentVariable() { Set(wasSet_ ? old_ : QByteArray()); }
+
+private:
+    void Set(const QByteArray& value) {
+        if (value.isNull()) qunsetenv(name_);
+        else qputenv(name_, value);
+    }
+    const char* name_;
+    bool wasSet_;
+    QByteArray old_;
+};
+
+bool MakeScript(const QString& path, const QByteArray& text) {
+    return WriteAll(path, text) &&
+           QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // The message of what `load` raises; empty when it raises nothing.
@@ -153,6 +184,65 @@ private slots:
         QVERIFY2(told[1].contains("\"" + home_->path() + "/song one.wav\""), qPrintable(told[1]));
     }
 
+    // The help address is settled when the window starts: with a manual beside
+    // the program it is the manual, for the menu and the failed-adds list alike.
+    void helpOpensTheManualBesideTheProgram() {
+        QVERIFY(WriteAll(appDir_->path() + "/manual.html", "<!DOCTYPE html><title>manual</title>"));
+        form_.reset();
+        form_ = std::make_unique<TFormMain>(AppDir() + "tembrio");
+        TEnvironmentVariable browser("BROWSER", "x-www-browser");
+        form_->ActionHelpContent->trigger();
+        TFormFailedAddFile failed({"broken.mp3"}, form_->Vars().HelpAddress, form_.get());
+        failed.ButtonMoreInfo->click();
+        const QUrl manual = QUrl::fromLocalFile(appDir_->path() + "/manual.html");
+        QCOMPARE(urls_.Urls, QList<QUrl>({manual, manual}));
+    }
+
+    void theManualIsFoundWhereAnInstallationPutsIt() {
+        QTemporaryDir prefix;
+        QVERIFY(QDir(prefix.path()).mkpath("bin"));
+        const std::string bin = prefix.path().toStdString() + "/bin/";
+        const std::string web = "https://tembrio.org/help/";
+        QCOMPARE(HelpAddressFor(bin, web), web);
+        QCOMPARE(ManPageFile(bin), std::string());
+
+        QVERIFY(QDir(prefix.path()).mkpath("share/doc/tembrio") && QDir(prefix.path()).mkpath("share/man/man1"));
+        QVERIFY(WriteAll(prefix.path() + "/share/doc/tembrio/manual.html", "<!DOCTYPE html>"));
+        QVERIFY(WriteAll(prefix.path() + "/share/man/man1/tembrio.1.gz", "\x1f\x8b"));
+        QCOMPARE(HelpAddressFor(bin, web), prefix.path().toStdString() + "/share/doc/tembrio/manual.html");
+        QCOMPARE(ManPageFile(bin), prefix.path().toStdString() + "/share/man/man1/tembrio.1.gz");
+    }
+
+    // xdg-open would take the page and show nothing: without a browser the
+    // program's manual page opens in a terminal, and with no terminal either
+    // the address goes to the desktop as any other.
+    void withoutABrowserTheManualPageOpensInATerminal() {
+        QTemporaryDir tools;
+        const QString args = tools.path() + "/terminal-args";
+        const QString terminal = tools.path() + "/x-terminal-emulator";
+        QVERIFY(MakeScript(terminal, QString("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.part' && /bin/mv '%1.part' '%1'\n")
+                                         .arg(args)
+                                         .toLocal8Bit()));
+        QVERIFY(MakeScript(tools.path() + "/man", "#!/bin/sh\n"));
+        TEnvironmentVariable path("PATH", QFile::encodeName(tools.path()));
+        TEnvironmentVariable browser("BROWSER", QByteArray());
+        QVERIFY(!WebBrowserPresent());
+
+        form_->ActionHelpContent->trigger();
+        QTRY_VERIFY(QFile::exists(args));
+        QFile given(args);
+        QVERIFY(given.open(QIODevice::ReadOnly));
+        const QString manPage = QFileInfo(BuildFile("man/man1/tembrio.1.gz")).canonicalFilePath();
+        QVERIFY(!manPage.isEmpty());
+        QCOMPARE(QString::fromLocal8Bit(given.readAll()).split('\n', Qt::SkipEmptyParts),
+                 QStringList({"-e", "man", "-l", manPage}));
+        QVERIFY(urls_.Urls.isEmpty());
+
+        QVERIFY(QFile::remove(terminal));
+        form_->ActionHelpContent->trigger();
+        QCOMPARE(urls_.Urls, QList<QUrl>({QUrl("https://tembrio.org/help/")}));
+    }
+
     void aboutOpensCentredOnTheMainWindow() {
         form_->move(60, 20);
         bool seen = false;
@@ -229,6 +319,26 @@ private slots:
         QCOMPARE(qAlpha(splash.pixel(200, 125)), 255);
         const int edge = qAlpha(splash.pixel(200, 3));
         QVERIFY2(edge > 0 && edge < 255, qPrintable(QString::number(edge)));
+    }
+
+    // The manual is the README's part for users, with the web pages a link on
+    // it, and the manual page is compressed as man reads it.
+    void theBuildShipsItsManualAndManualPage() {
+        const std::string build = std::string(TEMBRIO_BUILD_DIR) + "/";
+        QCOMPARE(QString::fromStdString(ManualFile(build)), BuildFile("manual.html"));
+        QFile manual(BuildFile("manual.html"));
+        QVERIFY(manual.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(manual.readAll());
+        QVERIFY(text.contains("<a href=\"https://tembrio.org/help/\">"));
+        for (const char* section : {"The desktop program", "The command-line converter", "Licence"})
+            QVERIFY2(text.contains(QString(">%1</h2>").arg(section)), section);
+        QVERIFY(text.contains("GPL-3.0-or-later"));
+        // Commands as someone who installed the programs types them.
+        QVERIFY(!text.contains("build/tembrio"));
+
+        QFile page(QString::fromStdString(ManPageFile(build)));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        QCOMPARE(page.read(2), QByteArray("\x1f\x8b"));
     }
 
     // Where no icon theme has it (the build folder), the program's own copy

@@ -3,8 +3,8 @@
 # from an unrelated working folder: tembrio-convert --info on a generated file,
 # and (with the desktop program built) tembrio offscreen until it has loaded the
 # media libraries from PREFIX/lib/tembrio, having found its splash picture in
-# PREFIX/share/tembrio. The installed desktop data must pass the AppStream
-# check of an installed tree.
+# PREFIX/share/tembrio. The manual and the manual pages are installed, and the
+# installed desktop data must pass the AppStream check of an installed tree.
 #   installed-layout.sh CMAKE BUILD_DIR GUI(ON|OFF)
 set -euo pipefail
 cmake=$1 build=$2 gui=$3
@@ -33,6 +33,15 @@ LD_DEBUG=files "$prefix/bin/tembrio-convert" --info "$work/media/tone-44k-stereo
 grep -q '^Audio.SampleRate: 44100$' "$work/info.txt" || fail "tembrio-convert --info printed: $(cat "$work/info.txt")"
 grep -q "file=$prefix/lib/tembrio/libavcodec.so.59 " "$work/info.err" ||
   fail "tembrio-convert did not open $prefix/lib/tembrio/libavcodec.so.59"
+
+# The manual and the manual pages, compressed as man reads them.
+pages=(share/man/man1/tembrio-convert.1.gz)
+[ "$gui" = ON ] && pages+=(share/man/man1/tembrio.1.gz)
+for page in "${pages[@]}"; do
+  gzip -t "$prefix/$page" 2>/dev/null || fail "$page is not installed as a compressed manual page"
+done
+grep -q '<h2 id="the-command-line-converter">' "$prefix/share/doc/tembrio/manual.html" ||
+  fail "share/doc/tembrio/manual.html is not the manual"
 
 [ "$gui" = ON ] || exit 0
 

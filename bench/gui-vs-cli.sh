@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The desktop program against the command-line converter on the same long
+# files: 42 sixty-second WAVs to MP3 (112 kbit/s, 44100 Hz, stereo — preset 0),
+# two files at once in both, through the wizard offscreen (from "Convert" to the
+# summary, as bench/gui-batch.sh drives it) and through `tembrio-convert -j 2`
+# (the whole command). Prints both wall times and their ratio; the last line is
+# the headline: the window's time over the converter's, target <= 1.10.
+#   [ROUNDS=2] bench/gui-vs-cli.sh [BUILD_DIR]     (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+count=42
+seconds=60
+for tool in "$build/tembrio-fixtures" "$build/tembrio-convert"; do
+  [ -x "$tool" ] || { echo "missing $tool: build the project first" >&2; exit 1; }
+done
+command -v ffmpeg >/dev/null || { echo "ffmpeg not found: run scripts/setup" >&2; exit 1; }
+# Not part of the normal build: made here, once.
+cmake --build "$build" --target tembrio-gui-batch-bench >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$build/tembrio-fixtures" "$work/src" tone-44k-stereo.wav
+mkdir "$work/in"
+# A long source made from the two-second fixture.
+ffmpeg -v error -stream_loop -1 -i "$work/src/tone-44k-stereo.wav" -t "$seconds" -c copy "$work/long.wav"
+for ((i = 0; i < count; i++)); do cp "$work/long.wav" "$work/in/$(printf '%02d' "$i").wav"; done
+cat "$work"/in/* >/dev/null
+
+# A fresh user: the settings go to the work folder, and no sound or shut-down follows.
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=offscreen
+mkdir -p "$XDG_CONFIG_HOME"
+
+now() { date +%s.%N; }
+calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }
+best() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'; }
+
+run_wizard() {  # Qt's notices are shown only when the run fails
+  rm -rf "$work/out"
+  "$build/tembrio-gui-batch-bench" 2 "$work/out" "$work"/in/*.wav 2>"$work/stderr" || { cat "$work/stderr" >&2; return 1; }
+}
+
+run_cli() {
+  rm -rf "$work/out"
+  local t0 t1
+  t0=$(now)
+  "$build/tembrio-convert" -f mp3 -p 0 -j 2 -o "$work/out" "$work"/in/*.wav >/dev/null
+  t1=$(now)
+  calc "$t1 - $t0"
+}
+
+# Run-to-run spread on a shared machine is large: each figure is the best of
+# $rounds runs, the two programs taking turns.
+rounds=${ROUNDS:-2}
+gui= cli=
+for ((r = 0; r < rounds; r++)); do
+  t=$(run_wizard) || exit 1
+  gui=$(best "$gui" "$t")
+  t=$(run_cli) || exit 1
+  cli=$(best "$cli" "$t")
+done
+echo "files           : $count x $seconds s WAV -> MP3 112 kbit/s, 2 at once (best of $rounds)"
+echo "wizard offscreen: $(calc "$gui") s"
+echo "tembrio-convert : ${cli} s"
+echo "window / converter: $(calc "$gui / $cli") (target <= 1.10)"
