@@ -23,6 +23,19 @@ AVChannelLayout LayoutFor(const AVChannelLayout& known, int channels) {
     return layout;
 }
 
+// Whether the source's channels must move to reach the encoder's layout: an
+// encoder may take another layout of as many channels (Opus and ALAC name
+// surround channels their own way).
+bool ChannelsMove(const AVChannelLayout& encLayout, const AVChannelLayout& decLayout, int channels) {
+    if (encLayout.nb_channels != channels) return false;  // a new count is converted anyway
+    AVChannelLayout out = LayoutFor(encLayout, channels);
+    AVChannelLayout in = LayoutFor(decLayout, channels);
+    const bool moves = ff::av_channel_layout_compare(&out, &in) != 0;
+    ff::av_channel_layout_uninit(&out);
+    ff::av_channel_layout_uninit(&in);
+    return moves;
+}
+
 SwrContextPtr NewSwr(const AVChannelLayout& outLayout, int outRate, AVSampleFormat outFmt,
                      const AVChannelLayout& inLayout, int inRate, AVSampleFormat inFmt, bool resampling) {
     SwrContext* raw = nullptr;
@@ -77,7 +90,8 @@ void TCustomFFmpeg::SetUpAudioConversion(TOutputStream& ost, TInputStream& ist) 
     const auto encFmt = ff::av_get_packed_sample_fmt(enc->sample_fmt);
     const auto decFmt = static_cast<AVSampleFormat>(ist.DeliveredFormat);
     const int encChannels = enc->ch_layout.nb_channels;
-    if (encChannels != ist.DeliveredChannels) ost.AudioResample = 1;
+    const bool moves = ChannelsMove(enc->ch_layout, ist.Decoder->ch_layout, ist.DeliveredChannels);
+    if (encChannels != ist.DeliveredChannels || moves) ost.AudioResample = 1;
     const bool changed = ist.DeliveredFormat != ost.ResampleSampleFormat || ist.DeliveredChannels != ost.ResampleChannels ||
                          ist.DeliveredRate != ost.ResampleSampleRate;
     if ((ost.AudioResample && !ost.Resampler) || changed) {
@@ -92,7 +106,7 @@ void TCustomFFmpeg::SetUpAudioConversion(TOutputStream& ost, TInputStream& ist) 
             ost.ResampleSampleRate = ist.DeliveredRate;
             ost.Resampler.reset();
         }
-        if (Opt.AudioSyncMethod <= 1 && encFmt == ost.ResampleSampleFormat && encChannels == ost.ResampleChannels &&
+        if (Opt.AudioSyncMethod <= 1 && !moves && encFmt == ost.ResampleSampleFormat && encChannels == ost.ResampleChannels &&
             enc->sample_rate == ost.ResampleSampleRate) {
             ost.Resampler.reset();
             ost.AudioResample = 0;
