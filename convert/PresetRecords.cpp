@@ -149,11 +149,12 @@ const AVStream* FirstAudio(TCustomDecoder& probe) {
 }
 
 // A surround source keeps its channels, with the item's bit rate (meant for
-// two of them) for every two.
+// two of them) for every two; up to eight (7.1), the most Opus names a place
+// for. More become the item's stereo.
 void KeepSurround(TCustomDecoder& probe, TOutputOptions& options) {
     const AVStream* st = FirstAudio(probe);
     const int channels = st ? st->codecpar->ch_layout.nb_channels : 0;
-    if (channels <= 2) return;
+    if (channels <= 2 || channels > 8) return;
     options.AudioChannels = -1;
     if (options.AudioBitrate > 0) options.AudioBitrate = options.AudioBitrate / 2 * channels;
 }

@@ -114,8 +114,8 @@ TEST_F(PresetRecordsTest, HighestWmaWithoutAudioSetsNoBitRate) {
     EXPECT_EQ(BuildOutputOptions(probe, out_.Path(), 2, 4).AudioBitrate, -1);
 }
 
-// Opus's stereo presets keep a surround source's channels, at their bit rate
-// for every two; its speech preset makes mono of it. ALAC's first preset
+// Opus's stereo presets keep a surround source's channels (up to 7.1), at
+// their bit rate for every two; its speech preset makes mono of it. ALAC's first preset
 // keeps 16 bits of a source that has no more, and 24 of any other.
 TEST_F(PresetRecordsTest, OpusAndAlacFollowTheSourcesChannelsAndBits) {
     const struct {
@@ -129,6 +129,7 @@ TEST_F(PresetRecordsTest, OpusAndAlacFollowTheSourcesChannelsAndBits) {
         {"stereo.wav", "pcm_s16le", 2, AV_SAMPLE_FMT_S16, 2, 128000, "sample_fmt=s16"},
         {"surround.wav", "pcm_s24le", 6, AV_SAMPLE_FMT_S32, -1, 384000, "sample_fmt=s32"},
         {"eight.flac", "flac", 8, AV_SAMPLE_FMT_S16, -1, 512000, "sample_fmt=s16"},
+        {"ten.wav", "pcm_s16le", 10, AV_SAMPLE_FMT_S16, 2, 128000, "sample_fmt=s16"},
         {"lossy.mp3", "libmp3lame", 1, AV_SAMPLE_FMT_FLTP, 2, 128000, "sample_fmt=s32"},
     };
     for (const auto& row : rows) {
