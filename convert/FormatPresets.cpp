@@ -168,7 +168,8 @@ const std::vector<TFormatPresets>& PresetTable() {
           Opus("High Quality - Opus: 48000 Hz, Stereo, 160 kbps", 2, 160),
           Opus("Best Quality - Opus: 48000 Hz, Stereo, 256 kbps", 2, 256)}),
         AudioFormat("alac", ".m4a", "alac", "", true,
-         {AlacSameAsSource(), Pcm("CD Quality - ALAC: 44100 Hz, Stereo, 16 bits", 2, 44100, "", "sample_fmt=s16")}),
+         {AlacSameAsSource(),
+          Pcm("CD Quality - ALAC: 44100 Hz, Stereo, 16 bits", 2, 44100, "", "sample_fmt=s16")}),
         // The command line's video containers. MP3 and MPEG layer-2 take at
         // most two channels. Matroska keeps DVD and DVB subtitles as they
         // are; a program stream holds DVD subtitles only.

@@ -106,8 +106,8 @@ void TCustomFFmpeg::SetUpAudioConversion(TOutputStream& ost, TInputStream& ist) 
             ost.ResampleSampleRate = ist.DeliveredRate;
             ost.Resampler.reset();
         }
-        if (Opt.AudioSyncMethod <= 1 && !moves && encFmt == ost.ResampleSampleFormat && encChannels == ost.ResampleChannels &&
-            enc->sample_rate == ost.ResampleSampleRate) {
+        if (Opt.AudioSyncMethod <= 1 && !moves && encFmt == ost.ResampleSampleFormat &&
+            encChannels == ost.ResampleChannels && enc->sample_rate == ost.ResampleSampleRate) {
             ost.Resampler.reset();
             ost.AudioResample = 0;
         } else {

@@ -51,7 +51,8 @@ void NameInputRate(AVCodecParameters* par, int sourceRate) {
     if (par->codec_id != AV_CODEC_ID_OPUS || sourceRate <= 0 || par->extradata_size < HeaderSize ||
         std::memcmp(par->extradata, "OpusHead", 8) != 0)
         return;
-    for (int i = 0; i < 4; ++i) par->extradata[RateAt + i] = static_cast<uint8_t>(static_cast<uint32_t>(sourceRate) >> (8 * i));
+    const auto rate = static_cast<uint32_t>(sourceRate);
+    for (int i = 0; i < 4; ++i) par->extradata[RateAt + i] = static_cast<uint8_t>(rate >> (8 * i));
 }
 
 } // namespace

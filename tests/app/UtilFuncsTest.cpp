@@ -236,7 +236,8 @@ private slots:
         vars.ParallelTasks = 3;
         vars.KeepFolderStructure = true;
         SaveSettings(vars);
-        QVERIFY(ReadAll(SettingsFilePath(vars)).contains("ShutDownWhenFinished=0\nParallelTasks=3\nKeepFolderStructure=1\n"));
+        QVERIFY(ReadAll(SettingsFilePath(vars))
+                    .contains("ShutDownWhenFinished=0\nParallelTasks=3\nKeepFolderStructure=1\n"));
         vars = FreshVars(vars.AppDataDir);
         QVERIFY(LoadSettings(vars));
         QCOMPARE(vars.ParallelTasks, 3);
