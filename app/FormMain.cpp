@@ -115,7 +115,7 @@ void TFormMain::FormCreate() {
     g.LastOpenDir = GetShellFolder("Personal");
     g.OutputFileDir = g.LastOpenDir;
     g.OutputFormat = ofMP3;
-    g.Presets.fill(0);
+    g.Presets = DefaultPresets();
     g.PlayASoundWhenFinished = false;
     g.ShutDownWhenFinished = false;
     g.ParallelTasks = DefaultParallelTasks();

@@ -6,7 +6,11 @@
 # (preset 0) and give ffmpeg the same encoders and rates, one thread for
 # decoding, filtering and encoding alike: the engine's codecs run on one
 # thread unless the "threads" option says otherwise.
-#   [RUNS=n] bench/convert.sh [BUILD_DIR]   (default: build; best of RUNS runs, default 3)
+# The Opus and ALAC rows give ffmpeg the same encoders, rates, channels, bit
+# rate and sample format as the converter's default presets of the two.
+#   [RUNS=n] [ROWS=regex] bench/convert.sh [BUILD_DIR]
+# (default: build; best of RUNS runs, default 3; only the rows whose names
+# match ROWS, default all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -48,6 +52,7 @@ printf "%-26s %9s %9s %7s %9s %9s %7s\n" case "tembrio s" "ffmpeg s" ratio "temb
 # last one's output. A failed run ends the bench with its reason.
 row() {
   local name=$1 input=$2 ext=$3 codec=$4 rate=$5 ch=$6 br=$7 ext_opts=$8; shift 8
+  [[ -z "${ROWS:-}" || "$name" =~ $ROWS ]] || return 0
   measure sh -c 'rm -f "$3"; exec "$@"' sh "$bench" "$input" "$work/t.$ext" "$codec" "$rate" "$ch" "$br" \
     "$ext_opts" >"$work/m"
   read -r ts tm <"$work/m"
@@ -59,6 +64,7 @@ row() {
 # `tembrio-convert -j 1 -f FORMAT` (a fresh output folder each run) against ffmpeg.
 vrow() {
   local name=$1 format=$2 ext=$3; shift 3
+  [[ -z "${ROWS:-}" || "$name" =~ $ROWS ]] || return 0
   measure sh -c 'rm -rf "$1"; exec "$2" -j 1 -f "$3" -o "$1" "$4"' sh "$work/v" "$convert" "$format" \
     "$work/clip.mp4" >"$work/m"
   read -r ts tm <"$work/m"
@@ -74,6 +80,10 @@ for src in long.wav long48.flac clip.mp4; do
   row "$src -> flac level 5" "$in" flac flac -1 -1 -1 "compression_level=5" -c:a flac -compression_level 5
   row "$src -> aac 256k" "$in" aac aac 44100 2 256000 "" -c:a aac -ar 44100 -ac 2 -b:a 256k
 done
+# Opus at 48 kHz from CD audio (resampled on the way), ALAC in 16 bits as the source has.
+row "long.wav -> opus 128k" "$work/long.wav" opus libopus 48000 2 128000 "" \
+  -c:a libopus -ar 48000 -ac 2 -b:a 128k
+row "long.wav -> alac" "$work/long.wav" m4a alac -1 -1 -1 "sample_fmt=s16" -c:a alac -sample_fmt s16p
 # The libraries' H.264 encoder when they have it, as tembrio-convert decides.
 h264=mpeg4
 if ffmpeg -hide_banner -encoders 2>/dev/null | grep ' libx264 ' >/dev/null; then h264=libx264; fi

@@ -67,8 +67,9 @@ int DefaultPreset(int format) {
     // Without -p, CD audio (44.1 kHz stereo) keeps its rate, or a higher one,
     // and both channels in every format: the first presets of WAV, OGG, AAC and MPEG layer-2 are telephone or
     // radio quality, fit for a choice made on purpose but not for a default.
-    // FLAC takes the level its encoder itself defaults to.
-    static const int presets[AudioFormatCount] = {4, 0, 0, 3, 3, 0, 5, 3};
+    // FLAC takes the level its encoder itself defaults to, Opus 128 kbps in
+    // stereo, ALAC the source's own rate, channels and bits.
+    static const int presets[AudioFormatCount] = {4, 0, 0, 3, 3, 0, 5, 3, 2, 0};
     return format >= 0 && format < AudioFormatCount ? presets[format] : 0;
 }
 
@@ -87,7 +88,8 @@ std::string UsageText() {
            "  " + DefaultPresetList() + "\n"
            "\n"
            "  -f FORMAT          output format: the audio formats wav, mp3, wma, ogg, aac,\n"
-           "                     m4a, flac and mp2, or the video containers mp4 (H.264, or\n"
+           "                     m4a, flac, mp2, opus (Ogg Opus) and alac (Apple Lossless,\n"
+           "                     written as .m4a), or the video containers mp4 (H.264, or\n"
            "                     MPEG-4 without it, with AAC), mkv (the same, and the\n"
            "                     subtitles), avi (MPEG-4 with MP3) and mpg (MPEG-2 with MP2,\n"
            "                     and DVD subtitles), which keep the picture\n"

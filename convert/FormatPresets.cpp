@@ -95,6 +95,21 @@ TPresetItem SourceRate(const char* text, int channels, int rate) {
     return item;
 }
 
+// Opus codes at 48 kHz whatever the source's rate; its presets give a bit
+// rate the encoder keeps to on average.
+TPresetItem Opus(const char* text, int channels, int kbps) {
+    TPresetItem item = Rate(text, channels, 48000, kbps * 1000);
+    item.KeepsSurround = channels == 2;
+    return item;
+}
+
+TPresetItem AlacSameAsSource() {
+    TPresetItem item;
+    item.Text = "Same as source - ALAC: Source Rate and Channels, 16 or 24 bits";
+    item.SourceBits = true;
+    return item;
+}
+
 } // namespace
 
 const std::vector<TFormatPresets>& PresetTable() {
@@ -144,6 +159,17 @@ const std::vector<TFormatPresets>& PresetTable() {
           Rate("AM Quality - MPEG layer-2: 22050 Hz, Mono, 112 kbps", 1, 22050, 112000),
           Rate("FM Quality - MPEG layer-2: 22050 Hz, Stereo, 128 kbps", 2, 22050, 128000),
           Rate("CD Quality - MPEG layer-2: 44100 Hz, Stereo, 256 kbps", 2, 44100, 256000)}),
+        // A surround source keeps its channels in the stereo items (see
+        // KeepsSurround); the speech item makes mono of any source.
+        AudioFormat("opus", ".opus", "libopus", "", true,
+         {Opus("Speech - Opus: 48000 Hz, Mono, 48 kbps", 1, 48),
+          Opus("For Mobile - Opus: 48000 Hz, Stereo, 96 kbps", 2, 96),
+          Opus("Normal Quality - Opus: 48000 Hz, Stereo, 128 kbps", 2, 128),
+          Opus("High Quality - Opus: 48000 Hz, Stereo, 160 kbps", 2, 160),
+          Opus("Best Quality - Opus: 48000 Hz, Stereo, 256 kbps", 2, 256)}),
+        AudioFormat("alac", ".m4a", "alac", "", true,
+         {AlacSameAsSource(),
+          Pcm("CD Quality - ALAC: 44100 Hz, Stereo, 16 bits", 2, 44100, "", "sample_fmt=s16")}),
         // The command line's video containers. MP3 and MPEG layer-2 take at
         // most two channels. Matroska keeps DVD and DVB subtitles as they
         // are; a program stream holds DVD subtitles only.

@@ -1,8 +1,8 @@
 #pragma once
 // The output formats with their presets: the list items the user picks from
-// and the numbers the encoders get. Codes 0 … 7 are the eight audio formats
-// of both front ends; the codes after them are the video containers only the
-// command line offers.
+// and the numbers the encoders get. Codes 0 … 9 are the audio formats of both
+// front ends; the codes after them are the video containers only the command
+// line offers.
 #include <string>
 #include <vector>
 
@@ -19,6 +19,11 @@ struct TPresetItem {
     // A source whose rate is below this one is converted at 48 kHz: the
     // item's bit rate is more than the encoder allows at the lower rates.
     int LowestSourceRate = 0;
+    // A source of more than two channels keeps them, at the item's bit rate
+    // for every two of them.
+    bool KeepsSurround = false;
+    // 16-bit samples for a source of 16 bits or fewer, else 24-bit ones.
+    bool SourceBits = false;
 };
 
 struct TFormatPresets {
@@ -39,11 +44,12 @@ struct TFormatPresets {
     std::vector<std::string> PictureSubtitleCodecs;
 };
 
-// Indexed by output format code: 0 WAV … 7 MP2, then 8 MP4, 9 MKV, 10 AVI,
-// 11 MPG.
+// Indexed by output format code: 0 WAV … 7 MP2, 8 Opus, 9 ALAC, then 10 MP4,
+// 11 MKV, 12 AVI, 13 MPG. The audio formats' codes are stored in settings
+// files: a new one is appended after them, never put between.
 const std::vector<TFormatPresets>& PresetTable();
 // The audio formats: codes below this one.
-constexpr int AudioFormatCount = 8;
+constexpr int AudioFormatCount = 10;
 
 // ".wav" … ".mpg" by format code; "" for any other code.
 std::string OutputExtension(int format);

@@ -141,6 +141,37 @@ void RaiseLowRate(TCustomDecoder& probe, int lowest, TOutputOptions& options) {
         options.AudioSampleRate = 48000;
 }
 
+// The first audio stream of the open file, or nullptr.
+const AVStream* FirstAudio(TCustomDecoder& probe) {
+    const AVFormatContext* ic = probe.FormatContext();
+    const int stream = probe.FirstAudioStream();
+    return ic && stream >= 0 && stream < static_cast<int>(ic->nb_streams) ? ic->streams[stream] : nullptr;
+}
+
+// A surround source keeps its channels, with the item's bit rate (meant for
+// two of them) for every two; up to eight (7.1), the most Opus names a place
+// for. More become the item's stereo.
+void KeepSurround(TCustomDecoder& probe, TOutputOptions& options) {
+    const AVStream* st = FirstAudio(probe);
+    const int channels = st ? st->codecpar->ch_layout.nb_channels : 0;
+    if (channels <= 2 || channels > 8) return;
+    options.AudioChannels = -1;
+    if (options.AudioBitrate > 0) options.AudioBitrate = options.AudioBitrate / 2 * channels;
+}
+
+// 16-bit samples when the source has no more (8 or 16 bits, or a coding
+// that says so), else 24 bits, the most the lossless encoders here keep; a
+// source decoded to floating point (a lossy one) gets 24 bits too.
+void TakeSourceBits(TCustomDecoder& probe, TOutputOptions& options) {
+    const AVStream* st = FirstAudio(probe);
+    if (!st) return;
+    const auto format = static_cast<AVSampleFormat>(st->codecpar->format);
+    const int bytes = format == AV_SAMPLE_FMT_NONE ? 0 : ff::av_get_bytes_per_sample(format);
+    const int raw = st->codecpar->bits_per_raw_sample;
+    const bool sixteen = (bytes > 0 && bytes <= 2) || (raw > 0 && raw <= 16);
+    options.ExtOptions = sixteen ? "sample_fmt=s16" : "sample_fmt=s32";
+}
+
 } // namespace
 
 std::string ExtraLineProblem(const std::string& line, int format) {
@@ -193,6 +224,8 @@ TOutputOptions BuildOutputOptions(TCustomDecoder& probe, const std::string& outp
             options.ExtOptions = item.ExtOptions;
             if (item.SourceRateHighestBitrate) SetHighestWma(probe, options);
             if (item.LowestSourceRate > 0) RaiseLowRate(probe, item.LowestSourceRate, options);
+            if (item.KeepsSurround) KeepSurround(probe, options);
+            if (item.SourceBits) TakeSourceBits(probe, options);
         }
     }
     return options;

@@ -27,6 +27,9 @@ const TPresetKey PresetKeys[] = {
     {"OutputOGGPreset", ofOGG}, {"OutputM4APreset", ofM4A}, {"OutputAACPreset", ofAAC},
     {"OutputFLACPreset", ofFLAC}, {"OutputMP2Preset", ofMP2},
 };
+// The formats added later: their keys follow every older key, so that an
+// older version reads the file as it wrote it.
+const TPresetKey LaterPresetKeys[] = {{"OutputOpusPreset", ofOpus}, {"OutputALACPreset", ofALAC}};
 
 bool IsDirectory(const std::string& path) {
     struct stat st;
@@ -118,7 +121,7 @@ bool LoadSettings(TGlobalVars& g) {
     TIniFile ini(path);
     g.LastOpenDir = ini.ReadString(SystemSection, "LastOpenDir", g.LastOpenDir);
     g.OutputFileDir = ini.ReadString(SystemSection, "OutputFileDir", g.OutputFileDir);
-    // A code outside 0..7 is kept (the output page ignores it), but one that
+    // A code of no format is kept (the output page ignores it), but one that
     // does not fit the byte field is treated like any other invalid number.
     int32_t format = ini.ReadInteger(SystemSection, "OutputFormat", g.OutputFormat);
     if (format >= 0 && format <= UINT8_MAX) g.OutputFormat = static_cast<uint8_t>(format);
@@ -130,6 +133,8 @@ bool LoadSettings(TGlobalVars& g) {
     const int32_t parallel = ini.ReadInteger(SystemSection, "ParallelTasks", g.ParallelTasks);
     g.ParallelTasks = parallel >= MinParallelTasks && parallel <= MaxParallelTasks ? parallel : DefaultParallelTasks();
     g.KeepFolderStructure = ini.ReadBool(SystemSection, "KeepFolderStructure", g.KeepFolderStructure);
+    for (const TPresetKey& p : LaterPresetKeys)
+        g.Presets[p.Format] = ini.ReadInteger(SystemSection, p.Key, g.Presets[p.Format]);
     return true;
 }
 
@@ -143,6 +148,7 @@ void SaveSettings(TGlobalVars& g) {
     ini.WriteBool(SystemSection, "ShutDownWhenFinished", g.ShutDownWhenFinished);
     ini.WriteInteger(SystemSection, "ParallelTasks", g.ParallelTasks);
     ini.WriteBool(SystemSection, "KeepFolderStructure", g.KeepFolderStructure);
+    for (const TPresetKey& p : LaterPresetKeys) ini.WriteInteger(SystemSection, p.Key, g.Presets[p.Format]);
     WriteSettingsFile(ini, g);
 }
 

@@ -8,9 +8,17 @@
 #include <vector>
 
 // Output format codes: the value of OutputFormat, the index into Presets and
-// the order of the preset keys in the settings file.
-enum TOutputFormat : uint8_t { ofWAV, ofMP3, ofWMA, ofOGG, ofAAC, ofM4A, ofFLAC, ofMP2 };
-constexpr int OutputFormatCount = 8;
+// the order of the preset keys in the settings file. Settings files keep the
+// codes: a format is only ever appended.
+enum TOutputFormat : uint8_t { ofWAV, ofMP3, ofWMA, ofOGG, ofAAC, ofM4A, ofFLAC, ofMP2, ofOpus, ofALAC };
+constexpr int OutputFormatCount = 10;
+// The presets the formats start with (a first start, or a settings file of a
+// version without the format): Opus at 128 kbps, every other format its first.
+constexpr std::array<int32_t, OutputFormatCount> DefaultPresets() {
+    std::array<int32_t, OutputFormatCount> presets{};
+    presets[ofOpus] = 2;
+    return presets;
+}
 
 constexpr const char* ApplicationTitleText = "Tembrio Audio Converter";
 constexpr const char* SettingsFileName = "system20120110.dat";
@@ -29,7 +37,7 @@ struct TGlobalVars {
     int32_t FailedCount = 0;
     std::string OutputFileDir;
     uint8_t OutputFormat = ofMP3;
-    std::array<int32_t, OutputFormatCount> Presets{};
+    std::array<int32_t, OutputFormatCount> Presets = DefaultPresets();
     double BatchStartTime = 0;              // local time, days
     int64_t FinishedDuration = 0;           // milliseconds
     int64_t BatchDuration = 0;              // microseconds

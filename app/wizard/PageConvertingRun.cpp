@@ -83,7 +83,7 @@ void TPageConverting::BeginBatch(const TFileListModel& files) {
 void TPageConverting::StartRunner(const TFileListModel& files) {
     const TGlobalVars& g = vars_;
     TBatchSettings settings;
-    // A stored code beyond the eight (a hand-edited file) names no format here,
+    // A stored code beyond the audio formats (a hand-edited file) names no format here,
     // even where the shared table goes on with the command line's video containers.
     const bool known = g.OutputFormat < OutputFormatCount;
     settings.Format = known ? g.OutputFormat : -1;

@@ -28,7 +28,7 @@ constexpr int TileHeight = 57;
 constexpr int TileStep = 64;
 
 // One hue per format, so the tiles can be told apart at a glance.
-constexpr int FormatHues[OutputFormatCount] = {210, 25, 265, 125, 0, 310, 180, 45};
+constexpr int FormatHues[OutputFormatCount] = {210, 25, 265, 125, 0, 310, 180, 45, 95, 237};
 
 // A format's picture button. No artwork is shipped, so the tile is drawn
 // here: a pale tile with the format's name for a format that can be chosen,
@@ -176,7 +176,8 @@ QWidget* TPageOutput::CreateFormatRow() {
     row->setFixedSize(TileStep * (OutputFormatCount - 1) + TileWidth, TileHeight);
     QAbstractButton** members[OutputFormatCount] = {&ButtonFormatWAV, &ButtonFormatMP3, &ButtonFormatWMA,
                                                     &ButtonFormatOGG, &ButtonFormatAAC, &ButtonFormatM4A,
-                                                    &ButtonFormatFLAC, &ButtonFormatMP2};
+                                                    &ButtonFormatFLAC, &ButtonFormatMP2, &ButtonFormatOPUS,
+                                                    &ButtonFormatALAC};
     const auto& table = PresetTable();
     for (int code = 0; code < OutputFormatCount; ++code) {
         const QString name = QString::fromLatin1(table[code].Name).toUpper();
@@ -197,7 +198,8 @@ QWidget* TPageOutput::CreatePresetStack() {
     QComboBox** members[OutputFormatCount] = {&ImageComboBoxWAVPresets, &ImageComboBoxMP3Presets,
                                               &ImageComboBoxWMAPresets, &ImageComboBoxOGGPresets,
                                               &ImageComboBoxAACPresets, &ImageComboBoxM4APresets,
-                                              &ImageComboBoxFLACPresets, &ImageComboBoxMP2Presets};
+                                              &ImageComboBoxFLACPresets, &ImageComboBoxMP2Presets,
+                                              &ImageComboBoxOPUSPresets, &ImageComboBoxALACPresets};
     const auto& table = PresetTable();
     for (int code = 0; code < OutputFormatCount; ++code) {
         auto* list = new QComboBox(PresetStack);

@@ -1,6 +1,6 @@
 #pragma once
-// Page 2 of the wizard: the output folder, one of the eight output formats and
-// a preset of that format. The format is stored the moment its button is
+// Page 2 of the wizard: the output folder, one of the output formats and a
+// preset of that format. The format is stored the moment its button is
 // clicked and the folder when a folder choice is confirmed; the presets, the
 // number of files converted at once and whether the folder structure is kept
 // are stored only by ReadOutputSettings, when the batch starts.
@@ -28,18 +28,18 @@ public:
     // the page. host: the main window, the owner of the folder dialog.
     TPageOutput(TGlobalVars& vars, QWidget* host);
 
-    // Fills the eight preset lists from the preset table, in its order.
+    // Fills every format's preset list from the preset table, in its order.
     void FillPresetLists();
     // Shows the stored choice: folder, format, every format's preset, the
-    // files at once and the folder structure switch. An OutputFormat outside
-    // 0..7 leaves every format unchosen.
+    // files at once and the folder structure switch. An OutputFormat of no
+    // format leaves every format unchosen.
     void ApplyOutputSettings();
     // Stores the folder shown, the preset of every list (-1: none chosen), the
     // files at once and the folder structure switch.
     void ReadOutputSettings();
 
-    // The handler of every format button: chooses format `code` (0..7; any
-    // other code is ignored).
+    // The handler of every format button: chooses format `code` (below
+    // OutputFormatCount; any other code is ignored).
     void ButtonFormatClick(int code);
     // Asks for the output folder, starting at the stored one.
     void ButtonSelectDirClick();
@@ -61,6 +61,8 @@ public:
     QAbstractButton* ButtonFormatM4A = nullptr;
     QAbstractButton* ButtonFormatFLAC = nullptr;
     QAbstractButton* ButtonFormatMP2 = nullptr;
+    QAbstractButton* ButtonFormatOPUS = nullptr;
+    QAbstractButton* ButtonFormatALAC = nullptr;
 
     QComboBox* ImageComboBoxWAVPresets = nullptr;
     QComboBox* ImageComboBoxMP3Presets = nullptr;
@@ -70,6 +72,8 @@ public:
     QComboBox* ImageComboBoxM4APresets = nullptr;
     QComboBox* ImageComboBoxFLACPresets = nullptr;
     QComboBox* ImageComboBoxMP2Presets = nullptr;
+    QComboBox* ImageComboBoxOPUSPresets = nullptr;
+    QComboBox* ImageComboBoxALACPresets = nullptr;
     // The lists lie at one place; only the chosen format's is shown.
     QStackedWidget* PresetStack = nullptr;
     // "Presets:", the buddy of the list on show.

@@ -23,6 +23,19 @@ AVChannelLayout LayoutFor(const AVChannelLayout& known, int channels) {
     return layout;
 }
 
+// Whether the source's channels must move to reach the encoder's layout: an
+// encoder may take another layout of as many channels (Opus and ALAC name
+// surround channels their own way).
+bool ChannelsMove(const AVChannelLayout& encLayout, const AVChannelLayout& decLayout, int channels) {
+    if (encLayout.nb_channels != channels) return false;  // a new count is converted anyway
+    AVChannelLayout out = LayoutFor(encLayout, channels);
+    AVChannelLayout in = LayoutFor(decLayout, channels);
+    const bool moves = ff::av_channel_layout_compare(&out, &in) != 0;
+    ff::av_channel_layout_uninit(&out);
+    ff::av_channel_layout_uninit(&in);
+    return moves;
+}
+
 SwrContextPtr NewSwr(const AVChannelLayout& outLayout, int outRate, AVSampleFormat outFmt,
                      const AVChannelLayout& inLayout, int inRate, AVSampleFormat inFmt, bool resampling) {
     SwrContext* raw = nullptr;
@@ -107,7 +120,8 @@ void TAudioOutput::SetUpConversion(const TInputStream& ist) {
     const auto encFmt = ff::av_get_packed_sample_fmt(enc->sample_fmt);
     const auto decFmt = static_cast<AVSampleFormat>(ist.DeliveredFormat);
     const int encChannels = enc->ch_layout.nb_channels;
-    if (encChannels != ist.DeliveredChannels) resample_ = true;
+    const bool moves = ChannelsMove(enc->ch_layout, ist.Decoder->ch_layout, ist.DeliveredChannels);
+    if (encChannels != ist.DeliveredChannels || moves) resample_ = true;
     const bool changed = ist.DeliveredFormat != resampleFormat_ || ist.DeliveredChannels != resampleChannels_ ||
                          ist.DeliveredRate != resampleRate_;
     if ((resample_ && !resampler_) || changed) {
@@ -122,7 +136,7 @@ void TAudioOutput::SetUpConversion(const TInputStream& ist) {
             resampleRate_ = ist.DeliveredRate;
             resampler_.reset();
         }
-        if (settings_.SyncMethod <= 1 && encFmt == resampleFormat_ && encChannels == resampleChannels_ &&
+        if (settings_.SyncMethod <= 1 && !moves && encFmt == resampleFormat_ && encChannels == resampleChannels_ &&
             enc->sample_rate == resampleRate_) {
             resampler_.reset();
             resample_ = false;

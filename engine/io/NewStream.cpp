@@ -137,6 +137,7 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext* Output, int Slot) {
         enc->sample_rate = Opt.AudioSampleRate;
         ChooseSampleFormat(enc, encoder);
         ChooseSampleRate(enc, encoder);
+        ChooseChannelLayout(enc, encoder);
     }
     // The time base follows the rate the encoder really runs at.
     if (enc->sample_rate > 0) {

@@ -3,6 +3,7 @@
 // time parsing.
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "FFLog.h"
 #include "CustomFFmpeg.h"
@@ -44,6 +45,51 @@ void ChooseSampleRate(AVCodecContext* encoder, const AVCodec* codec) {
         GlobalLogger()->LogFmt(nullptr, llWarning, "Requested sampling rate unsupported using closest supported (%d)",
                                best);
     encoder->sample_rate = best;
+}
+
+namespace {
+
+// The layouts Opus in Ogg names, by channel count: mono and stereo, and those
+// of its mapping family 1 (Vorbis's). The Opus encoder takes no other, yet
+// does not list them.
+uint64_t OpusLayoutMask(int channels) {
+    switch (channels) {
+    case 1: return AV_CH_LAYOUT_MONO;
+    case 2: return AV_CH_LAYOUT_STEREO;
+    case 3: return AV_CH_LAYOUT_SURROUND;
+    case 4: return AV_CH_LAYOUT_QUAD;
+    case 5: return AV_CH_LAYOUT_5POINT0_BACK;
+    case 6: return AV_CH_LAYOUT_5POINT1_BACK;
+    case 7: return AV_CH_LAYOUT_6POINT1;
+    case 8: return AV_CH_LAYOUT_7POINT1;
+    default: return 0;
+    }
+}
+
+} // namespace
+
+void ChooseChannelLayout(AVCodecContext* encoder, const AVCodec* codec) {
+    if (!codec) return;
+    AVChannelLayout& own = encoder->ch_layout;
+    if (codec->id == AV_CODEC_ID_OPUS && std::strcmp(codec->name, "libopus") == 0) {
+        const uint64_t mask = OpusLayoutMask(own.nb_channels);
+        if (mask == 0 || (own.order == AV_CHANNEL_ORDER_NATIVE && own.u.mask == mask)) return;
+        ff::av_channel_layout_uninit(&own);
+        ff::av_channel_layout_from_mask(&own, mask);
+        return;
+    }
+    const AVChannelLayout* layouts = codec->ch_layouts;
+    if (!layouts || layouts[0].nb_channels == 0) return;
+    const AVChannelLayout* same = nullptr;
+    for (const AVChannelLayout* l = layouts; l->nb_channels != 0; ++l) {
+        if (ff::av_channel_layout_compare(l, &own) == 0) return;
+        if (!same && l->nb_channels == own.nb_channels) same = l;
+    }
+    if (!same) return;
+    AVChannelLayout taken{};
+    if (ff::av_channel_layout_copy(&taken, same) < 0) return;
+    ff::av_channel_layout_uninit(&own);
+    own = taken;
 }
 
 void ChoosePixelFormat(AVCodecContext* encoder, const AVCodec* codec) {

@@ -29,6 +29,10 @@ void GrowList(std::vector<T>& list, int64_t wanted) {
 void ChooseSampleFormat(AVCodecContext* encoder, const AVCodec* codec);
 // The supported rate nearest to the requested one (the earlier on a tie).
 void ChooseSampleRate(AVCodecContext* encoder, const AVCodec* codec);
+// Keeps the encoder context's channel layout when the encoder takes it;
+// otherwise the one it takes with as many channels (the audio path moves the
+// source's channels into it), or the layout unchanged when it takes none.
+void ChooseChannelLayout(AVCodecContext* encoder, const AVCodec* codec);
 void ChoosePixelFormat(AVCodecContext* encoder, const AVCodec* codec);
 // Microseconds; raises "Invalid %s specification for %s: %s".
 int64_t ParseTimeOrRaise(const std::string& optionName, const std::string& text, bool isDuration);

@@ -2,6 +2,7 @@
 // the decoder contexts of a run, the bit-stream filters of each stream, and
 // the re-creation of encoders between joined files.
 #include <algorithm>
+#include <cstring>
 
 #include "RunTables.h"
 #include "Format.h"
@@ -41,6 +42,18 @@ CodecContextPtr CloneEncoderSettings(const AVCodecContext* old, const AVCodec* c
     fresh->strict_std_compliance = old->strict_std_compliance;
     fresh->frame_size = 0;
     return fresh;
+}
+
+// An Opus header names the rate of the sound before it was coded (Opus
+// itself codes at 48 kHz), so that a player may give it back at that rate.
+// The encoder names its own rate there.
+void NameInputRate(AVCodecParameters* par, int sourceRate) {
+    constexpr int RateAt = 12, HeaderSize = 19;
+    if (par->codec_id != AV_CODEC_ID_OPUS || sourceRate <= 0 || par->extradata_size < HeaderSize ||
+        std::memcmp(par->extradata, "OpusHead", 8) != 0)
+        return;
+    const auto rate = static_cast<uint32_t>(sourceRate);
+    for (int i = 0; i < 4; ++i) par->extradata[RateAt + i] = static_cast<uint8_t>(rate >> (8 * i));
 }
 
 } // namespace
@@ -108,6 +121,7 @@ void TCustomFFmpeg::OpenEncoder(TOutputStream& ost, int tableIndex, bool reopeni
     if (reopening) return;
     Run_->Counters.ExtraSize += enc->extradata_size;
     if (ff::avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0) throw FFmpegException("av_mallocz fail");
+    NameInputRate(ost.Stream->codecpar, Run_->InputStreams[ost.SourceIndex]->Stream->codecpar->sample_rate);
     ost.Stream->time_base = enc->time_base;
 }
 

@@ -36,6 +36,10 @@ void TCustomFFmpeg::PrepareStreams() {
         if (enc) {
             enc->bits_per_raw_sample = dec->bits_per_raw_sample;
             enc->chroma_sample_location = dec->chroma_sample_location;
+            // ALAC keeps 24 of 32-bit samples: said so, it codes them without a
+            // warning whatever the source's depth (float, 32 bits).
+            if (enc->codec_id == AV_CODEC_ID_ALAC && enc->sample_fmt == AV_SAMPLE_FMT_S32P)
+                enc->bits_per_raw_sample = 24;
         }
         if (LeadOf(ost).StreamCopy || !enc)
             PrepareStreamCopy(ost, ist);

@@ -173,6 +173,21 @@ private slots:
         QVERIFY(chosen->state().checked && chosen->state().focused);
         QVERIFY(!other->state().checked);
         QCOMPARE(chosen->text(QAccessible::Name), QString("WAV"));
+
+        // The row goes on past MP2 to Opus and ALAC, and Tab leads from the
+        // chosen one to its own list.
+        p2->ButtonFormatClick(ofMP2);
+        p2->FormatButtons[ofMP2]->setFocus();
+        QTest::keyClick(p2->FormatButtons[ofMP2], Qt::Key_Right);
+        QCOMPARE(Focused(), p2->FormatButtons[ofOpus]);
+        QCOMPARE(int(form_->Vars().OutputFormat), int(ofOpus));
+        QVERIFY(p2->PresetLists[ofOpus]->isVisible());
+        QCOMPARE(p2->PresetLists[ofOpus]->currentText(), QString("Normal Quality - Opus: 48000 Hz, Stereo, 128 kbps"));
+        QTest::keyClick(p2->FormatButtons[ofOpus], Qt::Key_Right);
+        QCOMPARE(Focused(), p2->FormatButtons[ofALAC]);
+        QCOMPARE(int(form_->Vars().OutputFormat), int(ofALAC));
+        QTest::keyClick(p2->FormatButtons[ofALAC], Qt::Key_Tab);
+        QCOMPARE(Focused(), p2->PresetLists[ofALAC]);
     }
 
     // "Open folder" and the About window's links open with Enter and Space,

@@ -139,12 +139,12 @@ private slots:
         QVERIFY(written.startsWith("[System]\nLastOpenDir=" + home_->path().toUtf8() + "\nOutputFileDir="));
         QVERIFY(!written.contains("[Form]"));
         const QList<QByteArray> lines = written.trimmed().split('\n');
-        QCOMPARE(lines.size(), 16);
+        QCOMPARE(lines.size(), 18);
         const char* keys[] = {"LastOpenDir", "OutputFileDir", "OutputFormat", "OutputWAVPreset", "OutputMP3Preset",
                               "OutputWMAPreset", "OutputOGGPreset", "OutputM4APreset", "OutputAACPreset",
                               "OutputFLACPreset", "OutputMP2Preset", "PlayASoundWhenFinished", "ShutDownWhenFinished",
-                              "ParallelTasks", "KeepFolderStructure"};
-        for (int i = 0; i < 15; ++i) QVERIFY2(lines[i + 1].startsWith(QByteArray(keys[i]) + "="), keys[i]);
+                              "ParallelTasks", "KeepFolderStructure", "OutputOpusPreset", "OutputALACPreset"};
+        for (int i = 0; i < 17; ++i) QVERIFY2(lines[i + 1].startsWith(QByteArray(keys[i]) + "="), keys[i]);
 
         QCOMPARE(form->size(), QSize(698, 542));
         QCOMPARE(form->x(), (ScreenSize().width() - 698) / 2);
@@ -221,9 +221,9 @@ private slots:
 
     void settingsValuesAreReadAsStored() {
         LinkLibraries();
-        WriteSettings("[System]\nOutputFormat=9\nOutputMP3Preset=0x10\nOutputWAVPreset=abc\nOutputOGGPreset=3\n");
+        WriteSettings("[System]\nOutputFormat=12\nOutputMP3Preset=0x10\nOutputWAVPreset=abc\nOutputOGGPreset=3\n");
         auto form = Start();
-        QCOMPARE(int(form->Vars().OutputFormat), 9);
+        QCOMPARE(int(form->Vars().OutputFormat), 12);
         QCOMPARE(form->Vars().Presets[ofMP3], 16);
         QCOMPARE(form->Vars().Presets[ofWAV], 0);
         QCOMPARE(form->Vars().Presets[ofOGG], 3);

@@ -24,7 +24,7 @@
 
 namespace {
 
-const char* const Names[OutputFormatCount] = {"WAV", "MP3", "WMA", "OGG", "AAC", "M4A", "FLAC", "MP2"};
+const char* const Names[OutputFormatCount] = {"WAV", "MP3", "WMA", "OGG", "AAC", "M4A", "FLAC", "MP2", "OPUS", "ALAC"};
 
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
@@ -43,7 +43,7 @@ class PageOutputTest : public QObject {
     TPageOutput* page_ = nullptr;
     const QByteArray storedSettings_ = "[System]\nOutputFormat=1\n";
 
-    // Which tiles are not the chosen one, e.g. "10111111" while MP3 is chosen.
+    // Which tiles are not the chosen one, e.g. "1011111111" while MP3 is chosen.
     QString Enabled() const {
         QString s;
         for (QAbstractButton* b : page_->FormatButtons) s += b->isChecked() ? '0' : '1';
@@ -115,18 +115,18 @@ private slots:
         page_->FillPresetLists();
         QCOMPARE(page_->ImageComboBoxWAVPresets->count(), 5);
         // Until a format is chosen, none is shown as chosen and no list shows.
-        QCOMPARE(Enabled(), QString("11111111"));
+        QCOMPARE(Enabled(), QString("1111111111"));
         QCOMPARE(VisibleLists(), QList<int>());
     }
 
     void aFormatClickChoosesThatFormatOnly() {
         vars_.OutputFormat = ofMP3;
         page_->ApplyOutputSettings();
-        QCOMPARE(Enabled(), QString("10111111"));
+        QCOMPARE(Enabled(), QString("1011111111"));
         QCOMPARE(VisibleLists(), QList<int>({ofMP3}));
 
         QTest::mouseClick(page_->ButtonFormatWAV, Qt::LeftButton);
-        QCOMPARE(Enabled(), QString("01111111"));
+        QCOMPARE(Enabled(), QString("0111111111"));
         QCOMPARE(VisibleLists(), QList<int>({ofWAV}));
         QCOMPARE(page_->PresetStack->currentWidget(), page_->ImageComboBoxWAVPresets);
         QCOMPARE(vars_.OutputFormat, uint8_t(ofWAV));
@@ -166,33 +166,34 @@ private slots:
         TGlobalVars& g = vars_;
         g.OutputFileDir = "/music/out/";
         g.OutputFormat = ofFLAC;
-        g.Presets = {4, 3, 9, -1, 2, 1, 5, -7};
+        g.Presets = {4, 3, 9, -1, 2, 1, 5, -7, 3, 5};
         page_->ApplyOutputSettings();
         QCOMPARE(page_->EditOutputDir->text(), QString("/music/out/"));
-        QCOMPARE(Enabled(), QString("11111101"));
+        QCOMPARE(Enabled(), QString("1111110111"));
         QCOMPARE(VisibleLists(), QList<int>({ofFLAC}));
-        // WMA's 9 and MP2's -7 are not in their lists: nothing is chosen there.
-        QCOMPARE(ListIndexes(), QList<int>({4, 3, -1, -1, 2, 1, 5, -1}));
+        // WMA's 9, MP2's -7 and ALAC's 5 are not in their lists: nothing is chosen there.
+        QCOMPARE(ListIndexes(), QList<int>({4, 3, -1, -1, 2, 1, 5, -1, 3, -1}));
         QCOMPARE(page_->ImageComboBoxWMAPresets->currentText(), QString());
 
-        // A code that names no format chooses none, even after another was chosen.
-        g.OutputFormat = 8;
+        // A code that names no format (the command line's video containers
+        // follow the audio formats) chooses none, even after another was chosen.
+        g.OutputFormat = 10;
         page_->ApplyOutputSettings();
-        QCOMPARE(Enabled(), QString("11111111"));
+        QCOMPARE(Enabled(), QString("1111111111"));
         QCOMPARE(VisibleLists(), QList<int>());
         QCOMPARE(page_->ChosenFormat(), -1);
-        QCOMPARE(int(g.OutputFormat), 8);
-        QCOMPARE(ListIndexes(), QList<int>({4, 3, -1, -1, 2, 1, 5, -1}));
+        QCOMPARE(int(g.OutputFormat), 10);
+        QCOMPARE(ListIndexes(), QList<int>({4, 3, -1, -1, 2, 1, 5, -1, 3, -1}));
         g.OutputFormat = 255;
         page_->ApplyOutputSettings();
-        QCOMPARE(Enabled(), QString("11111111"));
+        QCOMPARE(Enabled(), QString("1111111111"));
     }
 
     void readStoresTheFolderAndEveryPreset() {
         TGlobalVars& g = vars_;
         g.OutputFileDir = "/music/out";
         g.OutputFormat = ofOGG;
-        g.Presets = {1, 2, 3, 4, 4, 1, 8, 2};
+        g.Presets = {1, 2, 3, 4, 4, 1, 8, 2, 4, 1};
         page_->ApplyOutputSettings();
         page_->ImageComboBoxAACPresets->setCurrentIndex(0);
         page_->ImageComboBoxMP2Presets->setCurrentIndex(-1);
@@ -201,7 +202,7 @@ private slots:
         g.Presets.fill(99);
         page_->ReadOutputSettings();
         QCOMPARE(g.OutputFileDir, std::string("/music/out/"));
-        QCOMPARE(QList<int>(g.Presets.begin(), g.Presets.end()), QList<int>({1, 2, 3, 4, 0, 1, 8, -1}));
+        QCOMPARE(QList<int>(g.Presets.begin(), g.Presets.end()), QList<int>({1, 2, 3, 4, 0, 1, 8, -1, 4, 1}));
         QCOMPARE(int(g.OutputFormat), int(ofOGG));
         QCOMPARE(g.ParallelTasks, 5);
         QVERIFY(g.KeepFolderStructure);

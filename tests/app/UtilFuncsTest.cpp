@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <tuple>
 
 #include "Exception.h"
 #include "IniFile.h"
@@ -44,9 +45,10 @@ const QByteArray OldSystemSection =
     "PlayASoundWhenFinished=0\n"
     "ShutDownWhenFinished=0\n";
 
-// Later keys follow the thirteen.
+// Later keys follow the thirteen, the presets of the formats added later last.
 const QByteArray DefaultSystemSection = OldSystemSection + "ParallelTasks=" +
-                                        QByteArray::number(DefaultParallelTasks()) + "\nKeepFolderStructure=0\n";
+                                        QByteArray::number(DefaultParallelTasks()) +
+                                        "\nKeepFolderStructure=0\nOutputOpusPreset=2\nOutputALACPreset=0\n";
 
 } // namespace
 
@@ -162,7 +164,7 @@ private slots:
         WriteAll(SettingsFilePath(vars),
                  "[system]\n"
                  "lastopendir=/music/in\n"
-                 "OutputFormat=9\n"
+                 "OutputFormat=12\n"
                  "OutputMP3Preset=0x10\n"
                  "OutputWMAPreset=abc\n"
                  "OutputM4APreset=5\n"
@@ -173,7 +175,7 @@ private slots:
         QVERIFY(LoadSettings(vars));
         QCOMPARE(vars.LastOpenDir, std::string("/music/in"));
         QCOMPARE(vars.OutputFileDir, std::string("/docs"));  // missing: default
-        QCOMPARE(int(vars.OutputFormat), 9);                 // kept as read
+        QCOMPARE(int(vars.OutputFormat), 12);                // kept as read
         QCOMPARE(vars.Presets[ofMP3], 16);
         QCOMPARE(vars.Presets[ofWMA], 0);                    // invalid: default
         QCOMPARE(vars.Presets[ofOGG], 3);                    // missing: current value
@@ -216,6 +218,7 @@ private slots:
                             "PlayASoundWhenFinished=0\nShutDownWhenFinished=1\n"
                             "ParallelTasks=" + QByteArray::number(DefaultParallelTasks()) + "\n"
                             "KeepFolderStructure=0\n"
+                            "OutputOpusPreset=2\nOutputALACPreset=0\n"
                             "[Form]\nx=10\ny=20\n"));
         vars = FreshVars(vars.AppDataDir);
         QVERIFY(LoadSettings(vars));
@@ -234,7 +237,7 @@ private slots:
         vars.KeepFolderStructure = true;
         SaveSettings(vars);
         QVERIFY(ReadAll(SettingsFilePath(vars))
-                    .endsWith("ShutDownWhenFinished=0\nParallelTasks=3\nKeepFolderStructure=1\n"));
+                    .contains("ShutDownWhenFinished=0\nParallelTasks=3\nKeepFolderStructure=1\n"));
         vars = FreshVars(vars.AppDataDir);
         QVERIFY(LoadSettings(vars));
         QCOMPARE(vars.ParallelTasks, 3);
@@ -249,6 +252,43 @@ private slots:
             QVERIFY(!vars.KeepFolderStructure);
         }
         QVERIFY(DefaultParallelTasks() >= MinParallelTasks && DefaultParallelTasks() <= MaxParallelTasks);
+    }
+
+    // Opus and ALAC came after every other key: a file of an older version
+    // still chooses the format and presets it stored, and gives the two
+    // their defaults; the two are stored after everything older, so an
+    // older version reads a newer file as it reads its own.
+    void formatsAddedLaterKeepEveryStoredChoice() {
+        QTemporaryDir tmp;
+        TGlobalVars vars = FreshVars(Str(tmp.path()) + "/");
+        for (const auto& [format, key, preset] : {std::tuple{ofFLAC, "OutputFLACPreset", 8},
+                                                  std::tuple{ofMP2, "OutputMP2Preset", 3},
+                                                  std::tuple{ofM4A, "OutputM4APreset", 1}}) {
+            QByteArray old = OldSystemSection + "ParallelTasks=2\nKeepFolderStructure=1\n";
+            old.replace("OutputFormat=1\n", "OutputFormat=" + QByteArray::number(int(format)) + "\n");
+            old.replace(QByteArray(key) + "=0\n", QByteArray(key) + "=" + QByteArray::number(preset) + "\n");
+            WriteAll(SettingsFilePath(vars), old);
+            vars = FreshVars(vars.AppDataDir);
+            QVERIFY(LoadSettings(vars));
+            QCOMPARE(int(vars.OutputFormat), int(format));
+            QCOMPARE(vars.Presets[format], preset);
+            QCOMPARE(vars.Presets[ofOpus], 2);
+            QCOMPARE(vars.Presets[ofALAC], 0);
+            QVERIFY(vars.KeepFolderStructure);
+        }
+
+        vars.OutputFormat = ofALAC;
+        vars.Presets[ofOpus] = 4;
+        vars.Presets[ofALAC] = 1;
+        SaveSettings(vars);
+        QVERIFY(ReadAll(SettingsFilePath(vars))
+                    .endsWith("KeepFolderStructure=1\nOutputOpusPreset=4\nOutputALACPreset=1\n"));
+        vars = FreshVars(vars.AppDataDir);
+        QVERIFY(LoadSettings(vars));
+        QCOMPARE(int(vars.OutputFormat), int(ofALAC));
+        QCOMPARE(vars.Presets[ofOpus], 4);
+        QCOMPARE(vars.Presets[ofALAC], 1);
+        QCOMPARE(vars.Presets[ofM4A], 1);
     }
 
     void saveSettingsReportsAnUnwritableFolder() {

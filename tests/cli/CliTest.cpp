@@ -127,9 +127,11 @@ TEST_F(CliTest, AMixedSetConvertsToEveryFormatAndTheDefaultsKeepCdAudio) {
                                             Source("tone.mp3"), Source("video-audio.mp4")};
     const std::vector<std::pair<std::string, std::string>> formats = {
         {"wav", "pcm_"},    {"mp3", "mp3"}, {"wma", "wmav2"}, {"ogg", "vorbis"},
-        {"aac", "aac"},     {"m4a", "aac"}, {"flac", "flac"}, {"mp2", "mp2"}};
+        {"aac", "aac"},     {"m4a", "aac"}, {"flac", "flac"}, {"mp2", "mp2"},
+        {"opus", "opus"},   {"alac", "alac"}};
     for (const auto& [format, codec] : formats) {
         SCOPED_TRACE(format);
+        const std::string extension = format == "alac" ? "m4a" : format;
         const std::string out = out_.File(format);
         std::vector<std::string> args = {"-f", format, "-o", out};
         args.insert(args.end(), files.begin(), files.end());
@@ -137,16 +139,47 @@ TEST_F(CliTest, AMixedSetConvertsToEveryFormatAndTheDefaultsKeepCdAudio) {
         ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
         EXPECT_NE(r.out.find("Total files: 4\nSuccessed: 4\nFailed: 0\n"), std::string::npos) << r.out;
         for (const char* stem : {"tone-44k-stereo", "tagged-48k", "tone", "video-audio"}) {
-            const std::string file = out + "/" + stem + "." + format;
+            const std::string file = out + "/" + stem + "." + extension;
             ASSERT_TRUE(fs::exists(file)) << file;
             EXPECT_EQ(Probe(file).substr(0, codec.size()), codec) << file;
         }
         for (const char* cd : {"tone-44k-stereo", "tone"}) {
-            const TDecodedAudio a = Decode(out + "/" + cd + "." + format);
+            const TDecodedAudio a = Decode(out + "/" + cd + "." + extension);
             EXPECT_GE(a.Rate, 44100) << cd;
             EXPECT_EQ(a.Channels, 2) << cd;
             EXPECT_NEAR(a.Seconds, 2.0, 0.1) << cd;
         }
+    }
+}
+
+// ALAC is lossless: its default preset keeps the source's rate, channels and
+// bits, and a decode gives back every sample as it was, 16 or 24 bits.
+TEST_F(CliTest, AlacGivesBackEverySampleOf16And24BitSources) {
+    WriteTone(WidePath(src_.File("cd.wav")), "pcm_s16le", 44100, 2, 1.3);
+    TFixtureMedia flac;  // FLAC keeps 24 bits of 32-bit samples
+    flac.Seconds = 1.3;
+    flac.Audio.push_back({"flac", 96000, 1, AV_SAMPLE_FMT_S32});
+    WriteMedia(WidePath(src_.File("studio.flac")), flac);
+    WriteTone(WidePath(src_.File("studio.wav")), "pcm_s24le", 48000, 2, 1.3);
+    const CliResult r = Run({"-f", "alac", "-o", out_.Path(), src_.File("cd.wav"), src_.File("studio.flac"),
+                             src_.File("studio.wav")});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const struct {
+        std::string Source, Output, Samples;
+    } cases[] = {{"cd.wav", "cd.m4a", "s16p,16"}, {"studio.flac", "studio.m4a", "s32p,24"},
+                 {"studio.wav", "studio(1).m4a", "s32p,24"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Source);
+        const std::string source = src_.File(c.Source), output = out_.File(c.Output);
+        const std::string rateAndChannels = Probe(source).substr(Probe(source).find(','));
+        EXPECT_EQ(Probe(output), "alac" + rateAndChannels);
+        EXPECT_EQ(CommandOutput("ffprobe -v error -select_streams a:0 -show_entries stream=sample_fmt,"
+                                "bits_per_raw_sample -of csv=p=0 " + ShellQuote(output)),
+                  c.Samples + "\n");
+        const auto samples = [](const std::string& file) {
+            return CommandOutput("ffmpeg -v error -i " + ShellQuote(file) + " -f s32le - | md5sum");
+        };
+        EXPECT_EQ(samples(output), samples(source));
     }
 }
 
@@ -392,4 +425,8 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
     EXPECT_EQ(help.exitCode, 0);
     CliResult presets = Run({"--list-presets"});
     EXPECT_NE(presets.out.find("* 5  Compression Level 5 (Default)\n"), std::string::npos);
+    EXPECT_NE(presets.out.find("opus:\n  0  Speech"), std::string::npos) << presets.out;
+    EXPECT_NE(presets.out.find("* 2  Normal Quality - Opus"), std::string::npos);
+    EXPECT_NE(presets.out.find("alac:\n* 0  Same as source"), std::string::npos);
+    EXPECT_NE(help.out.find("opus (Ogg Opus) and alac (Apple Lossless"), std::string::npos);
 }

@@ -60,6 +60,9 @@ TEST_F(PresetRecordsTest, EveryPresetOfEveryFormatGivesItsFields) {
         {4, 4, 2, 48000, 256000, "aac", ""},             {5, 0, 2, 44100, 96000, "", ""},
         {5, 1, 2, 48000, 256000, "", ""},                {7, 0, 1, 22050, 96000, "", ""},
         {7, 1, 1, 22050, 112000, "", ""},                {7, 2, 2, 22050, 128000, "", ""},
+        {8, 0, 1, 48000, 48000, "libopus", ""},          {8, 2, 2, 48000, 128000, "libopus", ""},
+        {8, 4, 2, 48000, 256000, "libopus", ""},         {9, 0, -1, -1, -1, "alac", "sample_fmt=s16"},
+        {9, 1, 2, 44100, -1, "alac", "sample_fmt=s16"},
     };
     TFFDecoder& probe = Open("song.wav");
     for (const Expected& row : rows) {
@@ -71,7 +74,7 @@ TEST_F(PresetRecordsTest, EveryPresetOfEveryFormatGivesItsFields) {
         EXPECT_EQ(o.AudioCodec, row.codec);
         EXPECT_EQ(o.ExtOptions, row.ext);
         EXPECT_TRUE(o.DisableSubtitle);
-        EXPECT_EQ(o.DisableVideo, row.format == 2 || row.format == 3 || row.format == 5);
+        EXPECT_EQ(o.DisableVideo, row.format == 2 || row.format == 3 || row.format == 5 || row.format >= 8);
         EXPECT_EQ(o.VideoCodec, row.format == 3 ? "libtheora" : "");
     }
     for (int level = 0; level <= 8; ++level) {
@@ -109,6 +112,45 @@ TEST_F(PresetRecordsTest, HighestWmaWithoutAudioSetsNoBitRate) {
     }());
     ASSERT_TRUE(probe.LoadFile(WidePath(dir_.File("silent.mkv"))));
     EXPECT_EQ(BuildOutputOptions(probe, out_.Path(), 2, 4).AudioBitrate, -1);
+}
+
+// Opus's stereo presets keep a surround source's channels (up to 7.1), at
+// their bit rate for every two; its speech preset makes mono of it. ALAC's first preset
+// keeps 16 bits of a source that has no more, and 24 of any other.
+TEST_F(PresetRecordsTest, OpusAndAlacFollowTheSourcesChannelsAndBits) {
+    const struct {
+        const char* Name;
+        const char* Encoder;
+        int Channels;
+        AVSampleFormat Format;
+        int OpusChannels, OpusBitrate;  // of preset 2
+        const char* AlacSamples;
+    } rows[] = {
+        {"stereo.wav", "pcm_s16le", 2, AV_SAMPLE_FMT_S16, 2, 128000, "sample_fmt=s16"},
+        {"surround.wav", "pcm_s24le", 6, AV_SAMPLE_FMT_S32, -1, 384000, "sample_fmt=s32"},
+        {"eight.flac", "flac", 8, AV_SAMPLE_FMT_S16, -1, 512000, "sample_fmt=s16"},
+        {"ten.wav", "pcm_s16le", 10, AV_SAMPLE_FMT_S16, 2, 128000, "sample_fmt=s16"},
+        {"lossy.mp3", "libmp3lame", 1, AV_SAMPLE_FMT_FLTP, 2, 128000, "sample_fmt=s32"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        TFixtureMedia media;
+        media.Seconds = 0.3;
+        media.Audio.push_back({row.Encoder, 44100, row.Channels, row.Format});
+        WriteMedia(WidePath(dir_.File(row.Name)), media);
+        ASSERT_TRUE(probe_.LoadFile(WidePath(dir_.File(row.Name)))) << probe_.LastErrMsg();
+        const TOutputOptions opus = BuildOutputOptions(probe_, out_.Path(), 8, 2);
+        EXPECT_EQ(opus.AudioChannels, row.OpusChannels);
+        EXPECT_EQ(opus.AudioBitrate, row.OpusBitrate);
+        EXPECT_EQ(opus.FileName, WidePath(out_.File(StripExtension(row.Name) + ".opus")));
+        const TOutputOptions speech = BuildOutputOptions(probe_, out_.Path(), 8, 0);
+        EXPECT_EQ(speech.AudioChannels, 1);
+        EXPECT_EQ(speech.AudioBitrate, 48000);
+        const TOutputOptions alac = BuildOutputOptions(probe_, out_.Path(), 9, 0);
+        EXPECT_EQ(alac.ExtOptions, row.AlacSamples);
+        EXPECT_EQ(alac.FileName, WidePath(out_.File(StripExtension(row.Name) + ".m4a")));
+        probe_.CloseFile();
+    }
 }
 
 TEST_F(PresetRecordsTest, OutputNamesTakeTheFormatsExtensionAndNeverAnExistingName) {
@@ -149,10 +191,10 @@ TEST_F(PresetRecordsTest, VideoContainersKeepThePictureAndTheSubtitlesTheyHold) 
         int Format;
         const char* Audio;
         const char* Subtitles[3];  // for the file with text, DVB and DVD subtitles
-    } rows[] = {{8, "aac", {"", "", ""}},
-                {9, "aac", {"subrip", "dvbsub", "dvdsub"}},
-                {10, "libmp3lame", {"", "", ""}},
-                {11, "mp2", {"", "dvdsub", "dvdsub"}}};
+    } rows[] = {{10, "aac", {"", "", ""}},
+                {11, "aac", {"subrip", "dvbsub", "dvdsub"}},
+                {12, "libmp3lame", {"", "", ""}},
+                {13, "mp2", {"", "dvdsub", "dvdsub"}}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Format);
         ASSERT_TRUE(probe_.LoadFile(text)) << probe_.LastErrMsg();
@@ -186,8 +228,8 @@ TEST(UniqueFileNameTest, CountsInParenthesesAndNeverInterpretsTheName) {
     EXPECT_EQ(StripExtension("dir.v2/name"), "dir.v2/name");
     EXPECT_EQ(StripExtension("dir/name.tar.gz"), "dir/name.tar");
     EXPECT_EQ(OutputExtension(7), ".mp2");
-    EXPECT_EQ(OutputExtension(11), ".mpg");
-    EXPECT_EQ(OutputExtension(12), "");
+    EXPECT_EQ(OutputExtension(13), ".mpg");
+    EXPECT_EQ(OutputExtension(14), "");
 }
 
 // A name that would pass the file system's 255 bytes once numbered or made

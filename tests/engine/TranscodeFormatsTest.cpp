@@ -1,6 +1,10 @@
 // Every output format of the converter from generated sources: the output
 // decodes, has the codec, rate and channels asked for, and lasts as long as
-// the source (within one encoder frame plus the encoder's priming).
+// the source (within one encoder frame plus the encoder's priming; Opus and
+// the lossless formats exactly).
+#include <cmath>
+#include <fstream>
+
 #include "TranscodeTestSupport.h"
 
 namespace {
@@ -27,6 +31,8 @@ const TFormatCase Cases[] = {
     {"m4a", "", "aac", 48000, 2, 128000, "", 0.08},
     {"flac", "flac", "flac", 44100, 2, -1, "compression_level=8", 0.001},
     {"mp2", "mp2", "mp2", 44100, 2, 192000, "", 0.08},
+    {"opus", "libopus", "opus", 48000, 2, 128000, "", 0.001},
+    {"m4a", "alac", "alac", 44100, 2, -1, "", 0.001},
 };
 
 class TranscodeFormatsTest : public TranscodeTest, public ::testing::WithParamInterface<TFormatCase> {};
@@ -78,8 +84,110 @@ TEST_P(TranscodeFormatsTest, ConvertsWavMp3AndFlacSources) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EightFormats, TranscodeFormatsTest, ::testing::ValuesIn(Cases),
+INSTANTIATE_TEST_SUITE_P(EveryFormat, TranscodeFormatsTest, ::testing::ValuesIn(Cases),
                          [](const auto& info) {
                              return std::string(info.param.Extension) + "_" +
                                     (info.param.Codec[0] ? info.param.Codec : "default");
                          });
+
+namespace {
+
+// A 16-bit WAV of `samples` samples per channel with a channel mask (so the
+// layout is the file's, not a guess from the count): channel `loud` carries a
+// 440 Hz tone, the others silence.
+void WriteMaskedWav(const std::string& path, int rate, int channels, uint32_t mask, int loud, int64_t samples) {
+    std::string data;
+    for (int64_t n = 0; n < samples; ++n)
+        for (int c = 0; c < channels; ++c) {
+            const int16_t v = c == loud ? static_cast<int16_t>(12000 * std::sin(2 * M_PI * 440 * n / rate)) : 0;
+            data += static_cast<char>(v & 0xFF);
+            data += static_cast<char>((v >> 8) & 0xFF);
+        }
+    std::string out;
+    auto put = [&out](uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    out += "RIFF";
+    put(4 + 8 + 40 + 8 + data.size(), 4);
+    out += "WAVEfmt ";
+    put(40, 4);
+    put(0xFFFE, 2);  // WAVE_FORMAT_EXTENSIBLE
+    put(channels, 2);
+    put(rate, 4);
+    put(static_cast<uint64_t>(rate) * channels * 2, 4);
+    put(channels * 2, 2);
+    put(16, 2);
+    put(22, 2);
+    put(16, 2);
+    put(mask, 4);
+    put(1, 4);  // the PCM sub-format GUID
+    out += std::string("\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 12);
+    out += "data";
+    put(data.size(), 4);
+    std::ofstream(path, std::ios::binary) << out << data;
+}
+
+// The input rate an Opus header names.
+uint32_t OpusHeaderInputRate(const std::string& path) {
+    const std::string bytes = ReadTextFile(path);
+    const size_t at = bytes.find("OpusHead");
+    if (at == std::string::npos || at + 16 > bytes.size()) return 0;
+    uint32_t rate = 0;
+    for (int i = 3; i >= 0; --i) rate = rate << 8 | static_cast<unsigned char>(bytes[at + 12 + i]);
+    return rate;
+}
+
+} // namespace
+
+// Opus codes at 48 kHz in frames of 20 ms, and its encoder starts with a
+// delay: the header's pre-skip and the end's granule position must trim them
+// so that a decoder gives back exactly the source's samples, neither the
+// delay nor the padding of the last frame. A surround source keeps its
+// channels where Opus names them: 5.1 with side channels becomes Opus's 5.1
+// with back ones, and 4.0 (a centre in front and one behind) becomes quad,
+// its centres shared by the speakers beside them. The header names the
+// source's rate.
+TEST_F(TranscodeTest, OpusGivesBackExactlyTheSourcesSamples) {
+    const struct {
+        const char* Name;
+        int Rate, Channels;
+        uint32_t Mask;
+        int Loud;             // the source's channel with the tone
+        unsigned Heard;       // the output's channels with the tone, as bits
+        int64_t Samples;      // at the source's rate; the last Opus frame is never full
+        int64_t At48k;
+    } cases[] = {
+        {"mono.wav", 44100, 1, 0x4, 0, 0x1, 66591, 72480},
+        {"side51.wav", 48000, 6, 0x60F, 4, 0x10, 59057, 59057},
+        {"four.wav", 48000, 4, 0x107, 2, 0x3, 59057, 59057},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteMaskedWav(dir.File(c.Name), c.Rate, c.Channels, c.Mask, c.Loud, c.Samples);
+        TOutputOptions o;
+        ResetOutputOptions(o);
+        o.AudioCodec = "libopus";
+        o.AudioSampleRate = 48000;
+        o.AudioBitrate = 64000 * c.Channels;
+        o.DisableVideo = o.DisableSubtitle = true;
+        const std::string name = std::string(c.Name) + ".opus";
+        Open({dir.File(c.Name)}, o, name, "vn=1");
+        ASSERT_EQ(RunTask(), "");  // the output check included
+        task.reset();
+
+        const TDecoded decoded = DecodeFile(Out(name), AV_SAMPLE_FMT_S16);
+        EXPECT_EQ(decoded.SampleRate, 48000);
+        ASSERT_EQ(decoded.Channels, c.Channels);
+        EXPECT_EQ(decoded.Samples(), c.At48k);
+        EXPECT_EQ(OpusHeaderInputRate(Out(name)), static_cast<uint32_t>(c.Rate));
+        // The tone stays in its channel: in FL FR FC LFE BL BR order for 5.1.
+        const std::vector<int16_t> samples = decoded.S16();
+        std::vector<double> energy(c.Channels);
+        for (size_t i = 0; i < samples.size(); ++i) energy[i % c.Channels] += double(samples[i]) * samples[i];
+        for (int ch = 0; ch < c.Channels; ++ch) {
+            const double mean = energy[ch] / decoded.Samples();
+            if (c.Heard & (1u << ch)) EXPECT_GT(mean, 1e6) << ch;
+            else EXPECT_LT(mean, 1e4) << ch;
+        }
+    }
+}

@@ -223,7 +223,7 @@ struct TTagCase {
 const TTagCase Cases[] = {
     {"mp3", "libmp3lame", 44100}, {"mp2", "mp2", 44100},   {"aac", "aac", 44100},         {"wav", "pcm_s16le", 44100},
     {"flac", "flac", 44100},      {"ogg", "libvorbis", 44100}, {"opus", "libopus", 48000}, {"spx", "libspeex", 32000},
-    {"m4a", "", 44100},           {"wma", "wmav2", 44100},
+    {"m4a", "", 44100},           {"m4a", "alac", 44100},      {"wma", "wmav2", 44100},
 };
 
 TOutputOptions Record(const char* codec, int rate) {
@@ -326,9 +326,10 @@ TEST_F(TranscodeTagsTest, EveryFormatCarriesTheTagsAndTheCoverAsItsPlayersReadTh
     const std::vector<uint8_t> cover = SourceCover(source);
     ASSERT_FALSE(cover.empty());
     for (const TTagCase& c : Cases) {
-        SCOPED_TRACE(c.Extension);
-        const std::string output = Out(std::string("out.") + c.Extension);
-        Convert(source, c.Codec, c.Rate, std::string("out.") + c.Extension);
+        SCOPED_TRACE(std::string(c.Extension) + " " + c.Codec);
+        const std::string name = std::string("out-") + c.Codec + "." + c.Extension;
+        const std::string output = Out(name);
+        Convert(source, c.Codec, c.Rate, name);
         TFound found = ReadBack(output, c.Extension);
         const std::string format = c.Extension;
         TFields expected;
