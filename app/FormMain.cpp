@@ -83,10 +83,11 @@ TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
 }
 
 // FormDestroy: the controls belong to the window, and the probe and the
-// logger are members. Page 1 lets go of the probe first, which ends a running
-// add and joins its threads while the libraries and the logger are still there.
+// logger are members. Page 3 ends a running batch and page 1 lets go of the
+// probe first, which ends a running add and joins its threads, while the
+// libraries and the logger are still there.
 TFormMain::~TFormMain() {
-    TabSheetStep3->SetEncoder(nullptr);
+    TabSheetStep3->EndRun();
     TabSheetStep1->SetDecoder(nullptr);
     FFLogger.OnLog = nullptr;
 }
@@ -139,7 +140,6 @@ void TFormMain::FormCreate() {
         return;
     }
     TabSheetStep1->SetDecoder(&FFEncoder.Decoder());
-    TabSheetStep3->SetEncoder(&FFEncoder);
     PageControlMain->tabBar()->hide();
     // Tab would stop at the hidden tab bar, the page control's focus proxy.
     PageControlMain->tabBar()->setFocusPolicy(Qt::NoFocus);
@@ -209,10 +209,8 @@ void TFormMain::CloseForSignal() {
 // its events are no longer wanted, and a batch about to start does not.
 // Closing is always allowed.
 bool TFormMain::FormCloseQuery() {
-    TabSheetStep3->SetEncoder(nullptr);
-    FFEncoder.OnVideoInputHook = nullptr;
-    FFEncoder.OnVideoOutputHook = nullptr;
-    FFEncoder.Stop(true);
+    TabSheetStep3->EndRun();
+    FFEncoder.ClearEvents();
     return true;
 }
 

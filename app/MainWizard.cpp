@@ -11,6 +11,7 @@
 #include "EndSound.h"
 #include "FormShutdown.h"
 #include "FormMain.h"
+#include "OutputNaming.h"
 #include "PageConverting.h"
 #include "PageInputList.h"
 #include "PageOutput.h"

@@ -1,5 +1,6 @@
 #include "QueueFile.h"
 
+#include "FFEncoder.h"
 #include "OutputNaming.h"
 #include "OutputUpdate.h"
 #include "UnicodeProtocol.h"

@@ -7,9 +7,10 @@
 #include <string>
 
 #include "FFDecode.h"
-#include "FFEncoder.h"
 #include "OutputNaming.h"
 #include "TaskRecords.h"
+
+class TCustomEncoder;
 
 // Where and how the files of a batch are converted.
 struct TOutputTarget {

@@ -34,7 +34,7 @@ extern "C" {
     X(av_pix_fmt_desc_get) X(av_pix_fmt_desc_next) X(av_get_bits_per_pixel)                        \
     X(av_get_padded_bits_per_pixel) X(av_pix_fmt_get_chroma_sub_sample) X(av_log)                  \
     X(av_log_default_callback) X(av_log_get_level) X(av_log_set_callback) X(av_log_set_level)     \
-    X(av_default_item_name) X(av_malloc) X(av_mallocz) X(av_realloc) X(av_fast_malloc)             \
+    X(av_default_item_name) X(av_max_alloc) X(av_malloc) X(av_mallocz) X(av_realloc) X(av_fast_malloc)             \
     X(av_fast_realloc) X(av_reduce) X(av_rescale) X(av_rescale_rnd) X(av_rescale_q)                \
     X(av_rescale_q_rnd) X(av_rescale_delta) X(av_strdup) X(av_strlcpy) X(av_strstart)              \
     X(av_strerror) X(av_gettime) X(av_gettime_relative) X(av_usleep) X(av_parse_time)             \

@@ -216,6 +216,11 @@ void TFFLoader::PostLoad(TLibraryId id) {
     case LibAVUtil:
         GlobalLogger();
         InstallLogCallback();
+        // A damaged header can make a demuxer ask for gigabytes at once (a
+        // WAV LIST chunk claiming 4 GiB is zeroed in full before it is read).
+        // No picture, packet or buffer of a real file comes near this; such a
+        // request fails and the file is refused like any damaged one.
+        ff::av_max_alloc(MaxLibraryAllocation);
         break;
     case LibAVFormat:
         RegisterUnicodeProtocol();

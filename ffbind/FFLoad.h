@@ -3,6 +3,7 @@
 // binds their entry points into the process-wide pointers of the *Stubs modules
 // and installs the program's hooks into them. Every other module calls the
 // libraries only through those pointers, after asking IsLoaded/AllLoaded.
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@ enum TLibraryId {
     LibC,           // the C runtime, always by bare name
 };
 constexpr int LibraryCount = 8;
+// The largest single block the media libraries may allocate, in bytes.
+constexpr size_t MaxLibraryAllocation = size_t{512} << 20;
 
 class TLibrarySet {
 public:

@@ -1,62 +1,28 @@
-// Page 3's controls, the encoder's handlers and the page's rest state.
+// Page 3's controls and its rest state.
 #include "PageConverting.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPointer>
 #include <QProgressBar>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <atomic>
-#include <memory>
 
+#include "BatchRun.h"
 #include "ElidedLabel.h"
-#include "MainThread.h"
-#include "ManualResetEvent.h"
+#include "PageConvertingEvents.h"
 #include "TimeSpan.h"
 #include "globals.h"
 
 namespace {
 
 const char* const RestText = "...";
-
-// Sets its event when it goes: after the call it belongs to has run, or when
-// that call is dropped because the application is shutting down.
-class TSetOnRelease {
-public:
-    explicit TSetOnRelease(std::shared_ptr<ManualResetEvent> event) : event_(std::move(event)) {}
-    ~TSetOnRelease() { event_->Set(); }
-    TSetOnRelease(const TSetOnRelease&) = delete;
-    TSetOnRelease& operator=(const TSetOnRelease&) = delete;
-
-private:
-    std::shared_ptr<ManualResetEvent> event_;
-};
-
-// Runs fn from the main thread's event loop and waits until it has run, or
-// until `attached` turns false: a page that lets go of its encoder must not
-// keep the encoder's threads waiting, since the encoder joins them when it
-// goes. On the main thread itself fn runs at once.
-void RunInEventLoop(std::function<void()> fn, const std::atomic<bool>& attached) {
-    if (IsMainThread()) {
-        fn();
-        return;
-    }
-    auto done = std::make_shared<ManualResetEvent>();
-    auto release = std::make_shared<TSetOnRelease>(done);
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [fn = std::move(fn), release] { fn(); }, Qt::QueuedConnection);
-    release.reset();
-    while (!done->WaitFor(20))
-        if (!attached) return;
-}
 
 // A time of the status group: room for "23:59:59" in any font.
 QLabel* CreateTimeLabel(QWidget* parent, const char* name) {
@@ -77,16 +43,10 @@ TPageConverting::TPageConverting(QWidget* host) : Clock(LocalTimeDays), host_(ho
     setObjectName("TabSheetStep3");
     CreateControls();
     refreshTimer_ = new QTimer(this);
-    refreshTimer_->setSingleShot(true);
-    connect(refreshTimer_, &QTimer::timeout, this, [this] { StatusRefreshDue(); });
+    connect(refreshTimer_, &QTimer::timeout, this, [this] { Tick(); });
 }
 
-// Lets records still under way go without waiting; the encoder itself may be
-// gone already.
-TPageConverting::~TPageConverting() {
-    if (attached_) *attached_ = false;
-    ReleaseSecondLane();
-}
+TPageConverting::~TPageConverting() { EndRun(); }
 
 void TPageConverting::CreateControls() {
     ListViewConverting = new QTreeWidget(this);
@@ -166,70 +126,6 @@ QGroupBox* TPageConverting::CreatePostOptionsGroup() {
     return group;
 }
 
-// Progress arrives on the main thread already, unless someone switched that
-// off, and the hand-off keeps it there. Task ends arrive on the encoder's
-// delivery threads, one at a time; each waits until the page has handled its
-// record, which keeps the records in order and holds the all-ended record
-// back while a failure box is open. They run from the event loop rather than
-// as a main-thread hand-off: a box opened inside a hand-off would hold up the
-// hand-offs queued behind it, and with them the next task, which is meant to
-// go on while the box is open.
-// The handlers outlive neither check: the weak pointer (read on the main
-// thread only) notices a page that is gone, the shared flag a page that no
-// longer listens to this encoder.
-void TPageConverting::SetEncoder(TFFEncoder* encoder) {
-    ReleaseSecondLane();
-    if (encoder_) {
-        encoder_->OnProgress = nullptr;
-        encoder_->OnTerminate = nullptr;
-    }
-    // Records already on their way to the old encoder's handlers are dropped.
-    if (attached_) *attached_ = false;
-    attached_.reset();
-    encoder_ = encoder;
-    if (!encoder_) {
-        stopping_ = true;
-        return;
-    }
-    attached_ = std::make_shared<std::atomic<bool>>(true);
-    AttachHandlers(*encoder_, 0, 0, attached_);
-}
-
-void TPageConverting::AttachHandlers(TFFEncoder& encoder, int lane, int firstTask,
-                                     const std::shared_ptr<std::atomic<bool>>& attached) {
-    const QPointer<TPageConverting> page(this);
-    encoder.OnProgress = [page, attached, firstTask](void*, PProgressInfo info) {
-        RunInMainThread([&] {
-            if (!page || !*attached || !info) return;
-            TProgressInfo shifted = *info;
-            shifted.TaskIndex += firstTask;
-            page->FFEncoderProgress(shifted);
-        });
-    };
-    encoder.OnTerminate = [page, attached, lane, firstTask](void*, const TTerminateInfo& info) {
-        TTerminateInfo shifted = info;
-        if (shifted.TaskIndex >= 0) shifted.TaskIndex += firstTask;
-        RunInEventLoop(
-            [page, attached, lane, shifted] {
-                if (page && *attached) page->LaneTerminate(lane, shifted);
-            },
-            *attached);
-    };
-}
-
-void TPageConverting::ReleaseSecondLane() {
-    if (secondAttached_) *secondAttached_ = false;
-    secondAttached_.reset();
-    if (secondLane_) {
-        secondLane_->OnProgress = nullptr;
-        secondLane_->OnTerminate = nullptr;
-        secondLane_->Stop(true);
-        secondLane_.reset();
-    }
-    secondFirstTask_ = -1;
-    secondStarted_ = false;
-}
-
 // The narrow columns fit their longest texts (at least their usual widths);
 // the name and path columns share what the list has beyond that.
 void TPageConverting::FitColumns() {
@@ -284,14 +180,11 @@ void TPageConverting::ShowRestTexts() {
 
 void TPageConverting::ClearEntries() {
     ListViewConverting->clear();
-    taskEntries_.clear();
+    entries_.clear();
     running_.clear();
-    nextTaskToStart_ = -1;
     DropStatusRefresh();
-    laneEnd_ = 0;
-    queueOffset_ = 0;
-    firstLaneEnded_ = false;
     queueFailures_.clear();
+    queueFailureCame_ = false;
     finishPending_ = false;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
-// Page 3 of the wizard: the conversion run. It turns page 1's rows into the
-// engine's tasks, runs as many at once as the settings say, and shows each
-// file's status and progress, the running files, the whole batch's progress
-// and its times. When every task has ended it clears the engine's task list
-// and posts WM_CONVERTDONE to the main window.
+// Page 3 of the wizard: the conversion run. The batch runs on the one batch
+// runner (BatchRun.h), on a thread the page owns, as many files at once as
+// the settings say; the page is a view of what the runner tells: each file's
+// status and progress, the running files, the whole batch's progress and its
+// times. When every file has settled it posts WM_CONVERTDONE to the main
+// window.
 #include <QStringList>
 #include <QWidget>
 #include <atomic>
@@ -12,10 +13,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
-
-#include "FFEncoder.h"
-#include "OutputNaming.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -24,13 +23,11 @@ class QProgressBar;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TBatchRun;
 class TElidedLabel;
 class TFileListModel;
-struct TBatchProbe;
-template <typename TResult> class TProbeAhead;
-using TBatchProbes = TProbeAhead<TBatchProbe>;
-struct TOutputTarget;
-struct TQueueResult;
+class TPageBatchEvents;
+struct TBatchFileEnd;
 
 class TPageConverting : public QWidget {
     Q_OBJECT
@@ -54,16 +51,8 @@ public:
     // host: the main window; it receives WM_CONVERTDONE and parents the
     // message boxes.
     explicit TPageConverting(QWidget* host);
+    // Ends a running batch first (EndRun).
     ~TPageConverting() override;
-
-    // The main window's encoder, not owned. Installs the page's progress and
-    // task-end handlers; null detaches them from the previous encoder and stops
-    // the run from going on (StopRun, without waiting for an encoder). Change
-    // it only while no batch runs, or detach before the encoder goes while a
-    // batch runs: records already under way are then dropped instead of
-    // keeping the encoder's threads waiting. The page never touches the
-    // encoder from its destructor, so the encoder may also simply go first.
-    void SetEncoder(TFFEncoder* encoder);
 
     // The two post-progress check boxes from the stored settings.
     void LoadPostOptions();
@@ -71,53 +60,55 @@ public:
     // Page 3 is shown and WM_STARTCONVERT is on its way: the next StartConvert
     // begins a batch, and a Cancel confirmed from now on stops it.
     void PrepareRun();
-    // The WM_STARTCONVERT handler: queues a task per row of `files` and starts
-    // the run, GlobalVars.ParallelTasks files at once. The files that could
-    // not be queued are then named in one failure box while the run goes on.
-    // When the run cannot start at all, the user gets the reason and the batch
-    // ends at once (WM_CONVERTDONE). Only the first call after PrepareRun
-    // starts a batch. When the run was stopped before it started, the files
-    // not yet queued are not queued, nothing starts, and the batch ends with
-    // them stopped.
+    // The WM_STARTCONVERT handler: an entry per row of `files` (BeginBatch),
+    // and the batch starts on a thread of its own, GlobalVars.ParallelTasks
+    // files at once; it needs the media libraries loaded. When it cannot
+    // start, the user gets the reason and the batch ends at once
+    // (WM_CONVERTDONE). Only the first call after PrepareRun starts a batch;
+    // one stopped before it started ends with every file stopped.
     void StartConvert(const TFileListModel& files);
-    // Empties the list, resets the batch's counts and queues every row's
-    // file, in list order.
-    void BuildTasks(const TFileListModel& files);
-    // Probes `path` again and queues it; a file that cannot be queued gets a
-    // "Failed" entry and counts as failed. durationUs: the file's duration as
-    // page 1 recorded it (0 when unknown); it is what the task's completion
-    // adds to the finished media time. root: the folder the file was found
-    // under ("" for a file added by itself); with KeepFolderStructure the
-    // output goes to the same folder below the output folder, created here.
-    void QueueFile(const QString& path, int64_t durationUs, const QString& root = QString());
-    // Adds the task and its output on the encoder and an entry to the list;
-    // reads the duration from the encoder's probe, which holds the file open.
-    void AddConversionTask(const TInputOptions& input, const TOutputOptions& output, int64_t durationUs);
+    // A new batch's entries: one waiting entry per row of `files`, the
+    // batch's length (the rows' durations as page 1 recorded them) and counts
+    // from zero. StartConvert begins with it; alone it only shows the rows.
+    void BeginBatch(const TFileListModel& files);
+    // While a batch runs, `path` joins it at its end, with a waiting entry
+    // (files handed over while converting). durationUs: its duration as
+    // page 1 would record it (0 when unknown). root: the folder it was found
+    // under ("" for a file added by itself); with KeepFolderStructure its
+    // output goes to the same folder below the output folder. False, and
+    // nothing added, when no batch runs.
+    bool QueueFile(const QString& path, int64_t durationUs, const QString& root = QString());
 
-    // Main thread only; the handlers SetEncoder installs bring the engine's
-    // records there. A task is running from its start (the engine starts the
-    // first tasks at once and the next one whenever a task ends, in queue
-    // order) or its first progress record, whichever the page learns of
-    // first, to its end record. The overall progress and the estimate count
-    // the media time of the finished tasks and of every running one. A
-    // failed task's error is shown in a message box, which holds back the
-    // next task-end records (not the next tasks) until closed. The all-ended
-    // record marks the entries that never ended as stopped, clears the
-    // engine's tasks and posts WM_CONVERTDONE from the event loop, once no
-    // failure box is open.
-    void FFEncoderProgress(const TProgressInfo& info);
-    void FFEncoderTerminate(const TTerminateInfo& info) { LaneTerminate(0, info); }
+    // What the runner tells, on the main thread, in the order it told it;
+    // the view follows from these alone. A file runs from its start, or from
+    // its first progress report, to its end; the overall progress and the
+    // estimate count the media time of the finished files and of every
+    // running one. A file that failed while converting is shown in a
+    // message box, which holds back the next events (not the next files)
+    // until closed; the files that could not be queued are named together in
+    // one box. The batch's end posts WM_CONVERTDONE once no box is open.
+    void FileQueued(size_t index);
+    void FileStarted(size_t index);
+    void FileProgress(size_t index, int64_t converted, int64_t total);
+    void FileFinished(const TBatchFileEnd& end);
+    void BatchEnded();
 
     // "Cancel" while the batch runs: asks first; on Yes stops the run (which
     // then ends as usual, with WM_CONVERTDONE) and returns true.
     bool CancelConversion();
-    // The question alone; true for Yes, which stops the queueing and the start
-    // of a batch not yet started. A start that comes while the question is
-    // open waits for the answer.
+    // The question alone; true for Yes, which stops the start of a batch not
+    // yet started. A start that comes while the question is open waits for
+    // the answer.
     bool AskCancelConversion();
-    // Stops the run without asking: no more files are queued or started, and
-    // the running ones stop, keeping what they have written.
+    // Stops the run without asking: no more files start, and the running ones
+    // stop, keeping what they have written.
     void StopRun();
+    // The window goes: a running batch stops, the page waits until its files
+    // have ended (kept as far as they got), and whatever the batch still had
+    // to tell is dropped; no WM_CONVERTDONE follows.
+    void EndRun();
+    // A batch is on its way: its runner has not ended yet.
+    bool Running() const { return run_ != nullptr; }
 
     // Back to rest: no entries, the status texts at rest.
     void ResetPage();
@@ -126,8 +117,9 @@ public:
 
     // The local time in days; LocalTimeDays unless a test fixes the clock.
     std::function<double()> Clock;
-    // The status group follows the records at most this often (milliseconds);
-    // 0: after every record.
+    // The status group follows the events at most this often (milliseconds),
+    // and the running files' progress is painted this often; 0: the status
+    // group after every event.
     int StatusRefreshMs = 250;
 
     QTreeWidget* ListViewConverting = nullptr;
@@ -150,6 +142,8 @@ private:
     static constexpr int OutcomeRole = Qt::UserRole + 1;
     // The engine's warning of a file that converted with one; none otherwise.
     static constexpr int WarningRole = Qt::UserRole + 2;
+    // The file's name as page 1 had it, for the log.
+    static constexpr int PathRole = Qt::UserRole + 3;
     enum TEntryOutcome { eoPending, eoSucceeded, eoFailed, eoStopped };
     static TEntryOutcome Outcome(const QTreeWidgetItem* entry);
     // Records the outcome and shows its status text.
@@ -167,56 +161,34 @@ private:
     // No entries, and nothing of the last batch's run.
     void ClearEntries();
 
-    // PageConverting.cpp
-    // Installs the page's handlers on `encoder`, whose task indexes count
-    // from `firstTask` among the batch's tasks. Records arrive while
-    // `attached` holds.
-    void AttachHandlers(TFFEncoder& encoder, int lane, int firstTask, const std::shared_ptr<std::atomic<bool>>& attached);
-    // Stops the second lane, drops its records and lets it go.
-    void ReleaseSecondLane();
-
     // PageConvertingRun.cpp
-    TFFEncoder& Encoder();
-    // A new batch: no entries, no counts, no names taken; the files of `files`.
-    std::vector<std::string> BeginBatch(const TFileListModel& files);
-    // With several files at once, queueing overlaps converting: the first
-    // quarter of the files is queued and started on the main window's encoder,
-    // the rest is queued on a second one meanwhile, which starts when the
-    // first has ended (an encoder takes no tasks while it runs).
-    void BuildTasksInLanes(const TFileListModel& files, int parallel);
-    // A stopped run queues none of the rows left: they become stopped entries.
-    void QueueRows(const TFileListModel& files, TBatchProbes& probes, int first, int last, TFFEncoder& encoder,
-                   bool serveRecords);
-    // Ends a batch whose lanes never started: every entry not settled is stopped.
-    void EndUnstartedBatch();
-    void StartLane(TFFEncoder& encoder, int firstTask, int endTask, int parallel);
-    void StartSecondLane();
-    // The batch's target: the output folder, format and preset, and the names
-    // the batch has taken.
-    TOutputTarget OutputTarget();
-    void QueueProbed(TBatchProbe& probed, const QString& path, int64_t durationUs, const QString& root,
-                     TFFEncoder& encoder);
-    // The entry of a file: waiting when queued, failed (with the error
-    // logged and kept for the failure box) when not. probedDurationUs: the
-    // length the queueing probe saw, -1 when unknown.
-    void AddEntry(const TQueueResult& queued, const QString& path, int64_t durationUs, int64_t probedDurationUs);
-    QTreeWidgetItem* NewEntry(const QString& path, const QString& durationText, int64_t durationUs);
+    // The runner on its thread, with the files of `files`.
+    void StartRunner(const TFileListModel& files);
+    // The folder the output of `path` goes to.
+    std::string OutputFolderOf(const QString& path, const QString& root) const;
+    QTreeWidgetItem* NewEntry(const QString& path, int64_t durationUs);
+    // Takes the runner's events and shows them, until none is left; the
+    // events that come while a box is open wait for it.
+    void TakeEvents();
+    // The runner has returned: its thread is joined and it goes. Main thread.
+    void ReleaseRunner();
     void ShowQueueFailures();
+    // Posts WM_CONVERTDONE once no box is open and the queue failures have
+    // been shown.
     void FinishBatch();
-    void ClearEncoderTasks();
 
     // PageConvertingProgress.cpp
-    // The records of lane 0 (the main window's encoder) or 1 (the second).
-    void LaneTerminate(int lane, const TTerminateInfo& info);
-    QTreeWidgetItem* TaskEntry(int taskIndex) const;
-    void TaskStarted(int taskIndex);
-    void TaskEnded(int taskIndex, QTreeWidgetItem* entry, const TTerminateInfo& info);
+    QTreeWidgetItem* Entry(size_t index) const;
+    void FileRunning(size_t index);
     void StopUnsettledEntries();
     // A record changed the batch's state: the status group and the list's
-    // scrolling follow now, or when the refresh interval is over.
+    // scrolling follow now, or on the next tick.
     void StatusChanged();
     void RefreshStatus();
-    void StatusRefreshDue();
+    // Every StatusRefreshMs while a batch runs or the status group lags
+    // behind: the running files' latest progress, the status group, and the
+    // files that could not be queued once no more have come for a tick.
+    void Tick();
     void DropStatusRefresh();
     void ShowRunningFiles();
     void ScrollToRunningFiles(QTreeWidgetItem* started);
@@ -225,29 +197,27 @@ private:
     void ShowFailure(const QString& text, const QString& details);
 
     QWidget* host_;
-    TFFEncoder* encoder_ = nullptr;
-    TNameReservations reservedNames_;  // the output names of this batch's queued files
-    std::vector<QTreeWidgetItem*> taskEntries_;  // by the batch's task index; the items belong to the list
-    std::map<int, int64_t> running_;             // task index -> media time converted (microseconds)
-    int nextTaskToStart_ = -1;                   // started when a running task ends; -1: not known
-    int lastStarted_ = -1;                       // the task started last, until the list has scrolled to it
-    QTimer* refreshTimer_ = nullptr;             // the refresh interval after the status group was shown
-    bool statusDirty_ = false;                   // records came during that interval
-    int laneEnd_ = 0;                            // the running lane's tasks end before this index
-    // The second lane: its tasks follow the first lane's in taskEntries_.
-    std::unique_ptr<TFFEncoder> secondLane_;
-    std::shared_ptr<std::atomic<bool>> secondAttached_;
-    int secondFirstTask_ = -1;                   // -1: one lane
-    bool secondStarted_ = false;
-    int queueOffset_ = 0;                        // added to the task indexes of the encoder being filled
-    bool starting_ = false;                      // from PrepareRun until StartConvert has queued the batch
-    bool stopping_ = false;                      // "Cancel" stopped the run: no task is queued or starts any more
-    bool firstLaneEnded_ = false;                // the first lane ended while the second was being queued
+    std::vector<QTreeWidgetItem*> entries_;  // by the file's index in the batch; the items belong to the list
+    std::map<size_t, int64_t> running_;      // file index -> media time converted (microseconds)
+    int64_t lastStarted_ = -1;               // the file started last, until the list has scrolled to it
+    QTimer* refreshTimer_ = nullptr;         // Tick
+    bool statusDirty_ = false;               // events came since the status group was shown
+
+    // The batch's runner, its thread and what it tells; all three live from
+    // the start of a batch until its runner has returned.
+    std::unique_ptr<TPageBatchEvents> events_;
+    std::unique_ptr<TBatchRun> run_;
+    std::thread runThread_;
+    std::atomic<bool> runReturned_{false};
+    std::string runError_;                   // why Run() gave up, if it did; read once it has returned
+
+    bool starting_ = false;                  // from PrepareRun until StartConvert has started the batch
+    bool stopping_ = false;                  // "Cancel" stopped the run
     bool cancelQuestionOpen_ = false;
     const TFileListModel* deferredStart_ = nullptr;  // the files of a start that came while the question was open
-    QStringList queueFailures_;                  // the files that could not be queued, with the reason
+    bool takingEvents_ = false;              // TakeEvents is under way (perhaps in a box's event loop)
+    QStringList queueFailures_;              // the files that could not be queued, with the reason, not yet shown
+    bool queueFailureCame_ = false;          // since the last tick
     int openFailureBoxes_ = 0;
-    bool finishPending_ = false;                 // the batch ended while a failure box was open
-    // Shared with the current encoder's handlers; main thread writes only.
-    std::shared_ptr<std::atomic<bool>> attached_;
+    bool finishPending_ = false;             // the batch ended while a box was open
 };

@@ -1,16 +1,20 @@
-// Page 3 while the batch runs: each task's progress and end, the running
-// files, the whole batch's progress and times, and the batch's totals.
-#include <QCoreApplication>
+// Page 3 while the batch runs: what the runner tells of each file, the
+// running files, the whole batch's progress and times, and the batch's totals.
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
+#include <utility>
 
+#include "BatchRun.h"
 #include "ElidedLabel.h"
+#include "Exception.h"
 #include "FileNames.h"
+#include "MessageDlg.h"
 #include "PageConverting.h"
+#include "PageConvertingEvents.h"
 #include "TimeSpan.h"
 #include "UtilFuncsGui.h"
 #include "globals.h"
@@ -18,6 +22,8 @@
 namespace {
 
 QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
+
+void Log(const std::string& line) { GlobalVars.LogLines.push_back(line); }
 
 // 0 to 100: a file of unknown length may take the media time past the total.
 int Percent(int64_t part, int64_t whole) {
@@ -44,79 +50,90 @@ void TPageConverting::ShowWarning(QTreeWidgetItem* entry, const QString& warning
     for (int column : {ccStatus, ccProgress}) entry->setToolTip(column, warning);
 }
 
-QTreeWidgetItem* TPageConverting::TaskEntry(int taskIndex) const {
-    if (taskIndex < 0 || static_cast<size_t>(taskIndex) >= taskEntries_.size()) return nullptr;
-    return taskEntries_[static_cast<size_t>(taskIndex)];
+QTreeWidgetItem* TPageConverting::Entry(size_t index) const {
+    return index < entries_.size() ? entries_[index] : nullptr;
 }
 
-void TPageConverting::FFEncoderProgress(const TProgressInfo& info) {
-    QTreeWidgetItem* entry = TaskEntry(info.TaskIndex);
-    // A record that outlived its batch, or its task.
+void TPageConverting::FileQueued(size_t index) {
+    if (Entry(index)) Log("File has been added to convert list.");
+}
+
+void TPageConverting::FileStarted(size_t index) {
+    QTreeWidgetItem* entry = Entry(index);
     if (!entry || Outcome(entry) != eoPending) return;
-    const int64_t converted = ConvertedDuration(info);
-    if (info.TotalDuration > 0) {
-        entry->setText(ccProgress, PercentText(Percent(converted, info.TotalDuration)));
+    FileRunning(index);
+    StatusChanged();
+}
+
+void TPageConverting::FileProgress(size_t index, int64_t converted, int64_t total) {
+    QTreeWidgetItem* entry = Entry(index);
+    // A report that came after its file's end.
+    if (!entry || Outcome(entry) != eoPending) return;
+    if (total > 0) {
+        entry->setText(ccProgress, PercentText(Percent(converted, total)));
         entry->setText(ccStatus, QStringLiteral("Converting"));
     } else {
         entry->setText(ccProgress, QStringLiteral("N/A"));
     }
-    TaskStarted(info.TaskIndex);
-    running_[info.TaskIndex] = converted;
+    FileRunning(index);
+    running_[index] = converted;
     StatusChanged();
 }
 
-void TPageConverting::LaneTerminate(int lane, const TTerminateInfo& info) {
-    if (info.TaskIndex >= 0) {
-        if (QTreeWidgetItem* entry = TaskEntry(info.TaskIndex)) TaskEnded(info.TaskIndex, entry, info);
-        return;
-    }
-    // The first lane has ended: the second, queued meanwhile, runs now, or
-    // once it is queued.
-    if (lane == 0 && secondLane_ && !secondStarted_ && !stopping_) {
-        if (starting_) firstLaneEnded_ = true;
-        else StartSecondLane();
-        return;
-    }
-    // Tasks the engine did not report (it reports every one, even those a
-    // stop kept from starting) did not convert either.
-    StopUnsettledEntries();
-    running_.clear();
-    DropStatusRefresh();
-    ShowRestTexts();
-    // Clearing the tasks joins the encoder's delivery threads, and the thread
-    // that brought this record waits until this handler returns: the clearing
-    // runs from the event loop, once that thread is free.
-    QMetaObject::invokeMethod(this, [this] { FinishBatch(); }, Qt::QueuedConnection);
+void TPageConverting::FileRunning(size_t index) {
+    if (!running_.emplace(index, 0).second) return;
+    lastStarted_ = static_cast<int64_t>(index);
 }
 
-void TPageConverting::TaskStarted(int taskIndex) {
-    if (!running_.emplace(taskIndex, 0).second) return;
-    lastStarted_ = taskIndex;
-}
-
-// A task that neither completed nor failed was stopped: cut short, or never
+// A file that neither converted nor failed was stopped: cut short, or never
 // started because the run was stopped before its turn.
-void TPageConverting::TaskEnded(int taskIndex, QTreeWidgetItem* entry, const TTerminateInfo& info) {
-    if (Outcome(entry) != eoPending) return;  // one end per task
-    running_.erase(taskIndex);
-    if (info.Completed) {
+void TPageConverting::FileFinished(const TBatchFileEnd& end) {
+    QTreeWidgetItem* entry = Entry(end.Index);
+    if (!entry || Outcome(entry) != eoPending) return;  // one end per file
+    running_.erase(end.Index);
+    const bool failed = end.Outcome == TBatchOutcome::Failed;
+    if (failed && !end.Queued) {
+        // It never became a task: the failure box names it with the others.
+        Log(end.Error);
+        Log("File not queued for conversion: " + NameBytes(entry->data(ccName, PathRole).toString()));
+        Settle(entry, eoFailed);
+        GlobalVars.FailedCount += 1;
+        queueFailures_ << DisplayName(entry->data(ccName, PathRole).toString()) + "\n" + DisplayText(end.Error);
+        queueFailureCame_ = true;
+        StatusChanged();
+        return;
+    }
+    const bool converted = end.Outcome == TBatchOutcome::Converted || end.Outcome == TBatchOutcome::Skipped;
+    if (converted) {
         entry->setText(ccProgress, QStringLiteral("100%"));
         GlobalVars.FinishedDuration += entry->data(ccName, DurationRole).toLongLong() / 1000;
     }
     // Settled before the box opens: the box's event loop goes on showing the
-    // other tasks' progress, and the batch's progress counts this one.
-    Settle(entry, info.Failed ? eoFailed : info.Completed ? eoSucceeded : eoStopped);
+    // other files' progress, and the batch's progress counts this one.
+    Settle(entry, failed ? eoFailed : converted ? eoSucceeded : eoStopped);
     // The output holds what could be read of a damaged source: converted, with
     // the reason it may be shorter than its source (the log names the file too).
-    if (!info.Failed && info.Completed && !info.Warning.empty()) ShowWarning(entry, DisplayText(info.Warning));
-    if (info.Failed) GlobalVars.FailedCount += 1;
-    // The engine has started the next task in this one's place.
-    if (nextTaskToStart_ >= 0 && !stopping_ && nextTaskToStart_ < laneEnd_)
-        TaskStarted(nextTaskToStart_++);
+    if (converted && !end.Warning.empty()) ShowWarning(entry, DisplayText(end.Warning));
+    if (failed) GlobalVars.FailedCount += 1;
     StatusChanged();
-    // The next tasks run meanwhile; their progress reaches the page through
-    // this box's event loop, their ends wait until it is closed.
-    if (info.Failed) ShowFailure(DisplayText(info.ErrorMessage), entry->text(ccPath) + entry->text(ccName));
+    // The next files run meanwhile; their progress is painted under this
+    // box, their ends wait until it is closed.
+    if (failed) ShowFailure(DisplayText(end.Error), entry->text(ccPath) + entry->text(ccName));
+}
+
+void TPageConverting::BatchEnded() {
+    ReleaseRunner();
+    // Files the runner did not report (it reports every one) did not convert either.
+    StopUnsettledEntries();
+    running_.clear();
+    DropStatusRefresh();
+    ShowRestTexts();
+    if (!runError_.empty()) {
+        const Exception e(std::exchange(runError_, {}));
+        Log(e.what());
+        ShowErrorMessage(host_, e);
+    }
+    FinishBatch();
 }
 
 void TPageConverting::StopUnsettledEntries() {
@@ -126,10 +143,10 @@ void TPageConverting::StopUnsettledEntries() {
     }
 }
 
-// Painting the page after every record would cost the conversions a good
-// part of a core with many short files: the status group and the list's
-// scrolling follow at most every StatusRefreshMs, the latest state always
-// shown in the end.
+// Painting the page after every event would cost the conversions a good part
+// of a core with many short files: the status group and the list's scrolling
+// follow at most every StatusRefreshMs, the latest state always shown in the
+// end.
 void TPageConverting::StatusChanged() {
     if (StatusRefreshMs <= 0) {
         RefreshStatus();
@@ -146,16 +163,26 @@ void TPageConverting::RefreshStatus() {
     // With the last file ended the label keeps it until the batch's end.
     if (!running_.empty()) {
         ShowRunningFiles();
-        if (QTreeWidgetItem* started = TaskEntry(lastStarted_)) ScrollToRunningFiles(started);
+        if (lastStarted_ >= 0)
+            if (QTreeWidgetItem* started = Entry(static_cast<size_t>(lastStarted_))) ScrollToRunningFiles(started);
     }
     lastStarted_ = -1;
     ShowBatchProgress();
 }
 
-void TPageConverting::StatusRefreshDue() {
-    if (!statusDirty_) return;
-    RefreshStatus();
-    refreshTimer_->start(StatusRefreshMs);
+void TPageConverting::Tick() {
+    if (events_)
+        for (const auto& [index, progress] : events_->TakeProgress())
+            FileProgress(index, progress.Converted, progress.Total);
+    if (statusDirty_) RefreshStatus();
+    // The files that could not be queued are named once no more have come
+    // for a tick; from the event loop, since this timer does not fire again
+    // while its own call holds a box open.
+    if (!queueFailures_.isEmpty() && !queueFailureCame_ && openFailureBoxes_ == 0 && !takingEvents_)
+        QMetaObject::invokeMethod(
+            this, [this] { if (openFailureBoxes_ == 0) ShowQueueFailures(); }, Qt::QueuedConnection);
+    queueFailureCame_ = false;
+    if (!events_ && !statusDirty_) refreshTimer_->stop();
 }
 
 void TPageConverting::DropStatusRefresh() {
@@ -164,13 +191,13 @@ void TPageConverting::DropStatusRefresh() {
     lastStarted_ = -1;
 }
 
-// The first running file by queue order, and how many more run with it.
+// The first running file by batch order, and how many more run with it.
 void TPageConverting::ShowRunningFiles() {
     if (running_.empty()) {
         LabelCurrentFile->setText(QStringLiteral("..."));
         return;
     }
-    const QTreeWidgetItem* first = TaskEntry(running_.begin()->first);
+    const QTreeWidgetItem* first = Entry(running_.begin()->first);
     QString text = first->text(ccPath) + first->text(ccName);
     if (running_.size() > 1) text += QStringLiteral(" + %1 more").arg(running_.size() - 1);
     LabelCurrentFile->setText(text);
@@ -180,16 +207,16 @@ void TPageConverting::ShowRunningFiles() {
 void TPageConverting::ScrollToRunningFiles(QTreeWidgetItem* started) {
     ListViewConverting->scrollToItem(started);
     // The first running file wins when they do not all fit.
-    ListViewConverting->scrollToItem(TaskEntry(running_.begin()->first));
+    ListViewConverting->scrollToItem(Entry(running_.begin()->first));
 }
 
-// The whole batch: the media time of the finished tasks and of every running
+// The whole batch: the media time of the finished files and of every running
 // one against the batch's length; by files when no length is known. The
 // estimate scales the elapsed time by the same media time.
 void TPageConverting::ShowBatchProgress() {
     const TGlobalVars& g = GlobalVars;
     int64_t runningUs = 0;
-    for (const auto& task : running_) runningUs += task.second;
+    for (const auto& file : running_) runningUs += file.second;
     const int64_t doneUs = g.FinishedDuration * 1000 + runningUs;
     int percent = 0;
     if (g.BatchDuration > 0) {

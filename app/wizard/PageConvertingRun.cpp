@@ -1,24 +1,24 @@
-// Page 3's run: queueing the batch on the encoder, starting it, naming the
-// files that could not be queued, cancelling it, and handing its end to the
-// main window.
+// Page 3's run: the batch runner on a thread of the page's own, the files
+// handed to it, its events brought to the main thread, cancelling it, and
+// handing its end to the main window.
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 #include <utility>
 
-#include "BatchProbes.h"
+#include "BatchRun.h"
 #include "Exception.h"
+#include "FFLoad.h"
 #include "FileListModel.h"
 #include "FileNames.h"
 #include "MainThread.h"
 #include "MessageDlg.h"
-#include "OutputFolder.h"
 #include "PageConverting.h"
-#include "QueueFile.h"
+#include "PageConvertingEvents.h"
 #include "SourceFiles.h"
-#include "TimeSpan.h"
 #include "UtilFuncs.h"
 #include "UtilFuncsGui.h"
 #include "WizardEvents.h"
@@ -38,12 +38,9 @@ QString DurationText(int64_t durationUs) {
     return durationUs > 0 ? Text(FormatDuration(durationUs)) : QStringLiteral("Duration is not preseted");
 }
 
-} // namespace
+bool LibrariesLoaded() { return FFLoader() && FFLoader()->AllLoaded(EngineLibraries); }
 
-TFFEncoder& TPageConverting::Encoder() {
-    if (!encoder_) throw Exception("The media libraries are not loaded; nothing can be converted.");
-    return *encoder_;
-}
+} // namespace
 
 void TPageConverting::PrepareRun() {
     starting_ = true;
@@ -51,206 +48,95 @@ void TPageConverting::PrepareRun() {
 }
 
 void TPageConverting::StartConvert(const TFileListModel& files) {
-    if (!starting_) return;
+    if (!starting_ || run_) return;
     if (cancelQuestionOpen_) {
         deferredStart_ = &files;
         return;
     }
-    // Page 3 is painted before the probing keeps the window busy.
+    starting_ = false;
+    // Page 3 is painted before the batch begins.
     QCoreApplication::processEvents();
-    bool failed = false;
-    try {
-        const int parallel = std::clamp(GlobalVars.ParallelTasks, MinParallelTasks, MaxParallelTasks);
-        if (!stopping_ && parallel > 1 && files.rowCount() >= 2 * parallel) {
-            BuildTasksInLanes(files, parallel);
-        } else {
-            BuildTasks(files);
-            if (!stopping_) {
-                GlobalVars.BatchStartTime = Clock();
-                // An empty task list ends at once with the all-ended record, so a
-                // batch in which no file could be queued reaches page 4 as well.
-                StartLane(Encoder(), 0, static_cast<int>(taskEntries_.size()), parallel);
-            }
-        }
-    } catch (const std::exception& e) {
+    if (!LibrariesLoaded()) {
         // Nothing has started: the batch ends here, with the reason shown.
+        const Exception e("The media libraries are not loaded; nothing can be converted.");
         Log(e.what());
         ShowErrorMessage(host_, e);
-        ReleaseSecondLane();
-        failed = true;
-    }
-    starting_ = false;
-    if (failed) {
         FinishBatch();
         return;
     }
-    if (nextTaskToStart_ >= 0 && firstLaneEnded_) LaneTerminate(0, TTerminateInfo{-1, true, false, {}, {}, {}, {}});
-    ShowQueueFailures();
-    // Stopped before its first lane started, the batch ends here; a lane that
-    // started ends through its records.
-    if (nextTaskToStart_ < 0) EndUnstartedBatch();
-    else if (finishPending_ && openFailureBoxes_ == 0) FinishBatch();
+    BeginBatch(files);
+    if (stopping_) {
+        // Stopped before it started: every file is stopped.
+        StopUnsettledEntries();
+        FinishBatch();
+        return;
+    }
+    StartRunner(files);
 }
 
-void TPageConverting::EndUnstartedBatch() {
-    StopUnsettledEntries();
-    DropStatusRefresh();
-    ShowRestTexts();
-    FinishBatch();
-}
-
-std::vector<std::string> TPageConverting::BeginBatch(const TFileListModel& files) {
+void TPageConverting::BeginBatch(const TFileListModel& files) {
     GlobalVars.BatchDuration = 0;
     GlobalVars.FailedCount = 0;
     ClearEntries();
-    ReleaseSecondLane();
-    reservedNames_ = TNameReservations();
-    std::vector<std::string> names;
-    for (int row = 0; row < files.rowCount(); ++row) names.push_back(NameBytes(files.FileFullName(row)));
-    return names;
+    ShowRestTexts();
+    for (int row = 0; row < files.rowCount(); ++row) NewEntry(files.FileFullName(row), files.RealDuration(row));
 }
 
-void TPageConverting::BuildTasks(const TFileListModel& files) {
-    const std::vector<std::string> names = BeginBatch(files);
-    // The files are probed on as many threads as run at once; one at a time,
-    // each is probed when its turn comes.
-    const int parallel = std::clamp(GlobalVars.ParallelTasks, MinParallelTasks, MaxParallelTasks);
-    const TOutputTarget target = OutputTarget();
-    TBatchProbes probes(names.size(), parallel > 1 ? parallel : 0, [&names, &target](TFFDecoder& probe, size_t i) {
-        return ProbeBatchFile(probe, names[i], target);
-    });
-    QueueRows(files, probes, 0, files.rowCount(), Encoder(), false);
-}
-
-void TPageConverting::BuildTasksInLanes(const TFileListModel& files, int parallel) {
-    const std::vector<std::string> names = BeginBatch(files);
-    const TOutputTarget target = OutputTarget();
-    TBatchProbes probes(names.size(), parallel, [&names, &target](TFFDecoder& probe, size_t i) {
-        return ProbeBatchFile(probe, names[i], target);
-    });
-    // Queueing a file takes a fraction of converting it: while the first
-    // quarter converts, the rest is queued.
-    const int split = std::max(parallel, files.rowCount() / 4);
-    QueueRows(files, probes, 0, split, Encoder(), false);
-    if (stopping_) {
-        QueueRows(files, probes, split, files.rowCount(), Encoder(), false);
-        return;
-    }
-    const int firstLaneTasks = static_cast<int>(taskEntries_.size());
-    GlobalVars.BatchStartTime = Clock();
-    StartLane(Encoder(), 0, firstLaneTasks, parallel);
-    secondLane_ = std::make_unique<TFFEncoder>();
-    secondAttached_ = std::make_shared<std::atomic<bool>>(true);
-    secondFirstTask_ = firstLaneTasks;
-    AttachHandlers(*secondLane_, 1, firstLaneTasks, secondAttached_);
-    queueOffset_ = firstLaneTasks;
-    // The first lane's progress records wait for this thread: they are
-    // served between files.
-    QueueRows(files, probes, split, files.rowCount(), *secondLane_, true);
-    queueOffset_ = 0;
-}
-
-void TPageConverting::QueueRows(const TFileListModel& files, TBatchProbes& probes, int first, int last,
-                                TFFEncoder& encoder, bool serveRecords) {
-    for (int row = first; row < last; ++row) {
-        if (stopping_) {
-            Settle(NewEntry(files.FileFullName(row), DurationText(files.RealDuration(row)), files.RealDuration(row)),
-                   eoStopped);
-            continue;
-        }
-        TBatchProbe probed = probes.Take(static_cast<size_t>(row));
-        QueueProbed(probed, files.FileFullName(row), files.RealDuration(row), files.Root(row), encoder);
-        if (serveRecords) CheckSynchronize(0);
-    }
-}
-
-// The engine starts the first `parallel` tasks at once and the next one
-// whenever a task ends, in queue order; their records reach the page later,
-// from the event loop.
-void TPageConverting::StartLane(TFFEncoder& encoder, int firstTask, int endTask, int parallel) {
-    encoder.StartTask(parallel);
-    nextTaskToStart_ = firstTask;
-    laneEnd_ = endTask;
-    while (nextTaskToStart_ < std::min(firstTask + parallel, endTask)) TaskStarted(nextTaskToStart_++);
-    StatusChanged();
-}
-
-void TPageConverting::StartSecondLane() {
-    secondStarted_ = true;
-    const int parallel = std::clamp(GlobalVars.ParallelTasks, MinParallelTasks, MaxParallelTasks);
-    try {
-        StartLane(*secondLane_, secondFirstTask_, static_cast<int>(taskEntries_.size()), parallel);
-    } catch (const std::exception& e) {
-        Log(e.what());
-        ShowErrorMessage(host_, e);
-        LaneTerminate(1, TTerminateInfo{-1, false, false, {}, {}, {}, {}});
-    }
-}
-
-TOutputTarget TPageConverting::OutputTarget() {
+void TPageConverting::StartRunner(const TFileListModel& files) {
     const TGlobalVars& g = GlobalVars;
+    TBatchSettings settings;
     // A stored code beyond the eight (a hand-edited file) names no format here,
     // even where the shared table goes on with the command line's video containers.
     const bool known = g.OutputFormat < OutputFormatCount;
-    return {g.OutputFileDir, known ? g.OutputFormat : -1, known ? g.Presets[g.OutputFormat] : -1, &reservedNames_};
-}
-
-void TPageConverting::QueueFile(const QString& path, int64_t durationUs, const QString& root) {
-    TBatchProbe probed = ProbeBatchFile(Encoder().Decoder(), NameBytes(path), OutputTarget());
-    QueueProbed(probed, path, durationUs, root, Encoder());
-}
-
-void TPageConverting::QueueProbed(TBatchProbe& probed, const QString& path, int64_t durationUs, const QString& root,
-                                  TFFEncoder& encoder) {
-    TOutputTarget target = OutputTarget();
-    const TSourceFile source{NameBytes(path), NameBytes(root)};
-    // The output's folder is made only for a file that can be read: a file
-    // that fails leaves no empty folders behind.
-    if (GlobalVars.KeepFolderStructure && !RelativeFolder(source).empty() && probed.File.Loaded) {
-        target.Folder = MirroredFolder(source, GlobalVars.OutputFileDir);
-        const std::string problem = PrepareOutputFolder(target.Folder);
-        if (!problem.empty()) {
-            AddEntry({-1, problem}, path, durationUs, probed.DurationUs);
-            return;
+    settings.Format = known ? g.OutputFormat : -1;
+    settings.Preset = known ? g.Presets[g.OutputFormat] : -1;
+    settings.Jobs = std::clamp(g.ParallelTasks, MinParallelTasks, MaxParallelTasks);
+    // "Convert" has made the output folder; the folders of a kept structure
+    // are made when their first file that can be read needs them.
+    settings.MakeFolders = g.KeepFolderStructure;
+    events_ = std::make_unique<TPageBatchEvents>(
+        [this] { QMetaObject::invokeMethod(this, [this] { TakeEvents(); }, Qt::QueuedConnection); });
+    run_ = std::make_unique<TBatchRun>(std::move(settings), *events_);
+    for (int row = 0; row < files.rowCount(); ++row) {
+        const QString path = files.FileFullName(row);
+        run_->Append({NameBytes(path), OutputFolderOf(path, files.Root(row))});
+    }
+    GlobalVars.BatchStartTime = Clock();
+    runReturned_ = false;
+    runError_.clear();
+    // Run() blocks its caller until the batch has ended.
+    runThread_ = std::thread([this, run = run_.get(), events = events_.get()] {
+        try {
+            run->Run();
+        } catch (const std::exception& e) {
+            runError_ = e.what();
+            events->Summary({});
         }
-    }
-    AddEntry(QueueProbedFile(encoder, probed.File, target), path, durationUs, probed.DurationUs);
+        runReturned_ = true;
+    });
+    refreshTimer_->start(StatusRefreshMs > 0 ? StatusRefreshMs : 50);
 }
 
-// The encoder's probe holds the file open: the entry reads its length there.
-void TPageConverting::AddConversionTask(const TInputOptions& input, const TOutputOptions& output, int64_t durationUs) {
-    TFileStreamInfo info;
-    const bool known = Encoder().Decoder().GetFileStreamInfo(info) && info.Duration >= 0;
-    AddEntry(AddTaskWithOutput(Encoder(), input, output), NameFromWide(input.FileName), durationUs,
-             known ? info.Duration : -1);
+std::string TPageConverting::OutputFolderOf(const QString& path, const QString& root) const {
+    const TSourceFile source{NameBytes(path), NameBytes(root)};
+    if (GlobalVars.KeepFolderStructure && !RelativeFolder(source).empty())
+        return MirroredFolder(source, GlobalVars.OutputFileDir);
+    return GlobalVars.OutputFileDir;
 }
 
-void TPageConverting::AddEntry(const TQueueResult& queued, const QString& path, int64_t durationUs,
-                               int64_t probedDurationUs) {
-    if (!queued.Queued()) {
-        Log(queued.Error);
-        Log("File not queued for conversion: " + NameBytes(path));
-        Settle(NewEntry(path, DurationText(durationUs), durationUs), eoFailed);
-        GlobalVars.FailedCount += 1;
-        queueFailures_ << DisplayName(path) + "\n" + DisplayText(queued.Error);
-        return;
-    }
-    QString durationText = QStringLiteral("Duration is not preseted");
-    if (probedDurationUs >= 0) {
-        durationText = Text(FormatDuration(probedDurationUs));
-        GlobalVars.BatchDuration += probedDurationUs;
-    }
-    QTreeWidgetItem* entry = NewEntry(path, durationText, durationUs);
-    const size_t task = static_cast<size_t>(queueOffset_ + queued.TaskIndex);
-    if (taskEntries_.size() <= task) taskEntries_.resize(task + 1, nullptr);
-    taskEntries_[task] = entry;
-    Log("File has been added to convert list.");
+bool TPageConverting::QueueFile(const QString& path, int64_t durationUs, const QString& root) {
+    // The file's index in the batch is the number of entries before it.
+    if (!run_ || !run_->Append({NameBytes(path), OutputFolderOf(path, root)})) return false;
+    NewEntry(path, durationUs);
+    StatusChanged();
+    return true;
 }
 
-QTreeWidgetItem* TPageConverting::NewEntry(const QString& path, const QString& durationText, int64_t durationUs) {
+QTreeWidgetItem* TPageConverting::NewEntry(const QString& path, int64_t durationUs) {
     const QFileInfo file(DisplayName(path));
     QString folder = file.absolutePath();
     if (!folder.endsWith('/')) folder += '/';
+    const QString durationText = DurationText(durationUs);
     auto* entry = new QTreeWidgetItem({file.fileName(), durationText, QStringLiteral("Waiting"), QString(), folder});
     entry->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     // Whole, for a column too narrow to show it.
@@ -259,8 +145,43 @@ QTreeWidgetItem* TPageConverting::NewEntry(const QString& path, const QString& d
     entry->setToolTip(ccPath, folder);
     entry->setData(ccName, DurationRole, QVariant::fromValue<qlonglong>(durationUs));
     entry->setData(ccName, OutcomeRole, int(eoPending));
+    entry->setData(ccName, PathRole, path);
     ListViewConverting->addTopLevelItem(entry);
+    entries_.push_back(entry);
+    if (durationUs > 0) GlobalVars.BatchDuration += durationUs;
     return entry;
+}
+
+void TPageConverting::TakeEvents() {
+    // The call under way, held by a box, goes on once the box is closed.
+    if (takingEvents_) return;
+    takingEvents_ = true;
+    // EndRun lets the batch go meanwhile: what it told is then dropped.
+    TPageBatchEvents* const events = events_.get();
+    while (events && events == events_.get()) {
+        const std::vector<TPageBatchEvent> taken = events->Take();
+        if (taken.empty()) break;
+        for (const TPageBatchEvent& event : taken) {
+            if (events != events_.get()) break;
+            switch (event.Kind) {
+            case TPageBatchEvent::Queued: FileQueued(event.End.Index); break;
+            case TPageBatchEvent::Started: FileStarted(event.End.Index); break;
+            case TPageBatchEvent::Finished: FileFinished(event.End); break;
+            case TPageBatchEvent::Ended: BatchEnded(); break;
+            }
+        }
+    }
+    takingEvents_ = false;
+}
+
+void TPageConverting::ReleaseRunner() {
+    if (!run_) return;
+    // Run() returns as soon as it has told the end. Its threads may hand log
+    // lines to this one meanwhile.
+    while (!runReturned_) CheckSynchronize(5);
+    runThread_.join();
+    run_.reset();
+    events_.reset();
 }
 
 // One box for all of them, however many: a folder that went away must not
@@ -272,28 +193,20 @@ void TPageConverting::ShowQueueFailures() {
     if (queueFailures_.size() > listed.size())
         text += QStringLiteral("\n\n... and %1 more (see the log).").arg(queueFailures_.size() - listed.size());
     queueFailures_.clear();
+    queueFailureCame_ = false;
     ShowFailure(text, QString());
 }
 
 void TPageConverting::FinishBatch() {
-    // The user reads the failure first; the summary follows once the box is
-    // closed. A batch still being queued ends once it is queued.
-    if (openFailureBoxes_ > 0 || starting_) {
+    // The user reads the failures first; the summary follows once the boxes
+    // are closed.
+    if (openFailureBoxes_ > 0 || !queueFailures_.isEmpty()) {
         finishPending_ = true;
+        if (openFailureBoxes_ == 0) ShowQueueFailures();
         return;
     }
     finishPending_ = false;
-    if (encoder_) ClearEncoderTasks();
-    ReleaseSecondLane();
     QCoreApplication::postEvent(host_, new QEvent(WM_CONVERTDONE));
-}
-
-void TPageConverting::ClearEncoderTasks() {
-    try {
-        encoder_->ClearTasks();
-    } catch (const Exception& e) {
-        Log(e.what());
-    }
 }
 
 bool TPageConverting::CancelConversion() {
@@ -309,17 +222,25 @@ bool TPageConverting::AskCancelConversion() {
                                            QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     cancelQuestionOpen_ = false;
     if (yes) stopping_ = true;
-    // Stopped, the batch queues nothing and ends at once.
+    // Stopped, the batch starts nothing and ends at once.
     if (const TFileListModel* files = std::exchange(deferredStart_, nullptr)) StartConvert(*files);
     return yes;
 }
 
-// A stop that comes while the batch is queued (or before) is kept: the
-// queueing and the start look at it.
+// A stop that comes before the batch starts is kept: the start looks at it.
+// The runner ends the running files and reports every file, then the end.
 void TPageConverting::StopRun() {
     stopping_ = true;
-    // Waiting keeps serving the main-thread hand-offs, so the tasks' progress
-    // and end records still reach the page while it stops.
-    if (encoder_) encoder_->Stop(true);
-    if (secondLane_ && secondStarted_) secondLane_->Stop(true);
+    if (run_) run_->Stop();
+}
+
+void TPageConverting::EndRun() {
+    // A batch being started (its page being painted) starts nothing.
+    starting_ = false;
+    stopping_ = true;
+    deferredStart_ = nullptr;
+    if (run_) run_->Stop();
+    ReleaseRunner();
+    if (!runError_.empty()) Log(std::exchange(runError_, {}));
+    DropStatusRefresh();
 }

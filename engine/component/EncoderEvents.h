@@ -1,12 +1,15 @@
 #pragma once
 // The records and event types through which the encoder component reports a
-// run: termination, progress, preview pictures and hooks.
+// run: termination, progress, preview pictures and hooks, and what its queries
+// tell of a task. The front ends see these, never the task itself.
 #include <cstdint>
 #include <functional>
 #include <string>
 
-#include "CustomFFmpeg.h"
-#include "FFDecode.h"
+#include "NoOutputTime.h"
+
+struct AVFormatContext;
+struct TBitmap;
 
 struct TTerminateInfo {
     int TaskIndex = -1;  // -1: every task has ended
@@ -65,6 +68,19 @@ struct THookInfo {
     int64_t Pts = 0;
     bool Update = true;      // write the bitmap back into the picture
     bool StopHook = false;   // stop calling this hook for the task
+};
+
+// Where a task stands.
+enum TTaskState { tsQueued, tsRunning, tsEnded };
+
+// What the component tells of one of its tasks.
+struct TTaskStatus {
+    TTaskState State = tsQueued;
+    // The file of the task's first output: the name it was given while it is
+    // queued, the one its file was created under once it has ended. Empty
+    // while it runs (its worker may still be choosing a free name) and for a
+    // task without output.
+    std::wstring OutputFile;
 };
 
 using TTerminateEvent = std::function<void(void* Sender, const TTerminateInfo& Info)>;

@@ -4,40 +4,67 @@
 #include "FFLoad.h"
 #include "Format.h"
 #include "MainThread.h"
+#include "TaskList.h"
 #include "TaskRecordApply.h"
 
-TCustomEncoder::TCustomEncoder(void* owner) : TFFBaseComponent(owner), decoder_(std::make_unique<TFFDecoder>()) {}
+namespace {
+
+// Takes a relay's lock. A relay may hold it while it waits for the main
+// thread (a progress or preview handler handed over), so on the main thread
+// the hand-offs are served meanwhile.
+template <typename Mutex>
+std::unique_lock<Mutex> LockServingHandOffs(Mutex& mutex) {
+    std::unique_lock<Mutex> lock(mutex, std::defer_lock);
+    if (IsMainThread()) {
+        while (!lock.try_lock()) CheckSynchronize(5);
+    } else {
+        lock.lock();
+    }
+    return lock;
+}
+
+} // namespace
+
+TCustomEncoder::TCustomEncoder(void* owner)
+    : TFFBaseComponent(owner), decoder_(std::make_unique<TFFDecoder>()), tasks_(std::make_unique<TFFmpegList>()) {}
 
 TCustomEncoder::~TCustomEncoder() {
-    OnAudioHook = nullptr;
-    OnPreviewBitmap = nullptr;
-    OnProgress = nullptr;
-    OnTerminate = nullptr;
-    OnVideoInputHook = nullptr;
-    OnVideoOutputHook = nullptr;
-    // Let a relay that is still inside finish first.
-    { std::lock_guard<std::mutex> l(audioHookLock_); }
-    { std::lock_guard<std::mutex> l(previewLock_); }
-    { std::lock_guard<std::mutex> l(progressLock_); }
-    { std::lock_guard<std::recursive_mutex> l(terminateLock_); }
-    { std::lock_guard<std::mutex> l(videoHookLock_); }
+    ClearEvents();
     {
         // No task may start any more while the list goes away.
         std::lock_guard<std::recursive_mutex> l(terminateLock_);
         remainingToStart_ = 0;
     }
-    tasks_.Clear();  // every task stops and is waited for
+    tasks_->Clear();  // every task stops and is waited for
     delivery_.WaitIdle();
     decoder_.reset();
 }
 
+void TCustomEncoder::ClearEvents() {
+    // Each handler goes under the lock its relay holds while calling it, so
+    // that once the lock is ours no relay is inside that handler, and none
+    // calls it again.
+    auto clear = [](auto& relayLock, auto&... handlers) {
+        auto lock = LockServingHandOffs(relayLock);
+        ((handlers = nullptr), ...);
+    };
+    clear(audioHookLock_, OnAudioHook);
+    clear(previewLock_, OnPreviewBitmap);
+    clear(progressLock_, OnProgress);
+    clear(terminateLock_, OnTerminate);
+    clear(videoHookLock_, OnVideoInputHook, OnVideoOutputHook);
+    // Raised only while an input is first opened, on the thread that adds
+    // the task: no other thread is inside it.
+    OnBeforeFindStreamInfo = nullptr;
+}
+
 void TCustomEncoder::SetPreview(bool on) {
-    tasks_.SetPreviewAll(on);
+    tasks_->SetPreviewAll(on);
     preview_ = on;
 }
 
 void TCustomEncoder::SetPreviewBitmap(bool on) {
-    tasks_.SetPreviewBitmapAll(on);
+    tasks_->SetPreviewBitmapAll(on);
     previewBitmap_ = on;
 }
 
@@ -86,7 +113,7 @@ int TCustomEncoder::AddTask(const std::wstring& fileName, const TInputOptions* o
         }
         task->DecoderForSlot(slot).AttachFormatContext(task->InputFiles[slot].get());
         ConnectRelays(*task, true);
-        return tasks_.Add(std::move(task));
+        return tasks_->Add(std::move(task));
     } catch (const Exception& e) {
         LastErrorMessage = e.what();
         return -1;
@@ -95,7 +122,7 @@ int TCustomEncoder::AddTask(const std::wstring& fileName, const TInputOptions* o
 
 bool TCustomEncoder::SetOutputFile(int taskIndex, const std::wstring& fileName, const TOutputOptions* options) {
     CheckNotWorking("SetOutputFile");
-    TFFmpeg* task = tasks_.Items(taskIndex);
+    TFFmpeg* task = tasks_->Items(taskIndex);
     if (task->OutputFileCount >= task->FileCapacity) {
         LastErrorMessage = Format("max output files %d reached", task->FileCapacity);
         return false;
@@ -130,9 +157,26 @@ bool TCustomEncoder::SetOutputFile(int taskIndex, const std::wstring& fileName, 
     }
 }
 
+int TCustomEncoder::TaskCount() const { return tasks_->Count(); }
+
+TTaskStatus TCustomEncoder::TaskStatus(int taskIndex) const {
+    // Under the lock no task starts, so one that is not running yet leaves
+    // its output's name alone while it is read; one that has ended is done
+    // with it. (A run started inline on another thread holds the lock until
+    // it has ended.)
+    std::lock_guard<std::recursive_mutex> lock(terminateLock_);
+    const TFFmpeg* task = tasks_->Items(taskIndex);
+    TTaskStatus status;
+    if (task->Terminated) status.State = tsEnded;
+    else if (task->Running) status.State = tsRunning;
+    if (status.State != tsRunning && !task->OutputOptionCopies.empty())
+        status.OutputFile = task->OutputOptionCopies.front().FileName;
+    return status;
+}
+
 void TCustomEncoder::RemoveTask(int taskIndex) {
     CheckNotWorking("RemoveTask");
-    tasks_.Delete(taskIndex);
+    tasks_->Delete(taskIndex);
 }
 
 void TCustomEncoder::ClearTasks() {
@@ -141,7 +185,7 @@ void TCustomEncoder::ClearTasks() {
         std::lock_guard<std::recursive_mutex> lock(terminateLock_);
         if (working_ && !allTerminated_) throw Exception("Cannot ClearTasks while working.");
     }
-    tasks_.Clear();
+    tasks_->Clear();
     // No record of this run may reach a handler after the list is cleared.
     delivery_.WaitIdle();
     LastErrorMessage.clear();
@@ -158,12 +202,12 @@ void TCustomEncoder::StartTask(int threadCount) {
     std::lock_guard<std::recursive_mutex> lock(terminateLock_);
     finishedCount_ = 0;
     nextTaskIndex_ = 0;
-    remainingToStart_ = tasks_.Count();
+    remainingToStart_ = tasks_->Count();
     allTerminated_ = false;
     threaded_ = threadCount > 0;
     working_ = true;
     // An empty batch ends at once instead of waiting for tasks that never come.
-    if (tasks_.Count() == 0) {
+    if (tasks_->Count() == 0) {
         DoAllTerminated();
         return;
     }
@@ -176,7 +220,7 @@ void TCustomEncoder::StartTask(int threadCount) {
 void TCustomEncoder::StartNextTask() {
     if (remainingToStart_ <= 0) return;
     --remainingToStart_;
-    TFFmpeg* task = tasks_.Items(nextTaskIndex_);
+    TFFmpeg* task = tasks_->Items(nextTaskIndex_);
     task->ProgressIntervalUs = static_cast<int64_t>(progressInterval_) * 1000;
     ++nextTaskIndex_;
     task->Start(threaded_);
@@ -187,14 +231,14 @@ void TCustomEncoder::Stop(bool wait) {
         std::lock_guard<std::recursive_mutex> lock(terminateLock_);
         remainingToStart_ = 0;
     }
-    if (working_) tasks_.StopAll(wait);
+    if (working_) tasks_->StopAll(wait);
 }
 
 void TCustomEncoder::DoTerminate(TCustomFFmpeg* task) {
     std::lock_guard<std::recursive_mutex> lock(terminateLock_);
     if (OnTerminate) {
         TTerminateInfo info;
-        info.TaskIndex = tasks_.IndexOf(task);
+        info.TaskIndex = tasks_->IndexOf(task);
         info.Completed = task->Completed;
         info.Failed = task->Failed;
         info.ErrorMessage = task->ErrorMessage;
@@ -209,7 +253,7 @@ void TCustomEncoder::DoTerminate(TCustomFFmpeg* task) {
     }
     ++finishedCount_;
     if (remainingToStart_ < 1) {
-        if (finishedCount_ >= tasks_.Count()) DoAllTerminated();
+        if (finishedCount_ >= tasks_->Count()) DoAllTerminated();
     } else if (threaded_) {
         StartNextTask();
     }
@@ -235,9 +279,9 @@ void TCustomEncoder::Deliver(const TTerminateInfo& info) {
 
 void TCustomEncoder::DoProgress(TCustomFFmpeg* task, int fileIndex, int frameNumber, int fps, float quality,
                                 float bitRate, int64_t totalSize, int64_t currentDuration, int64_t totalDuration) {
-    if (!OnProgress) return;
     std::lock_guard<std::mutex> lock(progressLock_);
-    progressInfo_.TaskIndex = tasks_.IndexOf(task);
+    if (!OnProgress) return;
+    progressInfo_.TaskIndex = tasks_->IndexOf(task);
     progressInfo_.FileIndex = fileIndex;
     progressInfo_.FrameNumber = frameNumber;
     progressInfo_.FPS = fps;
@@ -252,9 +296,9 @@ void TCustomEncoder::DoProgress(TCustomFFmpeg* task, int fileIndex, int frameNum
 }
 
 void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg* task, const TBitmap* bitmap, int64_t pts) {
-    if (!OnPreviewBitmap) return;
     std::lock_guard<std::mutex> lock(previewLock_);
-    previewInfo_.TaskIndex = tasks_.IndexOf(task);
+    if (!OnPreviewBitmap) return;
+    previewInfo_.TaskIndex = tasks_->IndexOf(task);
     previewInfo_.Bitmap = bitmap;
     previewInfo_.Pts = pts;
     previewInfo_.Width = bitmap ? bitmap->Width : 0;
@@ -266,9 +310,9 @@ void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg* task, const TBitmap* bitmap,
 
 void TCustomEncoder::DoVideoHook(const TVideoHookEvent& handler, TCustomFFmpeg* task, TBitmap* bitmap, bool& update,
                                  bool& stopHook, int64_t pts, int frameNumber) {
-    if (!handler) return;
     std::lock_guard<std::mutex> lock(videoHookLock_);
-    hookInfo_.TaskIndex = tasks_.IndexOf(task);
+    if (!handler) return;
+    hookInfo_.TaskIndex = tasks_->IndexOf(task);
     hookInfo_.Bitmap = bitmap;
     hookInfo_.FrameNumber = frameNumber;
     hookInfo_.Pts = pts;
@@ -291,9 +335,9 @@ void TCustomEncoder::DoVideoOutputHook(TCustomFFmpeg* task, TBitmap* bitmap, boo
 
 void TCustomEncoder::DoAudioHook(TCustomFFmpeg* task, int64_t pts, uint8_t* samples, int size, int sampleRate,
                                  int channels, int sampleFormat) {
-    if (!OnAudioHook) return;
     std::lock_guard<std::mutex> lock(audioHookLock_);
-    OnAudioHook(this, tasks_.IndexOf(task), pts, samples, size, sampleRate, channels, sampleFormat);
+    if (!OnAudioHook) return;
+    OnAudioHook(this, tasks_->IndexOf(task), pts, samples, size, sampleRate, channels, sampleFormat);
 }
 
 void TCustomEncoder::DoBeforeFindStreamInfo(TCustomFFmpeg* task, AVFormatContext* context) {

@@ -2,7 +2,8 @@
 // The encoder component: what the application sees of the engine. It keeps an
 // ordered list of tasks, starts them one after another (or several at a time)
 // on worker threads, stops them, and reports their progress and their end
-// through events.
+// through events. Its tasks stay inside the engine: the front ends queue them
+// by index and learn of them through the events and the queries below.
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -10,9 +11,13 @@
 
 #include "EncoderEvents.h"
 #include "FFBaseComponent.h"
-#include "TaskList.h"
+#include "FFDecode.h"
 #include "TaskRecords.h"
 #include "TerminateDelivery.h"
+
+class TCustomFFmpeg;
+class TFFmpeg;
+class TFFmpegList;
 
 class TCustomEncoder : public TFFBaseComponent {
 public:
@@ -35,8 +40,10 @@ public:
     void SetProgressInterval(int milliseconds);
 
     TFFDecoder& Decoder() { return *decoder_; }
-    TFFmpegList& Tasks() { return tasks_; }
     bool Working() const { return working_; }
+    int TaskCount() const;
+    // Raises Exception "List index out of bounds (%d)" for a bad index.
+    TTaskStatus TaskStatus(int taskIndex) const;
 
     TTerminateEvent OnTerminate;
     TProgressEvent OnProgress;
@@ -45,6 +52,14 @@ public:
     TPreviewBitmapEvent OnPreviewBitmap;
     TVideoHookEvent OnVideoInputHook;
     TVideoHookEvent OnVideoOutputHook;
+
+    // Disconnects every handler above: nothing the tasks report from now on
+    // reaches one. Returns once no relay is inside a handler (on the main
+    // thread it serves hand-offs meanwhile, since a relay may be waiting for
+    // one); records already handed to the delivery thread still reach the
+    // handler they were made for. Not from inside a progress, preview or hook
+    // handler: the relay that called it holds the lock this waits for.
+    void ClearEvents();
 
     bool LibrariesLoaded() const;
     bool LoadLibraries(const std::string& folder);
@@ -72,6 +87,11 @@ public:
                      int sampleFormat);
     void DoBeforeFindStreamInfo(TCustomFFmpeg* task, AVFormatContext* context);
 
+protected:
+    // The engine's own view of the tasks, for a component derived from this
+    // one (and the engine's tests); the list's header is the engine's.
+    TFFmpegList& TaskList() { return *tasks_; }
+
 private:
     void CheckNotWorking(const std::string& operation) const;
     void StartNextTask();
@@ -83,7 +103,7 @@ private:
                      bool& stopHook, int64_t pts, int frameNumber);
 
     std::unique_ptr<TFFDecoder> decoder_;
-    TFFmpegList tasks_;
+    std::unique_ptr<TFFmpegList> tasks_;
     bool preview_ = false;
     bool previewBitmap_ = false;
     int progressInterval_ = 500;
@@ -99,7 +119,9 @@ private:
     std::mutex audioHookLock_;
     std::mutex previewLock_;
     std::mutex progressLock_;
-    std::recursive_mutex terminateLock_;  // re-entered when a started task fails its start checks
+    // Re-entered when a started task fails its start checks. Held, no task
+    // starts: the queries read a task that is not running under it.
+    mutable std::recursive_mutex terminateLock_;
     std::mutex videoHookLock_;
 
     TProgressInfo progressInfo_;

@@ -1,5 +1,7 @@
 #pragma once
-// The encoder's tasks and the list that owns them.
+// The encoder's tasks and the list that owns them: the engine's own, for the
+// component's sources (and the engine's tests). The front ends see the tasks
+// only through the component's queries and events.
 #include <memory>
 #include <vector>
 

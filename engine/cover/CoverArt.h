@@ -1,28 +1,14 @@
 #pragma once
-// Cover art: the picture a source carries goes into every output whose format
-// can hold one. Most muxers take it as an attached-picture stream; Ogg, raw
-// MPEG layer-2 and ASF cannot, so the picture is written the way players read
-// it there: a METADATA_BLOCK_PICTURE comment, an ID3v2 tag ahead of the
-// frames, a WM/Picture entry in the ASF header.
+// Cover art: the picture a source carries goes into every output whose tags
+// are written after the muxer (tags/TagFiles.h), as the front cover, byte for
+// byte; a picture in a coding the tags do not name is coded as PNG first.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "FFPtr.h"
 
-// How an output container holds a cover.
-enum TCoverCarrier {
-    ccNone,            // it cannot (WAV, raw AAC, ...)
-    ccPictureStream,   // an attached-picture stream (MP3, FLAC, MP4 and M4A)
-    ccVorbisComment,   // METADATA_BLOCK_PICTURE in the audio stream's comments (Ogg)
-    ccId3Tag,          // an APIC frame in the ID3v2 tag before the first frame (raw MPEG audio)
-    ccAsfHeader        // WM/Picture in the header, added once the file is complete (WMA)
-};
-
-TCoverCarrier CoverCarrierOf(const AVOutputFormat* format);
-// Whether `carrier` takes pictures coded as `codec` as they are.
-bool CarrierTakesCodec(TCoverCarrier carrier, AVCodecID codec);
-// "image/jpeg" and the like; empty for a codec no carrier takes.
+// "image/jpeg" and the like; empty for a coding tags do not take.
 std::string PictureMimeType(AVCodecID codec);
 
 // One coded picture and what the picture blocks of the formats say about it.
@@ -40,22 +26,8 @@ TCoverPicture CoverOfStream(const AVStream* st);
 // The picture decoded and coded again as PNG. Raises FFmpegException.
 TCoverPicture CoverAsPng(const TCoverPicture& picture);
 
-// A FLAC PICTURE block body (front cover), as METADATA_BLOCK_PICTURE carries it.
-std::vector<uint8_t> FlacPictureBlock(const TCoverPicture& picture);
-std::string Base64(const std::vector<uint8_t>& bytes);
-// An ID3v2.4 APIC frame (front cover), for the tag the output's tags open.
-std::vector<uint8_t> Id3v2PictureFrame(const TCoverPicture& picture);
-// The value of a WM/Picture attribute (front cover).
-std::vector<uint8_t> AsfPictureValue(const TCoverPicture& picture);
-// `header` is a complete ASF header object; returns it with a WM/Picture
-// attribute added (the file size it records grown to match). Raises
-// FFmpegException when the header is not one.
-std::vector<uint8_t> AsfHeaderWithPicture(const std::vector<uint8_t>& header, const TCoverPicture& picture);
-
 // The cover one output of a run carries.
 struct TOutputCover {
     int File = 0;                  // output file index
-    TCoverCarrier Carrier = ccNone;
-    int StreamIndex = -1;          // ccPictureStream: the picture's stream in the output
     TCoverPicture Picture;
 };

@@ -1,5 +1,5 @@
-// The cover picture of a source stream, and its PNG coding for containers
-// that cannot take the source's own.
+// The cover picture of a source stream, and its PNG coding for a picture
+// whose coding the tags cannot name.
 #include <algorithm>
 #include <functional>
 
@@ -50,6 +50,16 @@ FramePtr DecodePicture(const TCoverPicture& picture) {
 }
 
 } // namespace
+
+std::string PictureMimeType(AVCodecID codec) {
+    switch (codec) {
+    case AV_CODEC_ID_MJPEG: return "image/jpeg";
+    case AV_CODEC_ID_PNG: return "image/png";
+    case AV_CODEC_ID_GIF: return "image/gif";
+    case AV_CODEC_ID_BMP: return "image/bmp";
+    default: return "";
+    }
+}
 
 TCoverPicture CoverOfStream(const AVStream* st) {
     TCoverPicture picture;

@@ -1,90 +1,34 @@
-// The covers of a run: chosen once the output streams have their sources,
-// set up before the headers are written, written right after them (or, for
-// ASF, added to the finished file).
+// The covers of a run: chosen once the output streams have their sources and
+// kept until the finished outputs get their tags (tags/OutputTags.cpp).
 #include "CoverArt.h"
 #include "FFLog.h"
 #include "FileSetup.h"
 #include "Format.h"
 #include "RunTables.h"
 #include "StreamList.h"
+#include "TagFiles.h"
 
 namespace {
 
-constexpr AVRational PictureTimeBase{1, 90000};
-
-AVStream* FirstAudioStream(AVFormatContext* oc) {
-    for (unsigned i = 0; i < oc->nb_streams; ++i)
-        if (oc->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) return oc->streams[i];
-    return nullptr;
-}
-
-// The stream that carries the cover in an output that stores pictures as streams.
-int AddPictureStream(AVFormatContext* oc, const AVStream* source, const TCoverPicture& picture) {
-    AVStream* st = ff::avformat_new_stream(oc, nullptr);
-    if (!st) throw FFmpegException("Could not alloc stream");
-    AVCodecParameters* par = st->codecpar;
-    if (picture.Codec == source->codecpar->codec_id) {
-        if (ff::avcodec_parameters_copy(par, source->codecpar) < 0) throw FFmpegException("av_mallocz fail");
-        par->codec_tag = 0;
-    } else {
-        par->codec_type = AVMEDIA_TYPE_VIDEO;
-        par->codec_id = picture.Codec;
-        par->width = picture.Width;
-        par->height = picture.Height;
-    }
-    st->time_base = PictureTimeBase;
-    st->disposition = AV_DISPOSITION_ATTACHED_PIC;
-    // The ID3v2 and FLAC writers take the picture type from "comment", the description from "title".
-    ff::av_dict_set(&st->metadata, "comment", "Cover (front)", 0);
-    if (!picture.Description.empty()) ff::av_dict_set(&st->metadata, "title", picture.Description.c_str(), 0);
-    return st->index;
-}
-
 // The input file whose cover output `file` carries: the one its audio comes
-// from. -1 for none, and for an output with moving pictures of its own, which
-// keeps those only.
+// from. -1 for none.
 int CoverSourceFile(const std::vector<TOutputStream*>& outputs,
                     const std::vector<std::unique_ptr<TInputStream>>& inputs, int file) {
-    int source = -1;
-    for (const TOutputStream* ost : outputs) {
-        if (ost->FileIndex != file) continue;
-        // The streams know their kind from the moment they were made.
-        const AVMediaType type = OutputTypeOf(*ost, nullptr);
-        if (type == AVMEDIA_TYPE_VIDEO) return -1;
-        if (type == AVMEDIA_TYPE_AUDIO && source < 0) source = inputs[ost->SourceIndex]->FileIndex;
-    }
-    return source;
-}
-
-// Rewrites the header of the finished ASF file behind `pb` with the picture in
-// it. False when the file cannot be edited (a pipe, say: it is written once);
-// raises when it could not be rewritten.
-bool AddToAsfHeader(AVIOContext* pb, const TCoverPicture& picture, const std::string& name) {
-    uint8_t head[30];
-    const int got = ReadFileIOAt(pb, 0, head, sizeof head);
-    if (got == AVERROR(ENOSYS)) return false;
-    uint64_t size = 0;
-    for (int i = 7; i >= 0; --i) size = (size << 8) | head[16 + i];
-    if (got != static_cast<int>(sizeof head) || size < sizeof head || size > (64u << 20))
-        throw FFmpegException("The ASF header is damaged");
-    std::vector<uint8_t> header(size);
-    if (ReadFileIOAt(pb, 0, header.data(), static_cast<int>(size)) != static_cast<int>(size))
-        throw FFmpegException("The ASF header is damaged");
-    const int ret = SpliceFileIO(pb, 0, static_cast<int64_t>(size), AsfHeaderWithPicture(header, picture));
-    if (ret < 0) throw FFmpegException(Format("%s while writing %s", ErrorCodeText(ret), name));
-    return true;
+    for (const TOutputStream* ost : outputs)
+        if (ost->FileIndex == file && OutputTypeOf(*ost, nullptr) == AVMEDIA_TYPE_AUDIO)
+            return inputs[ost->SourceIndex]->FileIndex;
+    return -1;
 }
 
 } // namespace
 
 void TCustomFFmpeg::AddCovers() {
     TRun& run = *Run_;
-    // Joined inputs have a cover each, and explicit maps name every stream there is to be.
+    // Joined inputs have a cover each, and explicit maps name everything the output is to hold.
     if (JoinMode || !Opt.StreamMaps.empty()) return;
     for (int j = 0; j < OutputFileCount; ++j) {
-        AVFormatContext* oc = OutputFiles[j];
-        const TCoverCarrier carrier = CoverCarrierOf(oc->oformat);
-        if (carrier == ccNone) continue;
+        // Outputs with moving pictures of their own keep those only.
+        if (TagFormatOf(OutputFiles[j]) == TTagFormat::None) continue;
         const int source = CoverSourceFile(run.OutputStreams, run.InputStreams, j);
         if (source < 0) continue;
         const int index = CoverStreamIndex(InputFiles[source].get());
@@ -93,10 +37,9 @@ void TCustomFFmpeg::AddCovers() {
         const AVStream* picture = InputFiles[source]->streams[index];
         TOutputCover cover;
         cover.File = j;
-        cover.Carrier = carrier;
         cover.Picture = CoverOfStream(picture);
         const char* how = "copied";
-        if (!CarrierTakesCodec(carrier, cover.Picture.Codec)) {
+        if (PictureMimeType(cover.Picture.Codec).empty()) {
             try {
                 cover.Picture = CoverAsPng(cover.Picture);
                 how = "coded as PNG";
@@ -106,45 +49,11 @@ void TCustomFFmpeg::AddCovers() {
                 continue;
             }
         }
-        if (carrier == ccPictureStream) cover.StreamIndex = AddPictureStream(oc, picture, cover.Picture);
-        if (carrier == ccVorbisComment) {
-            AVStream* audio = FirstAudioStream(oc);
-            if (!audio) continue;
-            ff::av_dict_set(&audio->metadata, "METADATA_BLOCK_PICTURE",
-                            Base64(FlacPictureBlock(cover.Picture)).c_str(), 0);
-        }
         GlobalLogger()->LogFmt(this, llInfo, "Cover picture: stream #%d.%d (%s, %dx%d) %s into output #%d, %d bytes",
                                source, index, ff::avcodec_get_name(picture->codecpar->codec_id),
                                cover.Picture.Width, cover.Picture.Height, how, j,
                                static_cast<int64_t>(cover.Picture.Data.size()));
         run.Covers.push_back(std::move(cover));
-    }
-}
-
-void TCustomFFmpeg::WriteCovers() {
-    for (const TOutputCover& cover : Run_->Covers) {
-        AVFormatContext* oc = OutputFiles[cover.File];
-        if (cover.Carrier != ccPictureStream) continue;
-        PacketPtr pkt = MakePacket();
-        if (!pkt || ff::av_new_packet(pkt.get(), static_cast<int>(cover.Picture.Data.size())) < 0)
-            throw FFmpegException("av_mallocz fail");
-        std::copy(cover.Picture.Data.begin(), cover.Picture.Data.end(), pkt->data);
-        pkt->stream_index = cover.StreamIndex;
-        pkt->pts = pkt->dts = 0;
-        pkt->flags |= AV_PKT_FLAG_KEY;
-        // Muxers that write the picture ahead of the audio hold the audio until it came.
-        CheckWritten(oc, ff::av_interleaved_write_frame(oc, pkt.get()), "av_interleaved_write_frame()");
-    }
-}
-
-void TCustomFFmpeg::FinishCovers() {
-    for (const TOutputCover& cover : Run_->Covers) {
-        if (cover.Carrier != ccAsfHeader) continue;
-        AVFormatContext* oc = OutputFiles[cover.File];
-        if (!oc->pb) continue;
-        ff::avio_flush(oc->pb);
-        if (!AddToAsfHeader(oc->pb, cover.Picture, DiskName(oc->url)))
-            GlobalLogger()->LogFmt(this, llWarning, "The cover picture cannot be added to %s", DiskName(oc->url));
     }
 }
 

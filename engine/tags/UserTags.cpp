@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 
 #include "AVUtilStubs.h"
 
@@ -26,9 +25,14 @@ std::string Upper(const std::string& text) {
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
+// A language code as ID3 frames carry it: three lower-case letters.
+bool IsLanguageCode(const std::string& text) {
+    return text.size() == 3 && std::all_of(text.begin(), text.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
 // The common name of a tag, from the names sources of every kind give it
-// (already lower case).
-std::string CommonName(const std::string& key) {
+// (already lower case); "" for a tag without one.
+std::string CommonName(const std::string& key, std::string& language) {
     static const std::pair<const char*, const char*> aliases[] = {
         {"author", "artist"},           {"albumartist", "album_artist"}, {"album artist", "album_artist"},
         {"wm/albumartist", "album_artist"}, {"wm/albumtitle", "album"}, {"tracknumber", "track"},
@@ -40,15 +44,21 @@ std::string CommonName(const std::string& key) {
     };
     for (const auto& [alias, name] : aliases)
         if (key == alias) return name;
-    // ID3 lyrics and comments carry their language: "lyrics-eng".
-    if (StartsWith(key, "lyrics-")) return "lyrics";
-    if (StartsWith(key, "comment-")) return "comment";
-    return key;
+    if (IsCommonTag(key)) return key;
+    // The ID3 reader names lyrics (and some writers comments) with their
+    // language: "lyrics-eng", "lyrics-description-eng".
+    for (const char* prefix : {"lyrics-", "comment-"}) {
+        if (!StartsWith(key, prefix)) continue;
+        const std::string code = key.substr(key.rfind('-') + 1);
+        if (IsLanguageCode(code)) language = code;
+        return std::string(prefix, std::char_traits<char>::length(prefix) - 1);
+    }
+    return {};
 }
 
-void Add(TUserTags& tags, const std::string& key, const std::string& value) {
+void Add(TUserTags& tags, const std::string& key, const std::string& value, const std::string& language = {}) {
     if (value.empty() || !TagValue(tags, key).empty()) return;
-    tags.push_back({key, value});
+    tags.push_back({key, value, language});
 }
 
 // "3/12" is track (or disc) 3 of 12.
@@ -64,15 +74,39 @@ void AddNumber(TUserTags& tags, const std::string& key, const std::string& value
 
 } // namespace
 
+const std::vector<std::string>& CommonTagNames() {
+    static const std::vector<std::string> names = {
+        "title",     "artist",    "album",      "album_artist", "track",    "track_total", "disc",
+        "disc_total", "date",     "genre",      "comment",      "composer", "lyrics",      "copyright",
+        "publisher", "performer", "encoded_by", "language",     "grouping", "compilation", "lyricist",
+    };
+    return names;
+}
+
+bool IsCommonTag(const std::string& key) {
+    const auto& names = CommonTagNames();
+    return std::find(names.begin(), names.end(), key) != names.end();
+}
+
 std::string NumberWithTotal(const TUserTags& tags, const std::string& key) {
     const std::string number = TagValue(tags, key), total = TagValue(tags, key + "_total");
     return total.empty() || number.empty() ? number : number + "/" + total;
 }
 
 std::string TagValue(const TUserTags& tags, const std::string& key) {
+    const std::string lower = Lower(key);
     for (const TUserTag& tag : tags)
-        if (tag.Key == key) return tag.Value;
+        if (Lower(tag.Key) == lower) return tag.Value;
     return {};
+}
+
+std::string ExtraTagName(const std::string& key) {
+    const std::string lower = Lower(key);
+    for (const char* prefix : {"replaygain_", "r128_", "musicbrainz_", "acoustid_"})
+        if (StartsWith(lower, prefix)) return Upper(key);
+    for (const char* name : {"isrc", "barcode", "catalognumber", "asin"})
+        if (lower == name) return Upper(key);
+    return key;
 }
 
 bool IsContainerKey(const std::string& key) {
@@ -94,75 +128,14 @@ void GatherUserTags(const AVDictionary* dict, TUserTags& tags) {
     const AVDictionaryEntry* entry = nullptr;
     while ((entry = ff::av_dict_get(dict, "", entry, AV_DICT_IGNORE_SUFFIX))) {
         if (IsContainerKey(entry->key)) continue;
-        const std::string key = CommonName(Lower(entry->key));
-        if (key == "track" || key == "disc") AddNumber(tags, key, entry->value);
-        else Add(tags, key, entry->value);
+        std::string language;
+        const std::string common = CommonName(Lower(entry->key), language);
+        if (common == "track" || common == "disc") AddNumber(tags, common, entry->value);
+        else Add(tags, common.empty() ? entry->key : common, entry->value, language);
     }
 }
 
 const std::string& ProgramEncoderName() {
     static const std::string name = TEMBRIO_ENCODER_NAME;
     return name;
-}
-
-TTagStyle TagStyleOf(const char* muxerName) {
-    const std::string name = muxerName ? muxerName : "";
-    if (name == "mp3" || name == "mp2" || name == "adts") return TTagStyle::Id3;
-    if (name == "wav") return TTagStyle::Riff;
-    if (name == "ogg" || name == "oga" || name == "flac" || name == "opus") return TTagStyle::Vorbis;
-    if (name == "asf" || name == "asf_stream") return TTagStyle::Asf;
-    return TTagStyle::Generic;
-}
-
-std::vector<std::pair<std::string, std::string>> ContainerEntries(const TUserTags& tags, TTagStyle style) {
-    // The names each style's readers look for; a dash: no field of its own
-    // (the total goes with its number).
-    struct TName {
-        const char* Common;
-        const char* Vorbis;
-        const char* Asf;
-    };
-    static const TName names[] = {
-        {"title", "TITLE", "Title"},
-        {"artist", "ARTIST", "Author"},
-        {"album", "ALBUM", "WM/AlbumTitle"},
-        {"album_artist", "ALBUMARTIST", "WM/AlbumArtist"},
-        {"track", "TRACKNUMBER", "WM/TrackNumber"},
-        {"track_total", "TRACKTOTAL", "-"},
-        {"disc", "DISCNUMBER", "WM/PartOfSet"},
-        {"disc_total", "DISCTOTAL", "-"},
-        {"date", "DATE", "WM/Year"},
-        {"genre", "GENRE", "WM/Genre"},
-        {"comment", "COMMENT", "Description"},
-        {"composer", "COMPOSER", "WM/Composer"},
-        {"lyrics", "LYRICS", "WM/Lyrics"},
-    };
-    std::vector<std::pair<std::string, std::string>> entries;
-    for (const TUserTag& tag : tags) {
-        const TName* known = nullptr;
-        for (const TName& n : names)
-            if (tag.Key == n.Common) known = &n;
-        std::string key = tag.Key, value = tag.Value;
-        switch (style) {
-        case TTagStyle::Vorbis:
-            key = known ? known->Vorbis : Upper(tag.Key);
-            break;
-        case TTagStyle::Asf:
-            if (known) key = known->Asf;
-            if (tag.Key == "disc") value = NumberWithTotal(tags, "disc");
-            break;
-        case TTagStyle::Riff:
-            // RIFF INFO has a track number but no total.
-            if (tag.Key == "track_total" || tag.Key == "disc_total") continue;
-            break;
-        case TTagStyle::Generic:
-            if (tag.Key == "track_total" || tag.Key == "disc_total") continue;
-            if (tag.Key == "track" || tag.Key == "disc") value = NumberWithTotal(tags, tag.Key);
-            break;
-        case TTagStyle::Id3:
-            return {};
-        }
-        if (key != "-") entries.emplace_back(key, value);
-    }
-    return entries;
 }

@@ -22,6 +22,7 @@
 #include "SourceCheck.h"
 #include "StreamRecords.h"
 #include "TaskRecords.h"
+#include "TagFiles.h"
 #include "TaskTypes.h"
 
 class TCustomFFmpeg {
@@ -263,11 +264,9 @@ private:
     void InitTimestamps();
     void ApplyMetadataMaps();
     void NoteAudioStreams();
-    // Cover art (cover/): chosen and set up before the headers, written right
-    // after them, and completed once the trailers are written.
+    // Cover art (cover/): chosen before the headers, for the tags the
+    // finished outputs get.
     void AddCovers();
-    void WriteCovers();
-    void FinishCovers();
     void CopyChapters(int inFile, int outFile);
     void WriteHeaders();
     void DescribeRun();
@@ -313,14 +312,17 @@ private:
     void CloseInputs();
 
     // ---- the tags of the outputs (tags/OutputTags.cpp); the worker ----
-    std::vector<std::string> PendingId3Frames_;        // by output file: ID3 frames the engine still writes
-    // Before output `file`'s header: its tags under its container's names.
+    std::vector<TTagJob> TagJobs_;                     // by output file: the tags TagLib writes into it
+    // Before output `file`'s header: its tags, under its container's names
+    // when its muxer writes them, else kept for TagLib.
     void PlaceTags(int file);
     // After the muxer's set-up, before its header: this program is the encoder.
     void NameEncoder(int file);
-    // After the trailer: the ID3 tag where the muxer left room for it (MP3) or
-    // as a chunk of its own (WAV).
-    void CompleteTags(int file);
+    // After output `file`'s trailer: its file takes its tags once it is closed.
+    void NoteTagJob(int file);
+    // Once the outputs are closed, before they are checked: TagLib writes their
+    // tags. A file whose tags cannot be written is kept, with a warning.
+    void WriteOutputTags();
 
     // ---- option table (options/OptionTable.cpp) ----
     using THandler = void (TCustomFFmpeg::*)(const std::string& name, const std::string& value);

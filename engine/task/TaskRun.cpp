@@ -77,6 +77,7 @@ void TCustomFFmpeg::Run() {
     });
     Guarded(*this, [&] { CloseRunCodecs(); });
     Guarded(*this, [&] { Cleanup(); });
+    Guarded(*this, [&] { WriteOutputTags(); });
     Guarded(*this, [&] { VerifyOutputs(); });
     Guarded(*this, [&] { RemoveFailedOutputs(); });
     Guarded(*this, [&] { MarkTerminated(); });

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Exception.h"
+#include "NoOutputTime.h"
 
 class TCustomFFmpeg;
 struct TBitmap;
@@ -19,9 +20,6 @@ enum TMediaKind { mkVideo = 0, mkAudio = 1, mkData = 2, mkSubtitle = 3 };
 
 // The number of streams per input that a per-stream option can address.
 constexpr int MAX_STREAMS = 20;
-
-// A progress report's time, in seconds, while no output stream has one yet.
-constexpr double NoOutputTimeSeconds = 1e10;
 
 // Report values of one progress report (the relay fills TProgressInfo).
 using TProgressRelay = std::function<void(TCustomFFmpeg* Sender, int FileIndex, int FrameNumber, int FPS,

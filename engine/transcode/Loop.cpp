@@ -211,11 +211,10 @@ void TCustomFFmpeg::FinishRun() {
     for (int i = 0; i < files; ++i) {
         AVFormatContext* oc = OutputFiles[i];
         const int ret = ff::av_write_trailer(oc);
-        if (ret >= 0) CompleteTags(i);
+        if (ret >= 0) NoteTagJob(i);
         if (oc->pb) ff::avio_flush(oc->pb);
         CheckWritten(oc, ret, "av_write_trailer()");
     }
-    FinishCovers();
     ReportProgress(true, -1);
     NoteOutputChecks();
     if (!AudioWrittenToEveryOutput()) {

@@ -37,7 +37,7 @@ struct TCustomFFmpeg::TRun {
     std::vector<uint8_t> DecodeBuffer;           // decoded interleaved samples of every input stream
     int BitBufferSize = 262144;
     std::vector<uint8_t> BitBuffer;              // size BitBufferSize; kept for its size rules
-    std::vector<TOutputCover> Covers;            // the cover of each output that carries one
+    std::vector<TOutputCover> Covers;            // the cover of each output that carries one, until its tags take it
 
     // The muxer end of the stages: a packet goes through its stream's filters into its container.
     struct TMuxerSink final : TPacketSink {

@@ -46,7 +46,6 @@ void TCustomFFmpeg::TranscodeSetup() {
     ApplyMetadataMaps();                                    // steps 7 and 8
     AddCovers();
     WriteHeaders();                                         // step 9
-    WriteCovers();
     DescribeRun();                                          // step 10
 }
 

@@ -24,6 +24,7 @@
 #include "ElidedLabel.h"
 #include "FFLoad.h"
 #include "FFEncoder.h"
+#include "FileListModel.h"
 #include "Fixtures.h"
 #include "FormAbout.h"
 #include "FormLog.h"
@@ -139,12 +140,12 @@ int main(int argc, char* argv[]) {
     form.ActionNext->trigger();
     ok &= Save(&form, out, "2-output");
 
-    // Page 3 as a run shows it: queued entries, one running, the longest texts.
+    // Page 3 as a run shows it: page 1's files as entries, one running, the longest texts.
     TPageConverting* p3 = form.TabSheetStep3;
     form.PageControlMain->setCurrentIndex(2);
     form.UpdatePageCaptions();
     p3->LoadPostOptions();
-    for (const QString& name : names) p3->QueueFile(name, 2000000);
+    p3->BeginBatch(*form.TabSheetStep1->Model());
     QTreeWidgetItem* first = p3->ListViewConverting->topLevelItem(0);
     first->setText(TPageConverting::ccStatus, QStringLiteral("Converting"));
     first->setText(TPageConverting::ccProgress, QStringLiteral("100%"));
@@ -192,6 +193,5 @@ int main(int argc, char* argv[]) {
                               &form);
     ok &= Save(&failed, out, "failed-to-add");
 
-    form.TabSheetStep3->SetEncoder(nullptr);
     return ok ? 0 : 1;
 }

@@ -251,7 +251,7 @@ private slots:
         form_->ActionNext->trigger();
         // The run starts now, and the cancel follows at once.
         QCoreApplication::sendPostedEvents(form_.get(), WM_STARTCONVERT);
-        QVERIFY(form_->FFEncoder.Working());
+        QVERIFY(form_->TabSheetStep3->Running());
         AnswerNextBox(QMessageBox::Yes);
         form_->ActionExit->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
@@ -296,7 +296,7 @@ private slots:
         AnswerNextBox(QMessageBox::No, &text);
         QVERIFY(!form_->close());
         QCOMPARE(text, QString("Do you really want to cancel the conversion?"));
-        QVERIFY(form_->FFEncoder.Working());
+        QVERIFY(form_->TabSheetStep3->Running());
 
         AnswerNextBox(QMessageBox::Yes);
         QVERIFY(form_->close());

@@ -4,6 +4,7 @@
 // container keys stay behind, and the encoder is this program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <sstream>
@@ -100,7 +101,7 @@ TEST_F(TagsTest, EveryFormatKeepsTheCommonTagsUnderThePlayersNames) {
         const std::string bytes = ReadTextFile(output);
         for (const std::string& field : c.Fields) EXPECT_NE(bytes.find(field), std::string::npos) << field;
         if (c.Id3) {
-            const size_t chunk = bytes.rfind("id3 ");
+            const size_t chunk = std::min(bytes.rfind("id3 "), bytes.rfind("ID3 "));
             const std::set<std::string> frames = Id3Frames(bytes, c.Format == "wav" ? chunk + 8 : 0);
             for (const std::string& id : id3) EXPECT_TRUE(frames.count(id)) << id;
             // The comment is no user-defined text frame, which players do not show.
@@ -123,7 +124,7 @@ TEST_F(TagsTest, EveryFormatKeepsTheCommonTagsUnderThePlayersNames) {
         if (c.Format != "wav") {
             EXPECT_EQ(tags["album_artist"], "Album Artists");
             EXPECT_EQ(tags["composer"], "Writer");
-            EXPECT_EQ(read({"lyrics", "lyrics-xxx", "wm/lyrics"}), "La la la");
+            EXPECT_EQ(read({"lyrics", "lyrics-eng", "wm/lyrics"}), "La la la");
         }
         // An M4A output has keys of its own container under these names.
         if (c.Format == "m4a") continue;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "FFEncoder.h"
 #include "Fixtures.h"
 #include "QueueFile.h"
 #include "TestSupport.h"
@@ -79,6 +80,6 @@ TEST_F(QueueFileTest, EachRefusalIsReportedByItsOwnLineAndLeavesNoTask) {
     EXPECT_EQ(notSet.Error, "Cannot do convert, error: qscale must be > 0.0 and <= 255");
 
     for (const TQueueResult* r : {&notLoaded, &notAdded, &notSet}) EXPECT_FALSE(r->Queued());
-    EXPECT_EQ(encoder_.Tasks().Count(), 0);
+    EXPECT_EQ(encoder_.TaskCount(), 0);
     EXPECT_TRUE(fs::is_empty(out_.Path()));
 }

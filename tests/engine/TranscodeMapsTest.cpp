@@ -178,7 +178,7 @@ TEST_F(TranscodeMapsTest, GlobalTagsAreCopiedByDefaultAndTheRecordWins) {
         const std::string codec = std::string(name).ends_with(".mp3") ? "libmp3lame"
                                   : std::string(name).ends_with(".m4a") ? "aac" : "flac";
         Open({Out("tagged.mkv")}, Audio(codec), name);
-        ASSERT_EQ(Run(), "");
+        ASSERT_EQ(RunTask(), "");
         task.reset();
         const auto tags = ProbeTags(Out(name), "format_tags");
         EXPECT_EQ(Tag(tags, "title"), "Source title");

@@ -143,6 +143,11 @@ void TranscodeTest::Open(const std::vector<std::string>& inputs, TOutputOptions 
     ASSERT_GE(OpenOutputWithRecord(*task, output.FileName, &output, 10000), 1) << task->SetupError;
 }
 
+std::string TranscodeTest::RunTask() {
+    task->Start(false);
+    return task->Failed ? task->ErrorMessage : std::string();
+}
+
 std::string TranscodeTest::Run() {
     try {
         task->Transcode();

@@ -72,6 +72,9 @@ protected:
               const std::string& inputOptions = "");
     // Runs the transcode; the text it raised, or "".
     std::string Run();
+    // Runs the task as the encoder component does: the transcode, then its
+    // outputs closed, tagged and checked. The error it ended with, or "".
+    std::string RunTask();
     std::string Out(const std::string& name) const { return dir.File(name); }
     std::string ToneWav(const std::string& name, double seconds, int rate = 44100, int channels = 2,
                         AVSampleFormat format = AV_SAMPLE_FMT_S16);

@@ -99,6 +99,8 @@ TEST_F(OutputNamesTest, ANameTakenBetweenQueueingAndConvertingGetsTheNextNumber)
     probe.CloseFile();
     ASSERT_TRUE(QueueProbedFile(encoder, file, target).Queued());
     EXPECT_FALSE(fs::exists(out_.File("s000.mp3")));  // nothing is created while queued
+    EXPECT_EQ(encoder.TaskStatus(0).State, tsQueued);
+    EXPECT_EQ(encoder.TaskStatus(0).OutputFile, WidePath(out_.File("s000.mp3")));
 
     WriteTextFile(out_.File("s000.mp3"), "another program's");
     std::vector<TTerminateInfo> ends;
@@ -108,6 +110,9 @@ TEST_F(OutputNamesTest, ANameTakenBetweenQueueingAndConvertingGetsTheNextNumber)
     EXPECT_TRUE(ends[0].Completed) << ends[0].ErrorMessage;
     EXPECT_EQ(ReadTextFile(out_.File("s000.mp3")), "another program's");
     EXPECT_GT(fs::file_size(out_.File("s000(1).mp3")), 1000u);
+    // Once it has ended, the task names the file it wrote.
+    EXPECT_EQ(encoder.TaskStatus(0).State, tsEnded);
+    EXPECT_EQ(encoder.TaskStatus(0).OutputFile, WidePath(out_.File("s000(1).mp3")));
 }
 
 // Names near the file system's limit of 255 bytes: the hidden temporary name

@@ -13,6 +13,7 @@
 #include "CapturedLog.h"
 #include "UnicodeProtocol.h"
 #include "AVFormatStubs.h"
+#include "AVUtilStubs.h"
 #include "FFLoad.h"
 #include "MyUtilStubs.h"
 #include "TestSupport.h"
@@ -183,6 +184,18 @@ TEST_F(LoaderTest, LoadingAnAlreadyLoadedSetSucceedsAgainAndRerunsThePostLoadSte
     // The protocol is not registered twice.
     const auto names = ProtocolNames();
     EXPECT_EQ(std::count(names.begin(), names.end(), "unicode"), 1);
+}
+
+// A file's header must not be able to make the libraries take gigabytes.
+TEST_F(LoaderTest, TheLibrariesRefuseAnAllocationBeyondTheCap) {
+    Loader().SetLibraryPath(LibDir());
+    ASSERT_TRUE(Loader().Load(EngineLibraries));
+    void* huge = ff::av_malloc(MaxLibraryAllocation + 1);
+    EXPECT_EQ(huge, nullptr);
+    ff::av_free(huge);
+    void* fits = ff::av_malloc(1 << 20);
+    EXPECT_NE(fits, nullptr);
+    ff::av_free(fits);
 }
 
 TEST_F(LoaderTest, AnInvalidFourthLibraryLeavesNoneOfTheSetLoaded) {

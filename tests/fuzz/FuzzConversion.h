@@ -19,7 +19,7 @@ inline void ConvertFuzzInput(const std::wstring& input, const TInputOptions* inp
             const int task = encoder.AddTask(input, inputRecord);
             if (task >= 0 && !encoder.SetOutputFile(task, output, record)) encoder.RemoveTask(task);
         }
-        if (encoder.Tasks().Count() > 0) encoder.StartTask(0);
+        if (encoder.TaskCount() > 0) encoder.StartTask(0);
     } catch (const Exception&) {
         // The engine's own answer to an input it cannot convert.
     }
