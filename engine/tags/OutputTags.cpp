@@ -8,6 +8,7 @@
 
 #include "FFLog.h"
 #include "FileSetup.h"
+#include "ReplayGainTags.h"
 #include "RunTables.h"
 #include "TagFill.h"
 #include "UnicodeProtocol.h"
@@ -71,6 +72,8 @@ void TCustomFFmpeg::PlaceTags(int file) {
     job = TTagJob{};
     job.Format = TagFormatOf(oc);
     GatherUserTags(oc->metadata, job.Tags);
+    // The source's loudness notes no longer hold for a file measured or given a gain anew.
+    if (Opt.ReplayGainTags || Opt.AudioGain != 0) DropLoudnessTags(job.Tags, Opt.AudioGain != 0);
     const bool afterMuxer = job.Format != TTagFormat::None;
     const bool ogg = std::strcmp(oc->oformat->name, "ogg") == 0 || std::strcmp(oc->oformat->name, "oga") == 0;
 
