@@ -14,10 +14,12 @@ convert="$build/tembrio-convert"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Something like a song: pink noise and a tone, swelling and fading every 20 s.
-ffmpeg -v error -f lavfi -i "anoisesrc=color=pink:sample_rate=44100:duration=180:amplitude=0.3" \
+# Something like a song as it is mastered today (about -14 LUFS, peaks near
+# full scale): pink noise and a tone, swelling and fading every 20 s.
+ffmpeg -v error -f lavfi -i "anoisesrc=color=pink:sample_rate=44100:duration=180:amplitude=0.5:seed=7" \
   -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=180" \
-  -filter_complex "[0][1]amix=inputs=2,volume='0.6+0.35*sin(2*PI*t/20)':eval=frame" -ac 2 "$work/song.wav"
+  -filter_complex "[0][1]amix=inputs=2:weights=1 0.3:normalize=0,volume='2.6*(0.7+0.25*sin(2*PI*t/20))':eval=frame" \
+  -ac 2 "$work/song.wav"
 
 # cpu COMMAND...: the least user + system CPU seconds of RUNS runs.
 cpu() {
@@ -40,11 +42,14 @@ twostep=$(cpu sh -c 'ffmpeg -v error -threads 1 -y -i "$1" -c:a libmp3lame -ar 4
   exec ffmpeg -nostats -threads 1 -i "$2" -af ebur128=peak=true -f null - 2>/dev/null' sh "$work/song.wav" \
   "$work/f.mp3")
 
-# What each measured, for the eye: the converter's line and tag, the ffmpeg filter's summary.
+# The gain against the ffmpeg filter's own measure of what the encoder was given
+# (the song at 44.1 kHz as float): they should agree within 0.1 dB.
 "$convert" -j 1 -f mp3 --replaygain -o "$work/shown" "$work/song.wav" | head -1
-"$convert" --info "$work/shown/song.mp3" | grep '^ReplayGain'
-ffmpeg -nostats -i "$work/song.wav" -af ebur128=peak=true -f null - 2>&1 | grep -E '^ +(I|Peak):' |
-  sed 's/^ */ffmpeg ebur128 of the source: /'
+gain=$("$convert" --info "$work/shown/song.mp3" | sed -n 's/^ReplayGain.TrackGain: \(.*\) dB$/\1/p')
+reference=$(ffmpeg -nostats -i "$work/song.wav" -af ebur128=metadata=1,ametadata=print:key=lavfi.r128.I -f null - 2>&1 |
+  sed -n 's/.*lavfi.r128.I=//p' | tail -1)
+awk -v g="$gain" -v i="$reference" 'BEGIN{
+  printf "track gain %.2f dB; ffmpeg ebur128: %.2f LUFS, a gain of %.2f dB; difference %.2f dB\n", g, i, -18 - i, g - (-18 - i) }'
 
 awk -v p="$plain" -v r="$tagged" -v t="$twostep" 'BEGIN{
   printf "%-44s %8s\n", "case", "CPU s"

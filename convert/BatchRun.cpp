@@ -638,8 +638,11 @@ void TBatchRun::CloseAlbums() {
                 continue;
             }
         }
-        const TAlbum album = std::move(it->second);
+        TAlbum album = std::move(it->second);
         it = albums_.erase(it);
+        // In the batch's order, whichever finished first.
+        std::sort(album.Tracks.begin(), album.Tracks.end(),
+                  [](const TAlbum::TTrack& a, const TAlbum::TTrack& b) { return a.File < b.File; });
         if (album.Tracks.size() < 2) continue;
         if (Stopping()) {
             GlobalLogger()->LogFmt(this, llInfo, "%s: no album gain, the batch was stopped before its last file",

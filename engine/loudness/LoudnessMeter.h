@@ -1,11 +1,13 @@
 #pragma once
 // The loudness of the audio an encoder is given, measured as it passes:
-// integrated loudness (gated, in LUFS) and true peak. Only the histogram of
-// the gated blocks is kept, so a meter takes the same memory for a song as for
-// a day of recordings; a finished meter is kept for as long as the loudness
-// of a whole album is still to come.
+// integrated loudness (gated, in LUFS, by libebur128) and true peak. Only the
+// histogram of the gated blocks is kept, so a meter takes the same memory for
+// a song as for a day of recordings; a finished meter is kept for as long as
+// the loudness of a whole album is still to come.
 #include <memory>
 #include <vector>
+
+#include "TruePeak.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -36,5 +38,6 @@ public:
 private:
     struct TState;  // the library's state, which it destroys
     std::unique_ptr<TState> state_;
-    std::vector<double> wide_;  // the formats the meter takes no integers of, as doubles
+    TTruePeak truePeak_;
+    std::vector<float> floats_;  // samples of other formats, for the true peak
 };

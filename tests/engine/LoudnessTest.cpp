@@ -88,3 +88,26 @@ TEST_F(LoudnessTest, TheGainIsGivenBeforeTheConversionAndMeasuredWithIt) {
     ASSERT_EQ(RunTask(), "");
     EXPECT_NEAR(task->Loudness.Integrated, -16, 0.1);
 }
+
+// The true peak lies between the samples: a quarter-rate sine sampled 45
+// degrees off its crests peaks 3 dB above its samples. It is found also after
+// a louder stretch of samples, behind which a meter might think nothing
+// higher could come.
+TEST(TruePeakTest, ThePeakBetweenTheSamplesIsFound) {
+    std::vector<float> samples;
+    const auto append = [&](double amplitude, double phase) {
+        for (int n = 0; n < 48000; ++n) {
+            const auto value = static_cast<float>(amplitude * std::sin(M_PI / 2 * n + phase));
+            samples.insert(samples.end(), {value, value});
+        }
+    };
+    append(0.6, M_PI / 2);  // samples on the crests: 0.6
+    append(0.8, M_PI / 4);  // samples at 0.566, crests at 0.8 between them
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    TLoudnessMeter meter(stereo, 48000);
+    for (size_t at = 0; at < samples.size(); at += 2 * 1000)
+        meter.Add(reinterpret_cast<const uint8_t*>(samples.data() + at), 1000, AV_SAMPLE_FMT_FLT);
+    // Four points per sample and a filter of twelve samples: within 0.2 dB.
+    EXPECT_GT(meter.TruePeak(), 0.79);
+    EXPECT_LT(meter.TruePeak(), 0.82);
+}
