@@ -592,7 +592,8 @@ void TBatchRun::Settle(const TBatchFileEnd& end) {
         std::lock_guard<std::mutex> lock(lock_);
         if (end.Index >= files_.size() || files_[end.Index].Settled) return;
         files_[end.Index].Settled = true;
-        --unsettled_[SourceFolderOf(files_[end.Index].Source.Path)];
+        const auto folder = unsettled_.find(SourceFolderOf(files_[end.Index].Source.Path));
+        if (folder != unsettled_.end() && --folder->second == 0) unsettled_.erase(folder);
     }
     switch (end.Outcome) {
     case TBatchOutcome::Converted: ++counts_.Converted; break;
@@ -633,7 +634,7 @@ void TBatchRun::CloseAlbums() {
     for (auto it = albums_.begin(); it != albums_.end();) {
         {
             std::lock_guard<std::mutex> lock(lock_);
-            if (unsettled_[it->second.Folder] > 0) {
+            if (unsettled_.count(it->second.Folder)) {
                 ++it;
                 continue;
             }

@@ -179,7 +179,7 @@ private:
     std::map<std::string, std::string> folders_;  // folders made for files, and why one cannot be used
     std::set<std::string> cleaned_;      // with --update: folders cleared of leftovers
     std::map<std::string, size_t> outputs_;  // with --update: output → the file it is made from (any thread, under lock_)
-    std::map<std::string, size_t> unsettled_;  // by source folder: its files of the batch not settled yet (under lock_)
+    std::map<std::string, size_t> unsettled_;  // by source folder, while it has files not settled yet (under lock_)
     std::map<std::string, TAlbum> albums_;   // with ReplayGain: the albums waiting for their last file, by key
     TBatchSummary counts_;
     std::vector<std::thread> probers_;

@@ -130,3 +130,16 @@ void WriteAlbumReplayGain(const std::string& path, TTagFormat format, double alb
                 {{"REPLAYGAIN_ALBUM_GAIN", ReplayGainText(albumLufs)},
                  {"REPLAYGAIN_ALBUM_PEAK", ReplayGainPeakText(albumPeak)}});
 }
+
+std::vector<std::pair<std::string, std::string>> WavReplayGainTags(const std::string& path) {
+    std::vector<std::pair<std::string, std::string>> found;
+    RIFF::WAV::File file(path.c_str(), false);
+    if (!file.isValid() || !file.hasID3v2Tag()) return found;
+    for (const ID3v2::Frame* frame : file.ID3v2Tag()->frameList("TXXX")) {
+        const auto* text = dynamic_cast<const ID3v2::UserTextIdentificationFrame*>(frame);
+        if (!text || text->fieldList().size() < 2) continue;
+        const std::string name = text->description().to8Bit(true);
+        if (HasPrefix(name, "replaygain_")) found.emplace_back(name, text->fieldList()[1].to8Bit(true));
+    }
+    return found;
+}

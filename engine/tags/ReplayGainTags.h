@@ -5,6 +5,8 @@
 // REPLAYGAIN_ALBUM_PEAK (a WAV's RIFF INFO has no field for them; its ID3
 // chunk has). The gain is to the reference loudness, the peak the true peak.
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Loudness.h"
 #include "TagFormat.h"
@@ -21,3 +23,8 @@ void SetTrackReplayGain(TUserTags& tags, const TLoudness& loudness);
 // are of `format`, leaving its other tags as they are. Raises Exception with
 // the reason when the file cannot be read as its format or not be saved.
 void WriteAlbumReplayGain(const std::string& path, TTagFormat format, double albumLufs, double albumPeak);
+
+// The ReplayGain tags in the ID3 chunk of the WAV file `path` (the media
+// libraries read only its RIFF INFO), by name; none when it has none or
+// cannot be read.
+std::vector<std::pair<std::string, std::string>> WavReplayGainTags(const std::string& path);
