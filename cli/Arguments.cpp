@@ -131,11 +131,11 @@ std::string UsageText() {
            "                     {\"event\":\"started\"|\"progress\"|\"finished\"|\"summary\", ...};\n"
            "                     a byte of a name that is not UTF-8 is written as \\udcXX\n"
            "                     (U+DC80 + the byte, as Python's surrogateescape reads it)\n"
-           "  --replaygain       measure each file's loudness as it converts and write its\n"
-           "                     ReplayGain 2.0 track gain (to -18 LUFS) and true peak into\n"
-           "                     its tags; the files of an album (the same album and album\n"
-           "                     artist, in one folder) also get the album's, once its last\n"
-           "                     file is done\n"
+           "  --replaygain       (audio formats) measure each file's loudness as it converts\n"
+           "                     and write its ReplayGain 2.0 track gain (to -18 LUFS) and\n"
+           "                     true peak into its tags; the files of an album (the same\n"
+           "                     album and album artist, in one folder) also get the album's,\n"
+           "                     once its last file is done\n"
            "  --normalize=LUFS   convert every file to the loudness -23, -18, -16 or -14 LUFS\n"
            "                     with its true peak at or below -1 dBTP (a pass that only\n"
            "                     measures comes first; a file with little room below its\n"
@@ -229,6 +229,10 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
                              std::to_string(items.size() - 1));
     }
     if (!presetGiven) options.Preset = DefaultPreset(options.Format);
+    if (options.ReplayGain && PresetTable()[options.Format].KeepsPicture)
+        throw UsageError("--replaygain needs an audio format: the tags of " +
+                         std::string(PresetTable()[options.Format].Name) +
+                         " are written before its sound is measured");
     if (options.Jobs == 0) options.Jobs = std::max(1u, std::thread::hardware_concurrency());
     if (options.NulSeparated && options.FilesFrom.empty()) throw UsageError("-0 needs --files-from");
     if (!options.Help && !options.ListPresets && options.Files.empty() && options.FilesFrom.empty())

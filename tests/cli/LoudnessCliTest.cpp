@@ -53,7 +53,7 @@ TEST_F(LoudnessCliTest, ReplayGainIsShownWhenConvertingAndInTheInfo) {
     }
 }
 
-TEST_F(LoudnessCliTest, NormalizeTakesOnlyItsFourTargets) {
+TEST_F(LoudnessCliTest, NormalizeTakesOnlyItsFourTargetsAndReplayGainOnlyAudioFormats) {
     for (const char* target : {"-12", "-16.5", "loud", ""}) {
         const CliResult r = RunConvert({std::string("--normalize=") + target, "a.wav"}, dir_);
         EXPECT_EQ(r.exitCode, 2) << target;
@@ -61,4 +61,10 @@ TEST_F(LoudnessCliTest, NormalizeTakesOnlyItsFourTargets) {
                   std::string::npos)
             << r.err;
     }
+    const CliResult video = RunConvert({"--replaygain", "-f", "mkv", "a.wav"}, dir_);
+    EXPECT_EQ(video.exitCode, 2);
+    EXPECT_NE(video.err.find("--replaygain needs an audio format: the tags of mkv are written before its sound "
+                             "is measured"),
+              std::string::npos)
+        << video.err;
 }
