@@ -27,11 +27,6 @@ const std::vector<int>& NormaliseTargets() {
     return targets;
 }
 
-bool IsNormaliseTarget(int lufs) {
-    const auto& targets = NormaliseTargets();
-    return std::find(targets.begin(), targets.end(), lufs) != targets.end();
-}
-
 TProbedFile MeasuringRecords(const TProbedFile& file) {
     TProbedFile measuring;
     measuring.Loaded = file.Loaded;

@@ -24,7 +24,6 @@ struct TLoudnessChoice {
 
 // The targets a batch normalises to: -23, -18, -16 and -14 LUFS.
 const std::vector<int>& NormaliseTargets();
-bool IsNormaliseTarget(int lufs);
 
 // The records of the measuring pass of `file`, a probed file with its output
 // named: its audio as its output's would be, to a loudness meter only.
