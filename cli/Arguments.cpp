@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "FormatPresets.h"
+#include "LoudnessChoice.h"
 
 namespace {
 
@@ -52,6 +53,18 @@ void ParseShard(const std::string& text, TCliOptions& options) {
     throw UsageError("--shard needs K/N with 1 <= K <= N, not '" + text + "'");
 }
 
+// One of NormaliseTargets, as "-16".
+int NormaliseTarget(const std::string& text) {
+    std::string list;
+    const std::vector<int>& targets = NormaliseTargets();
+    for (size_t i = 0; i < targets.size(); ++i) {
+        const std::string target = std::to_string(targets[i]);
+        if (text == target) return targets[i];
+        list += (i == 0 ? "" : i + 1 == targets.size() ? " or " : ", ") + target;
+    }
+    throw UsageError("--normalize takes " + list + " (LUFS), not '" + text + "'");
+}
+
 // "wav 4, mp3 0, …": each audio format's preset when -p is not given.
 std::string DefaultPresetList() {
     std::string list;
@@ -76,7 +89,8 @@ int DefaultPreset(int format) {
 std::string UsageText() {
     return "usage: tembrio-convert [-f FORMAT] [-p PRESET] [-o DIR] [-j JOBS]\n"
            "                       [-x KEY=VALUE]... [--log-level LEVEL] [-r] [--keep-tree] [--update]\n"
-           "                       [--files-from LIST [-0]] [--shard K/N] [--progress=jsonl] FILE...\n"
+           "                       [--files-from LIST [-0]] [--shard K/N] [--progress=jsonl]\n"
+           "                       [--replaygain] [--normalize=LUFS] FILE...\n"
            "       tembrio-convert --list-presets\n"
            "       tembrio-convert --info [-r] [--files-from LIST [-0]] [--shard K/N] FILE...\n"
            "\n"
@@ -119,8 +133,18 @@ std::string UsageText() {
            "                     {\"event\":\"started\"|\"progress\"|\"finished\"|\"summary\", ...};\n"
            "                     a byte of a name that is not UTF-8 is written as \\udcXX\n"
            "                     (U+DC80 + the byte, as Python's surrogateescape reads it)\n"
+           "  --replaygain       (audio formats) measure each file's loudness as it converts\n"
+           "                     and write its ReplayGain 2.0 track gain (to -18 LUFS) and\n"
+           "                     true peak into its tags; the files of an album (the same\n"
+           "                     album and album artist, in one folder) also get the album's,\n"
+           "                     once its last file is done\n"
+           "  --normalize=LUFS   convert every file to the loudness -23, -18, -16 or -14 LUFS\n"
+           "                     with its true peak at or below -1 dBTP (a pass that only\n"
+           "                     measures comes first; a file with little room below its\n"
+           "                     peak gets less gain, and its line says so)\n"
            "  --list-presets     list the presets of every format\n"
-           "  --info             print what the probe finds in each FILE\n"
+           "  --info             print what the probe finds in each FILE, with its\n"
+           "                     ReplayGain tags when it has any\n"
            "  --help             this text\n"
            "\n"
            "Exit status: 0 when every file converted (or was skipped), 1 when any failed or\n"
@@ -180,6 +204,10 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
             const std::string& kind = value();
             if (kind != "jsonl") throw UsageError("--progress takes only jsonl, not '" + kind + "'");
             options.JsonProgress = true;
+        } else if (a == "--replaygain") {
+            options.ReplayGain = true;
+        } else if (a == "--normalize") {
+            options.NormaliseTo = NormaliseTarget(value());
         } else if (a == "--list-presets") {
             options.ListPresets = true;
         } else if (a == "--info") {
@@ -203,6 +231,10 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
                              std::to_string(items.size() - 1));
     }
     if (!presetGiven) options.Preset = DefaultPreset(options.Format);
+    if (options.ReplayGain && PresetTable()[options.Format].KeepsPicture)
+        throw UsageError("--replaygain needs an audio format: the tags of " +
+                         std::string(PresetTable()[options.Format].Name) +
+                         " are written before its sound is measured");
     if (options.Jobs == 0) options.Jobs = std::max(1u, std::thread::hardware_concurrency());
     if (options.NulSeparated && options.FilesFrom.empty()) throw UsageError("-0 needs --files-from");
     if (!options.Help && !options.ListPresets && options.Files.empty() && options.FilesFrom.empty())

@@ -22,6 +22,8 @@ struct TCliOptions {
     int ShardIndex = 1;              // --shard K/N: only the files of part K of N
     int ShardCount = 1;
     bool JsonProgress = false;       // --progress=jsonl
+    bool ReplayGain = false;         // --replaygain: track (and album) gain and peak in the tags
+    int NormaliseTo = 0;             // --normalize=LUFS: the target loudness; 0 keeps each file's
     std::vector<std::string> Files;
 };
 

@@ -34,6 +34,8 @@ int ConvertBatch(const TCliOptions& options, const std::vector<TSourceFile>& fil
     settings.Update = options.Update;
     settings.Jobs = options.Jobs;
     settings.MakeFolders = options.KeepTree;
+    settings.Loudness.ReplayGain = options.ReplayGain;
+    settings.Loudness.NormaliseTo = options.NormaliseTo;
     settings.StopWanted = StopRequested;
     TBatchRun run(std::move(settings), report);
     for (const TSourceFile& source : files)

@@ -1,9 +1,11 @@
 #include "BatchReport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <ostream>
 
+#include "Format.h"
 #include "JsonText.h"
 #include "UnicodeProtocol.h"
 
@@ -23,6 +25,15 @@ std::string Seconds(int64_t microseconds) {
     std::snprintf(text, sizeof text, "%lld.%03d", static_cast<long long>(milliseconds / 1000),
                   static_cast<int>(milliseconds % 1000));
     return text;
+}
+
+// A JSON number with one decimal; null for no value (silence).
+std::string JsonNumber(double value) { return std::isfinite(value) ? Format("%.1f", value) : "null"; }
+
+// " (-14.2 LUFS, peak -0.3 dBTP)" for a file the batch measured.
+std::string LoudnessNote(const TBatchFileEnd& end) {
+    if (!end.Loudness.Measured) return {};
+    return " (" + LoudnessText(end.Loudness.Integrated, end.Loudness.TruePeak) + ")";
 }
 
 } // namespace
@@ -82,8 +93,8 @@ void TBatchReport::Finished(const TBatchFileEnd& given) {
     const std::string name = ShownName(BaseName(source) + (end.Output.empty() ? "" : " -> " + end.Output));
     switch (end.Outcome) {
     case TBatchOutcome::Converted:
-        out_ << "Finish: " << name << (end.Warning.empty() ? "" : ": " + ShownName(end.Warning)) << "\n"
-             << std::flush;
+        out_ << "Finish: " << name << LoudnessNote(end) << (end.Warning.empty() ? "" : ": " + ShownName(end.Warning))
+             << "\n" << std::flush;
         break;
     case TBatchOutcome::Failed: err_ << "Failed: " << name << ": " << ShownName(end.Error) << "\n" << std::flush; break;
     case TBatchOutcome::Skipped: out_ << "Skipped: " << name << "\n" << std::flush; break;
@@ -123,5 +134,34 @@ void TBatchReport::FinishedObject(const TBatchFileEnd& end) {
     if (end.Outcome == TBatchOutcome::Failed) out_ << ",\"error\":" << JsonString(end.Error);
     if (!end.Notice.empty()) out_ << ",\"notice\":" << JsonString(end.Notice);
     if (!end.Warning.empty()) out_ << ",\"warning\":" << JsonString(end.Warning);
+    if (end.Outcome == TBatchOutcome::Converted && end.Loudness.Measured) {
+        out_ << ",\"loudness\":" << JsonNumber(end.Loudness.Integrated)
+             << ",\"true_peak\":" << JsonNumber(DecibelsOf(end.Loudness.TruePeak));
+        if (end.Loudness.Gain != 0) out_ << ",\"gain\":" << Format("%.2f", end.Loudness.Gain);
+    }
     out_ << "}\n" << std::flush;
+}
+
+void TBatchReport::AlbumTagged(const TBatchAlbum& album) {
+    std::lock_guard<std::mutex> lock(lock_);
+    const double gain = ReplayGainReferenceLufs - album.Integrated;
+    if (json_) {
+        out_ << "{\"event\":\"album\",\"album\":" << JsonString(album.Album) << ",\"files\":[";
+        for (size_t i = 0; i < album.Files.size(); ++i) out_ << (i ? "," : "") << album.Files[i];
+        out_ << "],\"loudness\":" << JsonNumber(album.Integrated)
+             << ",\"true_peak\":" << JsonNumber(DecibelsOf(album.TruePeak)) << ",\"gain\":" << Format("%.2f", gain);
+        if (!album.Failures.empty()) {
+            out_ << ",\"errors\":[";
+            for (size_t i = 0; i < album.Failures.size(); ++i) out_ << (i ? "," : "") << JsonString(album.Failures[i]);
+            out_ << "]";
+        }
+        out_ << "}\n" << std::flush;
+        return;
+    }
+    ClearBar();
+    out_ << "Album: " << ShownName(album.Album) << ", " << album.Files.size() << " files: "
+         << LoudnessText(album.Integrated, album.TruePeak) << ", album gain " << ReplayGainText(album.Integrated)
+         << "\n" << std::flush;
+    for (const std::string& failure : album.Failures)
+        err_ << "The album gain could not be written: " << ShownName(failure) << "\n" << std::flush;
 }

@@ -4,9 +4,14 @@
 // JSON object per line on standard output for a program:
 //   {"event":"started","index":I,"source":S,"output":O}
 //   {"event":"progress","index":I,"time":SECONDS[,"percent":P]}
-//   {"event":"finished","index":I,"source":S,"status":ST[,"output":O][,"error":E][,"notice":N][,"warning":W]}
+//   {"event":"finished","index":I,"source":S,"status":ST[,"output":O][,"error":E][,"notice":N][,"warning":W]
+//    [,"loudness":LUFS,"true_peak":DBTP[,"gain":DB]]}
 //     with ST "converted", "failed", "skipped" or "stopped"; W: a converted
-//     file whose source could not be read to its end
+//     file whose source could not be read to its end; the loudness of a
+//     converted file when the batch measures it (LUFS null: silent), with the
+//     gain it was normalised with
+//   {"event":"album","album":A,"files":[I,...],"loudness":LUFS,"true_peak":DBTP,"gain":DB[,"errors":[E,...]]}
+//     an album's gain and peak are in its files' tags (but those of E)
 //   {"event":"summary","total":N,"converted":C,"failed":F,"skipped":K,"stopped":T[,"not_files":X]}
 // Every file of the batch gets one "finished" object; I is its place in the
 // batch, from 0. Messages for the user still go to standard error. Any
@@ -35,6 +40,9 @@ public:
     // count it); a notice goes on a line of its own; a warning on the line of
     // a converted file.
     void Finished(const TBatchFileEnd& end) override;
+    // "Album: A, N files: …", and a line on standard error for each file
+    // whose tags did not take it.
+    void AlbumTagged(const TBatchAlbum& album) override;
     void Summary(const TBatchSummary& summary) override;
     // `count` names of media files found in the folders searched were no
     // files (pipes, sockets, devices, dangling links): the totals say so.

@@ -1,10 +1,14 @@
 // tembrio-convert --info and --list-presets.
+#include <cstring>
 #include <ostream>
+#include <strings.h>
 
+#include "AVUtilStubs.h"
 #include "Arguments.h"
 #include "Batch.h"
 #include "FFDecode.h"
 #include "FormatPresets.h"
+#include "ReplayGainTags.h"
 #include "StopSignals.h"
 #include "StreamList.h"
 #include "UnicodeProtocol.h"
@@ -48,6 +52,32 @@ void PrintVideoInfo(std::ostream& out, const TVideoStreamInfo& v) {
         << "Video.AspectRatio: " << v.AspectRatio << "\n"
         << "Video.PixelFormat: " << v.PixelFormat << "\n"
         << "Video.FrameRate: " << v.FrameRateNum << "/" << v.FrameRateDen << "\n";
+}
+
+// The ReplayGain tags of the file, or of its first audio stream (Ogg keeps
+// its comments there), those it has; of a WAV those of its ID3 chunk.
+void PrintReplayGain(std::ostream& out, const AVFormatContext* ic, const std::string& path) {
+    static const std::pair<const char*, const char*> names[] = {
+        {"REPLAYGAIN_TRACK_GAIN", "TrackGain"}, {"REPLAYGAIN_TRACK_PEAK", "TrackPeak"},
+        {"REPLAYGAIN_ALBUM_GAIN", "AlbumGain"}, {"REPLAYGAIN_ALBUM_PEAK", "AlbumPeak"}};
+    const AVDictionary* audio = nullptr;
+    for (unsigned i = 0; i < ic->nb_streams && !audio; ++i)
+        if (ic->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) audio = ic->streams[i]->metadata;
+    const bool wav = ic->iformat && std::strcmp(ic->iformat->name, "wav") == 0;
+    const auto chunk = wav ? WavReplayGainTags(path) : std::vector<std::pair<std::string, std::string>>{};
+    for (const auto& [tag, shown] : names) {
+        const AVDictionaryEntry* entry = ff::av_dict_get(ic->metadata, tag, nullptr, 0);
+        if (!entry && audio) entry = ff::av_dict_get(audio, tag, nullptr, 0);
+        if (entry) {
+            out << "ReplayGain." << shown << ": " << entry->value << "\n";
+            continue;
+        }
+        for (const auto& [name, value] : chunk)
+            if (strcasecmp(name.c_str(), tag) == 0) {
+                out << "ReplayGain." << shown << ": " << value << "\n";
+                break;
+            }
+    }
 }
 
 // Every stream on a line of its own, then the cover the converter would carry.
@@ -99,6 +129,7 @@ int PrintInfo(const std::vector<TSourceFile>& files, std::ostream& out, std::ost
         TVideoStreamInfo video;
         if (probe.FirstVideoStream() >= 0 && probe.GetVideoStreamInfo(probe.FirstVideoStream(), video))
             PrintVideoInfo(out, video);
+        PrintReplayGain(out, probe.FormatContext(), file);
         PrintStreams(out, probe.FormatContext());
         probe.CloseFile();
         out << "\n";

@@ -1,15 +1,20 @@
 #include "BatchRun.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include "FFDecode.h"
 #include "FFEncoder.h"
+#include "FFLog.h"
 #include "InterruptCB.h"
+#include "LoudnessMeter.h"
 #include "MainThread.h"
 #include "OutputFolder.h"
 #include "OutputUpdate.h"
 #include "PresetRecords.h"
 #include "QueueFile.h"
+#include "ReplayGainTags.h"
 #include "ThreadId.h"
 #include "UnicodeProtocol.h"
 #include "UserMessages.h"
@@ -29,6 +34,7 @@ struct TBatchRun::TLooked {
     TProbedFile Probed;
     bool Replace = false;               // with --update: an older output is replaced
     TSourceIdentity Identity;           // without --update: the source as found, recorded on its output
+    std::string Album, AlbumName;       // with ReplayGain: the album it belongs to (AlbumKeyOf), if any
 };
 
 // One encoder component and the file it converts.
@@ -49,6 +55,26 @@ struct TBatchRun::TSlot {
     // Set on the component's delivery thread, under the run's lock.
     std::optional<TTerminateInfo> Info;
     bool Ended = false;
+    std::string Album, AlbumName;
+    // Normalising: the task is the file's measuring pass (read by the
+    // component's worker too), and its conversion's records wait meanwhile.
+    std::atomic<bool> Measuring{false};
+    std::optional<TProbedFile> Conversion;
+    bool Resumed = false;   // the conversion after the measuring pass: started already as far as anyone is told
+    std::string Notice;     // what normalising has to tell
+};
+
+// An album of the batch while its files convert: each converted file's
+// output and meter, until the last file of its folder has settled.
+struct TBatchRun::TAlbum {
+    struct TTrack {
+        size_t File = 0;
+        std::string Output;
+        TLoudness Loudness;
+    };
+    std::string Name;
+    std::string Folder;
+    std::vector<TTrack> Tracks;
 };
 
 namespace {
@@ -118,6 +144,7 @@ bool TBatchRun::Append(TBatchSource source) {
         const auto claim = outputs_.emplace(file.Output, files_.size());
         if (!claim.second) file.OutputOf = files_[claim.first->second].Source.Path;
     }
+    ++unsettled_[SourceFolderOf(file.Source.Path)];
     files_.push_back(std::move(file));
     lock.unlock();
     probeCv_.notify_all();
@@ -301,9 +328,14 @@ TBatchRun::TLooked TBatchRun::Look(TFFDecoder& probe, size_t index) {
     const TOutputTarget target{file.Source.Folder, settings_.Format, settings_.Preset, nullptr, settings_.Update};
     looked.Probed = ProbeFile(probe, Utf8ToWide(file.Source.Path), target);
     TCloseFileGuard close(probe);
+    if (!looked.Probed.Loaded) return looked;
     // The record would win over its own text: an option of the run takes
     // the place of the preset's.
-    if (looked.Probed.Loaded) TakeExtraLines(looked.Probed.Output, settings_.ExtraLines);
+    TakeExtraLines(looked.Probed.Output, settings_.ExtraLines);
+    const TLoudnessChoice& loudness = settings_.Loudness;
+    looked.Probed.Output.ReplayGainTags = loudness.ReplayGain;
+    looked.Probed.Output.MeasureLoudness = loudness.ReplayGain || loudness.NormaliseTo != 0;
+    if (loudness.ReplayGain) looked.Album = AlbumKeyOf(probe.FormatContext(), file.Source.Path, looked.AlbumName);
     return looked;
 }
 
@@ -349,17 +381,39 @@ void TBatchRun::Take(size_t index, TLooked& looked) {
             wakeCv_.notify_all();
         };
         slot->Encoder.OnProgress = [this, slot](void*, PProgressInfo info) {
-            if (info->TaskIndex == 0) Progress(*slot, ConvertedDuration(*info), info->TotalDuration);
+            // The measuring pass before a file is normalised is no part of its conversion's progress.
+            if (info->TaskIndex == 0 && !slot->Measuring)
+                Progress(*slot, ConvertedDuration(*info), info->TotalDuration);
         };
     }
     slot->File = index;
     slot->UpdateOutput = file.Output;
     slot->Replace = looked.Replace;
     slot->Identity = looked.Identity;
+    slot->Album = looked.Album;
+    slot->AlbumName = looked.AlbumName;
+    slot->Measuring = false;
+    slot->Conversion.reset();
+    slot->Resumed = false;
+    slot->Notice.clear();
     if (settings_.Update && looked.Probed.Loaded && !Claim(index, *slot)) return;
     TInterruptWhile interrupt(this, InterruptCheck);
     const TOutputTarget target{file.Source.Folder, settings_.Format, settings_.Preset, &reserved_, settings_.Update};
-    const TQueueResult queued = QueueProbedFile(slot->Encoder, looked.Probed, target);
+    TQueueResult queued;
+    if (settings_.Loudness.NormaliseTo != 0 && looked.Probed.Loaded) {
+        // The output is named now, in file order, and its conversion is
+        // queued once the measuring pass has given its gain.
+        queued.Error = NameProbedOutput(looked.Probed, target);
+        if (queued.Error.empty()) {
+            if (!settings_.Update) reserved_.Reserve(WideToUtf8(looked.Probed.Output.FileName));
+            const TProbedFile measuring = MeasuringRecords(looked.Probed);
+            queued = AddTaskWithOutput(slot->Encoder, measuring.Input, measuring.Output);
+            slot->Measuring = queued.Queued();
+            slot->Conversion = looked.Probed;
+        }
+    } else {
+        queued = QueueProbedFile(slot->Encoder, looked.Probed, target);
+    }
     if (!queued.Queued()) {
         slot->Claim.reset();
         if (!Stopping()) Settle(NotQueued(index, UserErrorText(queued.Error, settings_.Format)));
@@ -417,7 +471,7 @@ void TBatchRun::StartReady() {
     while (running_ < settings_.Jobs && !ready_.empty() && !Stopping()) {
         TSlot& slot = *ready_.front();
         ready_.erase(ready_.begin());
-        {
+        if (!slot.Resumed) {
             std::lock_guard<std::mutex> events(events_);
             listener_.Started(slot.File, slot.Shown);
         }
@@ -460,13 +514,28 @@ void TBatchRun::EndSlot(TSlot& slot) {
     }
     slot.State = TSlot::TState::Idle;
     --running_;
-    const TTerminateInfo info = record.value_or(TTerminateInfo{});
+    TTerminateInfo info = record.value_or(TTerminateInfo{});
+    if (slot.Measuring) {
+        slot.Measuring = false;
+        // A stop between the passes leaves the file unconverted.
+        if (info.Completed && !info.Failed && Stopping()) info.Completed = false;
+        if (info.Completed && !info.Failed) {
+            const std::string error = QueueNormalised(slot, info);
+            if (error.empty()) return;
+            info.Completed = false;
+            info.Failed = true;
+            info.ErrorMessage = error;
+        }
+        // What the measuring pass measured is no output's loudness.
+        info.Loudness = TLoudness{};
+    }
 
     TBatchFileEnd end;
     end.Index = slot.File;
     end.Output = info.OutputFile.empty() ? slot.Output : WideToUtf8(info.OutputFile);
     end.Error = UserErrorText(info.ErrorMessage, settings_.Format);
     end.Notice = info.Notice;
+    if (!slot.Notice.empty()) end.Notice += (end.Notice.empty() ? "" : " ") + slot.Notice;
     end.Warning = info.Warning;
     end.Outcome = info.Failed ? TBatchOutcome::Failed : info.Completed ? TBatchOutcome::Converted : TBatchOutcome::Stopped;
     if (settings_.Update) {
@@ -483,7 +552,39 @@ void TBatchRun::EndSlot(TSlot& slot) {
     } else if (end.Outcome == TBatchOutcome::Converted) {
         RecordSourceIdentity(end.Output, slot.Identity, TIdentityRecord::Attribute);
     }
+    if (end.Outcome == TBatchOutcome::Converted && info.Loudness.Measured) {
+        end.Loudness = info.Loudness;
+        end.Loudness.Meter.reset();
+        if (!slot.Album.empty()) JoinAlbum(slot, end, info.Loudness);
+    }
     Settle(end);
+}
+
+// The measuring pass of a file to normalise has ended: its conversion, with
+// the gain it calls for, takes the slot's place at the head of the files
+// ready to start. The line that reports why it cannot be queued, or "".
+std::string TBatchRun::QueueNormalised(TSlot& slot, const TTerminateInfo& measured) {
+    TProbedFile& file = *slot.Conversion;
+    const int target = settings_.Loudness.NormaliseTo;
+    file.Output.AudioGain = NormalisingGain(measured.Loudness, target, slot.Notice);
+    const std::string source = WideToUtf8(file.Input.FileName);
+    if (!slot.Notice.empty())
+        GlobalLogger()->LogFmt(this, llInfo, "%s: %s", source, slot.Notice);
+    else
+        GlobalLogger()->LogFmt(this, llInfo, "%s: a gain of %+.2f dB brings it to %d LUFS", source,
+                               file.Output.AudioGain, target);
+    TInterruptWhile interrupt(this, InterruptCheck);
+    const TQueueResult queued = AddTaskWithOutput(slot.Encoder, file.Input, file.Output);
+    if (!queued.Queued()) return queued.Error;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        slot.Info.reset();
+        slot.Ended = false;
+    }
+    slot.Resumed = true;
+    slot.State = TSlot::TState::Ready;
+    ready_.insert(ready_.begin(), &slot);
+    return {};
 }
 
 void TBatchRun::Settle(const TBatchFileEnd& end) {
@@ -491,6 +592,8 @@ void TBatchRun::Settle(const TBatchFileEnd& end) {
         std::lock_guard<std::mutex> lock(lock_);
         if (end.Index >= files_.size() || files_[end.Index].Settled) return;
         files_[end.Index].Settled = true;
+        const auto folder = unsettled_.find(SourceFolderOf(files_[end.Index].Source.Path));
+        if (folder != unsettled_.end() && --folder->second == 0) unsettled_.erase(folder);
     }
     switch (end.Outcome) {
     case TBatchOutcome::Converted: ++counts_.Converted; break;
@@ -498,12 +601,78 @@ void TBatchRun::Settle(const TBatchFileEnd& end) {
     case TBatchOutcome::Skipped: ++counts_.Skipped; break;
     case TBatchOutcome::Stopped: ++counts_.Stopped; break;
     }
-    std::lock_guard<std::mutex> events(events_);
-    listener_.Finished(end);
+    {
+        std::lock_guard<std::mutex> events(events_);
+        listener_.Finished(end);
+    }
+    if (!albums_.empty()) CloseAlbums();
 }
 
 // On the running file's worker thread.
 void TBatchRun::Progress(TSlot& slot, int64_t converted, int64_t total) {
     std::lock_guard<std::mutex> events(events_);
     listener_.Progress(slot.File, slot.Shown, converted, total);
+}
+
+// A converted file of an album: kept with its meter until the album closes.
+void TBatchRun::JoinAlbum(const TSlot& slot, const TBatchFileEnd& end, const TLoudness& loudness) {
+    // Only files whose tags this program writes can carry the album's.
+    if (loudness.TagFormat == TTagFormat::None || !loudness.Meter) return;
+    TAlbum& album = albums_[slot.Album];
+    album.Name = slot.AlbumName;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        album.Folder = SourceFolderOf(files_[slot.File].Source.Path);
+    }
+    album.Tracks.push_back({slot.File, end.Output, loudness});
+}
+
+// Every album whose folder has no file left to settle gets its gain and peak
+// into its files' tags. An album of one file is none; one a stop cut short
+// gets none, its loudness being that of the files that happened to convert.
+void TBatchRun::CloseAlbums() {
+    for (auto it = albums_.begin(); it != albums_.end();) {
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            if (unsettled_.count(it->second.Folder)) {
+                ++it;
+                continue;
+            }
+        }
+        TAlbum album = std::move(it->second);
+        it = albums_.erase(it);
+        // In the batch's order, whichever finished first.
+        std::sort(album.Tracks.begin(), album.Tracks.end(),
+                  [](const TAlbum::TTrack& a, const TAlbum::TTrack& b) { return a.File < b.File; });
+        if (album.Tracks.size() < 2) continue;
+        if (Stopping()) {
+            GlobalLogger()->LogFmt(this, llInfo, "%s: no album gain, the batch was stopped before its last file",
+                                   album.Name);
+            continue;
+        }
+        TBatchAlbum told;
+        told.Album = album.Name;
+        std::vector<const TLoudnessMeter*> meters;
+        for (const TAlbum::TTrack& track : album.Tracks) {
+            told.Files.push_back(track.File);
+            meters.push_back(track.Loudness.Meter.get());
+            told.TruePeak = std::max(told.TruePeak, track.Loudness.TruePeak);
+        }
+        told.Integrated = TLoudnessMeter::Integrated(meters);
+        // Silence has no gain that would bring it to any loudness.
+        if (!std::isfinite(told.Integrated)) continue;
+        for (const TAlbum::TTrack& track : album.Tracks) {
+            try {
+                WriteAlbumReplayGain(track.Output, track.Loudness.TagFormat, told.Integrated, told.TruePeak);
+            } catch (const std::exception& e) {
+                told.Failures.push_back(track.Output + ": " + e.what());
+                GlobalLogger()->LogFmt(this, llWarning, "The album gain of %s could not be written: %s", track.Output,
+                                       e.what());
+            }
+        }
+        GlobalLogger()->LogFmt(this, llInfo, "Album %s (%d files): %s, album gain %s", album.Name, told.Files.size(),
+                               LoudnessText(told.Integrated, told.TruePeak), ReplayGainText(told.Integrated));
+        std::lock_guard<std::mutex> events(events_);
+        listener_.AlbumTagged(told);
+    }
 }

@@ -28,6 +28,8 @@
 #include <thread>
 #include <vector>
 
+#include "EncoderEvents.h"
+#include "LoudnessChoice.h"
 #include "OutputNaming.h"
 
 enum class TBatchOutcome { Converted, Failed, Skipped, Stopped };
@@ -51,6 +53,8 @@ struct TBatchSettings {
     // The files' folders are made when the first file needs one (a kept
     // tree); otherwise they are taken to exist.
     bool MakeFolders = false;
+    // ReplayGain tags, normalising: a front end only sets the choice.
+    TLoudnessChoice Loudness;
     // Asked (from any of the run's threads) whether to stop, besides Stop():
     // a front end's signal flag. Must be cheap and thread-safe.
     std::function<bool()> StopWanted;
@@ -68,6 +72,19 @@ struct TBatchFileEnd {
     // (Error is then the whole line to show), or one the run never reached
     // before it was stopped.
     bool Queued = true;
+    // A converted file's loudness, when the batch measures it (ReplayGain,
+    // normalising): as converted, with the gain it was given.
+    TLoudness Loudness;
+};
+
+// The files of an album of the batch, once its last file has settled: their
+// album gain and peak are in their tags now, except where Failures says.
+struct TBatchAlbum {
+    std::string Album;                  // its title
+    std::vector<size_t> Files;          // the files of the batch it holds, in order
+    double Integrated = 0;              // LUFS, the album as one programme
+    double TruePeak = 0;                // linear, the highest of its files
+    std::vector<std::string> Failures;  // "output: reason" for each output its tags could not be written into
 };
 
 struct TBatchSummary {
@@ -88,6 +105,8 @@ public:
     virtual void Progress(size_t /*index*/, const std::string& /*output*/, int64_t /*converted*/,
                           int64_t /*total*/) {}
     virtual void Finished(const TBatchFileEnd& /*end*/) {}
+    // With ReplayGain, after the Finished of an album's last file.
+    virtual void AlbumTagged(const TBatchAlbum& /*album*/) {}
     virtual void Summary(const TBatchSummary& /*summary*/) {}
 };
 
@@ -114,6 +133,7 @@ private:
     struct TFile;
     struct TLooked;
     struct TSlot;
+    struct TAlbum;
 
     bool Stopping() const;
     static bool InterruptCheck(void* self);
@@ -126,6 +146,9 @@ private:
     const std::string& FolderProblem(const std::string& folder);
     void StartReady();
     void EndSlot(TSlot& slot);
+    std::string QueueNormalised(TSlot& slot, const TTerminateInfo& measured);
+    void JoinAlbum(const TSlot& slot, const TBatchFileEnd& end, const TLoudness& loudness);
+    void CloseAlbums();
     void StopAll();
     void Settle(const TBatchFileEnd& end);
     std::string ShownOutput(const TSlot& slot) const;
@@ -156,6 +179,8 @@ private:
     std::map<std::string, std::string> folders_;  // folders made for files, and why one cannot be used
     std::set<std::string> cleaned_;      // with --update: folders cleared of leftovers
     std::map<std::string, size_t> outputs_;  // with --update: output → the file it is made from (any thread, under lock_)
+    std::map<std::string, size_t> unsettled_;  // by source folder, while it has files not settled yet (under lock_)
+    std::map<std::string, TAlbum> albums_;   // with ReplayGain: the albums waiting for their last file, by key
     TBatchSummary counts_;
     std::vector<std::thread> probers_;
 };

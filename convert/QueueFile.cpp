@@ -20,6 +20,15 @@ TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOu
 
 TQueueResult QueueProbedFile(TCustomEncoder& encoder, TProbedFile& file, const TOutputTarget& target) {
     if (!file.Loaded) return {-1, "File load error: " + file.LoadError};
+    const std::string problem = NameProbedOutput(file, target);
+    if (!problem.empty()) return {-1, problem};
+    TQueueResult result = AddTaskWithOutput(encoder, file.Input, file.Output);
+    if (result.Queued() && target.Reserved && !target.ViaTemporary)
+        target.Reserved->Reserve(WideToUtf8(file.Output.FileName));
+    return result;
+}
+
+std::string NameProbedOutput(TProbedFile& file, const TOutputTarget& target) {
     if (target.ViaTemporary) {
         // Claimed by the caller: the one name of this output's new version,
         // never numbered.
@@ -28,18 +37,16 @@ TQueueResult QueueProbedFile(TCustomEncoder& encoder, TProbedFile& file, const T
         file.Output.FileFormat = ContainerOf(target.Format);
         file.Output.DiscardUnlessCompleted = true;
         file.Output.WriteIntoClaimedFile = true;
-        return AddTaskWithOutput(encoder, file.Input, file.Output);
+        return {};
     }
     std::string problem;
     file.Output.FileName =
         OutputFileNameFor(file.Input.FileName, target.Folder, target.Format, target.Reserved, &problem);
-    if (file.Output.FileName.empty()) return {-1, "Cannot do convert, error: " + problem};
+    if (file.Output.FileName.empty()) return "Cannot do convert, error: " + problem;
     // Should another program take the name before the file is created, the
     // next free number is used.
     file.Output.UniqueBaseName = PlainOutputFileName(file.Input.FileName, target.Folder, target.Format);
-    TQueueResult result = AddTaskWithOutput(encoder, file.Input, file.Output);
-    if (result.Queued() && target.Reserved) target.Reserved->Reserve(WideToUtf8(file.Output.FileName));
-    return result;
+    return {};
 }
 
 TQueueResult AddTaskWithOutput(TCustomEncoder& encoder, const TInputOptions& input, const TOutputOptions& output) {

@@ -55,6 +55,11 @@ TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOu
 // numbered when taken, or its claimed temporary name.
 TQueueResult QueueProbedFile(TCustomEncoder& encoder, TProbedFile& file, const TOutputTarget& target);
 
+// Names the output of a probed file that loaded as QueueProbedFile does,
+// without reserving the name; "" when named, else the line that reports why
+// not. For a file whose task comes later (after a measuring pass).
+std::string NameProbedOutput(TProbedFile& file, const TOutputTarget& target);
+
 // Adds the task for `input` with `output`: "Adding file error: …" when the
 // task cannot be added, "Cannot do convert, error: …" when its output cannot
 // be set, in which case the task is removed again.

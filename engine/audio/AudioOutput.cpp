@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "AudioSamples.h"
 #include "FFLog.h"
 #include "Format.h"
 #include "TaskTypes.h"
@@ -228,6 +229,17 @@ void TAudioOutput::Push(TInputStream& ist, const TDecodedData& decoded) {
 }
 
 void TAudioOutput::Convert(TInputStream& ist, const uint8_t* data, int size) {
+    // Before the conversion into the encoder's format, which may be of
+    // integers: a loud float source brought down is not clipped first.
+    if (settings_.Gain != 1.0) {
+        try {
+            gained_.assign(data, data + size);
+        } catch (const std::bad_alloc&) {
+            throw FFmpegException("Out of memory in do_audio_out");
+        }
+        ApplySampleGain(gained_.data(), size, static_cast<AVSampleFormat>(ist.DeliveredFormat), settings_.Gain);
+        data = gained_.data();
+    }
     int64_t room = size;
     for (;;) {
         SizeBuffers(ist, room);

@@ -2,9 +2,13 @@
 // The audio stage of an encoded audio stream: decoded interleaved samples are
 // resampled or reformatted into the encoder's format, kept in step with the
 // input clock, gathered into encoder frames (AudioOutputEncode.cpp) and
-// encoded; every packet goes to the muxer side.
+// encoded; every packet goes to the muxer side. A normalising gain is given
+// to the source's samples before they are converted, and a loudness meter
+// sees what the encoder is handed.
+#include <memory>
 #include <vector>
 
+#include "LoudnessMeter.h"
 #include "OutputStage.h"
 #include "StreamRecords.h"
 
@@ -15,6 +19,8 @@ struct TAudioSettings {
     int64_t StartTime = 0;        // microseconds of the input before the output starts
     int Verbose = 1;
     bool ExitOnError = false;
+    double Gain = 1.0;            // the samples' factor before they are converted
+    bool MeasureLoudness = false; // the encoder's samples go through a loudness meter
 };
 
 class TAudioOutput final : public TOutputStage {
@@ -35,6 +41,8 @@ public:
     int64_t SamplesDecoded() const { return samplesDecoded_; }  // handed on towards the encoder, at its rate
     int64_t SamplesWritten() const { return samplesWritten_; }  // in the packets the muxer took
     bool PacketWithoutDuration() const { return packetWithoutDuration_; }
+    // The meter of what the encoder was given; none when nothing was measured.
+    std::unique_ptr<TLoudnessMeter> TakeMeter() { return std::move(meter_); }
 
 private:
     enum TStep { stGoOn, stRestart, stDropped };
@@ -44,6 +52,7 @@ private:
     TStep KeepInStep(TInputStream& ist, const uint8_t*& data, int& size, int64_t& room);
     void Convert(TInputStream& ist, const uint8_t* data, int size);
     void EncodeBlock(const uint8_t* data, int size);
+    void Measure(const uint8_t* data, int samples);
     void SendFrame(const uint8_t* data, int samples);
     int64_t FramePts();
     void ReceivePackets();
@@ -69,6 +78,7 @@ private:
     // Work buffers: grown when a block needs more, freed once drained.
     std::vector<uint8_t> buffer_;  // converted samples; at least one encoder frame
     std::vector<uint8_t> silence_; // decoded samples behind inserted silence
+    std::vector<uint8_t> gained_;  // decoded samples with the gain given
 
     // The encoder's side; used on the lead stage only.
     int64_t encoderPts_ = 0;       // the next frame's pts, in samples
@@ -79,4 +89,5 @@ private:
     int64_t samplesDecoded_ = 0;
     int64_t samplesWritten_ = 0;
     bool packetWithoutDuration_ = false;
+    std::unique_ptr<TLoudnessMeter> meter_;
 };

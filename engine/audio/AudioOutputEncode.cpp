@@ -54,6 +54,7 @@ void TAudioOutput::EncodeBlock(const uint8_t* data, int size) {
     const int sampleBytes = osize * enc->ch_layout.nb_channels;
     TOutputStream& ost = *links_.Stream;
     Lead().samplesDecoded_ += size / sampleBytes;
+    if (settings_.MeasureLoudness) Lead().Measure(data, size / sampleBytes);
     if (enc->frame_size <= 1) {
         // Encoders that take any number of samples (PCM) get the block as it is.
         const int samples = size / sampleBytes;
@@ -74,6 +75,16 @@ void TAudioOutput::EncodeBlock(const uint8_t* data, int size) {
         ost.SyncPosition += enc->frame_size;
     }
     if (used) fifo_.erase(fifo_.begin(), fifo_.begin() + static_cast<std::ptrdiff_t>(used));
+}
+
+void TAudioOutput::Measure(const uint8_t* data, int samples) {
+    const AVCodecContext* enc = Encoder();
+    try {
+        if (!meter_) meter_ = std::make_unique<TLoudnessMeter>(enc->ch_layout, enc->sample_rate);
+        meter_->Add(data, samples, ff::av_get_packed_sample_fmt(enc->sample_fmt));
+    } catch (const std::exception& e) {
+        throw FFmpegException(e.what());
+    }
 }
 
 void TAudioOutput::SendFrame(const uint8_t* data, int samples) {
@@ -158,4 +169,5 @@ void TAudioOutput::Drain() {
     fifo_ = {};
     buffer_ = {};
     silence_ = {};
+    gained_ = {};
 }

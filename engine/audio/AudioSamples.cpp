@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 
 #include "AVUtilStubs.h"
 
@@ -33,6 +35,18 @@ void ScaleIntegers(T* s, int count, int volume, Wide low, Wide high, Wide centre
     for (int i = 0; i < count; ++i) {
         const Wide v = ((static_cast<Wide>(s[i]) - centre) * volume + 128) >> 8;
         s[i] = static_cast<T>(std::clamp<Wide>(v, low, high) + centre);
+    }
+}
+
+// 64-bit samples in long double, whose mantissa holds every one of them.
+template <typename T>
+void GainIntegers(T* s, int count, double gain, int centre = 0) {
+    using Wide = std::conditional_t<(sizeof(T) >= 8), long double, double>;
+    constexpr auto low = static_cast<Wide>(std::numeric_limits<T>::min());
+    constexpr auto high = static_cast<Wide>(std::numeric_limits<T>::max());
+    for (int i = 0; i < count; ++i) {
+        const Wide v = std::nearbyint((static_cast<Wide>(s[i]) - centre) * gain) + centre;
+        s[i] = static_cast<T>(std::clamp(v, low, high));
     }
 }
 
@@ -92,6 +106,27 @@ void ApplySampleVolume(uint8_t* data, int size, AVSampleFormat packedFormat, int
         break;
     default:
         break;
+    }
+}
+
+void ApplySampleGain(uint8_t* data, int size, AVSampleFormat packedFormat, double gain) {
+    switch (packedFormat) {
+    case AV_SAMPLE_FMT_U8: GainIntegers(data, size, gain, 128); break;  // clipped to 0..255 around the middle
+    case AV_SAMPLE_FMT_S16: GainIntegers(reinterpret_cast<int16_t*>(data), size / 2, gain); break;
+    case AV_SAMPLE_FMT_S32: GainIntegers(reinterpret_cast<int32_t*>(data), size / 4, gain); break;
+    case AV_SAMPLE_FMT_S64: GainIntegers(reinterpret_cast<int64_t*>(data), size / 8, gain); break;
+    case AV_SAMPLE_FMT_FLT: {
+        auto* s = reinterpret_cast<float*>(data);
+        const auto g = static_cast<float>(gain);
+        for (int i = 0; i < size / 4; ++i) s[i] *= g;
+        break;
+    }
+    case AV_SAMPLE_FMT_DBL: {
+        auto* s = reinterpret_cast<double*>(data);
+        for (int i = 0; i < size / 8; ++i) s[i] *= gain;
+        break;
+    }
+    default: break;
     }
 }
 

@@ -26,3 +26,8 @@ void DeinterleaveSamples(const uint8_t* in, AVFrame* frame, int bytesPerSample, 
 // integers are rounded to nearest (halves up) and clipped to their range,
 // floating-point samples are clipped to -1..1.
 void ApplySampleVolume(uint8_t* data, int size, AVSampleFormat packedFormat, int volume);
+
+// Multiplies every sample by `gain` in the samples' own packed format:
+// integers are rounded to nearest and clipped to their range; floating-point
+// samples keep what goes beyond -1..1 for the encoder's format to settle.
+void ApplySampleGain(uint8_t* data, int size, AVSampleFormat packedFormat, double gain);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "Loudness.h"
 #include "NoOutputTime.h"
 
 struct AVFormatContext;
@@ -26,6 +27,9 @@ struct TTerminateInfo {
     // source promised (cut short, or cut while it was converted): the output
     // holds what could be read. Empty otherwise.
     std::string Warning;
+    // The loudness of the first output's audio, when its record asked for it
+    // to be measured and the run gave it audio.
+    TLoudness Loudness;
 };
 
 struct TProgressInfo {

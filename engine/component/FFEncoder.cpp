@@ -243,6 +243,7 @@ void TCustomEncoder::DoTerminate(TCustomFFmpeg* task) {
         info.Failed = task->Failed;
         info.ErrorMessage = task->ErrorMessage;
         info.Notice = task->StreamNotice;
+        info.Loudness = task->Loudness;
         if (info.Completed && !info.Failed) info.Warning = task->SourceWarning;
         if (!task->OutputOptionCopies.empty()) info.OutputFile = task->OutputOptionCopies.front().FileName;
         if (threaded_ || !working_) {

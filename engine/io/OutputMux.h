@@ -17,6 +17,10 @@
 struct TMuxSettings {
     bool ExitOnError = false;  // a packet a bit-stream filter refuses ends the run
     bool JoinMode = false;     // the container takes one file after the other
+    // The source's loudness notes no longer hold for a file measured anew
+    // (ReplayGain) or given a gain.
+    bool MeasuredAnew = false;
+    bool GainApplied = false;
 };
 
 class TOutputMux final : public TPacketSink {

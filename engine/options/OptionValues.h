@@ -97,6 +97,9 @@ struct TOptionValues {
     int AudioSyncMethod = 0;
     float AudioDriftThreshold = 0.1f;
     int AudioVolume = 256;
+    bool MeasureLoudness = false;          // the first output's encoded audio is measured
+    bool ReplayGainTags = false;           // … and its tags carry the track's ReplayGain
+    double AudioGain = 0;                  // dB given to the samples before they are encoded
     TBitstreamFilterChain AudioBitstreamFilters;  // once
 
     // ---- subtitles ----

@@ -52,6 +52,9 @@ void ApplyAudioFields(TCustomFFmpeg& task, const TOutputOptions& o) {
     task.Opt.AudioLanguage = o.AudioLanguage;
     task.Opt.AudioSyncMethod = o.AudioSync;
     if (!o.AudioTag.empty()) task.SetTag("atag", o.AudioTag);
+    task.Opt.MeasureLoudness = o.MeasureLoudness || o.ReplayGainTags;
+    task.Opt.ReplayGainTags = o.ReplayGainTags;
+    task.Opt.AudioGain = o.AudioGain;
 }
 
 void ApplyVideoFields(TCustomFFmpeg& task, const TOutputOptions& o) {

@@ -98,6 +98,13 @@ struct TOutputOptions {
     // and holds it as its claim on the name, which other programs can see.
     // It is written in place instead of being created.
     bool WriteIntoClaimedFile = false;
+    // The loudness of the encoded audio is measured (integrated loudness and
+    // true peak) and reported when the task ends; with ReplayGainTags its
+    // tags carry the track's ReplayGain. AudioGain, in dB, is given to the
+    // samples before they are measured and encoded (normalising).
+    bool MeasureLoudness = false;
+    bool ReplayGainTags = false;
+    double AudioGain = 0;
 };
 
 void ResetStreamInfo(TStreamInfo& info);

@@ -9,6 +9,7 @@
 #include "FFLog.h"
 #include "FileSetup.h"
 #include "OutputMux.h"
+#include "ReplayGainTags.h"
 #include "RunTables.h"
 #include "TagFill.h"
 #include "UnicodeProtocol.h"
@@ -71,6 +72,8 @@ void TOutputMux::PlaceTags() {
     job = TTagJob{};
     job.Format = TagFormatOf(oc);
     GatherUserTags(oc->metadata, job.Tags);
+    // The source's loudness notes no longer hold for a file measured or given a gain anew.
+    if (settings_.MeasuredAnew || settings_.GainApplied) DropLoudnessTags(job.Tags, settings_.GainApplied);
     const bool afterMuxer = job.Format != TTagFormat::None;
     const bool ogg = std::strcmp(oc->oformat->name, "ogg") == 0 || std::strcmp(oc->oformat->name, "oga") == 0;
 

@@ -14,6 +14,7 @@
 
 #include "FFPtr.h"
 #include "FrameHook.h"
+#include "Loudness.h"
 #include "ManualResetEvent.h"
 #include "OptionValues.h"
 #include "OutputCheck.h"
@@ -163,6 +164,8 @@ public:
     // A source the run could not read as far as it promised (task/SourceCheck.cpp);
     // empty when every source was read to its end.
     std::string SourceWarning;
+    // What measuring the first output's audio gave (loudness/TaskLoudness.cpp).
+    TLoudness Loudness;
     int64_t TotalDuration = -1;                        // configuring thread; read by the worker
     std::string SetupError;                            // configuring thread
     bool StrictOptions = true;                         // configuring thread
@@ -294,6 +297,9 @@ private:
     // Once the outputs are closed, before they are checked: TagLib writes their
     // tags. A file whose tags cannot be written is kept, with a warning.
     void WriteOutputTags();
+    // After the trailers: the meter of the first output's audio gives the
+    // task's loudness, and the output's tags its ReplayGain when asked for.
+    void NoteLoudness();
 
     // ---- option table (options/OptionTable.cpp) ----
     using THandler = void (TCustomFFmpeg::*)(const std::string& name, const std::string& value);

@@ -213,6 +213,7 @@ void TCustomFFmpeg::FinishRun() {
     }
     ReportProgress(true, -1);
     NoteOutputChecks();
+    NoteLoudness();
     if (!AudioWrittenToEveryOutput()) {
         // Stopped before any audio: nothing worth keeping. Otherwise the input had none to give.
         if (StopRequested) stoppedBeforeAudio_ = true;

@@ -1,6 +1,7 @@
 // Set-up step 3c: every output stream is prepared either to copy its input's
 // packets or to be encoded from the decoded input; then the encode buffer.
 #include <climits>
+#include <cmath>
 
 #include "RunTables.h"
 #include "Format.h"
@@ -106,7 +107,7 @@ void TCustomFFmpeg::PrepareEncoding(TOutputStream& ost, TInputStream& ist, int t
     switch (enc->codec_type) {
     case AVMEDIA_TYPE_AUDIO: {
         const TAudioSettings settings{Opt.AudioSyncMethod, Opt.AudioDriftThreshold, Opt.StartTime, Opt.Verbose,
-                                      Opt.ExitOnError};
+                                      Opt.ExitOnError, std::pow(10.0, Opt.AudioGain / 20), Opt.MeasureLoudness};
         auto stage = std::make_unique<TAudioOutput>(Run_->LinksOf(ost, *this), OutputFiles[ost.FileIndex], settings);
         stage->Prepare(ist);
         ost.Stage = std::move(stage);

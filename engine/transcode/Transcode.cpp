@@ -56,7 +56,7 @@ void TCustomFFmpeg::TranscodeSetup() {
 TOutputStream& TCustomFFmpeg::LeadOf(TOutputStream& ost) const { return ost.Lead ? *ost.Lead : ost; }
 
 void TCustomFFmpeg::CreateMuxes() {
-    const TMuxSettings settings{Opt.ExitOnError, JoinMode};
+    const TMuxSettings settings{Opt.ExitOnError, JoinMode, Opt.ReplayGainTags, Opt.AudioGain != 0};
     for (int i = 0; i < OutputFileCount; ++i) {
         // Joined files write one after the other into the first slot's container.
         if (JoinMode && i > 0) {

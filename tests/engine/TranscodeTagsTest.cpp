@@ -17,6 +17,7 @@
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
 
+#include "ReplayGainTags.h"
 #include "StreamList.h"
 #include "TagFiles.h"
 #include "TranscodeTestSupport.h"
@@ -402,4 +403,41 @@ TEST_F(TranscodeTagsTest, AFileTheTagsCannotBeWrittenIntoIsNamedWithTheReason) {
         EXPECT_STREQ(e.what(), "the file cannot be read as its format");
     }
     EXPECT_EQ(ReadTextFile(path), "no audio here");
+}
+
+// With ReplayGain asked for, each format carries the track's gain and true
+// peak under the names its players read, in place of the source's stale one;
+// an album's gain and peak join them later without disturbing the others.
+TEST_F(TranscodeTagsTest, EveryFormatCarriesItsReplayGainWhereItsPlayersReadIt) {
+    const std::string source = TaggedMp3("src.mp3");
+    for (const TTagCase& c : Cases) {
+        SCOPED_TRACE(c.Extension);
+        const std::string format = c.Extension;
+        const std::string output = Out("out." + format);
+        TOutputOptions record = Record(c.Codec, c.Rate);
+        record.ReplayGainTags = true;
+        Open({source}, record, "out." + format, "vn=1");
+        ASSERT_EQ(RunTask(), "");
+        const TLoudness loudness = task->Loudness;
+        task.reset();
+        ASSERT_TRUE(loudness.Measured);
+        // The source is a 440 Hz sine at half of full scale, as its MP3 encoder left it.
+        EXPECT_NEAR(loudness.Integrated, -7.1, 0.3);
+        const std::string prefix = format == "m4a"                       ? "----:com.apple.iTunes:"
+                                   : format == "mp3" || format == "mp2" || format == "aac" || format == "wav" ? "TXXX/"
+                                                                                                              : "";
+        const TFields before = ReadBack(output, format).Fields;
+        ASSERT_EQ(before.count(prefix + "REPLAYGAIN_TRACK_GAIN"), 1u);
+        EXPECT_EQ(before.at(prefix + "REPLAYGAIN_TRACK_GAIN"), ReplayGainText(loudness.Integrated));
+        EXPECT_EQ(before.at(prefix + "REPLAYGAIN_TRACK_PEAK"), ReplayGainPeakText(loudness.TruePeak));
+        EXPECT_NEAR(std::stod(before.at(prefix + "REPLAYGAIN_TRACK_PEAK")), 0.5, 0.03);
+
+        WriteAlbumReplayGain(output, loudness.TagFormat, -20, 0.9);
+        TFields after = ReadBack(output, format).Fields;
+        EXPECT_EQ(after[prefix + "REPLAYGAIN_ALBUM_GAIN"], "2.00 dB");
+        EXPECT_EQ(after[prefix + "REPLAYGAIN_ALBUM_PEAK"], "0.900000");
+        after.erase(prefix + "REPLAYGAIN_ALBUM_GAIN");
+        after.erase(prefix + "REPLAYGAIN_ALBUM_PEAK");
+        EXPECT_EQ(after, before);
+    }
 }
