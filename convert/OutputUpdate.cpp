@@ -43,9 +43,8 @@ TSourceIdentity RecordedIdentity(const std::string& output) {
     return recorded;
 }
 
-// Creates `target` as a new name of `temporary`'s file, never over an
-// existing one, and drops the temporary name; false with errno set. EEXIST:
-// the name is taken.
+} // namespace
+
 bool MoveWithoutReplacing(const std::string& temporary, const std::string& target) {
     if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
     // Network file systems take no such rename, but a hard link is made in
@@ -55,8 +54,6 @@ bool MoveWithoutReplacing(const std::string& temporary, const std::string& targe
     ::unlink(temporary.c_str());
     return true;
 }
-
-} // namespace
 
 TSourceIdentity SourceIdentityOf(const std::string& source) {
     struct stat st {};

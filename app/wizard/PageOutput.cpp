@@ -129,6 +129,10 @@ void TPageOutput::CreateControls() {
     EditOutputDir = new QLineEdit(this);
     EditOutputDir->setObjectName("EditOutputDir");
     EditOutputDir->setReadOnly(true);
+    // It looks read-only too: the folder changes through "Select...".
+    QPalette look = EditOutputDir->palette();
+    look.setColor(QPalette::Base, look.color(QPalette::Window));
+    EditOutputDir->setPalette(look);
     ButtonSelectDir = new QPushButton(QStringLiteral("Select..."), this);
     ButtonSelectDir->setObjectName("ButtonSelectDir");
     connect(ButtonSelectDir, &QPushButton::clicked, this, [this] { ButtonSelectDirClick(); });

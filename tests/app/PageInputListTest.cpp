@@ -330,7 +330,7 @@ private slots:
         }
         QStringList menu;
         for (QAction* a : page_->PopupMenuList->actions()) menu << (a->isSeparator() ? "-" : a->text());
-        QCOMPARE(menu, QStringList({"&Add...", "Add Folder...", "&Delete", "&Clear", "-", "&Move Up", "M&ove Down", "-",
+        QCOMPARE(menu, QStringList({"&Add...", "Add &Folder...", "&Delete", "&Clear", "-", "&Move Up", "M&ove Down", "-",
                                     "&Play"}));
     }
 
@@ -410,7 +410,7 @@ private slots:
         QCOMPARE(filters.size(), 4);
         QVERIFY(filters[1].startsWith("All Video Formats (all types) (*.AVI"));
         QVERIFY(filters[2].startsWith("All Audio Formats (all types) (*.MP3"));
-        QCOMPARE(filters[3], QString("All Files (*.*)"));
+        QCOMPARE(filters[3], QString("All Files (*)"));
         QCOMPARE(page_->OpenDialog->fileMode(), QFileDialog::ExistingFiles);
 
         // Cancelling adds nothing and forgets nothing.
