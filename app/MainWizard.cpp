@@ -176,6 +176,7 @@ void TFormMain::ShowUnfinishedFiles() {
         item->setToolTip(2, file.Failed ? file.Error : file.Kept.isEmpty() ? details : file.Kept);
         ListViewUnfinished->addTopLevelItem(item);
     }
+    ListViewUnfinished->resizeColumnToContents(1);
     LabelFinishUnfinished->setVisible(!files.empty());
     ListViewUnfinished->setVisible(!files.empty());
 }
