@@ -112,8 +112,8 @@ TOutputState CheckOutput(const std::string& output, const std::string& source) {
     if (Nanoseconds(out.st_mtim) == now.ModifiedNs) return TOutputState::UpToDate;
     if (Nanoseconds(out.st_mtim) < now.ModifiedNs) return TOutputState::Stale;
     // Newer than its source but not known to be made from it: a run without
-    // --update that was stopped keeps its file as far as it got, under the
-    // real name.
+    // --update that was killed mid-file leaves it as far as it got, under the
+    // real name (a stopped one renames it).
     if (OutputCutShort(output, source)) return TOutputState::CutShort;
     RecordSourceIdentity(output, now, TIdentityRecord::AttributeElseTime);
     return TOutputState::UpToDate;
