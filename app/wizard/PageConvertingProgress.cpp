@@ -114,7 +114,8 @@ void TPageConverting::FileFinished(const TBatchFileEnd& end) {
     // The output holds what could be read of a damaged source: converted, with
     // the reason it may be shorter than its source (the log names the file too).
     if (converted && !end.Warning.empty()) ShowWarning(entry, DisplayText(end.Warning));
-    if (!converted && !end.Output.empty()) entry->setData(ccName, KeptRole, DisplayName(NameFromBytes(end.Output)));
+    if (end.Outcome == TBatchOutcome::Stopped && !end.Output.empty())
+        entry->setData(ccName, KeptRole, DisplayName(NameFromBytes(end.Output)));
     if (failed) {
         entry->setData(ccName, ErrorRole, DisplayText(end.Error));
         vars_.FailedCount += 1;
