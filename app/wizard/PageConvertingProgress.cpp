@@ -116,6 +116,8 @@ void TPageConverting::FileFinished(const TBatchFileEnd& end) {
     if (converted && !end.Warning.empty()) ShowWarning(entry, DisplayText(end.Warning));
     if (end.Outcome == TBatchOutcome::Stopped && !end.Output.empty())
         entry->setData(ccName, KeptRole, DisplayName(NameFromBytes(end.Output)));
+    // Why a stopped file could not be given its name; page 4 shows the name it kept.
+    if (end.Outcome == TBatchOutcome::Stopped && !end.Notice.empty()) Log(end.Notice);
     if (failed) {
         entry->setData(ccName, ErrorRole, DisplayText(end.Error));
         vars_.FailedCount += 1;
