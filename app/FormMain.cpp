@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -49,12 +50,14 @@ struct TPageCaptions {
     bool NextEnabled;
 };
 
+// The captions carry their access keys ("&"): Alt and the underlined letter
+// press the button.
 const TPageCaptions PageCaptions[] = {
     {"Select the audios/videos you want to convert. Use \"Move Up\" and \"Move Down\" to change the order.",
-     "Exit", "Next", false, true},
-    {"Select an output mode and specify a path for the output files.", "Cancel", "Convert", true, true},
-    {"Conversion information.", "Cancel", "Next", false, false},
-    {"The conversion is finished.", "Exit", "Finish", false, true},
+     "E&xit", "&Next", false, true},
+    {"Select an output mode and specify a path for the output files.", "C&ancel", "&Convert", true, true},
+    {"Conversion information.", "C&ancel", "&Next", false, false},
+    {"The conversion is finished.", "E&xit", "&Finish", false, true},
 };
 
 QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
@@ -80,6 +83,7 @@ TFormMain::TFormMain(const std::string& exeName, QWidget* parent)
     endSound_ = new TEndSound(this);
     endSound_->setObjectName("EndSound");
     CreateControls();
+    ConnectSettingsSaving();
     connect(TabSheetStep1, &TPageInputList::AddingChanged, this, [this] {
         if (PageControlMain->currentIndex() <= 1) UpdatePageCaptions();
     });
@@ -128,6 +132,7 @@ void TFormMain::FormCreate() {
         settingsExisted = false;
         ShowException(e);
     }
+    RememberSavedChoices();
     if (!settingsExisted) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect s = screen->availableGeometry();
@@ -164,7 +169,7 @@ void TFormMain::UpdatePageCaptions() {
     ActionNext->setText(QString::fromUtf8(c.Next));
     // A batch never starts with half a list: "Next" and "Convert" wait for a running add.
     ActionNext->setEnabled(c.NextEnabled && !(page <= 1 && TabSheetStep1->Adding()));
-    ActionBack->setText(QStringLiteral("Back"));
+    ActionBack->setText(QStringLiteral("&Back"));
     ActionBack->setEnabled(c.BackEnabled);
 }
 
@@ -232,6 +237,22 @@ void TFormMain::ShowException(const std::exception& e) { ShowErrorMessage(isVisi
 
 void TFormMain::FFLoggerLog(void*, uint32_t threadId, TLogLevel level, const std::string& message) {
     vars_.LogLines.push_back(FormatLogLine(threadId, level, message));
+}
+
+// Enter presses the page's default button ("Next", "Convert", "Finish"), as
+// in a dialog; a focused button takes it itself, and a control that uses
+// Enter (a link, an open list of presets) keeps it.
+void TFormMain::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (!enter || modifiers != Qt::NoModifier) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
+    if (button && button->window() == this && button->isEnabled()) button->click();
+    else if (ActionNext->isEnabled()) ActionNext->trigger();
+    event->accept();
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {

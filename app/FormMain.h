@@ -18,6 +18,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTabWidget;
+class QTreeWidget;
 class TEndSound;
 class TLinkLabel;
 class TLogindPowerRequests;
@@ -56,6 +57,7 @@ public:
     void ResetWizard();
     // Page 4 with the totals of the batch that has just ended.
     void ShowSummary();
+    void ShowUnfinishedFiles();
     void LabelOpenFolderClick();
 
     // MainHelp.cpp: the "Help" and "Log" buttons and the help menu's commands.
@@ -108,6 +110,10 @@ public:
     QLabel* LabelFinishWarnedCaption = nullptr;
     QLabel* LabelFinishWarned = nullptr;
     TLinkLabel* LabelOpenFolder = nullptr;
+    // The stopped and failed files of the batch, with what each stopped one
+    // kept; hidden with its heading when every file converted.
+    QLabel* LabelFinishUnfinished = nullptr;
+    QTreeWidget* ListViewUnfinished = nullptr;
 
     QAction* ActionHelp = nullptr;
     QAction* ActionLog = nullptr;
@@ -134,6 +140,7 @@ public:
 protected:
     void customEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -142,7 +149,7 @@ private:
     void SetTabOrder();
     QWidget* CreateFinishPage();
     QWidget* CreateButtonRow();
-    QPushButton* CreateActionButton(QAction* action, QWidget* parent);
+    QPushButton* CreateActionButton(QAction* action, QWidget* parent, const char* name);
     // MainHelp.cpp
     void CreateHelpMenu();
 
@@ -156,6 +163,16 @@ private:
     void FFLoggerLog(void* sender, uint32_t threadId, TLogLevel level, const std::string& message);
     void ImageMainMouseMove();
 
+    // MainSettings.cpp
+    void ConnectSettingsSaving();
+    // Page 2 shows the stored choice (changing nothing meanwhile).
+    void ApplyOutputSettings();
+    // Saves the settings when a choice differs from what was saved last (or
+    // `always`); a failure is logged.
+    void SaveChoices(bool always = false);
+    // The choices as they were read or written at start-up.
+    void RememberSavedChoices();
+
     // MainWizard.cpp
     void ConvertExecute();
     void WMStartConvert();
@@ -166,6 +183,9 @@ private:
 
     void ShowException(const std::exception& e);
 
+    bool applyingOutput_ = false;  // page 2 is being set to the stored choice
+    std::string savedChoices_;     // the choices as last saved (ChoicesText)
+    std::string saveError_;        // why the last save failed, once logged
     bool quitConfirmed_ = false;  // "Exit" was answered with Yes: the close asks nothing more
     bool closeUnasked_ = false;   // a signal closes the window
     bool closed_ = false;         // the window has gone: the end of a batch shows nothing

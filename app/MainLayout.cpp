@@ -84,8 +84,9 @@ void TFormMain::SetTabOrder() {
     order << p2->SpinBoxParallelTasks << p2->CheckBoxKeepFolderStructure;
     const TPageConverting* p3 = TabSheetStep3;
     order << p3->ListViewConverting << p3->CheckBoxPlayASound << p3->CheckBoxShutdown;
-    order << LabelOpenFolder;
-    order << ButtonHelp << ButtonLog << ButtonBack << ButtonNext << ButtonExit;
+    order << LabelOpenFolder << ListViewUnfinished;
+    // The page's own buttons come before "Help" and "Log".
+    order << ButtonBack << ButtonNext << ButtonExit << ButtonHelp << ButtonLog;
     for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
     setTabOrder(order.last(), order.first());
 }
@@ -145,6 +146,27 @@ QWidget* TFormMain::CreateFinishPage() {
     totals->setColumnStretch(3, 1);
     layout->addLayout(totals);
 
+    // The files that did not convert, by name, and what a stopped one left.
+    layout->addSpacing(12);
+    LabelFinishUnfinished = new QLabel(QStringLiteral("Files not converted:"), page);
+    LabelFinishUnfinished->setObjectName("LabelFinishUnfinished");
+    layout->addWidget(LabelFinishUnfinished);
+    ListViewUnfinished = new QTreeWidget(page);
+    ListViewUnfinished->setObjectName("ListViewUnfinished");
+    ListViewUnfinished->setRootIsDecorated(false);
+    ListViewUnfinished->setItemsExpandable(false);
+    ListViewUnfinished->setUniformRowHeights(true);
+    ListViewUnfinished->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListViewUnfinished->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListViewUnfinished->setHeaderLabels({"Name", "Status", "Details"});
+    ListViewUnfinished->setColumnWidth(0, 250);
+    ListViewUnfinished->setColumnWidth(1, 80);
+    ListViewUnfinished->setAccessibleName(QStringLiteral("Files not converted"));
+    LabelFinishUnfinished->setBuddy(ListViewUnfinished);
+    layout->addWidget(ListViewUnfinished, 4);
+    LabelFinishUnfinished->hide();
+    ListViewUnfinished->hide();
+
     layout->addStretch(1);
     LabelFinishTitle2 = new QLabel(QStringLiteral("To convert other files, click \"Finish\". Click \"Exit\" to quit %s."), page);
     LabelFinishTitle2->setObjectName("LabelFinishTitle2");
@@ -156,9 +178,9 @@ QWidget* TFormMain::CreateFinishPage() {
 QWidget* TFormMain::CreateButtonRow() {
     ActionHelp = CreateAction(this, "Help");
     ActionLog = CreateAction(this, "Log");
-    ActionBack = CreateAction(this, "Back");
-    ActionNext = CreateAction(this, "Next");
-    ActionExit = CreateAction(this, "Exit");
+    ActionBack = CreateAction(this, "&Back");
+    ActionNext = CreateAction(this, "&Next");
+    ActionExit = CreateAction(this, "E&xit");
     ActionExit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     connect(ActionExit, &QAction::triggered, this, [this] { ActionExitExecute(); });
     connect(ActionNext, &QAction::triggered, this, [this] { ActionNextExecute(); });
@@ -170,11 +192,13 @@ QWidget* TFormMain::CreateButtonRow() {
     auto* row = new QWidget;
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    ButtonHelp = CreateActionButton(ActionHelp, row);
-    ButtonLog = CreateActionButton(ActionLog, row);
-    ButtonBack = CreateActionButton(ActionBack, row);
-    ButtonNext = CreateActionButton(ActionNext, row);
-    ButtonExit = CreateActionButton(ActionExit, row);
+    ButtonHelp = CreateActionButton(ActionHelp, row, "ButtonHelp");
+    ButtonLog = CreateActionButton(ActionLog, row, "ButtonLog");
+    ButtonBack = CreateActionButton(ActionBack, row, "ButtonBack");
+    ButtonNext = CreateActionButton(ActionNext, row, "ButtonNext");
+    ButtonExit = CreateActionButton(ActionExit, row, "ButtonExit");
+    // Drawn as the button Enter presses (TFormMain::keyPressEvent).
+    ButtonNext->setDefault(true);
     layout->addWidget(ButtonHelp);
     layout->addWidget(ButtonLog);
     layout->addStretch(1);
@@ -185,9 +209,9 @@ QWidget* TFormMain::CreateButtonRow() {
 }
 
 // A push button that shows its action's caption and state and triggers it.
-QPushButton* TFormMain::CreateActionButton(QAction* action, QWidget* parent) {
+QPushButton* TFormMain::CreateActionButton(QAction* action, QWidget* parent, const char* name) {
     auto* button = new QPushButton(action->text(), parent);
-    button->setObjectName("Button" + action->text());
+    button->setObjectName(name);
     button->setEnabled(action->isEnabled());
     connect(action, &QAction::changed, button, [button, action] {
         button->setText(action->text());

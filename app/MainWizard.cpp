@@ -3,9 +3,12 @@
 // the summary on page 4).
 #include <QAction>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <filesystem>
 
 #include "EndSound.h"
@@ -40,7 +43,7 @@ void TFormMain::ActionNextExecute() {
         }
         PageControlMain->setCurrentIndex(wpOutput);
         UpdatePageCaptions();
-        TabSheetStep2->ApplyOutputSettings();
+        ApplyOutputSettings();
         break;
     case wpOutput:
         ConvertExecute();
@@ -93,6 +96,7 @@ void TFormMain::ConvertExecute() {
         ~TStarted() { flag = false; }
     } started{convertStarting_};
     TabSheetStep2->ReadOutputSettings();
+    SaveChoices(true);
     // An empty folder name means the current folder, as it does for the outputs.
     const std::string& chosen = vars_.OutputFileDir;
     const std::filesystem::path folder = chosen.empty() ? std::filesystem::path(".") : std::filesystem::path(chosen);
@@ -149,6 +153,32 @@ void TFormMain::ShowSummary() {
     LabelFinishWarned->setText(QString::number(totals.Warned));
     LabelFinishWarnedCaption->setVisible(totals.Warned > 0);
     LabelFinishWarned->setVisible(totals.Warned > 0);
+    ShowUnfinishedFiles();
+    // "Finish" is what most want next; Enter presses it.
+    ButtonNext->setFocus();
+}
+
+// Each file that did not convert, and what became of it: the reason it
+// failed, or what a stopped one kept (under a name that says it is not the
+// whole song).
+void TFormMain::ShowUnfinishedFiles() {
+    ListViewUnfinished->clear();
+    const std::vector<TPageConverting::TUnfinishedFile> files = TabSheetStep3->UnfinishedFiles();
+    for (const TPageConverting::TUnfinishedFile& file : files) {
+        QString details;
+        if (file.Failed) details = file.Error.section('\n', 0, 0);
+        else if (!file.Kept.isEmpty()) details = QStringLiteral("Kept as ") + QFileInfo(file.Kept).fileName();
+        else if (file.Started) details = QStringLiteral("Nothing was kept");
+        else details = QStringLiteral("Not started");
+        auto* item = new QTreeWidgetItem(
+            {file.Name, file.Failed ? QStringLiteral("Failed") : QStringLiteral("Stopped"), details});
+        item->setToolTip(0, file.Folder + file.Name);
+        item->setToolTip(2, file.Failed ? file.Error : file.Kept.isEmpty() ? details : file.Kept);
+        ListViewUnfinished->addTopLevelItem(item);
+    }
+    ListViewUnfinished->resizeColumnToContents(1);
+    LabelFinishUnfinished->setVisible(!files.empty());
+    ListViewUnfinished->setVisible(!files.empty());
 }
 
 void TFormMain::ResetWizard() {
@@ -156,8 +186,11 @@ void TFormMain::ResetWizard() {
     for (QLabel* label :
          {LabelFinishTotalFiles, LabelFinishSuccessed, LabelFinishFailed, LabelFinishStopped, LabelFinishWarned})
         label->setText(QStringLiteral("0"));
-    for (QLabel* label : {LabelFinishStoppedCaption, LabelFinishStopped, LabelFinishWarnedCaption, LabelFinishWarned})
+    for (QLabel* label : {LabelFinishStoppedCaption, LabelFinishStopped, LabelFinishWarnedCaption, LabelFinishWarned,
+                          LabelFinishUnfinished})
         label->hide();
+    ListViewUnfinished->clear();
+    ListViewUnfinished->hide();
     TGlobalVars& g = vars_;
     g.FailedFiles.clear();
     g.FailedCount = 0;

@@ -15,6 +15,7 @@
 #include "PresetRecords.h"
 #include "QueueFile.h"
 #include "ReplayGainTags.h"
+#include "StoppedOutput.h"
 #include "ThreadId.h"
 #include "UnicodeProtocol.h"
 #include "UserMessages.h"
@@ -492,10 +493,10 @@ void TBatchRun::StopAll() {
         slot->Encoder.ClearTasks();
         slot->Claim.reset();
         slot->State = TSlot::TState::Idle;
+        // Its output was never created: the end names none.
         TBatchFileEnd end;
         end.Index = slot->File;
         end.Outcome = TBatchOutcome::Stopped;
-        end.Output = slot->Shown;
         Settle(end);
     }
     ready_.clear();
@@ -551,6 +552,8 @@ void TBatchRun::EndSlot(TSlot& slot) {
         if (end.Outcome != TBatchOutcome::Converted) end.Output = slot.UpdateOutput;
     } else if (end.Outcome == TBatchOutcome::Converted) {
         RecordSourceIdentity(end.Output, slot.Identity, TIdentityRecord::Attribute);
+    } else {
+        KeepStopped(slot, end);
     }
     if (end.Outcome == TBatchOutcome::Converted && info.Loudness.Measured) {
         end.Loudness = info.Loudness;
@@ -587,14 +590,39 @@ std::string TBatchRun::QueueNormalised(TSlot& slot, const TTerminateInfo& measur
     return {};
 }
 
+// What a stopped file wrote is kept, under a name that says it is not the
+// whole song. A failed file's output is gone already, unless a stop cut the
+// failure short; then it is as much a stopped file as any.
+void TBatchRun::KeepStopped(const TSlot& slot, TBatchFileEnd& end) {
+    if (end.Output.empty()) return;
+    std::string source, folder;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        source = files_[slot.File].Source.Path;
+        folder = files_[slot.File].Source.Folder;
+    }
+    const std::string meant = WideToUtf8(PlainOutputFileName(Utf8ToWide(source), folder, settings_.Format));
+    std::string error;
+    const std::string kept = KeepStoppedOutput(end.Output, meant, error);
+    if (!error.empty()) end.Notice += (end.Notice.empty() ? "" : "; ") + error;
+    if (end.Outcome == TBatchOutcome::Stopped || !kept.empty()) end.Output = kept;
+}
+
 void TBatchRun::Settle(const TBatchFileEnd& end) {
+    std::string output;  // with --update
     {
         std::lock_guard<std::mutex> lock(lock_);
         if (end.Index >= files_.size() || files_[end.Index].Settled) return;
         files_[end.Index].Settled = true;
         const auto folder = unsettled_.find(SourceFolderOf(files_[end.Index].Source.Path));
         if (folder != unsettled_.end() && --folder->second == 0) unsettled_.erase(folder);
+        output = files_[end.Index].Output;
     }
+    // Once the output is complete, what a stopped run left of it beside it
+    // is of no use; a file another run holds is left to that run.
+    const bool complete = end.Outcome == TBatchOutcome::Converted ||
+                          (end.Outcome == TBatchOutcome::Skipped && end.Notice.empty());
+    if (settings_.Update && complete && !output.empty()) RemoveStoppedOutputs(output);
     switch (end.Outcome) {
     case TBatchOutcome::Converted: ++counts_.Converted; break;
     case TBatchOutcome::Failed: ++counts_.Failed; break;

@@ -64,7 +64,10 @@ struct TBatchSettings {
 struct TBatchFileEnd {
     size_t Index = 0;
     TBatchOutcome Outcome = TBatchOutcome::Stopped;
-    std::string Output;   // its output file (with --update the name it is kept under); may be empty
+    // Its output file (with --update the name it is kept under); for a
+    // stopped file what it wrote, kept under a name that says so, or empty
+    // when nothing was kept.
+    std::string Output;
     std::string Error;    // why it failed, in the program's words
     std::string Notice;   // what the user should know besides (streams left out; another run has it)
     std::string Warning;  // a converted file whose source could not be read to its end
@@ -123,7 +126,8 @@ public:
     // not added) once the run has ended.
     bool Append(TBatchSource source);
     // Stops the batch: the running files are stopped (kept as far as they
-    // got), the others are reported as stopped. Any thread.
+    // got, under StoppedOutputName, StoppedOutput.h; with --update their
+    // temporary files go), the others are reported as stopped. Any thread.
     void Stop();
     // Converts the files until every one has settled or the run is stopped,
     // and returns the totals (also given to the listener). Once.
@@ -149,6 +153,7 @@ private:
     std::string QueueNormalised(TSlot& slot, const TTerminateInfo& measured);
     void JoinAlbum(const TSlot& slot, const TBatchFileEnd& end, const TLoudness& loudness);
     void CloseAlbums();
+    void KeepStopped(const TSlot& slot, TBatchFileEnd& end);
     void StopAll();
     void Settle(const TBatchFileEnd& end);
     std::string ShownOutput(const TSlot& slot) const;

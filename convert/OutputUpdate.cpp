@@ -43,9 +43,8 @@ TSourceIdentity RecordedIdentity(const std::string& output) {
     return recorded;
 }
 
-// Creates `target` as a new name of `temporary`'s file, never over an
-// existing one, and drops the temporary name; false with errno set. EEXIST:
-// the name is taken.
+} // namespace
+
 bool MoveWithoutReplacing(const std::string& temporary, const std::string& target) {
     if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
     // Network file systems take no such rename, but a hard link is made in
@@ -55,8 +54,6 @@ bool MoveWithoutReplacing(const std::string& temporary, const std::string& targe
     ::unlink(temporary.c_str());
     return true;
 }
-
-} // namespace
 
 TSourceIdentity SourceIdentityOf(const std::string& source) {
     struct stat st {};
@@ -115,8 +112,8 @@ TOutputState CheckOutput(const std::string& output, const std::string& source) {
     if (Nanoseconds(out.st_mtim) == now.ModifiedNs) return TOutputState::UpToDate;
     if (Nanoseconds(out.st_mtim) < now.ModifiedNs) return TOutputState::Stale;
     // Newer than its source but not known to be made from it: a run without
-    // --update that was stopped keeps its file as far as it got, under the
-    // real name.
+    // --update that was killed mid-file leaves it as far as it got, under the
+    // real name (a stopped one renames it).
     if (OutputCutShort(output, source)) return TOutputState::CutShort;
     RecordSourceIdentity(output, now, TIdentityRecord::AttributeElseTime);
     return TOutputState::UpToDate;

@@ -136,6 +136,11 @@ constexpr const char* BusyText = "being converted by another run";
 // for a format code outside 0..7. Needs the libraries loaded.
 std::string ContainerOf(int format);
 
+// Creates `target` as a new name of `temporary`'s file, never over an
+// existing one, and drops the temporary name; false with errno set. EEXIST:
+// the name is taken.
+bool MoveWithoutReplacing(const std::string& temporary, const std::string& target);
+
 // Moves the finished `temporary` to `output` in one step. With `replace` an
 // existing output is replaced; without, nothing ever is: when `output` is
 // taken, the first free of name(1).ext, name(2).ext, … is used, as when a file

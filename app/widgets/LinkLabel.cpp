@@ -42,8 +42,10 @@ TLinkLabel::TLinkLabel(const QString& text, QWidget* parent) : QLabel(text, pare
     p.setColor(QPalette::WindowText, QColor(Qt::darkBlue));  // navy
     setPalette(p);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::StrongFocus);
+    // After the interaction flags, which set a label's focus policy: without
+    // text interaction a label takes no focus, but a link takes it from Tab.
     setTextInteractionFlags(Qt::NoTextInteraction);
+    setFocusPolicy(Qt::StrongFocus);
     // Room for the focus frame around the text.
     setContentsMargins(2, 1, 2, 1);
 }

@@ -71,6 +71,13 @@ TProbedRow ProbeFileRow(TFFDecoder& decoder, const QString& fileName, const QSiz
         return probed;
     }
     TCloseFileGuard guard(decoder);
+    // A file with nothing to hear or see (text that some format's probe
+    // takes) is refused now, with the other files that cannot be added,
+    // rather than failing once its turn in the batch comes.
+    if (decoder.FirstAudioStream() < 0 && decoder.FirstVideoStream() < 0) {
+        probed.Error = NameBytes(fileName) + ": holds no audio or video stream";
+        return probed;
+    }
     probed.Opened = true;
 
     // A missing stream leaves the record's defaults; the probe logs it.

@@ -48,7 +48,8 @@ QString AudioBitRateText(int32_t bitRate);
 
 // Probes `fileName` and takes a picture from the middle of a video, scaled to
 // fit `pictureArea` (device pixels). Not Opened when the probe cannot open the
-// file; Error then holds the probe's LastErrMsg. The probe is closed again in
+// file (Error then holds the probe's LastErrMsg) or finds neither an audio
+// nor a video stream in it (Error says so). The probe is closed again in
 // every case. Raises what the probe raises.
 TProbedRow ProbeFileRow(TFFDecoder& decoder, const QString& fileName, const QSize& pictureArea);
 

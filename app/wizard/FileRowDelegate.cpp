@@ -8,6 +8,8 @@
 #include <iterator>
 
 #include "FileListModel.h"
+#include "FileNames.h"
+#include "MinimizeName.h"
 
 namespace {
 
@@ -90,9 +92,14 @@ void TFileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         painter->setFont(font);
         const QFontMetrics metrics(font);
         const QRect rect(row.left() + TextLeft, row.top() + tops[i], textWidth, metrics.height());
-        const QString text = index.sibling(index.row(), line.Column).data().toString();
-        painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                          metrics.elidedText(text, Qt::ElideRight, textWidth));
+        // The path is shortened to the width the row has now, folders first.
+        const QString text =
+            line.Column == NxTextColumnFileMinName
+                ? MinimizeName(DisplayName(index.sibling(index.row(), NxTextColumnFileFullName).data().toString()),
+                               metrics, textWidth)
+                : metrics.elidedText(index.sibling(index.row(), line.Column).data().toString(), Qt::ElideRight,
+                                     textWidth);
+        painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
     }
     painter->restore();
 }

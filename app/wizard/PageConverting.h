@@ -5,6 +5,8 @@
 // status and progress, the running files, the whole batch's progress and its
 // times. When every file has settled it posts WM_CONVERTDONE to the main
 // window.
+#include <QMessageBox>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <atomic>
@@ -118,6 +120,18 @@ public:
     int EntryCount() const;
     TBatchTotals Totals() const;
 
+    // A file of the batch that did not convert, for the summary.
+    struct TUnfinishedFile {
+        QString Name;    // the source's name as shown, without its folder
+        QString Folder;  // the source's folder, ending in a separator
+        bool Failed = false;   // else stopped
+        bool Started = false;  // it ran before it was stopped
+        QString Kept;    // a stopped file's output, kept under a name that says so; empty when none
+        QString Error;   // why it failed, as shown
+    };
+    // The stopped and failed files of the batch, in batch order.
+    std::vector<TUnfinishedFile> UnfinishedFiles() const;
+
     // The local time in days; LocalTimeDays unless a test fixes the clock.
     std::function<double()> Clock;
     // The status group follows the events at most this often (milliseconds),
@@ -147,6 +161,11 @@ private:
     static constexpr int WarningRole = Qt::UserRole + 2;
     // The file's name as page 1 had it, for the log.
     static constexpr int PathRole = Qt::UserRole + 3;
+    // What a stopped file kept (its output, as shown), why a failed one
+    // failed, and whether the file ran at all.
+    static constexpr int KeptRole = Qt::UserRole + 4;
+    static constexpr int ErrorRole = Qt::UserRole + 5;
+    static constexpr int StartedRole = Qt::UserRole + 6;
     enum TEntryOutcome { eoPending, eoSucceeded, eoFailed, eoStopped };
     static TEntryOutcome Outcome(const QTreeWidgetItem* entry);
     // Records the outcome and shows its status text.
@@ -220,6 +239,9 @@ private:
     bool starting_ = false;                  // from PrepareRun until StartConvert has started the batch
     bool stopping_ = false;                  // "Cancel" stopped the run
     bool cancelQuestionOpen_ = false;
+    // The question while it is open: the batch's end closes it, since its
+    // answer no longer matters then.
+    QPointer<QMessageBox> cancelQuestion_;
     const TFileListModel* deferredStart_ = nullptr;  // the files of a start that came while the question was open
     bool takingEvents_ = false;              // TakeEvents is under way (perhaps in a box's event loop)
     QStringList queueFailures_;              // the files that could not be queued, with the reason, not yet shown

@@ -80,6 +80,7 @@ void TPageConverting::FileProgress(size_t index, int64_t converted, int64_t tota
 
 void TPageConverting::FileRunning(size_t index) {
     if (!running_.emplace(index, 0).second) return;
+    if (QTreeWidgetItem* entry = Entry(index)) entry->setData(ccName, StartedRole, true);
     lastStarted_ = static_cast<int64_t>(index);
 }
 
@@ -95,6 +96,7 @@ void TPageConverting::FileFinished(const TBatchFileEnd& end) {
         Log(end.Error);
         Log("File not queued for conversion: " + NameBytes(entry->data(ccName, PathRole).toString()));
         Settle(entry, eoFailed);
+        entry->setData(ccName, ErrorRole, DisplayText(end.Error));
         vars_.FailedCount += 1;
         queueFailures_ << DisplayName(entry->data(ccName, PathRole).toString()) + "\n" + DisplayText(end.Error);
         queueFailureCame_ = true;
@@ -112,7 +114,14 @@ void TPageConverting::FileFinished(const TBatchFileEnd& end) {
     // The output holds what could be read of a damaged source: converted, with
     // the reason it may be shorter than its source (the log names the file too).
     if (converted && !end.Warning.empty()) ShowWarning(entry, DisplayText(end.Warning));
-    if (failed) vars_.FailedCount += 1;
+    if (end.Outcome == TBatchOutcome::Stopped && !end.Output.empty())
+        entry->setData(ccName, KeptRole, DisplayName(NameFromBytes(end.Output)));
+    // Why a stopped file could not be given its name; page 4 shows the name it kept.
+    if (end.Outcome == TBatchOutcome::Stopped && !end.Notice.empty()) Log(end.Notice);
+    if (failed) {
+        entry->setData(ccName, ErrorRole, DisplayText(end.Error));
+        vars_.FailedCount += 1;
+    }
     StatusChanged();
     // The next files run meanwhile; their progress is painted under this
     // box, their ends wait until it is closed.
@@ -120,6 +129,9 @@ void TPageConverting::FileFinished(const TBatchFileEnd& end) {
 }
 
 void TPageConverting::BatchEnded() {
+    // Nothing is left to cancel: the question goes as if answered No, and
+    // the summary follows.
+    if (cancelQuestion_) cancelQuestion_->done(QMessageBox::No);
     ReleaseRunner();
     // Files the runner did not report (it reports every one) did not convert either.
     StopUnsettledEntries();
@@ -258,4 +270,22 @@ TPageConverting::TBatchTotals TPageConverting::Totals() const {
         }
     }
     return totals;
+}
+
+std::vector<TPageConverting::TUnfinishedFile> TPageConverting::UnfinishedFiles() const {
+    std::vector<TUnfinishedFile> files;
+    for (int i = 0; i < EntryCount(); ++i) {
+        const QTreeWidgetItem* entry = ListViewConverting->topLevelItem(i);
+        const TEntryOutcome outcome = Outcome(entry);
+        if (outcome != eoFailed && outcome != eoStopped) continue;
+        TUnfinishedFile file;
+        file.Name = entry->text(ccName);
+        file.Folder = entry->text(ccPath);
+        file.Failed = outcome == eoFailed;
+        file.Started = entry->data(ccName, StartedRole).toBool();
+        file.Kept = entry->data(ccName, KeptRole).toString();
+        file.Error = entry->data(ccName, ErrorRole).toString();
+        files.push_back(std::move(file));
+    }
+    return files;
 }

@@ -215,9 +215,12 @@ bool TPageConverting::CancelConversion() {
 
 bool TPageConverting::AskCancelConversion() {
     cancelQuestionOpen_ = true;
-    const bool yes = QMessageBox::question(host_, Text(ApplicationTitle()),
-                                           QStringLiteral("Do you really want to cancel the conversion?"),
-                                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    QMessageBox question(QMessageBox::Question, Text(ApplicationTitle()),
+                         QStringLiteral("Do you really want to cancel the conversion?"),
+                         QMessageBox::Yes | QMessageBox::No, host_);
+    cancelQuestion_ = &question;
+    const bool yes = question.exec() == QMessageBox::Yes;
+    cancelQuestion_ = nullptr;
     cancelQuestionOpen_ = false;
     if (yes) stopping_ = true;
     // Stopped, the batch starts nothing and ends at once.

@@ -21,6 +21,7 @@
 #include "FileAdder.h"
 #include "FileDialog.h"
 #include "FileDrop.h"
+#include "FileListView.h"
 #include "FileNames.h"
 #include "FileRowDelegate.h"
 #include "UtilFuncsGui.h"
@@ -33,6 +34,15 @@ QAction* CreateAction(QWidget* host, QObject* owner, const char* text, const QKe
     action->setShortcut(shortcut);
     host->addAction(action);
     return action;
+}
+
+// A length in whole hours and minutes ("2 h 13 min"), or seconds under a minute.
+QString LengthText(int64_t microseconds) {
+    const int64_t seconds = microseconds / 1000000;
+    if (seconds < 60) return QStringLiteral("%1 s").arg(seconds);
+    const int64_t minutes = seconds / 60;
+    if (minutes < 60) return QStringLiteral("%1 min").arg(minutes);
+    return QStringLiteral("%1 h %2 min").arg(minutes / 60).arg(minutes % 60);
 }
 
 } // namespace
@@ -75,7 +85,7 @@ void TPageInputList::SetDecoder(TFFDecoder* decoder) {
 
 void TPageInputList::CreateActions(QWidget* host) {
     ActionAdd = CreateAction(host, this, "&Add...", QKeySequence(Qt::CTRL | Qt::Key_O));
-    ActionAddFolder = CreateAction(host, this, "Add Folder...");
+    ActionAddFolder = CreateAction(host, this, "Add &Folder...");
     ActionDelete = CreateAction(host, this, "&Delete", QKeySequence(Qt::Key_Delete));
     ActionClear = CreateAction(host, this, "&Clear", QKeySequence(Qt::SHIFT | Qt::Key_Delete));
     ActionMoveUp = CreateAction(host, this, "&Move Up");
@@ -92,7 +102,7 @@ void TPageInputList::CreateActions(QWidget* host) {
 
 void TPageInputList::CreateControls() {
     model_ = new TFileListModel(this);
-    NextGrid = new QListView(this);
+    NextGrid = new TFileListView(this);
     NextGrid->setObjectName("NextGrid");
     NextGrid->setModel(model_);
     NextGrid->setItemDelegate(new TFileRowDelegate(NextGrid));
@@ -141,9 +151,12 @@ void TPageInputList::CreateControls() {
     buttons->addStretch(1);
 
     CreateAddingPanel();
+    LabelFileCount = new QLabel(this);
+    LabelFileCount->setObjectName("LabelFileCount");
     auto* list = new QVBoxLayout;
     list->setSpacing(4);
     list->addWidget(NextGrid, 1);
+    list->addWidget(LabelFileCount);
     list->addWidget(PanelAdding);
 
     auto* layout = new QHBoxLayout(this);
@@ -210,7 +223,7 @@ void TPageInputList::CreateOpenDialog(QWidget* host) {
     };
     OpenDialog->setNameFilters({filter("All Supported Formats", video + audio),
                                 filter("All Video Formats (all types)", video),
-                                filter("All Audio Formats (all types)", audio), filter("All Files", "*.*")});
+                                filter("All Audio Formats (all types)", audio), filter("All Files", "*")});
 }
 
 // The same kind of dialog, choosing one folder.
@@ -228,6 +241,10 @@ void TPageInputList::CreateFolderDialog(QWidget* host) {
 // every moment the enabled states can change.
 void TPageInputList::ConnectListUpdates() {
     auto update = [this] { ActionListUpdate(); };
+    auto count = [this] { ShowFileCount(); };
+    connect(model_, &QAbstractItemModel::rowsInserted, this, count);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, count);
+    connect(model_, &QAbstractItemModel::modelReset, this, count);
     connect(model_, &QAbstractItemModel::rowsInserted, this, update);
     connect(model_, &QAbstractItemModel::rowsRemoved, this, update);
     connect(model_, &QAbstractItemModel::rowsMoved, this, update);
@@ -247,14 +264,31 @@ void TPageInputList::ActionListUpdate() {
 }
 
 void TPageInputList::FocusList() {
-    if (model_->rowCount() == 0) {
-        ButtonAddAFile->setFocus();
-        return;
-    }
-    // A current row shows where the focus is, without selecting it.
-    if (!NextGrid->currentIndex().isValid())
+    // A current row shows where the focus is, without selecting it; the
+    // empty list shows it itself.
+    if (model_->rowCount() > 0 && !NextGrid->currentIndex().isValid())
         NextGrid->selectionModel()->setCurrentIndex(model_->index(0, 0), QItemSelectionModel::NoUpdate);
     NextGrid->setFocus();
+}
+
+// "42 files, 2 h 13 min": the length of the files whose length is known.
+void TPageInputList::ShowFileCount() {
+    const int count = model_->rowCount();
+    if (count == 0) {
+        LabelFileCount->clear();
+        return;
+    }
+    int64_t total = 0;
+    int unknown = 0;
+    for (int row = 0; row < count; ++row) {
+        const int64_t duration = model_->RealDuration(row);
+        if (duration > 0) total += duration;
+        else ++unknown;
+    }
+    QString text = count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
+    if (unknown < count) text += ", " + LengthText(total);
+    if (unknown > 0) text += QStringLiteral(" (%1 of unknown length)").arg(unknown);
+    LabelFileCount->setText(text);
 }
 
 int TPageInputList::SelectedRow() const {

@@ -77,7 +77,7 @@ public:
     // Enables the five list actions for the current rows and selection.
     void ActionListUpdate();
 
-    // Gives the keyboard focus to the list, or to "Add" while the list is empty.
+    // Gives the keyboard focus to the list (which shows it also while empty).
     void FocusList();
 
     // The selected row, or -1; selecting -1 clears the selection.
@@ -107,6 +107,8 @@ public:
     QPushButton* ButtonMoveUp = nullptr;
     QPushButton* ButtonMoveDown = nullptr;
     QPushButton* ButtonPlay = nullptr;
+    // Below the list: how many files it holds and how long they last.
+    QLabel* LabelFileCount = nullptr;
     // The line below the list while an add runs.
     QWidget* PanelAdding = nullptr;
     QLabel* LabelAdding = nullptr;
@@ -128,6 +130,7 @@ private:
     void CreateFolderDialog(QWidget* host);
     QPushButton* CreateActionButton(QAction* action, const char* name);
     void ConnectListUpdates();
+    void ShowFileCount();
     void NextGridDblClick();
     void NextGridAfterRowMove();
     bool HandleFileDrag(QEvent* event);

@@ -119,8 +119,8 @@ void TPageInputList::AddProgress() {
 
 // A stopped add reports the failures among the files it got to.
 void TPageInputList::AddDone(bool /*stopped*/) {
-    // The focus waited on "Add" while the list was empty.
-    if (ButtonAddAFile->hasFocus() || ButtonStopAdding->hasFocus()) FocusList();
+    // "Stop" goes with the line it is on.
+    if (ButtonStopAdding->hasFocus()) FocusList();
     PanelAdding->hide();
     vars_.FailedFiles = std::move(failures_);
     failures_.clear();

@@ -77,10 +77,12 @@ protected:
         const QPointF shift = isDown() ? QPointF(1, 1) : QPointF();
         p.drawText(QRectF(0, 24, width(), 26).translated(shift), Qt::AlignCenter, text());
         if (chosen) DrawCheck(p, base.darker(160));
+        // The focus as a ring in the desktop's highlight colour, plain on
+        // every tile, chosen or not.
         if (hasFocus()) {
-            p.setPen(QPen(ink, 1, Qt::DotLine));
+            p.setPen(QPen(palette().color(QPalette::Highlight), 2));
             p.setBrush(Qt::NoBrush);
-            p.drawRoundedRect(tile.adjusted(3, 3, -3, -3), 4, 4);
+            p.drawRoundedRect(tile.adjusted(2.5, 2.5, -2.5, -2.5), 4, 4);
         }
     }
 
@@ -129,6 +131,10 @@ void TPageOutput::CreateControls() {
     EditOutputDir = new QLineEdit(this);
     EditOutputDir->setObjectName("EditOutputDir");
     EditOutputDir->setReadOnly(true);
+    // It looks read-only too: the folder changes through "Select...".
+    QPalette look = EditOutputDir->palette();
+    look.setColor(QPalette::Base, look.color(QPalette::Window));
+    EditOutputDir->setPalette(look);
     ButtonSelectDir = new QPushButton(QStringLiteral("Select..."), this);
     ButtonSelectDir->setObjectName("ButtonSelectDir");
     connect(ButtonSelectDir, &QPushButton::clicked, this, [this] { ButtonSelectDirClick(); });

@@ -126,8 +126,9 @@ void TOutputMux::NoteTagJob() {
 void TCustomFFmpeg::WriteOutputTags() {
     std::vector<TTagJob> jobs = std::move(TagJobs_);
     TagJobs_.clear();
-    // A failed output is removed; its tags do not matter.
-    if (Failed) return;
+    // A failed output is removed; its tags do not matter. A stopped one is
+    // not the song its source is: it does not present itself as that.
+    if (Failed || !Completed) return;
     for (const TTagJob& job : jobs) {
         if (job.Format == TTagFormat::None || job.Path.empty()) continue;
         try {

@@ -123,12 +123,12 @@ private slots:
         home_.reset();
     }
 
-    // Focus starts on the list (on "Add" while it is empty) and comes back
-    // there when the add dialog closes; Tab goes round each page and the
-    // button row, passing over what is disabled.
+    // Focus starts on the list, empty or not, and comes back there when the
+    // add dialog closes; Tab goes round each page, then the page's own
+    // buttons before "Help" and "Log", passing over what is disabled.
     void focusStartsOnPageOneAndTabGoesRoundEachPage() {
         TPageInputList* p1 = form_->TabSheetStep1;
-        QCOMPARE(Focused(), p1->ButtonAddAFile);
+        QCOMPARE(Focused(), p1->NextGrid);
         QVERIFY(AddAndWait(p1, {media_.path() + "/tone.mp3"}));
         QCOMPARE(Focused(), p1->NextGrid);
         form_->ButtonLog->setFocus();
@@ -139,7 +139,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
         QCOMPARE(TabRound(form_.get()),
                  (QList<QWidget*>{p1->NextGrid, p1->ButtonAddAFile, p1->ButtonAddFolder, p1->ButtonRemoveAll,
-                                  form_->ButtonHelp, form_->ButtonLog, form_->ButtonNext, form_->ButtonExit}));
+                                  form_->ButtonNext, form_->ButtonExit, form_->ButtonHelp, form_->ButtonLog}));
 
         form_->ActionNext->trigger();
         TPageOutput* p2 = form_->TabSheetStep2;
@@ -147,8 +147,36 @@ private slots:
         QCOMPARE(Names(TabRound(form_.get())),
                  Names(QList<QWidget*>{p2->EditOutputDir, p2->ButtonSelectDir, p2->FormatButtons[ofMP3],
                                        p2->PresetLists[ofMP3], p2->SpinBoxParallelTasks,
-                                       p2->CheckBoxKeepFolderStructure, form_->ButtonHelp, form_->ButtonLog,
-                                       form_->ButtonBack, form_->ButtonNext, form_->ButtonExit}));
+                                       p2->CheckBoxKeepFolderStructure, form_->ButtonBack, form_->ButtonNext,
+                                       form_->ButtonExit, form_->ButtonHelp, form_->ButtonLog}));
+
+        // Page 4 starts on "Finish", and Tab reaches "Open folder".
+        form_->PageControlMain->setCurrentIndex(3);
+        form_->ShowSummary();
+        QCOMPARE(Focused(), form_->ButtonNext);
+        QVERIFY(TabRound(form_.get()).contains(form_->LabelOpenFolder));
+    }
+
+    // Enter presses the page's default button, wherever the focus is but on
+    // another button; the access keys press theirs.
+    void enterAndTheAccessKeysPressTheButtons() {
+        TPageInputList* p1 = form_->TabSheetStep1;
+        QVERIFY(AddAndWait(p1, {media_.path() + "/tone.mp3"}));
+        QCOMPARE(Focused(), p1->NextGrid);
+        QTest::keyClick(p1->NextGrid, Qt::Key_Return);
+        QCOMPARE(form_->PageControlMain->currentIndex(), 1);
+        // A button's access key presses it as a click does, after a moment.
+        QTest::keyClick(form_.get(), Qt::Key_B, Qt::AltModifier);
+        QTRY_COMPARE(form_->PageControlMain->currentIndex(), 0);
+        QTest::keyClick(form_.get(), Qt::Key_N, Qt::AltModifier);
+        QTRY_COMPARE(form_->PageControlMain->currentIndex(), 1);
+
+        // On page 4 "Finish" starts afresh.
+        form_->PageControlMain->setCurrentIndex(3);
+        form_->ShowSummary();
+        QTest::keyClick(Focused(), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(form_->PageControlMain->currentIndex(), 0);
+        QCOMPARE(p1->Model()->rowCount(), 0);
     }
 
     // The arrow keys move the choice along the row; the chosen tile keeps the

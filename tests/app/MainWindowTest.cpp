@@ -267,13 +267,14 @@ private slots:
         QCOMPARE(form->LabelFinishTitle2->text(),
                  QString("To convert other files, click \"Finish\". Click \"Exit\" to quit Tembrio Audio Converter."));
 
+        // The captions with their access keys.
         struct Row { const char* title; const char* exit; const char* next; bool back; bool nextOn; };
         const Row rows[] = {
             {"Select the audios/videos you want to convert. Use \"Move Up\" and \"Move Down\" to change the order.",
-             "Exit", "Next", false, true},
-            {"Select an output mode and specify a path for the output files.", "Cancel", "Convert", true, true},
-            {"Conversion information.", "Cancel", "Next", false, false},
-            {"The conversion is finished.", "Exit", "Finish", false, true},
+             "E&xit", "&Next", false, true},
+            {"Select an output mode and specify a path for the output files.", "C&ancel", "&Convert", true, true},
+            {"Conversion information.", "C&ancel", "&Next", false, false},
+            {"The conversion is finished.", "E&xit", "&Finish", false, true},
         };
         for (int page : {1, 3, 0, 2}) {
             form->PageControlMain->setCurrentIndex(page);
@@ -282,7 +283,7 @@ private slots:
             QCOMPARE(form->LabelTitle->text(), QString(r.title));
             QCOMPARE(form->ButtonExit->text(), QString(r.exit));
             QCOMPARE(form->ButtonNext->text(), QString(r.next));
-            QCOMPARE(form->ButtonBack->text(), QString("Back"));
+            QCOMPARE(form->ButtonBack->text(), QString("&Back"));
             QCOMPARE(form->ButtonBack->isEnabled(), r.back);
             QCOMPARE(form->ButtonNext->isEnabled(), r.nextOn);
             QVERIFY(form->ButtonExit->isEnabled());

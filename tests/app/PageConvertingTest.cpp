@@ -686,7 +686,8 @@ private slots:
     }
 
     // The window goes mid-batch: the running file stops, kept as far as it
-    // got, the next one never starts, and nothing more is shown.
+    // got under a name that says so, the next one never starts, and nothing
+    // more is shown.
     void endingTheRunKeepsTheRunningFileAndShowsNothingMore() {
         TFileListModel files;
         AppendRow(files, Media("ten-minutes.wav"), 600000000);
@@ -701,10 +702,28 @@ private slots:
         QCOMPARE(host_->ConvertDone, 0);
         QVERIFY(boxes_.Seen.isEmpty());
         QCOMPARE(Status(0), QString("Converting"));
-        const TProbed kept = ProbeFile(Out("ten-minutes.mp3"));
+        const TProbed kept = ProbeFile(Out("ten-minutes (stopped).mp3"));
         QCOMPARE(kept.Format, QString("mp3"));
         QVERIFY(kept.Duration > 0 && kept.Duration < 600000000);
+        QVERIFY(!QFile::exists(Out("ten-minutes.mp3")));
         QVERIFY(!QFile::exists(Out("short.mp3")));
+    }
+
+    // The batch ends while "Cancel" asks: the question goes unanswered, as
+    // its answer no longer matters, and the summary follows.
+    void theCancelQuestionClosesWhenTheBatchEnds() {
+        TFileListModel files;
+        AppendRow(files, Media("short.wav"), 1000000);
+        ChooseOutput(ofMP3, 0);
+        page_->PrepareRun();
+        page_->StartConvert(files);
+        boxes_.Answer = QMessageBox::Yes;
+        boxes_.AnswerWhen = [] { return false; };
+        QVERIFY(!page_->CancelConversion());
+        QVERIFY(boxes_.Seen.isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(host_->ConvertDone, 1, RunTimeoutMs);
+        QCOMPARE(Status(0), QString("Finish"));
+        QVERIFY(QFile::exists(Out("short.mp3")));
     }
 
     // Cancelled once the first file is converted, two at a time: one file

@@ -129,7 +129,11 @@ int main(int argc, char* argv[]) {
     QCoreApplication::sendPostedEvents(&form, WM_AFTERSTART);
     bool ok = true;
 
-    // Page 1 while files are being added, then with its rows.
+    // Page 1 empty, with the focus on the list; while files are being added;
+    // then with its rows.
+    form.activateWindow();
+    form.TabSheetStep1->FocusList();
+    ok &= Save(&form, out, "1-empty");
     form.TabSheetStep1->AddFiles({names[0], names[1], names[2]});
     Settle();
     ok &= Save(&form, out, "1-files-adding");
@@ -170,6 +174,16 @@ int main(int argc, char* argv[]) {
     form.LabelFinishWarned->setText(QStringLiteral("12"));
     form.LabelFinishWarnedCaption->show();
     form.LabelFinishWarned->show();
+    const QStringList unfinished[] = {
+        {"03 - Symphony No. 5 in C minor, first movement.wav", "Stopped",
+         "Kept as 03 - Symphony No. 5 in C minor, first movement (stopped).mp3"},
+        {"video-audio.mp4", "Stopped", "Not started"},
+        {"broken.mp3", "Failed", "Invalid data found when processing input"}};
+    for (const QStringList& row : unfinished) form.ListViewUnfinished->addTopLevelItem(new QTreeWidgetItem(row));
+    form.ListViewUnfinished->resizeColumnToContents(1);
+    form.LabelFinishUnfinished->show();
+    form.ListViewUnfinished->show();
+    form.ButtonNext->setFocus();
     ok &= Save(&form, out, "4-summary");
 
     std::vector<std::string>& logLines = form.Vars().LogLines;

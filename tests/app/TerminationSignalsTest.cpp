@@ -104,9 +104,11 @@ private slots:
         raise(SIGTERM);
         QTRY_VERIFY_WITH_TIMEOUT(!form_->isVisible(), 60000);
         QVERIFY(ReadAll(SettingsPath()).contains("\n[Form]\n"));
-        // An M4A whose end was never written has no index: ffprobe fails on it.
+        // An M4A whose end was never written has no index: ffprobe fails on
+        // it. It is kept under a name that says it was stopped.
+        QVERIFY(!QFile::exists(out + "/long.m4a"));
         const QString probe = "ffprobe -v error -select_streams a:0 -show_entries stream=codec_name -of csv=p=0 '" +
-                              out + "/long.m4a' >'" + home_->path() + "/probe' 2>&1";
+                              out + "/long (stopped).m4a' >'" + home_->path() + "/probe' 2>&1";
         QCOMPARE(std::system(probe.toLocal8Bit().constData()), 0);
         QCOMPARE(ReadAll(home_->path() + "/probe"), QByteArray("aac\n"));
     }

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -142,7 +143,7 @@ private slots:
         AddMedia({"tone.mp3", "tagged-48k.flac"});
         form_->ActionNext->trigger();
         QCOMPARE(Page(), 1);
-        QCOMPARE(form_->ButtonNext->text(), QString("Convert"));
+        QCOMPARE(form_->ButtonNext->text(), QString("&Convert"));
         QVERIFY(form_->ButtonBack->isEnabled());
         // The stored format is on show.
         QVERIFY(form_->TabSheetStep2->FormatButtons[ofMP3]->isChecked());
@@ -150,7 +151,7 @@ private slots:
         form_->ActionBack->trigger();
         QCOMPARE(Page(), 0);
         QCOMPARE(Rows(), 2);
-        QCOMPARE(form_->ButtonNext->text(), QString("Next"));
+        QCOMPARE(form_->ButtonNext->text(), QString("&Next"));
 
         form_->ActionNext->trigger();
         QString text;
@@ -164,7 +165,7 @@ private slots:
         form_->ActionExit->trigger();
         QCOMPARE(Page(), 0);
         QCOMPARE(Rows(), 0);
-        QCOMPARE(form_->ButtonExit->text(), QString("Exit"));
+        QCOMPARE(form_->ButtonExit->text(), QString("E&xit"));
     }
 
     void aFolderThatCannotBeMadeKeepsPageTwo() {
@@ -185,7 +186,7 @@ private slots:
         const QString out = home_->path() + "/new/output";
         Convert(out);
         QCOMPARE(Page(), 2);
-        QCOMPARE(form_->ButtonExit->text(), QString("Cancel"));
+        QCOMPARE(form_->ButtonExit->text(), QString("C&ancel"));
         QVERIFY(!form_->ButtonNext->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
 
@@ -203,7 +204,7 @@ private slots:
         QCOMPARE(Rows(), 0);
         QCOMPARE(form_->TabSheetStep3->EntryCount(), 0);
         QCOMPARE(form_->LabelFinishTotalFiles->text(), QString("0"));
-        QCOMPARE(form_->ButtonNext->text(), QString("Next"));
+        QCOMPARE(form_->ButtonNext->text(), QString("&Next"));
         QVERIFY(!form_->ButtonBack->isEnabled());
     }
 
@@ -233,6 +234,9 @@ private slots:
         for (int i = 0; i < 5; ++i)
             statuses << form_->TabSheetStep3->ListViewConverting->topLevelItem(i)->text(TPageConverting::ccStatus);
         QCOMPARE(statuses, QStringList({"Finish", "Finish", "Failed", "Finish", "Finish"}));
+        QCOMPARE(form_->ListViewUnfinished->topLevelItemCount(), 1);
+        QCOMPARE(form_->ListViewUnfinished->topLevelItem(0)->text(0), QString("gone.wav"));
+        QCOMPARE(form_->ListViewUnfinished->topLevelItem(0)->text(1), QString("Failed"));
     }
 
     // Cancelled at once: nothing converted, and page 4 says every file was
@@ -258,8 +262,78 @@ private slots:
         QCOMPARE(form_->LabelFinishFailed->text(), QString("0"));
         QCOMPARE(form_->LabelFinishStopped->text(), QString("3"));
         QVERIFY(form_->LabelFinishStopped->isVisible() && form_->LabelFinishStoppedCaption->isVisible());
+        QCOMPARE(form_->ListViewUnfinished->topLevelItemCount(), 3);
         form_->ActionNext->trigger();  // "Finish"
         QVERIFY(form_->LabelFinishStopped->isHidden() && form_->LabelFinishStoppedCaption->isHidden());
+        QVERIFY(form_->ListViewUnfinished->isHidden());
+        QCOMPARE(form_->ListViewUnfinished->topLevelItemCount(), 0);
+    }
+
+    // Cancelled while the first file converts: page 4 names the files that
+    // did not convert and what the stopped one kept, under a name that says
+    // it is not the whole song.
+    void theSummaryListsTheStoppedFilesAndWhatTheyKept() {
+        WriteToneWav(WidePath(Media("ten-minutes.wav").toStdString()), 8000, 1, 600.0);
+        AddMedia({"ten-minutes.wav", "tone.mp3"});
+        form_->ActionNext->trigger();
+        form_->TabSheetStep2->SpinBoxParallelTasks->setValue(1);
+        form_->TabSheetStep2->ButtonFormatClick(ofMP3);
+        const QString out = home_->path() + "/out";
+        form_->TabSheetStep2->EditOutputDir->setText(out);
+        form_->ActionNext->trigger();
+        QTreeWidget* converting = form_->TabSheetStep3->ListViewConverting;
+        QTRY_VERIFY_WITH_TIMEOUT(converting->topLevelItemCount() == 2 &&
+                                     converting->topLevelItem(0)->text(TPageConverting::ccStatus) == "Converting",
+                                 60000);
+        AnswerNextBox(QMessageBox::Yes);
+        form_->ActionExit->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
+
+        QVERIFY(form_->ListViewUnfinished->isVisible() && form_->LabelFinishUnfinished->isVisible());
+        QCOMPARE(form_->ListViewUnfinished->topLevelItemCount(), 2);
+        QStringList rows;
+        for (int i = 0; i < 2; ++i) {
+            const QTreeWidgetItem* item = form_->ListViewUnfinished->topLevelItem(i);
+            rows << item->text(0) + " | " + item->text(1) + " | " + item->text(2);
+        }
+        QCOMPARE(rows, QStringList({"ten-minutes.wav | Stopped | Kept as ten-minutes (stopped).mp3",
+                                    "tone.mp3 | Stopped | Not started"}));
+        QVERIFY(QFile::exists(out + "/ten-minutes (stopped).mp3"));
+        QVERIFY(!QFile::exists(out + "/ten-minutes.mp3"));
+    }
+
+    // Every choice is in the settings file as soon as it is made, and again
+    // as the batch starts: a session that never closes its window loses none.
+    void choicesAreSavedAsTheyAreMade() {
+        const QString settings = home_->path() + "/.config/Tembrio Audio Converter/system20120110.dat";
+        const auto saved = [&settings](const char* line) {
+            QFile file(settings);
+            return file.open(QIODevice::ReadOnly) && file.readAll().contains("\n" + QByteArray(line) + "\n");
+        };
+        AddMedia({"tone.mp3"});
+        form_->ActionNext->trigger();
+        TPageOutput* p2 = form_->TabSheetStep2;
+        QVERIFY(saved("OutputFormat=1"));
+        p2->FormatButtons[ofFLAC]->click();
+        QVERIFY(saved("OutputFormat=6"));
+        p2->PresetLists[ofFLAC]->setCurrentIndex(3);
+        QVERIFY(saved("OutputFLACPreset=3"));
+        p2->SpinBoxParallelTasks->setValue(3);
+        QVERIFY(saved("ParallelTasks=3"));
+        const QString out = home_->path() + "/saved";
+        p2->ApplySelectedDir(out);
+        QVERIFY(saved(("OutputFileDir=" + out + "/").toUtf8()));
+        form_->TabSheetStep3->CheckBoxPlayASound->click();
+        QVERIFY(saved("PlayASoundWhenFinished=1"));
+
+        // "Back" keeps what was chosen; the batch starts with it.
+        form_->ActionBack->trigger();
+        form_->ActionNext->trigger();
+        QCOMPARE(p2->PresetLists[ofFLAC]->currentIndex(), 3);
+        QVERIFY(QFile::remove(settings));
+        form_->ActionNext->trigger();
+        QVERIFY(saved("OutputFLACPreset=3"));
+        QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
     }
 
     // The window manager's close goes the way of "Exit": the quit question on
@@ -297,7 +371,7 @@ private slots:
 
         AnswerNextBox(QMessageBox::Yes);
         QVERIFY(form_->close());
-        QVERIFY(QFileInfo(out + "/long.mp3").size() > 0);
+        QVERIFY(QFileInfo(out + "/long (stopped).mp3").size() > 0);
         QTest::qWait(100);  // a posted end of the batch would show the countdown now
         QVERIFY(!QApplication::activeModalWidget());
         QCOMPARE(Page(), 2);

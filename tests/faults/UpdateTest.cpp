@@ -136,6 +136,9 @@ TEST_F(UpdateTest, ATemporaryFileARunHoldsIsLeftToIt) {
     EXPECT_EQ(Codec(out_.File("song.mp3")), "mp3\n");
 }
 
+// A file cut short keeps what it got, but neither under the song's name nor
+// with the song's tags; --update makes the song and clears away what stopped
+// runs left of it.
 TEST_F(UpdateTest, AStoppedPlainBatchIsCompletedByUpdate) {
     // Long enough that the file running when the signal comes is cut short.
     std::vector<std::string> sources;
@@ -150,11 +153,22 @@ TEST_F(UpdateTest, AStoppedPlainBatchIsCompletedByUpdate) {
     bool signalled = false;
     RunAndSignalAfterFirstFile(command, SIGTERM, out, signalled, "{\"event\":\"progress\",\"index\":1,");
     ASSERT_TRUE(signalled) << out;
-    // The file that was running is kept as far as it got, under its real name.
-    ASSERT_NE(out.find("\"status\":\"stopped\",\"output\":\"" + out_.File("1.mp3")), std::string::npos) << out;
-    const double cut = Seconds(out_.File("1.mp3"));
+    // The file that was running is kept as far as it got, under a name that
+    // says so; the name of the song stays free.
+    const std::string stopped = out_.File("1 (stopped).mp3");
+    ASSERT_NE(out.find("\"status\":\"stopped\",\"output\":\"" + stopped + "\""), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(out_.File("1.mp3")));
+    const double cut = Seconds(stopped);
     ASSERT_GT(cut, 0.0);
     ASSERT_LT(cut, 299.0);
+    const auto tags = [&](const std::string& file) {
+        return CommandOutput("ffprobe -v error -show_entries format_tags -of default=nw=1 " + ShellQuote(file));
+    };
+    EXPECT_NE(tags(out_.File("0.mp3")).find("TAG:encoder="), std::string::npos);
+    EXPECT_EQ(tags(stopped), "");
+    // What an earlier stopped run left, and a file that only looks alike.
+    fs::copy_file(stopped, out_.File("1 (stopped)(1).mp3"));
+    fs::copy_file(stopped, out_.File("10 (stopped).mp3"));
 
     const std::vector<std::string> args = {"--update", "-f", "mp3", "-o", out_.Path()};
     std::vector<std::string> all = args;
@@ -165,6 +179,8 @@ TEST_F(UpdateTest, AStoppedPlainBatchIsCompletedByUpdate) {
     EXPECT_NE(r.out.find("Skipped: 0.wav -> "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Total files: 4\nSuccessed: 3\nFailed: 0\nSkipped: 1\n"), std::string::npos) << r.out;
     for (int i = 0; i < 4; ++i) EXPECT_NEAR(Seconds(out_.File(std::to_string(i) + ".mp3")), 300.0, 0.2) << i;
+    EXPECT_EQ(NamesIn(out_.Path()),
+              (std::set<std::string>{"0.mp3", "1.mp3", "2.mp3", "3.mp3", "10 (stopped).mp3"}));
 }
 
 TEST_F(UpdateTest, ASourceReplacedByAnOlderFileIsConvertedAgain) {
