@@ -413,10 +413,12 @@ TEST_F(TranscodeTagsTest, EveryFormatCarriesItsReplayGainWhereItsPlayersReadIt) 
     for (const TTagCase& c : Cases) {
         SCOPED_TRACE(c.Extension);
         const std::string format = c.Extension;
-        const std::string output = Out("out." + format);
+        // Two formats write .m4a: each case has a name of its own.
+        const std::string name = std::string("out-") + c.Codec + "." + format;
+        const std::string output = Out(name);
         TOutputOptions record = Record(c.Codec, c.Rate);
         record.ReplayGainTags = true;
-        Open({source}, record, "out." + format, "vn=1");
+        Open({source}, record, name, "vn=1");
         ASSERT_EQ(RunTask(), "");
         const TLoudness loudness = task->Loudness;
         task.reset();
