@@ -6,6 +6,16 @@
 
 namespace {
 
+// Bytes that are not part of valid UTF-8 travel as U+DC80 + byte: lone low
+// surrogates, which no valid UTF-8 decodes to. File names on this platform are
+// bytes, and a name that is not valid UTF-8 must still reach the file system
+// exactly as it was given.
+constexpr char32_t EscapedByteBase = 0xDC00;
+
+bool IsEscapedByte(char32_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
+
+} // namespace
+
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -23,16 +33,6 @@ void AppendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
-
-// Bytes that are not part of valid UTF-8 travel as U+DC80 + byte: lone low
-// surrogates, which no valid UTF-8 decodes to. File names on this platform are
-// bytes, and a name that is not valid UTF-8 must still reach the file system
-// exactly as it was given.
-constexpr char32_t EscapedByteBase = 0xDC00;
-
-bool IsEscapedByte(char32_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
-
-} // namespace
 
 std::string WideToUtf8(const std::wstring& text) {
     std::string out;

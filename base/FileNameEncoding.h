@@ -17,3 +17,5 @@ bool HasEscapedBytes(const std::wstring& text);
 // "\t", other control characters and every byte that is not UTF-8 as
 // "\xNN".
 std::string ShownName(const std::string& bytes);
+// Appends the UTF-8 form of code point `c` (at most U+10FFFF).
+void AppendUtf8(std::string& out, char32_t c);

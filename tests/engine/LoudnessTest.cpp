@@ -8,14 +8,9 @@
 
 namespace {
 
+// A measured stereo audio output.
 TOutputOptions Record(const char* codec, int rate) {
-    TOutputOptions o;
-    ResetOutputOptions(o);
-    o.AudioCodec = codec;
-    o.AudioSampleRate = rate;
-    o.AudioChannels = 2;
-    o.DisableVideo = true;
-    o.DisableSubtitle = true;
+    TOutputOptions o = AudioRecord(codec, rate);
     o.MeasureLoudness = true;
     return o;
 }

@@ -227,16 +227,6 @@ const TTagCase Cases[] = {
     {"m4a", "", 44100},           {"m4a", "alac", 44100},      {"wma", "wmav2", 44100},
 };
 
-TOutputOptions Record(const char* codec, int rate) {
-    TOutputOptions o;
-    ResetOutputOptions(o);
-    o.AudioCodec = codec;
-    o.AudioSampleRate = rate;
-    o.AudioChannels = 2;
-    o.DisableVideo = true;
-    o.DisableSubtitle = true;
-    return o;
-}
 
 class TranscodeTagsTest : public TranscodeTest {
 protected:
@@ -284,7 +274,7 @@ protected:
 
     // The tags are written once the output is closed, before it is checked.
     void Convert(const std::string& source, const char* codec, int rate, const std::string& output) {
-        Open({source}, Record(codec, rate), output, "vn=1");
+        Open({source}, AudioRecord(codec, rate), output, "vn=1");
         EXPECT_EQ(RunTask(), "");
         task.reset();
     }
@@ -416,7 +406,7 @@ TEST_F(TranscodeTagsTest, EveryFormatCarriesItsReplayGainWhereItsPlayersReadIt) 
         // Two formats write .m4a: each case has a name of its own.
         const std::string name = std::string("out-") + c.Codec + "." + format;
         const std::string output = Out(name);
-        TOutputOptions record = Record(c.Codec, c.Rate);
+        TOutputOptions record = AudioRecord(c.Codec, c.Rate);
         record.ReplayGainTags = true;
         Open({source}, record, name, "vn=1");
         ASSERT_EQ(RunTask(), "");

@@ -190,3 +190,14 @@ void WritePcmMatroska(const std::string& path, int blocks, const std::function<i
     }
     ASSERT_GE(ff::av_write_trailer(oc), 0);
 }
+
+TOutputOptions AudioRecord(const char* codec, int rate) {
+    TOutputOptions o;
+    ResetOutputOptions(o);
+    o.AudioCodec = codec;
+    o.AudioSampleRate = rate;
+    o.AudioChannels = 2;
+    o.DisableVideo = true;
+    o.DisableSubtitle = true;
+    return o;
+}

@@ -62,6 +62,9 @@ struct TReadBack {
 };
 TReadBack OpenReadBack(const std::string& path, AVMediaType type);
 
+// The record of a stereo audio-only output coded with `codec` at `rate`.
+TOutputOptions AudioRecord(const char* codec, int rate);
+
 class TranscodeTest : public LibrariesTest {
 protected:
     void TearDown() override { task.reset(); }
