@@ -124,6 +124,7 @@ void TFormMain::FormCreate() {
     g.ShutDownWhenFinished = false;
     g.ParallelTasks = DefaultParallelTasks();
     g.KeepFolderStructure = false;
+    g.Loudness = lcKeep;
 
     bool settingsExisted = true;
     try {

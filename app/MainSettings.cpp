@@ -21,7 +21,8 @@ std::string ChoicesText(const TGlobalVars& g) {
     std::string text = g.LastOpenDir + '\n' + g.OutputFileDir + '\n' + std::to_string(g.OutputFormat);
     for (int32_t preset : g.Presets) text += ' ' + std::to_string(preset);
     text += '\n' + std::to_string(g.PlayASoundWhenFinished) + std::to_string(g.ShutDownWhenFinished) + ' ' +
-            std::to_string(g.ParallelTasks) + ' ' + std::to_string(g.KeepFolderStructure);
+            std::to_string(g.ParallelTasks) + ' ' + std::to_string(g.KeepFolderStructure) + ' ' +
+            std::to_string(g.Loudness);
     return text;
 }
 
@@ -44,6 +45,7 @@ void TFormMain::ConnectSettingsSaving() {
     connect(p2->EditOutputDir, &QLineEdit::textChanged, this, pageChanged);
     connect(p2->SpinBoxParallelTasks, &QSpinBox::valueChanged, this, pageChanged);
     connect(p2->CheckBoxKeepFolderStructure, &QCheckBox::toggled, this, pageChanged);
+    connect(p2->ComboBoxLoudness, &QComboBox::currentIndexChanged, this, pageChanged);
     // The folder the next add dialog opens in is known once an add has begun.
     connect(TabSheetStep1, &TPageInputList::AddingChanged, this, [this] { SaveChoices(); });
     for (QCheckBox* box : {TabSheetStep3->CheckBoxPlayASound, TabSheetStep3->CheckBoxShutdown})

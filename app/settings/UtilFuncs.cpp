@@ -135,6 +135,10 @@ bool LoadSettings(TGlobalVars& g) {
     g.KeepFolderStructure = ini.ReadBool(SystemSection, "KeepFolderStructure", g.KeepFolderStructure);
     for (const TPresetKey& p : LaterPresetKeys)
         g.Presets[p.Format] = ini.ReadInteger(SystemSection, p.Key, g.Presets[p.Format]);
+    // A choice the list does not have (a hand-edited file, a later version's)
+    // keeps the files' loudness as it is.
+    const int32_t loudness = ini.ReadInteger(SystemSection, "Loudness", g.Loudness);
+    g.Loudness = loudness >= 0 && loudness < LoudnessChoiceCount ? loudness : lcKeep;
     return true;
 }
 
@@ -149,6 +153,7 @@ void SaveSettings(TGlobalVars& g) {
     ini.WriteInteger(SystemSection, "ParallelTasks", g.ParallelTasks);
     ini.WriteBool(SystemSection, "KeepFolderStructure", g.KeepFolderStructure);
     for (const TPresetKey& p : LaterPresetKeys) ini.WriteInteger(SystemSection, p.Key, g.Presets[p.Format]);
+    ini.WriteInteger(SystemSection, "Loudness", g.Loudness);
     WriteSettingsFile(ini, g);
 }
 

@@ -20,6 +20,11 @@ constexpr std::array<int32_t, OutputFormatCount> DefaultPresets() {
     return presets;
 }
 
+// Page 2's loudness choices, the value of Loudness. Settings files keep the
+// indices: a choice is only ever appended.
+enum TLoudnessIndex : int32_t { lcKeep, lcReplayGain, lcNormalise23, lcNormalise18, lcNormalise16, lcNormalise14 };
+constexpr int LoudnessChoiceCount = 6;
+
 constexpr const char* ApplicationTitleText = "Tembrio Audio Converter";
 constexpr const char* SettingsFileName = "system20120110.dat";
 
@@ -45,6 +50,7 @@ struct TGlobalVars {
     bool ShutDownWhenFinished = false;
     int32_t ParallelTasks = DefaultParallelTasks();
     bool KeepFolderStructure = false;       // mirror the folders a file was found under
+    int32_t Loudness = lcKeep;              // TLoudnessIndex
     std::string HelpAddress;
     std::string HomePageAddress;
     std::string UpdatesAddress;

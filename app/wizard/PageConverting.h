@@ -29,6 +29,7 @@ class TBatchRun;
 class TElidedLabel;
 class TFileListModel;
 class TPageBatchEvents;
+struct TBatchAlbum;
 struct TBatchFileEnd;
 struct TGlobalVars;
 
@@ -96,6 +97,9 @@ public:
     void FileStarted(size_t index);
     void FileProgress(size_t index, int64_t converted, int64_t total);
     void FileFinished(const TBatchFileEnd& end);
+    // The album's loudness and gain, and each output that could not take
+    // its gain, go to the log; each file's own is logged by its task.
+    void AlbumTagged(const TBatchAlbum& album);
     void BatchEnded();
 
     // "Cancel" while the batch runs: asks first; on Yes stops the run (which

@@ -27,6 +27,13 @@ void TPageBatchEvents::Finished(const TBatchFileEnd& end) {
     Push(std::move(event));
 }
 
+void TPageBatchEvents::AlbumTagged(const TBatchAlbum& album) {
+    TPageBatchEvent event;
+    event.Kind = TPageBatchEvent::AlbumTagged;
+    event.Album = album;
+    Push(std::move(event));
+}
+
 void TPageBatchEvents::Summary(const TBatchSummary&) { Push(TPageBatchEvent{}); }
 
 void TPageBatchEvents::Push(TPageBatchEvent event) {

@@ -14,10 +14,12 @@
 #include "BatchRun.h"
 
 struct TPageBatchEvent {
-    enum TKind { Queued, Started, Finished, Ended };
+    enum TKind { Queued, Started, Finished, AlbumTagged, Ended };
     TKind Kind = Ended;
-    // The file (End.Index) of every kind but Ended; how it settled for Finished.
+    // The file (End.Index) of every kind but AlbumTagged and Ended; how it settled for Finished.
     TBatchFileEnd End;
+    // AlbumTagged only.
+    TBatchAlbum Album;
 };
 
 // The latest report of a running file, in microseconds; a total of 0 or less is unknown.
@@ -37,6 +39,7 @@ public:
     void Started(size_t index, const std::string& output) override;
     void Progress(size_t index, const std::string& output, int64_t converted, int64_t total) override;
     void Finished(const TBatchFileEnd& end) override;
+    void AlbumTagged(const TBatchAlbum& album) override;
     void Summary(const TBatchSummary& summary) override;
 
     // Main thread: the events told since the last call, in order. Once a call

@@ -12,6 +12,7 @@
 #include "ElidedLabel.h"
 #include "Exception.h"
 #include "FileNames.h"
+#include "Loudness.h"
 #include "MessageDlg.h"
 #include "PageConverting.h"
 #include "PageConvertingEvents.h"
@@ -126,6 +127,13 @@ void TPageConverting::FileFinished(const TBatchFileEnd& end) {
     // The next files run meanwhile; their progress is painted under this
     // box, their ends wait until it is closed.
     if (failed) ShowFailure(DisplayText(end.Error), entry->text(ccPath) + entry->text(ccName));
+}
+
+void TPageConverting::AlbumTagged(const TBatchAlbum& album) {
+    Log("Album: " + album.Album + ", " + std::to_string(album.Files.size()) +
+        " files: " + LoudnessText(album.Integrated, album.TruePeak) + ", album gain " +
+        ReplayGainText(album.Integrated));
+    for (const std::string& failure : album.Failures) Log("The album gain could not be written: " + failure);
 }
 
 void TPageConverting::BatchEnded() {

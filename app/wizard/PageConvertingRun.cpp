@@ -14,6 +14,7 @@
 #include "FFLoad.h"
 #include "FileListModel.h"
 #include "FileNames.h"
+#include "LoudnessChoice.h"
 #include "MainThread.h"
 #include "MessageDlg.h"
 #include "PageConverting.h"
@@ -34,6 +35,17 @@ constexpr int ListedQueueFailures = 10;
 // The length page 1 recorded for a file (0: unknown).
 QString DurationText(int64_t durationUs) {
     return durationUs > 0 ? Text(FormatDuration(durationUs)) : QStringLiteral("Duration is not preseted");
+}
+
+// Page 2's loudness choice as the runner takes it; a stored index the list
+// does not have keeps the loudness as it is.
+TLoudnessChoice LoudnessChoiceOf(int32_t index) {
+    TLoudnessChoice choice;
+    const auto& targets = NormaliseTargets();
+    if (index == lcReplayGain) choice.ReplayGain = true;
+    else if (index >= lcNormalise23 && index - lcNormalise23 < static_cast<int32_t>(targets.size()))
+        choice.NormaliseTo = targets[index - lcNormalise23];
+    return choice;
 }
 
 bool LibrariesLoaded() { return FFLoader() && FFLoader()->AllLoaded(EngineLibraries); }
@@ -92,6 +104,7 @@ void TPageConverting::StartRunner(const TFileListModel& files) {
     // "Convert" has made the output folder; the folders of a kept structure
     // are made when their first file that can be read needs them.
     settings.MakeFolders = g.KeepFolderStructure;
+    settings.Loudness = LoudnessChoiceOf(g.Loudness);
     events_ = std::make_unique<TPageBatchEvents>(
         [this] { QMetaObject::invokeMethod(this, [this] { TakeEvents(); }, Qt::QueuedConnection); });
     run_ = std::make_unique<TBatchRun>(std::move(settings), *events_);
@@ -165,6 +178,7 @@ void TPageConverting::TakeEvents() {
             case TPageBatchEvent::Queued: FileQueued(event.End.Index); break;
             case TPageBatchEvent::Started: FileStarted(event.End.Index); break;
             case TPageBatchEvent::Finished: FileFinished(event.End); break;
+            case TPageBatchEvent::AlbumTagged: AlbumTagged(event.Album); break;
             case TPageBatchEvent::Ended: BatchEnded(); break;
             }
         }

@@ -219,7 +219,8 @@ QWidget* TPageOutput::CreatePresetStack() {
     return PresetStack;
 }
 
-// How the batch runs: the files converted at once, and where their outputs go.
+// How the batch runs: the files converted at once, what it does about
+// loudness, and where their outputs go.
 QWidget* TPageOutput::CreateRunOptions() {
     auto* options = new QWidget(this);
     SpinBoxParallelTasks = new QSpinBox(options);
@@ -228,6 +229,14 @@ QWidget* TPageOutput::CreateRunOptions() {
     SpinBoxParallelTasks->setValue(DefaultParallelTasks());
     auto* label = new QLabel(QStringLiteral("Files at once:"), options);
     label->setBuddy(SpinBoxParallelTasks);
+    ComboBoxLoudness = new QComboBox(options);
+    ComboBoxLoudness->setObjectName("ComboBoxLoudness");
+    ComboBoxLoudness->addItems({QStringLiteral("Keep as is"), QStringLiteral("Write ReplayGain tags"),
+                                QStringLiteral("Normalise to -23 LUFS"), QStringLiteral("Normalise to -18 LUFS"),
+                                QStringLiteral("Normalise to -16 LUFS"), QStringLiteral("Normalise to -14 LUFS")});
+    auto* labelLoudness = new QLabel(QStringLiteral("Loudness:"), options);
+    labelLoudness->setBuddy(ComboBoxLoudness);
+    ComboBoxLoudness->setAccessibleName(labelLoudness->text());
     CheckBoxKeepFolderStructure = new QCheckBox(QStringLiteral("Keep the folder structure"), options);
     CheckBoxKeepFolderStructure->setObjectName("CheckBoxKeepFolderStructure");
 
@@ -236,7 +245,9 @@ QWidget* TPageOutput::CreateRunOptions() {
     grid->setHorizontalSpacing(8);
     grid->addWidget(label, 0, 0);
     grid->addWidget(SpinBoxParallelTasks, 0, 1, Qt::AlignLeft);
-    grid->addWidget(CheckBoxKeepFolderStructure, 1, 0, 1, 2);
+    grid->addWidget(labelLoudness, 1, 0);
+    grid->addWidget(ComboBoxLoudness, 1, 1, Qt::AlignLeft);
+    grid->addWidget(CheckBoxKeepFolderStructure, 2, 0, 1, 2);
     return options;
 }
 
@@ -310,6 +321,7 @@ void TPageOutput::ApplyOutputSettings() {
     }
     SpinBoxParallelTasks->setValue(g.ParallelTasks);  // the box keeps a stored count within its range
     CheckBoxKeepFolderStructure->setChecked(g.KeepFolderStructure);
+    ComboBoxLoudness->setCurrentIndex(g.Loudness >= 0 && g.Loudness < ComboBoxLoudness->count() ? g.Loudness : lcKeep);
 }
 
 void TPageOutput::ReadOutputSettings() {
@@ -318,6 +330,7 @@ void TPageOutput::ReadOutputSettings() {
     for (int c = 0; c < OutputFormatCount; ++c) g.Presets[c] = PresetLists[c]->currentIndex();
     g.ParallelTasks = SpinBoxParallelTasks->value();
     g.KeepFolderStructure = CheckBoxKeepFolderStructure->isChecked();
+    g.Loudness = ComboBoxLoudness->currentIndex();
 }
 
 void TPageOutput::ButtonSelectDirClick() {

@@ -2,8 +2,9 @@
 // Page 2 of the wizard: the output folder, one of the output formats and a
 // preset of that format. The format is stored the moment its button is
 // clicked and the folder when a folder choice is confirmed; the presets, the
-// number of files converted at once and whether the folder structure is kept
-// are stored only by ReadOutputSettings, when the batch starts.
+// number of files converted at once, whether the folder structure is kept and
+// the loudness choice are stored only by ReadOutputSettings (the main window
+// calls it as they change, and when the batch starts).
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -31,11 +32,11 @@ public:
     // Fills every format's preset list from the preset table, in its order.
     void FillPresetLists();
     // Shows the stored choice: folder, format, every format's preset, the
-    // files at once and the folder structure switch. An OutputFormat of no
+    // files at once, the folder structure switch and the loudness choice. An OutputFormat of no
     // format leaves every format unchosen.
     void ApplyOutputSettings();
     // Stores the folder shown, the preset of every list (-1: none chosen), the
-    // files at once and the folder structure switch.
+    // files at once, the folder structure switch and the loudness choice.
     void ReadOutputSettings();
 
     // The handler of every format button: chooses format `code` (below
@@ -84,6 +85,8 @@ public:
     // "Keep the folder structure": a file found in a folder goes to the same
     // folder below the output folder.
     QCheckBox* CheckBoxKeepFolderStructure = nullptr;
+    // "Loudness:", one item per TLoudnessIndex, in its order.
+    QComboBox* ComboBoxLoudness = nullptr;
 
     // Indexed by format code.
     std::array<QAbstractButton*, OutputFormatCount> FormatButtons{};

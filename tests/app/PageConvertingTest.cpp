@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTemporaryDir>
@@ -131,6 +132,17 @@ TProbed ProbeFile(const QString& path) {
     if (probe.GetFileStreamInfo(info)) result.Duration = info.Duration;
     probe.CloseFile();
     return result;
+}
+
+// A tag of an output as ffprobe reads it, its key in any case; "" when it has none.
+QString ProbedTag(const QString& path, const QString& key) {
+    QProcess probe;
+    probe.start("ffprobe", {"-v", "error", "-show_entries", "format_tags", "-of", "default=nw=1", path});
+    if (!probe.waitForFinished(60000) || probe.exitCode() != 0) return "(ffprobe failed)";
+    const QString prefix = "TAG:" + key + "=";
+    for (const QString& line : QString::fromUtf8(probe.readAllStandardOutput()).split('\n'))
+        if (line.startsWith(prefix, Qt::CaseInsensitive)) return line.mid(prefix.size()).trimmed();
+    return {};
 }
 
 // A FLAC file whose header does not tell its length, as one written to a pipe.
@@ -364,6 +376,8 @@ private slots:
         const TProbed probed = ProbeFile(Out("tone-44k-stereo.mp3"));
         QCOMPARE(probed.Format, QString("mp3"));
         QVERIFY(probed.Duration > 1900000);
+        // Loudness kept as it is: nothing is measured or tagged.
+        QCOMPARE(ProbedTag(Out("tone-44k-stereo.mp3"), "REPLAYGAIN_TRACK_GAIN"), QString());
         QVERIFY(!page_->Running());
         VerifyStatusAtRest();
     }
@@ -597,6 +611,22 @@ private slots:
         QCOMPARE(totals.Failed, 1);
         QCOMPARE(boxes_.Seen.size(), 1);
         QVERIFY2(boxes_.Seen[0].Text.contains(root + "/c/blocked.wav"), qPrintable(boxes_.Seen[0].Text));
+    }
+
+    // Page 2's loudness choice reaches the runner: the output carries its
+    // track gain.
+    void replayGainChoiceTagsTheOutput() {
+        TFileListModel files;
+        AppendRow(files, Media("short.wav"), 1000000);
+        ChooseOutput(ofMP3, 0);
+        vars_.Loudness = lcReplayGain;
+        RunBatch(files);
+        QCOMPARE(Status(0), QString("Finish"));
+        const QString gain = ProbedTag(Out("short.mp3"), "REPLAYGAIN_TRACK_GAIN");
+        QVERIFY2(gain.endsWith(" dB"), qPrintable(gain));
+        bool number = false;
+        gain.chopped(3).toDouble(&number);
+        QVERIFY2(number, qPrintable(gain));
     }
 
     // No file could be queued: the batch still ends, and the page takes the

@@ -174,6 +174,10 @@ private slots:
         // WMA's 9, MP2's -7 and ALAC's 5 are not in their lists: nothing is chosen there.
         QCOMPARE(ListIndexes(), QList<int>({4, 3, -1, -1, 2, 1, 5, -1, 3, -1}));
         QCOMPARE(page_->ImageComboBoxWMAPresets->currentText(), QString());
+        QCOMPARE(page_->ComboBoxLoudness->currentIndex(), int(lcKeep));
+        g.Loudness = lcNormalise14;
+        page_->ApplyOutputSettings();
+        QCOMPARE(page_->ComboBoxLoudness->currentText(), QString("Normalise to -14 LUFS"));
 
         // A code that names no format (the command line's video containers
         // follow the audio formats) chooses none, even after another was chosen.
@@ -199,6 +203,7 @@ private slots:
         page_->ImageComboBoxMP2Presets->setCurrentIndex(-1);
         page_->SpinBoxParallelTasks->setValue(5);
         page_->CheckBoxKeepFolderStructure->setChecked(true);
+        page_->ComboBoxLoudness->setCurrentIndex(lcReplayGain);
         g.Presets.fill(99);
         page_->ReadOutputSettings();
         QCOMPARE(g.OutputFileDir, std::string("/music/out/"));
@@ -206,6 +211,7 @@ private slots:
         QCOMPARE(int(g.OutputFormat), int(ofOGG));
         QCOMPARE(g.ParallelTasks, 5);
         QVERIFY(g.KeepFolderStructure);
+        QCOMPARE(g.Loudness, int32_t(lcReplayGain));
 
         // An empty folder stays empty: it does not become the root.
         g.OutputFileDir.clear();

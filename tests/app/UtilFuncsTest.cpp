@@ -48,7 +48,7 @@ const QByteArray OldSystemSection =
 // Later keys follow the thirteen, the presets of the formats added later last.
 const QByteArray DefaultSystemSection = OldSystemSection + "ParallelTasks=" +
                                         QByteArray::number(DefaultParallelTasks()) +
-                                        "\nKeepFolderStructure=0\nOutputOpusPreset=2\nOutputALACPreset=0\n";
+                                        "\nKeepFolderStructure=0\nOutputOpusPreset=2\nOutputALACPreset=0\nLoudness=0\n";
 
 } // namespace
 
@@ -219,6 +219,7 @@ private slots:
                             "ParallelTasks=" + QByteArray::number(DefaultParallelTasks()) + "\n"
                             "KeepFolderStructure=0\n"
                             "OutputOpusPreset=2\nOutputALACPreset=0\n"
+                            "Loudness=0\n"
                             "[Form]\nx=10\ny=20\n"));
         vars = FreshVars(vars.AppDataDir);
         QVERIFY(LoadSettings(vars));
@@ -282,13 +283,35 @@ private slots:
         vars.Presets[ofALAC] = 1;
         SaveSettings(vars);
         QVERIFY(ReadAll(SettingsFilePath(vars))
-                    .endsWith("KeepFolderStructure=1\nOutputOpusPreset=4\nOutputALACPreset=1\n"));
+                    .endsWith("KeepFolderStructure=1\nOutputOpusPreset=4\nOutputALACPreset=1\nLoudness=0\n"));
         vars = FreshVars(vars.AppDataDir);
         QVERIFY(LoadSettings(vars));
         QCOMPARE(int(vars.OutputFormat), int(ofALAC));
         QCOMPARE(vars.Presets[ofOpus], 4);
         QCOMPARE(vars.Presets[ofALAC], 1);
         QCOMPARE(vars.Presets[ofM4A], 1);
+    }
+
+    // The loudness choice came after every other key. It reads back as
+    // stored; a file without it, or with an index the list does not have,
+    // keeps the loudness as it is.
+    void loudnessChoiceFollowsEveryOtherKey() {
+        QTemporaryDir tmp;
+        TGlobalVars vars = FreshVars(Str(tmp.path()) + "/");
+        vars.Loudness = lcNormalise16;
+        SaveSettings(vars);
+        QVERIFY(ReadAll(SettingsFilePath(vars)).endsWith("OutputALACPreset=0\nLoudness=4\n"));
+        vars = FreshVars(vars.AppDataDir);
+        QVERIFY(LoadSettings(vars));
+        QCOMPARE(vars.Loudness, int32_t(lcNormalise16));
+
+        for (const QByteArray& stored : {QByteArray(), QByteArray("Loudness=6\n"), QByteArray("Loudness=-1\n"),
+                                         QByteArray("Loudness=loud\n")}) {
+            vars = FreshVars(vars.AppDataDir);
+            WriteAll(SettingsFilePath(vars), DefaultSystemSection.chopped(QByteArray("Loudness=0\n").size()) + stored);
+            QVERIFY(LoadSettings(vars));
+            QVERIFY2(vars.Loudness == lcKeep, stored.constData());
+        }
     }
 
     void saveSettingsReportsAnUnwritableFolder() {

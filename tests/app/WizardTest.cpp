@@ -320,6 +320,8 @@ private slots:
         QVERIFY(saved("OutputFLACPreset=3"));
         p2->SpinBoxParallelTasks->setValue(3);
         QVERIFY(saved("ParallelTasks=3"));
+        p2->ComboBoxLoudness->setCurrentIndex(lcReplayGain);
+        QVERIFY(saved("Loudness=1"));
         const QString out = home_->path() + "/saved";
         p2->ApplySelectedDir(out);
         QVERIFY(saved(("OutputFileDir=" + out + "/").toUtf8()));
