@@ -45,6 +45,11 @@ CodecContextPtr CloneEncoderSettings(const AVCodecContext* old, const AVCodec* c
 
 } // namespace
 
+std::mutex& CodecCloseLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 void TCustomFFmpeg::OpenEncoders() {
     TRun& run = *Run_;
     const size_t count = JoinMode ? std::min<size_t>(run.StreamsInFirstOutput, run.OutputStreams.size())

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "OutputMux.h"
@@ -55,6 +56,9 @@ struct TCustomFFmpeg::TRun {
         return {&ost, &task.LeadOf(ost), &MuxOf(ost.FileIndex), &Counters, &task};
     }
 };
+
+// The process-wide lock of the closing of the codecs of a finished run.
+std::mutex& CodecCloseLock();
 
 // The media type of an output stream: the stream's parameters once they are
 // filled, before that the type its encoder context was created for.
