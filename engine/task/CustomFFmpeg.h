@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -197,7 +196,6 @@ public:
     // (after releasing the run) when the set-up or the run fails; a stop
     // request still finalises the output and leaves Completed false.
     void Transcode();
-
 
 private:
     // The video hooks, the preview and its flags (bit 0 the window, bit 1 the bitmap event).

@@ -1,8 +1,8 @@
 #pragma once
-// The tables and counters of one transcode run: built by the set-up, used by
-// the loop and the output paths, freed by the release step. Worker thread only.
+// The tables and counters of one transcode run, with its decoding side, its
+// muxing sides and (through the output stream records) its stages: built by
+// the set-up, used by the loop, freed by the release step. Worker thread only.
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <vector>
