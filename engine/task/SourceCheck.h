@@ -50,7 +50,11 @@ public:
     // What input slot `file` promised; null when it was not noted.
     const TSourceExpectation* Expectation(int file) const;
     // Where the reading ended, by input slot and stream; the next run starts afresh.
-    std::vector<std::vector<int64_t>> TakeReadEnds() { return std::move(readEnds_); }
+    std::vector<std::vector<int64_t>> TakeReadEnds() {
+        std::vector<std::vector<int64_t>> ends = std::move(readEnds_);
+        readEnds_.clear();
+        return ends;
+    }
 
 private:
     std::vector<TSourceExpectation> expectations_;

@@ -3,12 +3,19 @@
 #include "MainThread.h"
 
 void TTaskWorker::Start(std::function<void()> work) {
+    // Marked before the thread runs: its work may end (Finished) at once.
     done_.Reset();
-    thread_ = std::thread([this, work = std::move(work)] {
-        work();
-        done_.Set();
-    });
     active_ = true;
+    try {
+        thread_ = std::thread([this, work = std::move(work)] {
+            work();
+            done_.Set();
+        });
+    } catch (...) {
+        active_ = false;
+        done_.Set();
+        throw;
+    }
 }
 
 void TTaskWorker::WaitDone() {
