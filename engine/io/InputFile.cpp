@@ -141,7 +141,9 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& FileName) {
     }
 
     ReadInputStreams(*this, input.get());
-    NoteSourceOpened(input.get());
+    // What the file promised when it was queued counts, not what is left of
+    // it when its turn comes.
+    if (!reopening_) SourceCheck_.NoteOpened(InputFileCount, input.get());
 
     AVFormatContext* ic = input.get();
     if (ic->duration != AV_NOPTS_VALUE && ic->duration > TotalDuration) TotalDuration = ic->duration;

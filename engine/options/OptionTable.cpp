@@ -16,6 +16,7 @@ struct TNoEffect {};
 } // namespace
 
 // One row of the table: a handler, or the task value a plain family sets.
+using THandler = void (TCustomFFmpeg::*)(const std::string& name, const std::string& value);
 struct TCustomFFmpeg::TOptionEntry {
     std::variant<THandler,
                  bool TOptionValues::*,           // switch

@@ -1,5 +1,7 @@
 // The progress report of a run: the status line, the values handed to the
 // progress relay, and the byte totals of the final report.
+#include <array>
+#include <atomic>
 #include <cmath>
 
 #include "FFLog.h"
@@ -29,6 +31,12 @@ private:
 };
 
 double Psnr(double x) { return -10.0 * std::log10(x); }
+
+// The QP histogram shared by every task of the process.
+std::array<std::atomic<int64_t>, 52>& QpHistogramCounters() {
+    static std::array<std::atomic<int64_t>, 52> counters{};
+    return counters;
+}
 
 int64_t WrittenBytes(AVFormatContext* output) {
     if (!output || !output->pb) return 0;

@@ -10,11 +10,6 @@
 #include "FFLog.h"
 #include "MyUtilStubs.h"
 
-std::mutex& TCustomFFmpeg::CodecCloseLock() {
-    static std::mutex lock;
-    return lock;
-}
-
 TCustomFFmpeg::TCustomFFmpeg(int fileCapacity) : FileCapacity(fileCapacity) {
     assert(fileCapacity >= 1 && fileCapacity <= 512);
     InputFiles.resize(FileCapacity);
@@ -50,7 +45,7 @@ void TCustomFFmpeg::ResetFileState() {
 
 void TCustomFFmpeg::ResetState() {
     ResetFileState();
-    Thread = nullptr;
+    Worker.Finished();
     PictureHooks.ClearFlags();
     Running = false;
     StopRequested = false;

@@ -2,20 +2,16 @@
 // The transcoder task: one conversion with its opened inputs and outputs, the
 // option values waiting for the next input, output or stream, the tables of
 // its run and the control state its threads share.
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "FFPtr.h"
 #include "FrameHook.h"
 #include "Loudness.h"
-#include "ManualResetEvent.h"
 #include "OptionValues.h"
 #include "OutputCheck.h"
 #include "OutputContainer.h"
@@ -25,6 +21,7 @@
 #include "TaskRecords.h"
 #include "TagFiles.h"
 #include "TaskTypes.h"
+#include "TaskWorker.h"
 
 class TCustomFFmpeg {
 public:
@@ -145,8 +142,6 @@ public:
     // "Configuring thread": the one that adds the task and its outputs and
     // starts it. "Worker": the thread that runs the task (the configuring
     // thread itself for an inline run).
-    std::atomic<std::thread*> Thread{nullptr};         // Start sets it, MarkTerminated clears it
-    ManualResetEvent ConvertDoneEvent{true};           // reset by Start, set by the worker as its last step
     bool JoinMode = false;                             // configuring thread; read by the worker
     std::atomic<bool> Running{false};                  // Start, MarkTerminated
     std::atomic<bool> StopRequested{false};            // any thread (RequestStop); read by the worker
@@ -171,9 +166,6 @@ public:
     bool StrictOptions = true;                         // configuring thread
     int64_t ProgressIntervalUs = 500000;               // configuring thread; read by the worker
     int64_t PreviewIntervalUs = 100000;                // configuring thread; read by the worker
-
-    // The process-wide lock of the closing of the codecs of a finished run.
-    static std::mutex& CodecCloseLock();
 
     // ---- files opened when the run starts (task/TaskFiles.cpp) ----
     // Set by the encoder component: no output file is created before the run.
@@ -209,15 +201,12 @@ public:
     // request still finalises the output and leaves Completed false.
     void Transcode();
 
-    // The QP histogram shared by every task of the process (52 counters).
-    static std::array<std::atomic<int64_t>, 52>& QpHistogramCounters();
-
 private:
     // The video hooks, the preview and its flags (bit 0 the window, bit 1 the bitmap event).
     TPictureHooks PictureHooks{this, VideoInputHookRelay, VideoOutputHookRelay, PreviewBitmapRelay, PreviewIntervalUs};
 
     std::vector<OutputContextPtr> OutputContainers;    // every output container, each once
-    std::thread Worker;                                // joinable once a worker was started; joined by StopAndJoin
+    TTaskWorker Worker;                                // started by Start, joined by StopAndJoin
     bool filesReleased_ = false;                       // configuring thread, then the worker
     bool reopening_ = false;                           // while the open steps are taken again
     bool creatingOutputs_ = false;                     // … and the output files are created
@@ -233,17 +222,10 @@ private:
     std::vector<TOutputCheck> OutputChecks_;
     void NoteOutputChecks();
     void VerifyOutputs();
-    // What each source promised when it was first opened (the configuring
-    // thread), and where the run's reading of each of its streams ended (the
-    // worker, in each stream's own clock), held against each other once the
-    // loop has ended.
-    std::vector<TSourceExpectation> SourceExpectations_;
-    std::vector<std::vector<int64_t>> SourceReadEnds_;
-    void NoteSourceOpened(AVFormatContext* ic);
-    void NoteSourcePacket(int file, const AVPacket& pkt);
+    // What each source promised and how far the run read it, held against
+    // each other once the loop has ended.
+    TSourceCheck SourceCheck_;
     void CheckSourcesRead();
-    std::string SourceShortfall(int file, const std::vector<int64_t>& ends);
-    int64_t ReadSourceTail(AVFormatContext* ic, int64_t promisedEnd);
 
     struct TRun;                                       // the tables and counters of one run (transcode/RunTables.h)
     struct TRunDeleter {
@@ -302,7 +284,6 @@ private:
     void NoteLoudness();
 
     // ---- option table (options/OptionTable.cpp) ----
-    using THandler = void (TCustomFFmpeg::*)(const std::string& name, const std::string& value);
     struct TOptionEntry;
     static const TOptionEntry* FindOption(const std::string& name);
     void RaiseUnlessAccepted(bool accepted, const std::string& name);

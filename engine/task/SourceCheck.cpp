@@ -70,10 +70,7 @@ bool ClearlyShort(int64_t read, int64_t promised) {
     return missing > Second && missing > promised / 100;
 }
 
-void TCustomFFmpeg::NoteSourceOpened(AVFormatContext* ic) {
-    // What the file promised when it was queued counts, not what is left of
-    // it when its turn comes.
-    if (reopening_) return;
+void TSourceCheck::NoteOpened(int slot, const AVFormatContext* ic) {
     TSourceExpectation e;
     e.Size = ic->pb ? ff::avio_size(ic->pb) : -1;
     e.Stated = ic->duration_estimation_method == AVFMT_DURATION_FROM_STREAM;
@@ -92,19 +89,22 @@ void TCustomFFmpeg::NoteSourceOpened(AVFormatContext* ic) {
         if (st->duration != NoPts && st->duration > 0) span.Length = ToMicroseconds(st->duration, st->time_base);
         e.Streams.push_back(span);
     }
-    const size_t slot = static_cast<size_t>(InputFileCount);
-    if (SourceExpectations_.size() <= slot) SourceExpectations_.resize(slot + 1);
-    SourceExpectations_[slot] = std::move(e);
+    if (expectations_.size() <= static_cast<size_t>(slot)) expectations_.resize(slot + 1);
+    expectations_[slot] = std::move(e);
 }
 
-void TCustomFFmpeg::NoteSourcePacket(int file, const AVPacket& pkt) {
+const TSourceExpectation* TSourceCheck::Expectation(int file) const {
+    return file >= 0 && static_cast<size_t>(file) < expectations_.size() ? &expectations_[file] : nullptr;
+}
+
+void TSourceCheck::NotePacket(int file, const AVPacket& pkt) {
     // Kept in the stream's own clock: every packet of the run passes here,
     // and only the latest end is ever turned into microseconds.
     const int64_t ts = pkt.pts != NoPts ? pkt.pts : pkt.dts;
     if (ts == NoPts || pkt.stream_index < 0) return;
     const int64_t end = ts + std::max<int64_t>(pkt.duration, 0);
-    if (SourceReadEnds_.size() <= static_cast<size_t>(file)) SourceReadEnds_.resize(file + 1);
-    std::vector<int64_t>& ends = SourceReadEnds_[file];
+    if (readEnds_.size() <= static_cast<size_t>(file)) readEnds_.resize(file + 1);
+    std::vector<int64_t>& ends = readEnds_[file];
     if (ends.size() <= static_cast<size_t>(pkt.stream_index)) ends.resize(pkt.stream_index + 1, INT64_MIN);
     ends[pkt.stream_index] = std::max(ends[pkt.stream_index], end);
 }
@@ -112,9 +112,11 @@ void TCustomFFmpeg::NoteSourcePacket(int file, const AVPacket& pkt) {
 // The streams the run left unread (a video under converted audio) may go on
 // after the audio ends: where the file's packets really stop is read from
 // its tail, every stream taken. INT64_MIN when that cannot be found out.
-int64_t TCustomFFmpeg::ReadSourceTail(AVFormatContext* ic, int64_t promisedEnd) {
+namespace {
+
+int64_t ReadSourceTail(TCustomFFmpeg& task, AVFormatContext* ic, int64_t promisedEnd) {
     for (unsigned i = 0; i < ic->nb_streams; ++i) ic->streams[i]->discard = AVDISCARD_DEFAULT;
-    TTaskIOGuard guard(*this);
+    TTaskIOGuard guard(task);
     if (ff::av_seek_frame(ic, -1, promisedEnd - TailSpan, AVSEEK_FLAG_BACKWARD) < 0) return INT64_MIN;
     PacketPtr pkt = MakePacket();
     if (!pkt) return INT64_MIN;
@@ -128,15 +130,12 @@ int64_t TCustomFFmpeg::ReadSourceTail(AVFormatContext* ic, int64_t promisedEnd) 
     return end;
 }
 
-std::string TCustomFFmpeg::SourceShortfall(int file, const std::vector<int64_t>& ends) {
-    AVFormatContext* ic = InputFiles[file].get();
-    const TSourceExpectation& e = SourceExpectations_[file];
+// What `ic` lacks of what it promised (`e`), or "": `ends` is where the
+// reading of each of its streams ended, `used` the audio streams the run
+// converts from it.
+std::string SourceShortfall(TCustomFFmpeg& task, AVFormatContext* ic, const TSourceExpectation& e,
+                            const std::vector<int64_t>& ends, const std::vector<size_t>& used) {
     auto endOf = [&](size_t i) { return i < ends.size() ? ends[i] : INT64_MIN; };
-    // The audio the run converts from this file.
-    std::vector<size_t> used;
-    for (const auto& ist : Run_->InputStreams)
-        if (ist->FileIndex == file && !ist->Unmapped && ist->Stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
-            used.push_back(static_cast<size_t>(ist->StreamIndex));
 
     TReading worst;
     auto consider = [&](const TReading& r) {
@@ -156,7 +155,7 @@ std::string TCustomFFmpeg::SourceShortfall(int file, const std::vector<int64_t>&
         }
         if (byContainer) {
             TReading whole{e.Start, LatestEnd(ends), e.End, e.Length};
-            if (whole.ClearlyShort()) whole.Read = std::max(whole.Read, ReadSourceTail(ic, e.End));
+            if (whole.ClearlyShort()) whole.Read = std::max(whole.Read, ReadSourceTail(task, ic, e.End));
             consider(whole);
         }
         if (worst.ClearlyShort()) return worst.Text();
@@ -174,21 +173,28 @@ std::string TCustomFFmpeg::SourceShortfall(int file, const std::vector<int64_t>&
     return SourceShrankText(e.Size, size);
 }
 
+} // namespace
+
 void TCustomFFmpeg::CheckSourcesRead() {
     SourceWarning.clear();
-    const std::vector<std::vector<int64_t>> reads = std::move(SourceReadEnds_);
-    SourceReadEnds_.clear();
+    const std::vector<std::vector<int64_t>> reads = SourceCheck_.TakeReadEnds();
     // A stopped run read less because it was asked to.
     if (!Completed || StopRequested || !Run_) return;
     try {
         for (int f = 0; f < InputFileCount; ++f) {
             // Reading that ended at a limit (a time, a size) read what was asked for.
             if (static_cast<size_t>(f) >= Run_->InputFiles.size() || !Run_->InputFiles[f].EOFReached) continue;
-            if (static_cast<size_t>(f) >= SourceExpectations_.size() || !InputFiles[f]) continue;
+            const TSourceExpectation* promised = SourceCheck_.Expectation(f);
+            if (!promised || !InputFiles[f]) continue;
             std::vector<int64_t> ends = static_cast<size_t>(f) < reads.size() ? reads[f] : std::vector<int64_t>{};
             for (size_t i = 0; i < ends.size() && i < InputFiles[f]->nb_streams; ++i)
                 if (ends[i] != INT64_MIN) ends[i] = ToMicroseconds(ends[i], InputFiles[f]->streams[i]->time_base);
-            const std::string text = SourceShortfall(f, ends);
+            // The audio the run converts from this file.
+            std::vector<size_t> used;
+            for (const auto& ist : Run_->InputStreams)
+                if (ist->FileIndex == f && !ist->Unmapped && ist->Stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+                    used.push_back(static_cast<size_t>(ist->StreamIndex));
+            const std::string text = SourceShortfall(*this, InputFiles[f].get(), *promised, ends, used);
             if (text.empty()) continue;
             GlobalLogger()->LogFmt(this, llWarning, "%s: %s", DiskName(InputFiles[f]->url), text);
             if (SourceWarning.empty()) SourceWarning = text;

@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
 struct TSourceExpectation {
     // A stream's span as its container states it, in microseconds.
     struct TSpan {
@@ -33,3 +37,26 @@ std::string SourceShrankText(int64_t sizeBefore, int64_t sizeAfter);
 // Whether `read` of `promised` microseconds is clearly short: more than a
 // second and more than one in a hundred.
 bool ClearlyShort(int64_t read, int64_t promised);
+
+// What each source of a task promised when it was first opened (the
+// configuring thread), and where the run's reading of each of its streams
+// ended (the worker, in each stream's own clock).
+class TSourceCheck {
+public:
+    // `ic` is opened as input slot `slot`.
+    void NoteOpened(int slot, const AVFormatContext* ic);
+    // A packet the run read from input slot `file`.
+    void NotePacket(int file, const AVPacket& pkt);
+    // What input slot `file` promised; null when it was not noted.
+    const TSourceExpectation* Expectation(int file) const;
+    // Where the reading ended, by input slot and stream; the next run starts afresh.
+    std::vector<std::vector<int64_t>> TakeReadEnds() {
+        std::vector<std::vector<int64_t>> ends = std::move(readEnds_);
+        readEnds_.clear();
+        return ends;
+    }
+
+private:
+    std::vector<TSourceExpectation> expectations_;
+    std::vector<std::vector<int64_t>> readEnds_;
+};

@@ -49,12 +49,7 @@ void TCustomFFmpeg::Start(bool inThread) {
         Run();
         return;
     }
-    ConvertDoneEvent.Reset();
-    Worker = std::thread([this] {
-        Run();
-        ConvertDoneEvent.Set();
-    });
-    Thread = &Worker;
+    Worker.Start([this] { Run(); });
 }
 
 void TCustomFFmpeg::Run() {
@@ -86,7 +81,7 @@ void TCustomFFmpeg::Run() {
 void TCustomFFmpeg::MarkTerminated() {
     Running = false;
     Terminated = true;
-    Thread = nullptr;
+    Worker.Finished();
     if (TerminateRelay) TerminateRelay(this);
 }
 
@@ -102,13 +97,10 @@ void TCustomFFmpeg::Stop(bool wait) {
 
 void TCustomFFmpeg::RequestStop(bool wait) {
     StopRequested = true;
-    if (Thread.load() || Worker.joinable()) {
-        if (!wait) return;
-        if (Worker.joinable() && Worker.get_id() == std::this_thread::get_id()) return;
+    if (Worker.Started()) {
         // The worker may itself be waiting for the main thread (a progress
-        // event): keep serving hand-offs while waiting for it.
-        while (!ConvertDoneEvent.WaitFor(20))
-            if (IsMainThread()) CheckSynchronize(0);
+        // event): the wait keeps serving hand-offs.
+        if (wait && !Worker.IsCurrentThread()) Worker.WaitDone();
         return;
     }
     // Without a worker a blocking open may be under way on this task: the
@@ -120,5 +112,5 @@ void TCustomFFmpeg::StopAndJoin() {
     RequestStop(true);
     // The worker never destroys its own task: its end is reported on the
     // component's delivery thread, so this is always another thread.
-    if (Worker.joinable()) Worker.join();
+    Worker.Join();
 }

@@ -58,6 +58,11 @@ void NameInputRate(AVCodecParameters* par, int sourceRate) {
 
 } // namespace
 
+std::mutex& CodecCloseLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 void TCustomFFmpeg::OpenEncoders() {
     TRun& run = *Run_;
     const size_t count = JoinMode ? std::min<size_t>(run.StreamsInFirstOutput, run.OutputStreams.size())

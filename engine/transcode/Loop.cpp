@@ -141,7 +141,7 @@ void TCustomFFmpeg::TranscodeLoop() {
         }
         run.NoPacket.assign(run.NoPacket.size(), 0);
         run.NoPacketCount = 0;
-        NoteSourcePacket(file, *pkt);
+        SourceCheck_.NotePacket(file, *pkt);
         const TInputFile& in = run.InputFiles[file];
         if (Opt.PacketDump && pkt->stream_index < static_cast<int>(InputFiles[file]->nb_streams))
             ff::av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, pkt.get(), Opt.HexDump,

@@ -1,9 +1,10 @@
 #pragma once
-// The tables and counters of one transcode run: built by the set-up, used by
-// the loop and the output paths, freed by the release step. Worker thread only.
+// The tables and counters of one transcode run, with its decoding side, its
+// muxing sides and (through the output stream records) its stages: built by
+// the set-up, used by the loop, freed by the release step. Worker thread only.
 #include <cstdint>
-#include <cstdio>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "OutputMux.h"
@@ -55,6 +56,9 @@ struct TCustomFFmpeg::TRun {
         return {&ost, &task.LeadOf(ost), &MuxOf(ost.FileIndex), &Counters, &task};
     }
 };
+
+// The process-wide lock of the closing of the codecs of a finished run.
+std::mutex& CodecCloseLock();
 
 // The media type of an output stream: the stream's parameters once they are
 // filled, before that the type its encoder context was created for.

@@ -9,11 +9,6 @@
 
 void TCustomFFmpeg::TRunDeleter::operator()(TRun* run) const { delete run; }
 
-std::array<std::atomic<int64_t>, 52>& TCustomFFmpeg::QpHistogramCounters() {
-    static std::array<std::atomic<int64_t>, 52> counters{};
-    return counters;
-}
-
 void TCustomFFmpeg::Transcode() {
     Completed = false;
     Failed = false;
