@@ -41,8 +41,7 @@ public:
     bool PreviewFlagsHaveChanged() const;
 
     // ---- options (options/) ----
-    // Sets one named option; unknown names go to the generic library options.
-    // Raises FFmpegException with the text the user sees.
+    // Sets one named option (unknown names: the generic library options); raises with the user's text.
     void SetOption(const std::string& Name, const std::string& Value);
     // The generic library options of the task; false leaves LastOptionMessage.
     bool SetContextOption(const std::string& Name, const std::string& Value);
@@ -81,8 +80,7 @@ public:
     // SetupError; raises FFmpegException for an unknown forced format, a
     // failed allocation or a stream of no known kind.
     bool OpenInputFile(const std::wstring& FileName);
-    // Opens an output with its streams. The new OutputFileCount, or -1 with
-    // SetupError.
+    // Opens an output with its streams. The new OutputFileCount, or -1 with SetupError.
     int OpenOutputFile(const std::wstring& FileName, bool Join);
     // Which media kinds the first (FirstOnly) or every input has.
     void CheckInputStreamTypes(bool FirstOnly, bool& HasVideo, bool& HasAudio, bool& HasSubtitle);
@@ -90,11 +88,9 @@ public:
     void NewVideoStream(AVFormatContext* Output, int Slot);
     void NewAudioStream(AVFormatContext* Output, int Slot);
     void NewSubtitleStream(AVFormatContext* Output, int Slot);
-    // A new zero-filled record for the last stream of output file `fileIndex`,
-    // appended to that file's list. Raises "Could not alloc output stream".
+    // A new record for the last stream of output `fileIndex`, appended to its list; raises on failure.
     TOutputStream* NewOutputStreamRecord(AVFormatContext* output, int fileIndex);
-    // Validates a codec name for a kind; false with SetupError. No name: true
-    // with AV_CODEC_ID_NONE.
+    // Validates a codec name for a kind; false with SetupError. No name: true with AV_CODEC_ID_NONE.
     bool FindCodec(const std::string& Name, TMediaKind Kind, bool ForEncoding, int StrictLevel, AVCodecID& CodecId);
     // The "strict" option of the kind's generic options.
     int StrictLevelOf(TMediaKind Kind) const;
@@ -276,12 +272,8 @@ private:
 
     // ---- the tags of the outputs (tags/OutputTags.cpp); the worker ----
     std::vector<TTagJob> TagJobs_;                     // what each output's muxing side left for TagLib
-    // Once the outputs are closed, before they are checked: TagLib writes their
-    // tags. A file whose tags cannot be written is kept, with a warning.
-    void WriteOutputTags();
-    // After the trailers: the meter of the first output's audio gives the
-    // task's loudness, and the output's tags its ReplayGain when asked for.
-    void NoteLoudness();
+    void WriteOutputTags();  // once closed, before the check; a file TagLib cannot tag is kept, with a warning
+    void NoteLoudness();     // after the trailers: the task's loudness, the ReplayGain of the tags when asked
 
     // ---- option table (options/OptionTable.cpp) ----
     struct TOptionEntry;
@@ -304,7 +296,5 @@ private:
     TNorm DetectNorm(const std::string& norm, const std::string& fallbackNorm);
     void ApplyTarget(const std::string& type, const std::string& norm, const std::string& fallbackNorm);
 
-    // Creates one more stream of `kind` in output file `fileIndex`
-    // (io/NewStream.cpp).
-    void NewStreamOfKind(TMediaKind kind, int fileIndex);
+    void NewStreamOfKind(TMediaKind kind, int fileIndex);  // one more stream in an output (io/NewStream.cpp)
 };
