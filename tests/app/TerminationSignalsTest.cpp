@@ -68,7 +68,8 @@ private slots:
         QVERIFY(media_.isValid());
         FFLoader()->SetLibraryPath(TEMBRIO_LIB_DIR);
         QVERIFY2(FFLoader()->Load(EngineLibraries), FFLoader()->LastError().c_str());
-        WriteToneWav(WidePath((media_.path() + "/long.wav").toStdString()), 44100, 2, 60.0);
+        // Long enough to be still converting when the signal comes, on a fast machine too.
+        WriteToneWav(WidePath((media_.path() + "/long.wav").toStdString()), 44100, 2, 600.0);
     }
 
     void init() {
