@@ -104,9 +104,10 @@ void TAudioOutput::SendFrame(const uint8_t* data, int samples) {
         throw FFmpegException("Audio encoding failed");
     }
     DeinterleaveSamples(data, frame, osize, enc->ch_layout.nb_channels);
-    // A damaged source can decode to NaN or to samples far out of range; the
-    // MP3 encoder's float path aborts the whole process on either.
-    TameFloatSamples(frame, enc->ch_layout.nb_channels, std::strcmp(enc->codec->name, "libmp3lame") == 0);
+    // A damaged source can decode to NaN or to samples far out of range: the
+    // MP3 encoder's float path aborts the whole process on either, the AAC
+    // encoder's quantiser never ends.
+    TameFloatSamples(frame, enc->ch_layout.nb_channels, FloatSampleLimit(enc->codec->name));
     // The samples start at the output stream's sync position.
     frame->pts = FramePts();
     lead.encoderPts_ += samples;

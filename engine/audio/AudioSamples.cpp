@@ -130,7 +130,7 @@ void ApplySampleGain(uint8_t* data, int size, AVSampleFormat packedFormat, doubl
     }
 }
 
-void TameFloatSamples(AVFrame* frame, int channels, bool clamp) {
+void TameFloatSamples(AVFrame* frame, int channels, float limit) {
     const auto format = static_cast<AVSampleFormat>(frame->format);
     if (format != AV_SAMPLE_FMT_FLT && format != AV_SAMPLE_FMT_FLTP) return;
     const bool planar = format == AV_SAMPLE_FMT_FLTP;
@@ -140,8 +140,12 @@ void TameFloatSamples(AVFrame* frame, int channels, bool clamp) {
         auto* samples = reinterpret_cast<float*>(frame->extended_data[p]);
         for (int i = 0; i < count; ++i) {
             float& s = samples[i];
-            if (!std::isfinite(s)) s = 0.0f;
-            else if (clamp) s = std::clamp(s, -1.0f, 1.0f);
+            s = std::isfinite(s) ? std::clamp(s, -limit, limit) : 0.0f;
         }
     }
+}
+
+float FloatSampleLimit(const char* codec) {
+    // 60 dB above full scale: no sound, however hot, comes near it.
+    return std::strcmp(codec, "libmp3lame") == 0 ? 1.0f : 1000.0f;
 }

@@ -16,9 +16,13 @@ void InterleaveSamples(const AVFrame* frame, uint8_t* out, int bytesPerSample, i
 // Fills `frame` (format, channels and nb_samples already set, buffers
 // allocated) from `samples` interleaved samples at `in`.
 // Float samples an encoder may choke on: NaN and infinities become silence,
-// and with `clamp` every sample is kept within -1 to 1 (an encoder whose float
-// path asserts on louder samples). Other sample formats are left alone.
-void TameFloatSamples(AVFrame* frame, int channels, bool clamp);
+// and every sample is kept within -`limit` to `limit`. Other sample formats
+// are left alone.
+void TameFloatSamples(AVFrame* frame, int channels, float limit);
+// The widest float samples `codec` takes: full scale for the MP3 encoder,
+// whose float path asserts on louder samples; far above any real sound for
+// the others, whose quantisers can loop for ever on samples near 1e10.
+float FloatSampleLimit(const char* codec);
 
 void DeinterleaveSamples(const uint8_t* in, AVFrame* frame, int bytesPerSample, int channels);
 
