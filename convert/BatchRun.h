@@ -31,6 +31,7 @@
 #include "EncoderEvents.h"
 #include "LoudnessChoice.h"
 #include "OutputNaming.h"
+#include "SourceTrack.h"
 
 enum class TBatchOutcome { Converted, Failed, Skipped, Stopped };
 
@@ -39,6 +40,9 @@ enum class TBatchOutcome { Converted, Failed, Skipped, Stopped };
 struct TBatchSource {
     std::string Path;    // bytes, as found
     std::string Folder;
+    // A track of an image (its sheet's or chapter's): only its stretch is
+    // converted, under its own name and tags.
+    std::optional<TSourceTrack> Track;
 };
 
 struct TBatchSettings {

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "SourceCut.h"
+
 extern "C" {
 #include <libavutil/avutil.h>
 }
@@ -32,6 +34,10 @@ struct TInputOptions {
     int64_t StartTime = AV_NOPTS_VALUE;
     int ProgramId = -1;
     std::string ExtOptions;
+    // Only this stretch of the input is converted, cut at its sample
+    // precision, and the outputs start at its beginning. The whole input by
+    // default.
+    TSourceCut Cut;
 };
 
 struct TOutputOptions {
@@ -105,6 +111,12 @@ struct TOutputOptions {
     bool MeasureLoudness = false;
     bool ReplayGainTags = false;
     double AudioGain = 0;
+    // Tags given to the output in place of the source's tags of the same
+    // common name (UserTags.h: "title", "artist", "track", "track_total",
+    // "disc", "date", …). When the input is cut (TInputOptions::Cut), the
+    // source's tags that belong to the whole file and not to a stretch of it
+    // (its title, track number, cue sheet, ReplayGain, chapters) are left out.
+    std::vector<std::pair<std::string, std::string>> Tags;
 };
 
 void ResetStreamInfo(TStreamInfo& info);
