@@ -4,8 +4,11 @@
 // under, so that its output can be written to the same place below the output
 // folder.
 #include <atomic>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "SourceTrack.h"
 
 // The extensions, lower case with their dot, that the converter reads: the
 // ones of video containers and the ones of audio files. A folder is searched
@@ -23,6 +26,9 @@ struct TSourceFile {
     // The folder it was found under, as named, without a trailing separator;
     // "" for a file named by itself.
     std::string Root;
+    // A track of the image at Path (its sheet's or chapter's), converted on
+    // its own; none for a file converted whole.
+    std::optional<TSourceTrack> Track;
 };
 
 // The folder of `file` relative to its root, with a trailing separator: ""
