@@ -14,12 +14,8 @@ command -v ffmpeg >/dev/null || { echo "ffmpeg not found: run scripts/setup" >&2
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$build/tembrio-fixtures" "$work/src" tone-44k-stereo.wav
-mkdir "$work/in"
-# A five-second source made from the two-second fixture.
-ffmpeg -v error -stream_loop 2 -i "$work/src/tone-44k-stereo.wav" -t 5 -c copy "$work/five.wav"
-for ((i = 0; i < count; i++)); do cp "$work/five.wav" "$work/in/$(printf '%03d' "$i").wav"; done
-cat "$work"/in/* >/dev/null
+source bench/tone-copies.sh
+tone_copies "$count" 5
 
 now() { date +%s.%N; }
 calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }

@@ -14,23 +14,11 @@ cmake --build "$build" --target tembrio-gui-batch-bench >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$build/tembrio-fixtures" "$work/src" tone-44k-stereo.wav
-mkdir "$work/in"
-# A five-second source made from the two-second fixture.
-ffmpeg -v error -stream_loop 2 -i "$work/src/tone-44k-stereo.wav" -t 5 -c copy "$work/five.wav"
-for ((i = 0; i < count; i++)); do cp "$work/five.wav" "$work/in/$(printf '%03d' "$i").wav"; done
-cat "$work"/in/* >/dev/null
-
-# A fresh user: the settings go to the work folder, and no sound or shut-down follows.
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=offscreen
-mkdir -p "$XDG_CONFIG_HOME"
+source bench/tone-copies.sh
+tone_copies "$count" 5
+desktop_user
 
 calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }
-
-run_wizard() {  # files at once; Qt's notices are shown only when the run fails
-  rm -rf "$work/out"
-  "$build/tembrio-gui-batch-bench" "$1" "$work/out" "$work"/in/*.wav 2>"$work/stderr" || { cat "$work/stderr" >&2; return 1; }
-}
 
 # Run-to-run spread on a shared machine is large: each figure is the best of
 # $rounds runs, the two cases taking turns.

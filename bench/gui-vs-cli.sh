@@ -20,25 +20,13 @@ cmake --build "$build" --target tembrio-gui-batch-bench >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$build/tembrio-fixtures" "$work/src" tone-44k-stereo.wav
-mkdir "$work/in"
-# A long source made from the two-second fixture.
-ffmpeg -v error -stream_loop -1 -i "$work/src/tone-44k-stereo.wav" -t "$seconds" -c copy "$work/long.wav"
-for ((i = 0; i < count; i++)); do cp "$work/long.wav" "$work/in/$(printf '%02d' "$i").wav"; done
-cat "$work"/in/* >/dev/null
-
-# A fresh user: the settings go to the work folder, and no sound or shut-down follows.
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=offscreen
-mkdir -p "$XDG_CONFIG_HOME"
+source bench/tone-copies.sh
+tone_copies "$count" "$seconds"
+desktop_user
 
 now() { date +%s.%N; }
 calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }
 best() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'; }
-
-run_wizard() {  # Qt's notices are shown only when the run fails
-  rm -rf "$work/out"
-  "$build/tembrio-gui-batch-bench" 2 "$work/out" "$work"/in/*.wav 2>"$work/stderr" || { cat "$work/stderr" >&2; return 1; }
-}
 
 run_cli() {
   rm -rf "$work/out"
@@ -54,7 +42,7 @@ run_cli() {
 rounds=${ROUNDS:-2}
 gui= cli=
 for ((r = 0; r < rounds; r++)); do
-  t=$(run_wizard) || exit 1
+  t=$(run_wizard 2) || exit 1
   gui=$(best "$gui" "$t")
   t=$(run_cli) || exit 1
   cli=$(best "$cli" "$t")
