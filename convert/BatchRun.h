@@ -42,7 +42,7 @@ struct TBatchSource {
     std::string Folder;
     // A track of an image (its sheet's or chapter's): only its stretch is
     // converted, under its own name and tags.
-    std::optional<TSourceTrack> Track;
+    std::optional<TSourceTrack> Track = std::nullopt;
 };
 
 struct TBatchSettings {

@@ -28,7 +28,7 @@ struct TSourceFile {
     std::string Root;
     // A track of the image at Path (its sheet's or chapter's), converted on
     // its own; none for a file converted whole.
-    std::optional<TSourceTrack> Track;
+    std::optional<TSourceTrack> Track = std::nullopt;
 };
 
 // The folder of `file` relative to its root, with a trailing separator: ""
