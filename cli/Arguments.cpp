@@ -53,8 +53,8 @@ void ParseShard(const std::string& text, TCliOptions& options) {
     throw UsageError("--shard needs K/N with 1 <= K <= N, not '" + text + "'");
 }
 
-// One of NormaliseTargets, as "-16".
-int NormaliseTarget(const std::string& text) {
+// One of NormaliseTargets, as "-16", the value of `option`.
+int NormaliseTarget(const std::string& option, const std::string& text) {
     std::string list;
     const std::vector<int>& targets = NormaliseTargets();
     for (size_t i = 0; i < targets.size(); ++i) {
@@ -62,7 +62,7 @@ int NormaliseTarget(const std::string& text) {
         if (text == target) return targets[i];
         list += (i == 0 ? "" : i + 1 == targets.size() ? " or " : ", ") + target;
     }
-    throw UsageError("--normalize takes " + list + " (LUFS), not '" + text + "'");
+    throw UsageError(option + " takes " + list + " (LUFS), not '" + text + "'");
 }
 
 // "wav 4, mp3 0, …": each audio format's preset when -p is not given.
@@ -90,7 +90,8 @@ std::string UsageText() {
     return "usage: tembrio-convert [-f FORMAT] [-p PRESET] [-o DIR] [-j JOBS]\n"
            "                       [-x KEY=VALUE]... [--log-level LEVEL] [-r] [--keep-tree] [--update]\n"
            "                       [--files-from LIST [-0]] [--shard K/N] [--progress=jsonl]\n"
-           "                       [--replaygain] [--normalize=LUFS] FILE...\n"
+           "                       [--replaygain] [--normalize=LUFS | --normalize-album=LUFS]\n"
+           "                       FILE...\n"
            "       tembrio-convert --list-presets\n"
            "       tembrio-convert --info [-r] [--files-from LIST [-0]] [--shard K/N] FILE...\n"
            "\n"
@@ -142,6 +143,11 @@ std::string UsageText() {
            "                     with its true peak at or below -1 dBTP (a pass that only\n"
            "                     measures comes first; a file with little room below its\n"
            "                     peak gets less gain, and its line says so)\n"
+           "  --normalize-album=LUFS\n"
+           "                     the same, but the files of an album (the same album and\n"
+           "                     album artist, at least two in one folder) all get one gain:\n"
+           "                     the album's, which keeps their levels relative to each\n"
+           "                     other; they convert once the folder's files are measured\n"
            "  --list-presets     list the presets of every format\n"
            "  --info             print what the probe finds in each FILE, with its\n"
            "                     ReplayGain tags when it has any\n"
@@ -206,8 +212,12 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
             options.JsonProgress = true;
         } else if (a == "--replaygain") {
             options.ReplayGain = true;
-        } else if (a == "--normalize") {
-            options.NormaliseTo = NormaliseTarget(value());
+        } else if (a == "--normalize" || a == "--normalize-album") {
+            const bool albums = a == "--normalize-album";
+            if (options.NormaliseTo != 0 && options.NormaliseAlbums != albums)
+                throw UsageError("--normalize and --normalize-album exclude each other");
+            options.NormaliseTo = NormaliseTarget(a, value());
+            options.NormaliseAlbums = albums;
         } else if (a == "--list-presets") {
             options.ListPresets = true;
         } else if (a == "--info") {

@@ -24,6 +24,7 @@ struct TCliOptions {
     bool JsonProgress = false;       // --progress=jsonl
     bool ReplayGain = false;         // --replaygain: track (and album) gain and peak in the tags
     int NormaliseTo = 0;             // --normalize=LUFS: the target loudness; 0 keeps each file's
+    bool NormaliseAlbums = false;    // --normalize-album=LUFS: an album's files share its gain
     std::vector<std::string> Files;
 };
 

@@ -36,6 +36,7 @@ int ConvertBatch(const TCliOptions& options, const std::vector<TSourceFile>& fil
     settings.MakeFolders = options.KeepTree;
     settings.Loudness.ReplayGain = options.ReplayGain;
     settings.Loudness.NormaliseTo = options.NormaliseTo;
+    settings.Loudness.NormaliseAlbums = options.NormaliseAlbums;
     settings.StopWanted = StopRequested;
     TBatchRun run(std::move(settings), report);
     for (const TSourceFile& source : files)

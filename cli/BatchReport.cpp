@@ -30,10 +30,12 @@ std::string Seconds(int64_t microseconds) {
 // A JSON number with one decimal; null for no value (silence).
 std::string JsonNumber(double value) { return std::isfinite(value) ? Format("%.1f", value) : "null"; }
 
-// " (-14.2 LUFS, peak -0.3 dBTP)" for a file the batch measured.
+// " (-14.2 LUFS, peak -0.3 dBTP)" for a file the batch measured, with
+// ", album gain +3.20 dB" when it was normalised with its album's gain.
 std::string LoudnessNote(const TBatchFileEnd& end) {
     if (!end.Loudness.Measured) return {};
-    return " (" + LoudnessText(end.Loudness.Integrated, end.Loudness.TruePeak) + ")";
+    const std::string album = end.GainOfAlbum.empty() ? "" : Format(", album gain %+.2f dB", end.Loudness.Gain);
+    return " (" + LoudnessText(end.Loudness.Integrated, end.Loudness.TruePeak) + album + ")";
 }
 
 } // namespace
@@ -137,7 +139,9 @@ void TBatchReport::FinishedObject(const TBatchFileEnd& end) {
     if (end.Outcome == TBatchOutcome::Converted && end.Loudness.Measured) {
         out_ << ",\"loudness\":" << JsonNumber(end.Loudness.Integrated)
              << ",\"true_peak\":" << JsonNumber(DecibelsOf(end.Loudness.TruePeak));
-        if (end.Loudness.Gain != 0) out_ << ",\"gain\":" << Format("%.2f", end.Loudness.Gain);
+        if (end.Loudness.Gain != 0 || !end.GainOfAlbum.empty())
+            out_ << ",\"gain\":" << Format("%.2f", end.Loudness.Gain);
+        if (!end.GainOfAlbum.empty()) out_ << ",\"gain_of_album\":" << JsonString(end.GainOfAlbum);
     }
     out_ << "}\n" << std::flush;
 }

@@ -5,11 +5,11 @@
 //   {"event":"started","index":I,"source":S,"output":O}
 //   {"event":"progress","index":I,"time":SECONDS[,"percent":P]}
 //   {"event":"finished","index":I,"source":S,"status":ST[,"output":O][,"error":E][,"notice":N][,"warning":W]
-//    [,"loudness":LUFS,"true_peak":DBTP[,"gain":DB]]}
+//    [,"loudness":LUFS,"true_peak":DBTP[,"gain":DB[,"gain_of_album":A]]]}
 //     with ST "converted", "failed", "skipped" or "stopped"; W: a converted
 //     file whose source could not be read to its end; the loudness of a
 //     converted file when the batch measures it (LUFS null: silent), with the
-//     gain it was normalised with
+//     gain it was normalised with, and the album when that was its album's
 //   {"event":"album","album":A,"files":[I,...],"loudness":LUFS,"true_peak":DBTP,"gain":DB[,"errors":[E,...]]}
 //     an album's gain and peak are in its files' tags (but those of E)
 //   {"event":"summary","total":N,"converted":C,"failed":F,"skipped":K,"stopped":T[,"not_files":X]}

@@ -63,6 +63,22 @@ struct TBatchRun::TSlot {
     std::optional<TProbedFile> Conversion;
     bool Resumed = false;   // the conversion after the measuring pass: started already as far as anyone is told
     std::string Notice;     // what normalising has to tell
+    std::string GainOfAlbum;  // normalised with the gain of this album
+};
+
+// A measured file of an album to normalise, while it waits for the rest of
+// its album and then for a component: what its slot held for it, and no task.
+struct TBatchRun::TWaiting {
+    size_t File = 0;
+    std::string Folder;  // its source's
+    std::string Output, Shown, UpdateOutput;
+    bool Replace = false;
+    TSourceIdentity Identity, Claimed;
+    std::unique_ptr<TOutputClaim> Claim;
+    std::string Album, AlbumName;
+    TProbedFile Conversion;
+    TLoudness Measured;  // its measuring pass's, with the meter, until its album's gain is known
+    std::string Notice, GainOfAlbum;
 };
 
 // An album of the batch while its files convert: each converted file's
@@ -204,6 +220,11 @@ TBatchSummary TBatchRun::Run() {
         }
         if (!stopped) {
             StartReady();
+            // The files of an album whose gain is known are older than the next files.
+            while (static_cast<int>(ready_.size()) < settings_.Jobs && !due_.empty() && !Stopping()) {
+                QueueDue();
+                StartReady();
+            }
             while (static_cast<int>(ready_.size()) < settings_.Jobs && !Stopping()) {
                 size_t index;
                 {
@@ -224,12 +245,22 @@ TBatchSummary TBatchRun::Run() {
                 StartReady();
             }
         }
+        bool albumsLeft = false;
         {
             std::lock_guard<std::mutex> lock(lock_);
-            if (running_ == 0 && ready_.empty() && (stopped || nextTake_ >= files_.size())) {
-                ended_ = true;
-                break;
+            if (running_ == 0 && ready_.empty() && due_.empty() && (stopped || nextTake_ >= files_.size())) {
+                albumsLeft = !stopped && !waiting_.empty();
+                if (!albumsLeft) {
+                    ended_ = true;
+                    break;
+                }
             }
+        }
+        // Every file has been measured or has settled: no album waits for
+        // more of its files. Should one still wait, it converts with those it has.
+        if (albumsLeft) {
+            ReleaseAlbums(true);
+            continue;
         }
         WaitForWork();
     }
@@ -336,7 +367,8 @@ TBatchRun::TLooked TBatchRun::Look(TFFDecoder& probe, size_t index) {
     const TLoudnessChoice& loudness = settings_.Loudness;
     looked.Probed.Output.ReplayGainTags = loudness.ReplayGain;
     looked.Probed.Output.MeasureLoudness = loudness.ReplayGain || loudness.NormaliseTo != 0;
-    if (loudness.ReplayGain) looked.Album = AlbumKeyOf(probe.FormatContext(), file.Source.Path, looked.AlbumName);
+    if (loudness.ReplayGain || (loudness.NormaliseTo != 0 && loudness.NormaliseAlbums))
+        looked.Album = AlbumKeyOf(probe.FormatContext(), file.Source.Path, looked.AlbumName);
     return looked;
 }
 
@@ -365,28 +397,7 @@ void TBatchRun::Take(size_t index, TLooked& looked) {
             return;
         }
     }
-    TSlot* slot = nullptr;
-    for (const std::unique_ptr<TSlot>& s : slots_)
-        if (s->State == TSlot::TState::Idle) slot = s.get();
-    if (!slot) {
-        slots_.push_back(std::make_unique<TSlot>());
-        slot = slots_.back().get();
-        slot->Encoder.TriggerEventInMainThread = false;
-        slot->Encoder.OnTerminate = [this, slot](void*, const TTerminateInfo& info) {
-            {
-                std::lock_guard<std::mutex> lock(lock_);
-                if (info.TaskIndex < 0) slot->Ended = true;
-                else slot->Info = info;
-                woken_ = true;
-            }
-            wakeCv_.notify_all();
-        };
-        slot->Encoder.OnProgress = [this, slot](void*, PProgressInfo info) {
-            // The measuring pass before a file is normalised is no part of its conversion's progress.
-            if (info->TaskIndex == 0 && !slot->Measuring)
-                Progress(*slot, ConvertedDuration(*info), info->TotalDuration);
-        };
-    }
+    TSlot* slot = &IdleSlot();
     slot->File = index;
     slot->UpdateOutput = file.Output;
     slot->Replace = looked.Replace;
@@ -397,6 +408,7 @@ void TBatchRun::Take(size_t index, TLooked& looked) {
     slot->Conversion.reset();
     slot->Resumed = false;
     slot->Notice.clear();
+    slot->GainOfAlbum.clear();
     if (settings_.Update && looked.Probed.Loaded && !Claim(index, *slot)) return;
     TInterruptWhile interrupt(this, InterruptCheck);
     const TOutputTarget target{file.Source.Folder, settings_.Format, settings_.Preset, &reserved_, settings_.Update};
@@ -428,6 +440,29 @@ void TBatchRun::Take(size_t index, TLooked& looked) {
     ready_.push_back(slot);
     std::lock_guard<std::mutex> events(events_);
     listener_.Queued(index, slot->Shown);
+}
+
+// A component that converts nothing now, made when every one is busy.
+TBatchRun::TSlot& TBatchRun::IdleSlot() {
+    for (const std::unique_ptr<TSlot>& s : slots_)
+        if (s->State == TSlot::TState::Idle) return *s;
+    slots_.push_back(std::make_unique<TSlot>());
+    TSlot* slot = slots_.back().get();
+    slot->Encoder.TriggerEventInMainThread = false;
+    slot->Encoder.OnTerminate = [this, slot](void*, const TTerminateInfo& info) {
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            if (info.TaskIndex < 0) slot->Ended = true;
+            else slot->Info = info;
+            woken_ = true;
+        }
+        wakeCv_.notify_all();
+    };
+    slot->Encoder.OnProgress = [this, slot](void*, PProgressInfo info) {
+        // The measuring pass before a file is normalised is no part of its conversion's progress.
+        if (info->TaskIndex == 0 && !slot->Measuring) Progress(*slot, ConvertedDuration(*info), info->TotalDuration);
+    };
+    return *slot;
 }
 
 // With --update, before file `index` is queued: its output is claimed, so
@@ -500,6 +535,19 @@ void TBatchRun::StopAll() {
         Settle(end);
     }
     ready_.clear();
+    // Files waiting for the rest of their album, or for a component, have
+    // only been measured.
+    std::vector<TWaiting> waiting = std::move(waiting_);
+    waiting_.clear();
+    std::move(due_.begin(), due_.end(), std::back_inserter(waiting));
+    due_.clear();
+    for (TWaiting& file : waiting) {
+        file.Claim.reset();
+        TBatchFileEnd end;
+        end.Index = file.File;
+        end.Outcome = TBatchOutcome::Stopped;
+        Settle(end);
+    }
 }
 
 // A running component's run has ended: its file settles, and the component
@@ -521,6 +569,10 @@ void TBatchRun::EndSlot(TSlot& slot) {
         // A stop between the passes leaves the file unconverted.
         if (info.Completed && !info.Failed && Stopping()) info.Completed = false;
         if (info.Completed && !info.Failed) {
+            if (!slot.Album.empty() && settings_.Loudness.NormaliseAlbums) {
+                WaitForAlbum(slot, info.Loudness);
+                return;
+            }
             const std::string error = QueueNormalised(slot, info);
             if (error.empty()) return;
             info.Completed = false;
@@ -530,7 +582,11 @@ void TBatchRun::EndSlot(TSlot& slot) {
         // What the measuring pass measured is no output's loudness.
         info.Loudness = TLoudness{};
     }
+    EndFile(slot, std::move(info));
+}
 
+// The file of `slot` has settled as `info` tells.
+void TBatchRun::EndFile(TSlot& slot, TTerminateInfo info) {
     TBatchFileEnd end;
     end.Index = slot.File;
     end.Output = info.OutputFile.empty() ? slot.Output : WideToUtf8(info.OutputFile);
@@ -558,14 +614,15 @@ void TBatchRun::EndSlot(TSlot& slot) {
     if (end.Outcome == TBatchOutcome::Converted && info.Loudness.Measured) {
         end.Loudness = info.Loudness;
         end.Loudness.Meter.reset();
-        if (!slot.Album.empty()) JoinAlbum(slot, end, info.Loudness);
+        end.GainOfAlbum = slot.GainOfAlbum;
+        if (!slot.Album.empty() && settings_.Loudness.ReplayGain) JoinAlbum(slot, end, info.Loudness);
     }
     Settle(end);
 }
 
-// The measuring pass of a file to normalise has ended: its conversion, with
-// the gain it calls for, takes the slot's place at the head of the files
-// ready to start. The line that reports why it cannot be queued, or "".
+// The measuring pass of a file to normalise on its own has ended: its
+// conversion, with the gain it calls for, takes the slot's place among the
+// files ready to start. The line that reports why it cannot be queued, or "".
 std::string TBatchRun::QueueNormalised(TSlot& slot, const TTerminateInfo& measured) {
     TProbedFile& file = *slot.Conversion;
     const int target = settings_.Loudness.NormaliseTo;
@@ -576,6 +633,14 @@ std::string TBatchRun::QueueNormalised(TSlot& slot, const TTerminateInfo& measur
     else
         GlobalLogger()->LogFmt(this, llInfo, "%s: a gain of %+.2f dB brings it to %d LUFS", source,
                                file.Output.AudioGain, target);
+    return QueueConversion(slot);
+}
+
+// The conversion of the measured file of `slot`, with its gain, at the head
+// of the files ready to start; the line that reports why it cannot be
+// queued, or "".
+std::string TBatchRun::QueueConversion(TSlot& slot) {
+    const TProbedFile& file = *slot.Conversion;
     TInterruptWhile interrupt(this, InterruptCheck);
     const TQueueResult queued = AddTaskWithOutput(slot.Encoder, file.Input, file.Output);
     if (!queued.Queued()) return queued.Error;
@@ -586,8 +651,132 @@ std::string TBatchRun::QueueNormalised(TSlot& slot, const TTerminateInfo& measur
     }
     slot.Resumed = true;
     slot.State = TSlot::TState::Ready;
-    ready_.insert(ready_.begin(), &slot);
+    // Before the files taken after it.
+    ready_.insert(std::find_if(ready_.begin(), ready_.end(), [&](const TSlot* s) { return s->File > slot.File; }),
+                  &slot);
     return {};
+}
+
+// A measured file of an album to normalise waits, without a component, until
+// every file of its folder has been measured (or has settled otherwise):
+// only then is its album whole, as ReplayGain's albums are.
+void TBatchRun::WaitForAlbum(TSlot& slot, const TLoudness& measured) {
+    TWaiting file;
+    file.File = slot.File;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        file.Folder = SourceFolderOf(files_[slot.File].Source.Path);
+    }
+    file.Output = slot.Output;
+    file.Shown = slot.Shown;
+    file.UpdateOutput = slot.UpdateOutput;
+    file.Replace = slot.Replace;
+    file.Identity = slot.Identity;
+    file.Claimed = slot.Claimed;
+    file.Claim = std::move(slot.Claim);
+    file.Album = slot.Album;
+    file.AlbumName = slot.AlbumName;
+    file.Conversion = std::move(*slot.Conversion);
+    slot.Conversion.reset();
+    file.Measured = measured;
+    waiting_.push_back(std::move(file));
+    ReleaseAlbums(false);
+}
+
+// The albums of the folders that have no file left to measure (`all`: of
+// every folder) get their gain, and their files are due to convert.
+void TBatchRun::ReleaseAlbums(bool all) {
+    if (Stopping()) return;
+    std::set<std::string> whole;
+    {
+        std::map<std::string, size_t> waitingIn;
+        for (const TWaiting& file : waiting_) ++waitingIn[file.Folder];
+        std::lock_guard<std::mutex> lock(lock_);
+        for (const auto& [folder, count] : waitingIn) {
+            const auto unsettled = unsettled_.find(folder);
+            if (all || unsettled == unsettled_.end() || unsettled->second <= count) whole.insert(folder);
+        }
+    }
+    if (whole.empty()) return;
+    std::map<std::string, std::vector<TWaiting>> albums;  // the key holds the folder
+    std::vector<TWaiting> still;
+    for (TWaiting& file : waiting_)
+        (whole.count(file.Folder) ? albums[file.Album] : still).push_back(std::move(file));
+    waiting_ = std::move(still);
+    for (auto& [key, files] : albums) {
+        GiveAlbumGain(files);
+        for (TWaiting& file : files) {
+            // Its meter is of no more use.
+            file.Measured = TLoudness{};
+            due_.insert(std::find_if(due_.begin(), due_.end(), [&](const TWaiting& d) { return d.File > file.File; }),
+                        std::move(file));
+        }
+    }
+}
+
+// The gain of the files of an album (the measured files of one AlbumKeyOf):
+// the album's, so that their levels stay as they are to each other. A file
+// alone is no album: it gets a gain of its own.
+void TBatchRun::GiveAlbumGain(std::vector<TWaiting>& files) {
+    const int target = settings_.Loudness.NormaliseTo;
+    if (files.size() < 2) {
+        TWaiting& file = files.front();
+        const double gain = NormalisingGain(file.Measured, target, file.Notice);
+        file.Conversion.Output.AudioGain = gain;
+        const std::string source = WideToUtf8(file.Conversion.Input.FileName);
+        if (!file.Notice.empty())
+            GlobalLogger()->LogFmt(this, llInfo, "%s: %s", source, file.Notice);
+        else
+            GlobalLogger()->LogFmt(this, llInfo, "%s: a gain of %+.2f dB brings it to %d LUFS", source, gain, target);
+        return;
+    }
+    std::vector<TLoudness> measured;
+    for (const TWaiting& file : files) measured.push_back(file.Measured);
+    TLoudness album;
+    std::string notice;
+    const double gain = AlbumNormalisingGain(measured, target, album, notice);
+    const std::string& name = files.front().AlbumName;
+    GlobalLogger()->LogFmt(this, llInfo, "Album %s (%d files): %s, normalised with a gain of %+.2f dB", name,
+                           files.size(), LoudnessText(album.Integrated, album.TruePeak), gain);
+    for (TWaiting& file : files) {
+        file.Conversion.Output.AudioGain = gain;
+        file.Notice = notice;
+        file.GainOfAlbum = name;
+        const std::string source = WideToUtf8(file.Conversion.Input.FileName);
+        if (!notice.empty())
+            GlobalLogger()->LogFmt(this, llInfo, "%s: %s", source, notice);
+        else
+            GlobalLogger()->LogFmt(this, llInfo, "%s: the album gain of %+.2f dB brings its album to %d LUFS", source,
+                                   gain, target);
+    }
+}
+
+// The next file whose album gain is known becomes the conversion of an idle
+// component, as it would have after its measuring pass.
+void TBatchRun::QueueDue() {
+    TWaiting file = std::move(due_.front());
+    due_.pop_front();
+    TSlot& slot = IdleSlot();
+    slot.File = file.File;
+    slot.Output = file.Output;
+    slot.Shown = file.Shown;
+    slot.UpdateOutput = file.UpdateOutput;
+    slot.Replace = file.Replace;
+    slot.Identity = file.Identity;
+    slot.Claimed = file.Claimed;
+    slot.Claim = std::move(file.Claim);
+    slot.Album = file.Album;
+    slot.AlbumName = file.AlbumName;
+    slot.Measuring = false;
+    slot.Conversion = std::move(file.Conversion);
+    slot.Notice = file.Notice;
+    slot.GainOfAlbum = file.GainOfAlbum;
+    const std::string error = QueueConversion(slot);
+    if (error.empty()) return;
+    TTerminateInfo failed;
+    failed.Failed = true;
+    failed.ErrorMessage = error;
+    EndFile(slot, failed);
 }
 
 // What a stopped file wrote is kept, under a name that says it is not the
@@ -634,6 +823,7 @@ void TBatchRun::Settle(const TBatchFileEnd& end) {
         listener_.Finished(end);
     }
     if (!albums_.empty()) CloseAlbums();
+    if (!waiting_.empty()) ReleaseAlbums(false);
 }
 
 // On the running file's worker thread.

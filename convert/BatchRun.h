@@ -18,6 +18,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -82,6 +83,9 @@ struct TBatchFileEnd {
     // A converted file's loudness, when the batch measures it (ReplayGain,
     // normalising): as converted, with the gain it was given.
     TLoudness Loudness;
+    // Normalised in album mode with the gain of its album (its title here),
+    // not with one of its own.
+    std::string GainOfAlbum;
 };
 
 // The files of an album of the batch, once its last file has settled: their
@@ -142,6 +146,7 @@ private:
     struct TLooked;
     struct TSlot;
     struct TAlbum;
+    struct TWaiting;
 
     bool Stopping() const;
     static bool InterruptCheck(void* self);
@@ -152,9 +157,16 @@ private:
     void Take(size_t index, TLooked& looked);
     bool Claim(size_t index, TSlot& slot);
     const std::string& FolderProblem(const std::string& folder);
+    TSlot& IdleSlot();
     void StartReady();
     void EndSlot(TSlot& slot);
+    void EndFile(TSlot& slot, TTerminateInfo info);
     std::string QueueNormalised(TSlot& slot, const TTerminateInfo& measured);
+    std::string QueueConversion(TSlot& slot);
+    void WaitForAlbum(TSlot& slot, const TLoudness& measured);
+    void ReleaseAlbums(bool all);
+    void GiveAlbumGain(std::vector<TWaiting>& files);
+    void QueueDue();
     void JoinAlbum(const TSlot& slot, const TBatchFileEnd& end, const TLoudness& loudness);
     void CloseAlbums();
     void KeepStopped(const TSlot& slot, TBatchFileEnd& end);
@@ -190,6 +202,11 @@ private:
     std::map<std::string, size_t> outputs_;  // with --update: output → the file it is made from (any thread, under lock_)
     std::map<std::string, size_t> unsettled_;  // by source folder, while it has files not settled yet (under lock_)
     std::map<std::string, TAlbum> albums_;   // with ReplayGain: the albums waiting for their last file, by key
+    // Normalising albums: the measured files of albums whose folders have
+    // files still to be measured, and those whose album gain is known,
+    // waiting for a component, in file order.
+    std::vector<TWaiting> waiting_;
+    std::deque<TWaiting> due_;
     TBatchSummary counts_;
     std::vector<std::thread> probers_;
 };

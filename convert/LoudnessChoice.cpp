@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Format.h"
+#include "LoudnessMeter.h"
 #include "UserTags.h"
 
 extern "C" {
@@ -56,18 +57,46 @@ TProbedFile MeasuringRecords(const TProbedFile& file) {
     return measuring;
 }
 
-double NormalisingGain(const TLoudness& measured, int target, std::string& notice) {
+namespace {
+
+// The gain that brings `measured` to `target`, less what its true peak has no
+// room for. The notice names the gain (`gain`: "a gain") and whose true peak
+// it is (`peak`: "its").
+double GainUnderTheCeiling(const TLoudness& measured, int target, const char* quiet, const char* gain,
+                           const char* peak, std::string& notice) {
     notice.clear();
     if (!measured.Measured || measured.Silent()) {
-        notice = "Too quiet to be measured: its level is kept";
+        notice = quiet;
         return 0;
     }
     const double wanted = target - measured.Integrated;
     const double room = NormalisedPeakCeiling - DecibelsOf(measured.TruePeak);
     if (wanted <= room) return wanted;
-    notice = Format("Normalised with a gain of %+.2f dB instead of %+.2f dB, so that its true peak stays at %.0f dBTP",
-                    room, wanted, NormalisedPeakCeiling);
+    notice = Format("Normalised with %s of %+.2f dB instead of %+.2f dB, so that %s true peak stays at %.0f dBTP", gain,
+                    room, wanted, peak, NormalisedPeakCeiling);
     return room;
+}
+
+} // namespace
+
+double NormalisingGain(const TLoudness& measured, int target, std::string& notice) {
+    return GainUnderTheCeiling(measured, target, "Too quiet to be measured: its level is kept", "a gain", "its",
+                               notice);
+}
+
+double AlbumNormalisingGain(const std::vector<TLoudness>& tracks, int target, TLoudness& album,
+                            std::string& notice) {
+    album = TLoudness{};
+    std::vector<const TLoudnessMeter*> meters;
+    for (const TLoudness& track : tracks) {
+        if (!track.Measured || !track.Meter) continue;
+        meters.push_back(track.Meter.get());
+        album.TruePeak = std::max(album.TruePeak, track.TruePeak);
+    }
+    album.Measured = !meters.empty();
+    album.Integrated = TLoudnessMeter::Integrated(meters);
+    return GainUnderTheCeiling(album, target, "Its album is too quiet to be measured: its level is kept",
+                               "its album's gain", "the album's", notice);
 }
 
 std::string SourceFolderOf(const std::string& path) {

@@ -3,7 +3,9 @@
 // and normalising every file to a target loudness. A file to normalise is
 // first measured by a pass that decodes and converts its audio as its output
 // would (rate, channels) and writes nothing; its conversion then gives the
-// samples the gain that brings it to the target.
+// samples the gain that brings it to the target. In album mode the files of
+// an album wait, measured, for the rest of their album, and all of them get
+// the one gain that brings the album, as one programme, to the target.
 #include <string>
 #include <vector>
 
@@ -20,6 +22,10 @@ struct TLoudnessChoice {
     // The loudness every file is converted to, in LUFS (NormaliseTargets),
     // its true peak at or below NormalisedPeakCeiling; 0 keeps each file's.
     int NormaliseTo = 0;
+    // With NormaliseTo: the files of an album of the batch (at least two of
+    // one AlbumKeyOf) share their album's gain, so that they keep their
+    // levels relative to each other; every other file gets its own.
+    bool NormaliseAlbums = false;
 };
 
 // The targets a batch normalises to: -23, -18, -16 and -14 LUFS.
@@ -33,6 +39,14 @@ TProbedFile MeasuringRecords(const TProbedFile& file);
 // less where its true peak would go above the ceiling. `notice` tells the
 // user when the ceiling took some of it, or why there is none; else "".
 double NormalisingGain(const TLoudness& measured, int target, std::string& notice);
+
+// The one gain in dB of the files of an album that measured `tracks` (their
+// measuring passes', meters and all): the gain that brings the album, taken
+// as one programme, to `target` LUFS, less where the true peak of any of its
+// files would go above the ceiling. `album` gets the album's loudness and
+// highest true peak; `notice` is as NormalisingGain's, told of the album.
+double AlbumNormalisingGain(const std::vector<TLoudness>& tracks, int target, TLoudness& album,
+                            std::string& notice);
 
 // The folder a source was found in ("." for a bare name): an album of a
 // batch is in one folder.

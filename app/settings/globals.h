@@ -21,9 +21,21 @@ constexpr std::array<int32_t, OutputFormatCount> DefaultPresets() {
 }
 
 // Page 2's loudness choices, the value of Loudness. Settings files keep the
-// indices: a choice is only ever appended.
-enum TLoudnessIndex : int32_t { lcKeep, lcReplayGain, lcNormalise23, lcNormalise18, lcNormalise16, lcNormalise14 };
-constexpr int LoudnessChoiceCount = 6;
+// indices: a choice is only ever appended. "Normalise to" gives each file its
+// own gain, "Normalise albums to" the files of an album their album's.
+enum TLoudnessIndex : int32_t {
+    lcKeep,
+    lcReplayGain,
+    lcNormalise23,
+    lcNormalise18,
+    lcNormalise16,
+    lcNormalise14,
+    lcNormaliseAlbums23,
+    lcNormaliseAlbums18,
+    lcNormaliseAlbums16,
+    lcNormaliseAlbums14
+};
+constexpr int LoudnessChoiceCount = 10;
 
 constexpr const char* ApplicationTitleText = "Tembrio Audio Converter";
 constexpr const char* SettingsFileName = "system20120110.dat";

@@ -42,9 +42,14 @@ QString DurationText(int64_t durationUs) {
 TLoudnessChoice LoudnessChoiceOf(int32_t index) {
     TLoudnessChoice choice;
     const auto& targets = NormaliseTargets();
+    const auto count = static_cast<int32_t>(targets.size());
     if (index == lcReplayGain) choice.ReplayGain = true;
-    else if (index >= lcNormalise23 && index - lcNormalise23 < static_cast<int32_t>(targets.size()))
+    else if (index >= lcNormalise23 && index - lcNormalise23 < count)
         choice.NormaliseTo = targets[index - lcNormalise23];
+    else if (index >= lcNormaliseAlbums23 && index - lcNormaliseAlbums23 < count) {
+        choice.NormaliseTo = targets[index - lcNormaliseAlbums23];
+        choice.NormaliseAlbums = true;
+    }
     return choice;
 }
 

@@ -233,7 +233,11 @@ QWidget* TPageOutput::CreateRunOptions() {
     ComboBoxLoudness->setObjectName("ComboBoxLoudness");
     ComboBoxLoudness->addItems({QStringLiteral("Keep as is"), QStringLiteral("Write ReplayGain tags"),
                                 QStringLiteral("Normalise to -23 LUFS"), QStringLiteral("Normalise to -18 LUFS"),
-                                QStringLiteral("Normalise to -16 LUFS"), QStringLiteral("Normalise to -14 LUFS")});
+                                QStringLiteral("Normalise to -16 LUFS"), QStringLiteral("Normalise to -14 LUFS"),
+                                QStringLiteral("Normalise albums to -23 LUFS"),
+                                QStringLiteral("Normalise albums to -18 LUFS"),
+                                QStringLiteral("Normalise albums to -16 LUFS"),
+                                QStringLiteral("Normalise albums to -14 LUFS")});
     auto* labelLoudness = new QLabel(QStringLiteral("Loudness:"), options);
     labelLoudness->setBuddy(ComboBoxLoudness);
     ComboBoxLoudness->setAccessibleName(labelLoudness->text());

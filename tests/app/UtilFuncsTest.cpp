@@ -305,7 +305,7 @@ private slots:
         QVERIFY(LoadSettings(vars));
         QCOMPARE(vars.Loudness, int32_t(lcNormalise16));
 
-        for (const QByteArray& stored : {QByteArray(), QByteArray("Loudness=6\n"), QByteArray("Loudness=-1\n"),
+        for (const QByteArray& stored : {QByteArray(), QByteArray("Loudness=10\n"), QByteArray("Loudness=-1\n"),
                                          QByteArray("Loudness=loud\n")}) {
             vars = FreshVars(vars.AppDataDir);
             WriteAll(SettingsFilePath(vars), DefaultSystemSection.chopped(QByteArray("Loudness=0\n").size()) + stored);

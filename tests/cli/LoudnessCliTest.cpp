@@ -1,10 +1,12 @@
 // tembrio-convert's loudness options as a user runs them: the measured
-// loudness on each file's line, the ReplayGain in --info, and the targets
-// --normalize takes.
+// loudness on each file's line, the ReplayGain in --info, the album gain of
+// --normalize-album, and the targets --normalize takes.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "Fixtures.h"
 #include "TestSupport.h"
@@ -61,10 +63,43 @@ TEST_F(LoudnessCliTest, NormalizeTakesOnlyItsFourTargetsAndReplayGainOnlyAudioFo
                   std::string::npos)
             << r.err;
     }
+    const CliResult album = RunConvert({"--normalize-album=-12", "a.wav"}, dir_);
+    EXPECT_EQ(album.exitCode, 2);
+    EXPECT_NE(album.err.find("--normalize-album takes -23, -18, -16 or -14 (LUFS), not '-12'"), std::string::npos)
+        << album.err;
+    const CliResult both = RunConvert({"--normalize=-16", "--normalize-album=-16", "a.wav"}, dir_);
+    EXPECT_EQ(both.exitCode, 2);
+    EXPECT_NE(both.err.find("--normalize and --normalize-album exclude each other"), std::string::npos) << both.err;
     const CliResult video = RunConvert({"--replaygain", "-f", "mkv", "a.wav"}, dir_);
     EXPECT_EQ(video.exitCode, 2);
     EXPECT_NE(video.err.find("--replaygain needs an audio format: the tags of mkv are written before its sound "
                              "is measured"),
               std::string::npos)
         << video.err;
+}
+
+// The two files of an album each say the one gain they were given.
+TEST_F(LoudnessCliTest, NormalizeAlbumShowsTheAlbumGainOnEachLine) {
+    std::vector<std::string> sources;
+    for (const double dbfs : {-23.0, -33.0}) {
+        sources.push_back(src_.File("song" + std::to_string(sources.size()) + ".wav"));
+        const double amplitude = std::pow(10.0, dbfs / 20);
+        WriteSignalWav(sources.back(), 48000, 2, 3,
+                       [&](int64_t n) { return amplitude * std::sin(2 * M_PI * 1000.0 * n / 48000); },
+                       {{"IPRD", "Album"}});
+    }
+    const CliResult r = RunConvert({"--normalize-album=-16", "-f", "flac", "-o", out_.Path(), sources[0], sources[1]},
+                                   dir_);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    // Equal lengths at -23 and -33 LUFS: -25.6 LUFS as one programme.
+    const double album = 10 * std::log10((std::pow(10.0, -2.3) + std::pow(10.0, -3.3)) / 2);
+    for (const char* output : {"song0.flac", "song1.flac"}) {
+        const size_t line = r.out.find(std::string(output) + " (");
+        ASSERT_NE(line, std::string::npos) << r.out;
+        const size_t gain = r.out.find(", album gain ", line);
+        ASSERT_LT(gain, r.out.find('\n', line)) << r.out;
+        double db = 0;
+        ASSERT_EQ(std::sscanf(r.out.c_str() + gain, ", album gain %lf dB)", &db), 1) << r.out;
+        EXPECT_NEAR(db, -16 - album, 0.1) << output;
+    }
 }

@@ -46,9 +46,16 @@ struct TReference {
     double TruePeak = NAN;
 };
 
-TReference ReferenceLoudness(const std::string& path) {
-    std::istringstream lines(CommandOutput("ffmpeg -hide_banner -nostats -i " + ShellQuote(path) +
-                                           " -af ebur128=peak=true -f null - 2>&1"));
+// Of several files: of them played one after the other, as one programme.
+TReference ReferenceLoudness(const std::vector<std::string>& paths) {
+    std::string inputs, joined;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        inputs += " -i " + ShellQuote(paths[i]);
+        joined += "[" + std::to_string(i) + ":a]";
+    }
+    const std::string filter = joined + "concat=n=" + std::to_string(paths.size()) + ":v=0:a=1,ebur128=peak=true";
+    std::istringstream lines(CommandOutput("ffmpeg -hide_banner -nostats" + inputs + " -filter_complex " +
+                                           ShellQuote(filter) + " -f null - 2>&1"));
     TReference found;
     for (std::string line; std::getline(lines, line);) {
         std::istringstream words(line);
@@ -113,7 +120,7 @@ TEST_F(BatchLoudnessTest, NormalisingBringsEachFileToTheTargetUnderThePeakCeilin
     EXPECT_EQ(quiet.Notice, "");
     EXPECT_NEAR(quiet.Loudness.Gain, 14, 0.1);
     EXPECT_NEAR(quiet.Loudness.Integrated, -16, 0.1);
-    const TReference quietOut = ReferenceLoudness(out_.File("quiet.flac"));
+    const TReference quietOut = ReferenceLoudness({out_.File("quiet.flac")});
     EXPECT_NEAR(quietOut.Integrated, -16, 0.5);
     EXPECT_LE(quietOut.TruePeak, -1);
 
@@ -121,10 +128,58 @@ TEST_F(BatchLoudnessTest, NormalisingBringsEachFileToTheTargetUnderThePeakCeilin
     EXPECT_NE(clicks.Notice.find("so that its true peak stays at -1 dBTP"), std::string::npos) << clicks.Notice;
     EXPECT_LT(clicks.Loudness.Gain, 10);
     EXPECT_NEAR(DecibelsOf(clicks.Loudness.TruePeak), -1, 0.1);
-    const TReference clicksOut = ReferenceLoudness(out_.File("clicks.flac"));
+    const TReference clicksOut = ReferenceLoudness({out_.File("clicks.flac")});
     EXPECT_LE(clicksOut.TruePeak, -1);
     EXPECT_LT(clicksOut.Integrated, -20);
     for (size_t i : {0u, 1u}) EXPECT_EQ(recorder.started_[i], 1) << i;
+}
+
+// Normalising albums: the files of an album get one gain, which brings the
+// album as a whole to the target and keeps their levels relative to each
+// other, unless a file of the album has too little room below -1 dBTP; a file
+// of no album beside them gets a gain of its own.
+TEST_F(BatchLoudnessTest, NormalisingAlbumsGivesTheFilesOfAnAlbumOneGain) {
+    TRecorder recorder;
+    TBatchSettings settings = Settings();
+    settings.Loudness.NormaliseTo = -16;
+    settings.Loudness.NormaliseAlbums = true;
+    TBatchRun run(settings, recorder);
+    const std::map<std::string, std::string> album = {{"IPRD", "An Album"}}, loud = {{"IPRD", "Loud"}};
+    // The second album's quieter file has clicks at -6 dBFS.
+    const std::vector<std::string> sources = {Signal("album/a.wav", -23, 6, album), Signal("album/b.wav", -33, 6, album),
+                                              Signal("album/alone.wav", -30, 6), Signal("loud/c.wav", -20, 6, loud),
+                                              Signal("loud/d.wav", -30, 6, loud, 12000, 0.5)};
+    for (const std::string& source : sources) ASSERT_TRUE(run.Append({source, out_.Path()}));
+    ASSERT_EQ(run.Run().Converted, 5u);
+    for (size_t i = 0; i < sources.size(); ++i) EXPECT_EQ(recorder.started_[i], 1) << i;
+
+    // Each output's loudness less its source's: the gain it was given.
+    std::vector<double> given;
+    for (const std::string& source : sources) {
+        const std::string output = out_.File(fs::path(source).stem().string() + ".flac");
+        const TReference measured = ReferenceLoudness({output});
+        EXPECT_LE(measured.TruePeak, -1) << output;
+        given.push_back(measured.Integrated - ReferenceLoudness({source}).Integrated);
+    }
+    const TBatchFileEnd &a = recorder.ends_[0], &b = recorder.ends_[1], &alone = recorder.ends_[2],
+                        &c = recorder.ends_[3], &d = recorder.ends_[4];
+    EXPECT_EQ(a.GainOfAlbum, "An Album");
+    EXPECT_EQ(b.GainOfAlbum, "An Album");
+    EXPECT_EQ(a.Loudness.Gain, b.Loudness.Gain);
+    EXPECT_NEAR(given[0], given[1], 0.2);
+    EXPECT_NEAR(ReferenceLoudness({out_.File("a.flac"), out_.File("b.flac")}).Integrated, -16, 0.5);
+
+    EXPECT_EQ(alone.GainOfAlbum, "");
+    EXPECT_NEAR(ReferenceLoudness({out_.File("alone.flac")}).Integrated, -16, 0.5);
+
+    EXPECT_EQ(c.GainOfAlbum, "Loud");
+    EXPECT_EQ(c.Loudness.Gain, d.Loudness.Gain);
+    EXPECT_NEAR(given[3], given[4], 0.2);
+    EXPECT_NEAR(DecibelsOf(d.Loudness.TruePeak), -1, 0.1);
+    EXPECT_LT(ReferenceLoudness({out_.File("c.flac"), out_.File("d.flac")}).Integrated, -17);
+    for (const TBatchFileEnd* end : {&c, &d})
+        EXPECT_NE(end->Notice.find("so that the album's true peak stays at -1 dBTP"), std::string::npos)
+            << end->Notice;
 }
 
 // Two files of one album in one folder get the album's gain and peak once the
