@@ -82,8 +82,8 @@ void ToFloats(const T* in, size_t count, double scale, double centre, std::vecto
 } // namespace
 
 void TLoudnessMeter::Add(const uint8_t* data, int samples, AVSampleFormat packedFormat) {
-    if (samples <= 0) return;
     ebur128_state* st = state_->St;
+    if (samples <= 0 || !st) return;
     const auto frames = static_cast<size_t>(samples);
     const size_t count = frames * st->channels;
     const float* floats = reinterpret_cast<const float*>(data);
@@ -121,7 +121,23 @@ void TLoudnessMeter::Add(const uint8_t* data, int samples, AVSampleFormat packed
     truePeak_.Add(floats, samples);
 }
 
+void TLoudnessMeter::Finish() {
+    floats_ = {};
+    truePeak_.Finish();
+    ebur128_state*& st = state_->St;
+    if (!st) return;
+    // The window holds 400 ms of every channel, as doubles: for a file of an
+    // album kept until the album is whole, far more than the histogram.
+    // Changing to one channel at the least rate the library takes shrinks it
+    // and keeps the histogram of the blocks measured so far.
+    const int ret = ebur128_change_parameters(st, 1, 16);
+    if (ret == EBUR128_SUCCESS || ret == EBUR128_ERROR_NO_CHANGE) return;
+    // The library's state is no longer of use.
+    ebur128_destroy(&st);
+}
+
 double TLoudnessMeter::Integrated() const {
+    if (!state_->St) return NAN;
     double lufs = -HUGE_VAL;
     if (ebur128_loudness_global(state_->St, &lufs) != EBUR128_SUCCESS) return -HUGE_VAL;
     return lufs;
@@ -132,7 +148,7 @@ double TLoudnessMeter::TruePeak() const { return truePeak_.Peak(); }
 double TLoudnessMeter::Integrated(const std::vector<const TLoudnessMeter*>& meters) {
     std::vector<ebur128_state*> states;
     for (const TLoudnessMeter* meter : meters)
-        if (meter) states.push_back(meter->state_->St);
+        if (meter && meter->state_->St) states.push_back(meter->state_->St);
     double lufs = -HUGE_VAL;
     if (states.empty() || ebur128_loudness_global_multiple(states.data(), states.size(), &lufs) != EBUR128_SUCCESS)
         return -HUGE_VAL;

@@ -25,14 +25,19 @@ public:
 
     // `samples` interleaved samples of every channel, in `packedFormat`.
     void Add(const uint8_t* data, int samples, AVSampleFormat packedFormat);
+    // Nothing more is added: the meter lets go of its window of audio and
+    // keeps only the histogram the integrated loudness is taken from. A
+    // meter that could not do so measures nothing any more (Integrated: NaN).
+    void Finish();
 
     // Integrated loudness in LUFS of everything added; -HUGE_VAL when all of
-    // it lay below the absolute gate (silence).
+    // it lay below the absolute gate (silence), NaN when it is not known.
     double Integrated() const;
     // The highest true peak of any channel, linear (1.0 is full scale).
     double TruePeak() const;
     // The integrated loudness of several meters' audio taken as one programme
-    // (an album), in LUFS; -HUGE_VAL for silence or no meters.
+    // (an album), in LUFS; -HUGE_VAL for silence or no meters. Meters that
+    // no longer know their loudness are left out.
     static double Integrated(const std::vector<const TLoudnessMeter*>& meters);
 
 private:

@@ -17,8 +17,11 @@ void TCustomFFmpeg::NoteLoudness() {
         if (&LeadOf(*ost) != ost || !ost->NeedsEncoding) continue;
         auto* audio = dynamic_cast<TAudioOutput*>(ost->Stage.get());
         if (!audio) continue;
-        std::shared_ptr<const TLoudnessMeter> meter = audio->TakeMeter();
-        if (!meter) return;  // no audio reached the encoder
+        std::unique_ptr<TLoudnessMeter> taken = audio->TakeMeter();
+        if (!taken) return;  // no audio reached the encoder
+        // An album's meters are kept until its last file is done.
+        taken->Finish();
+        std::shared_ptr<const TLoudnessMeter> meter = std::move(taken);
         const int file = ost->FileIndex;
         // An output that writes no file (a pass that only measures) tells of its source.
         const std::string name = OutputFiles[file]->pb ? OutputPaths[file] : DiskName(InputFiles[0]->url);

@@ -91,6 +91,11 @@ void TTruePeak::Add(const float* interleaved, int frames) {
     }
 }
 
+void TTruePeak::Finish() {
+    peak_ = static_cast<float>(Peak());
+    lines_ = {};
+}
+
 double TTruePeak::Peak() const {
     float peak = peak_;
     for (const std::vector<float>& line : lines_) {

@@ -18,6 +18,9 @@ public:
     // The highest magnitude so far, linear; the last few samples as if
     // silence followed them.
     double Peak() const;
+    // Nothing more is added: the peak is settled and the samples kept for
+    // the next ones let go.
+    void Finish();
 
     // The samples on either side of a point that its value is interpolated from.
     static constexpr int Before = 5;
