@@ -17,6 +17,7 @@
 #include <QHelpEvent>
 #include <QToolTip>
 #include <QtTest>
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -143,6 +144,19 @@ QString ProbedTag(const QString& path, const QString& key) {
     for (const QString& line : QString::fromUtf8(probe.readAllStandardOutput()).split('\n'))
         if (line.startsWith(prefix, Qt::CaseInsensitive)) return line.mid(prefix.size()).trimmed();
     return {};
+}
+
+// The integrated loudness of a file as the ffmpeg tool's R128 meter finds it; NaN when it does not say.
+double ReferenceLoudness(const QString& path) {
+    QProcess meter;
+    meter.start("ffmpeg", {"-hide_banner", "-nostats", "-i", path, "-af", "ebur128", "-f", "null", "-"});
+    if (!meter.waitForFinished(60000) || meter.exitCode() != 0) return NAN;
+    double lufs = NAN;
+    for (const QString& line : QString::fromUtf8(meter.readAllStandardError()).split('\n')) {
+        const QStringList words = line.simplified().split(' ');
+        if (words.size() >= 2 && words[0] == "I:") lufs = words[1].toDouble();
+    }
+    return lufs;
 }
 
 // A FLAC file whose header does not tell its length, as one written to a pipe.
@@ -627,6 +641,28 @@ private slots:
         bool number = false;
         gain.chopped(3).toDouble(&number);
         QVERIFY2(number, qPrintable(gain));
+    }
+
+    // "Normalise albums to": the two files of an album keep the 10 LU
+    // between them, where each alone would be brought to the target.
+    void albumNormalisingChoiceKeepsTheAlbumsLevels() {
+        TFileListModel files;
+        for (const double dbfs : {-20.0, -30.0}) {
+            const QString name = QString("album/%1.wav").arg(-dbfs);
+            QVERIFY(QDir(media_.path()).mkpath("album"));
+            const double amplitude = std::pow(10.0, dbfs / 20);
+            WriteSignalWav(Media(qPrintable(name)).toStdString(), 48000, 2, 4,
+                           [&](int64_t n) { return amplitude * std::sin(2 * M_PI * 1000.0 * n / 48000); },
+                           {{"IPRD", "An Album"}});
+            AppendRow(files, Media(qPrintable(name)), 4000000);
+        }
+        ChooseOutput(ofFLAC, 0);
+        vars_.Loudness = lcNormaliseAlbums16;
+        RunBatch(files);
+        QCOMPARE(Status(0), QString("Finish"));
+        QCOMPARE(Status(1), QString("Finish"));
+        const double louder = ReferenceLoudness(Out("20.flac")), softer = ReferenceLoudness(Out("30.flac"));
+        QVERIFY2(std::fabs(louder - softer - 10) < 0.2, qPrintable(QString("%1 %2").arg(louder).arg(softer)));
     }
 
     // No file could be queued: the batch still ends, and the page takes the
