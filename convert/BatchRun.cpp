@@ -636,9 +636,9 @@ std::string TBatchRun::QueueNormalised(TSlot& slot, const TTerminateInfo& measur
     return QueueConversion(slot);
 }
 
-// The conversion of the measured file of `slot`, with its gain, at the head
-// of the files ready to start; the line that reports why it cannot be
-// queued, or "".
+// The conversion of the measured file of `slot`, with its gain, among the
+// files ready to start, ahead of those taken after it; the line that reports
+// why it cannot be queued, or "".
 std::string TBatchRun::QueueConversion(TSlot& slot) {
     const TProbedFile& file = *slot.Conversion;
     TInterruptWhile interrupt(this, InterruptCheck);
