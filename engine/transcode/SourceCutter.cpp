@@ -1,7 +1,6 @@
 #include "SourceCutter.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "DiskName.h"
@@ -88,7 +87,6 @@ void TSourceCutter::AddFile(int file, AVFormatContext* ic, const TSourceCut& cut
     f.File = file;
     f.Input = ic;
     f.Cut = cut;
-    f.TsOffset = tsOffset;
     f.Streams = streams;
     f.WindowStart = (ic->start_time != NoPts ? ic->start_time : 0) + CutStartMicroseconds(cut) + tsOffset;
     if (cut.Length >= 0) f.WindowEnd = f.WindowStart + CutLengthMicroseconds(cut, -1);

@@ -84,7 +84,6 @@ private:
         int File = 0;
         AVFormatContext* Input = nullptr;
         TSourceCut Cut;
-        int64_t TsOffset = 0;
         int64_t WindowStart = 0;       // the stretch in the run's clock, microseconds
         int64_t WindowEnd = INT64_MAX;
         bool ByTimeStamps = false;     // frames are placed by their time stamps, else counted from the start
