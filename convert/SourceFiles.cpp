@@ -13,7 +13,7 @@
 namespace {
 
 using TFolderId = std::pair<dev_t, ino_t>;
-using TFileId = std::pair<dev_t, ino_t>;
+using TFileId = TFolderId;  // a file is told by the same two numbers
 
 bool FileIdOf(const std::string& path, TFileId& id) {
     struct stat st {};
