@@ -25,6 +25,7 @@ struct TCliOptions {
     bool ReplayGain = false;         // --replaygain: track (and album) gain and peak in the tags
     int NormaliseTo = 0;             // --normalize=LUFS: the target loudness; 0 keeps each file's
     bool NormaliseAlbums = false;    // --normalize-album=LUFS: an album's files share its gain
+    bool SplitChapters = false;      // --split-chapters: a file with chapters gives a file per chapter
     std::vector<std::string> Files;
 };
 
