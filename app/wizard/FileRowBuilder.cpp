@@ -2,12 +2,14 @@
 
 #include <QFontMetrics>
 #include <QImage>
+#include <set>
 #include <utility>
 
 #include "BitmapImage.h"
 #include "FFDecode.h"
 #include "FileNames.h"
 #include "MinimizeName.h"
+#include "SourceTrack.h"
 #include "UtilFuncs.h"
 
 namespace {
@@ -121,4 +123,60 @@ TFileRow MakeFileRow(TProbedRow probed, const TFileRowLook& look) {
         MinimizeName(DisplayName(fileName), QFontMetrics(look.NameFont), look.NameWidth);
     row.Root = std::move(probed.Root);
     return row;
+}
+
+std::vector<TFileRow> MakeFileRows(TProbedRow probed, const TFileRowLook& look, bool splitChapters) {
+    std::vector<TSourceTrack> tracks = std::move(probed.SheetTracks);
+    std::vector<TSourceTrack> chapters = std::move(probed.Chapters);
+    TFileRow whole = MakeFileRow(std::move(probed), look);
+    std::vector<TFileRow> rows;
+    if (!tracks.empty()) {
+        for (const TSourceTrack& t : tracks) rows.push_back(MakeTrackRow(whole, t));
+    } else if (chapters.empty()) {
+        rows.push_back(std::move(whole));
+    } else {
+        auto file = std::make_shared<TChapteredFile>();
+        file->Whole = std::move(whole);
+        file->Chapters = std::move(chapters);
+        TFileRow shown = file->Whole;
+        shown.Chaptered = file;
+        rows = RegroupChapterRows({std::move(shown)}, splitChapters);
+    }
+    return rows;
+}
+
+TFileRow MakeTrackRow(const TFileRow& file, const TSourceTrack& track) {
+    TFileRow row = file;
+    const int64_t fileDuration = file.Cells[NxTextColumnRealDuration].toLongLong();
+    const int64_t duration = TrackDuration(track, fileDuration > 0 ? fileDuration : -1);
+    auto& c = row.Cells;
+    c[NxTextColumnFileMinName] = QString::fromUtf8(TrackOutputStem(track).c_str());
+    c[NxTextColumnDuration] = Labelled("Duration: ", DurationText(duration));
+    c[NxTextColumnRealDuration] = duration < 0 ? QStringLiteral("0") : QString::number(duration);
+    row.Track = track;
+    return row;
+}
+
+std::vector<TFileRow> RegroupChapterRows(const std::vector<TFileRow>& rows, bool split) {
+    std::vector<TFileRow> regrouped;
+    regrouped.reserve(rows.size());
+    std::set<const TChapteredFile*> joined;
+    for (const TFileRow& row : rows) {
+        const std::shared_ptr<const TChapteredFile>& file = row.Chaptered;
+        if (!file || split == row.Track.has_value()) {
+            // Already as asked: a chapter's row moved or left on its own stays so.
+            regrouped.push_back(row);
+        } else if (split) {
+            for (const TSourceTrack& chapter : file->Chapters) {
+                TFileRow chapterRow = MakeTrackRow(file->Whole, chapter);
+                chapterRow.Chaptered = file;
+                regrouped.push_back(std::move(chapterRow));
+            }
+        } else if (joined.insert(file.get()).second) {
+            TFileRow whole = file->Whole;
+            whole.Chaptered = file;
+            regrouped.push_back(std::move(whole));
+        }
+    }
+    return regrouped;
 }

@@ -95,11 +95,14 @@ void TPageConverting::FileFinished(const TBatchFileEnd& end) {
     if (failed && !end.Queued) {
         // It never became a task: the failure box names it with the others.
         Log(end.Error);
-        Log("File not queued for conversion: " + NameBytes(entry->data(ccName, PathRole).toString()));
+        std::string source = NameBytes(entry->data(ccName, PathRole).toString());
+        if (const QString track = entry->data(ccName, TrackRole).toString(); !track.isEmpty())
+            source += ": " + track.toStdString();
+        Log("File not queued for conversion: " + source);
         Settle(entry, eoFailed);
         entry->setData(ccName, ErrorRole, DisplayText(end.Error));
         vars_.FailedCount += 1;
-        queueFailures_ << DisplayName(entry->data(ccName, PathRole).toString()) + "\n" + DisplayText(end.Error);
+        queueFailures_ << SourceText(entry) + "\n" + DisplayText(end.Error);
         queueFailureCame_ = true;
         StatusChanged();
         return;
