@@ -90,15 +90,19 @@ std::string UsageText() {
     return "usage: tembrio-convert [-f FORMAT] [-p PRESET] [-o DIR] [-j JOBS]\n"
            "                       [-x KEY=VALUE]... [--log-level LEVEL] [-r] [--keep-tree] [--update]\n"
            "                       [--files-from LIST [-0]] [--shard K/N] [--progress=jsonl]\n"
-           "                       [--replaygain] [--normalize=LUFS] FILE...\n"
+           "                       [--replaygain] [--normalize=LUFS] [--split-chapters] FILE...\n"
            "       tembrio-convert --list-presets\n"
-           "       tembrio-convert --info [-r] [--files-from LIST [-0]] [--shard K/N] FILE...\n"
+           "       tembrio-convert --info [-r] [--split-chapters] [--files-from LIST [-0]] [--shard K/N] FILE...\n"
            "\n"
            "Converts every FILE into a file of the chosen format in DIR (default: the\n"
            "current folder), one file per input, never overwriting: an existing name gets a\n"
-           "counter, song(1).mp3. Defaults: mp3, one job per core, and the format's preset\n"
-           "marked * in --list-presets, which keeps CD audio (44.1 kHz stereo) at its rate\n"
-           "or higher and in stereo (for the video containers, 0):\n"
+           "counter, song(1).mp3. A cue sheet (album.cue) stands for the tracks of its\n"
+           "image, as does an image with a sheet embedded in it (a FLAC CUESHEET block or a\n"
+           "cuesheet tag): each track becomes a file of its own, \"NN - Title\", cut from\n"
+           "the image to the sample and tagged from the sheet. Defaults: mp3, one job per\n"
+           "core, and the format's preset marked * in --list-presets, which keeps CD audio\n"
+           "(44.1 kHz stereo) at its rate or higher and in stereo (for the video\n"
+           "containers, 0):\n"
            "  " + DefaultPresetList() + "\n"
            "\n"
            "  -f FORMAT          output format: the audio formats wav, mp3, wma, ogg, aac,\n"
@@ -115,7 +119,8 @@ std::string UsageText() {
            "                     the place of the preset's setting: vcodec=mpeg4, async=1\n"
            "  --log-level LEVEL  quiet, panic, fatal, error, warning, info, verbose or debug\n"
            "  -r                 a FILE that is a folder stands for every media file below it,\n"
-           "                     at any depth, in path order\n"
+           "                     at any depth, in path order; an image with a cue sheet found\n"
+           "                     beside it is converted once, as the sheet's tracks\n"
            "  --keep-tree        a file found below a folder goes to the same sub-folder of DIR\n"
            "                     (created when missing); files named directly go to DIR\n"
            "  --update           convert only files whose output (the name with the format's\n"
@@ -142,9 +147,14 @@ std::string UsageText() {
            "                     with its true peak at or below -1 dBTP (a pass that only\n"
            "                     measures comes first; a file with little room below its\n"
            "                     peak gets less gain, and its line says so)\n"
+           "  --split-chapters   a file with chapters (m4b, m4a, mka, mkv, ...) gives one file\n"
+           "                     per chapter, named and tagged after the chapter titles;\n"
+           "                     without it such a file converts whole\n"
            "  --list-presets     list the presets of every format\n"
            "  --info             print what the probe finds in each FILE, with its\n"
-           "                     ReplayGain tags when it has any\n"
+           "                     ReplayGain tags when it has any, and its tracks: those of\n"
+           "                     a cue sheet, of a sheet embedded in it, or (with\n"
+           "                     --split-chapters) its chapters\n"
            "  --help             this text\n"
            "\n"
            "Exit status: 0 when every file converted (or was skipped), 1 when any failed or\n"
@@ -208,6 +218,8 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
             options.ReplayGain = true;
         } else if (a == "--normalize") {
             options.NormaliseTo = NormaliseTarget(value());
+        } else if (a == "--split-chapters") {
+            options.SplitChapters = true;
         } else if (a == "--list-presets") {
             options.ListPresets = true;
         } else if (a == "--info") {

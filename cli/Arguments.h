@@ -24,6 +24,7 @@ struct TCliOptions {
     bool JsonProgress = false;       // --progress=jsonl
     bool ReplayGain = false;         // --replaygain: track (and album) gain and peak in the tags
     int NormaliseTo = 0;             // --normalize=LUFS: the target loudness; 0 keeps each file's
+    bool SplitChapters = false;      // --split-chapters: a file with chapters gives a file per chapter
     std::vector<std::string> Files;
 };
 

@@ -39,7 +39,8 @@ int ConvertBatch(const TCliOptions& options, const std::vector<TSourceFile>& fil
     settings.StopWanted = StopRequested;
     TBatchRun run(std::move(settings), report);
     for (const TSourceFile& source : files)
-        run.Append({source.Path, options.KeepTree ? MirroredFolder(source, options.OutputDir) : options.OutputDir});
+        run.Append({source.Path, options.KeepTree ? MirroredFolder(source, options.OutputDir) : options.OutputDir,
+                    source.Track, source.Problem});
     const TBatchSummary summary = run.Run();
     return summary.Converted + summary.Skipped == summary.Total ? 0 : 1;
 }

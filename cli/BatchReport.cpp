@@ -27,6 +27,11 @@ std::string Seconds(int64_t microseconds) {
     return text;
 }
 
+// ,"track":N for a track of an image.
+std::string TrackMember(const TSourceFile& file) {
+    return file.Track ? ",\"track\":" + std::to_string(file.Track->Number) : std::string();
+}
+
 // A JSON number with one decimal; null for no value (silence).
 std::string JsonNumber(double value) { return std::isfinite(value) ? Format("%.1f", value) : "null"; }
 
@@ -46,7 +51,7 @@ void TBatchReport::Started(size_t index, const std::string& output) {
     if (!json_) return;
     std::lock_guard<std::mutex> lock(lock_);
     out_ << "{\"event\":\"started\",\"index\":" << index << ",\"source\":" << JsonString(files_[index].Path)
-         << ",\"output\":" << JsonString(output) << "}\n"
+         << TrackMember(files_[index]) << ",\"output\":" << JsonString(output) << "}\n"
          << std::flush;
 }
 
@@ -129,7 +134,7 @@ void TBatchReport::ClearBar() {
 
 void TBatchReport::FinishedObject(const TBatchFileEnd& end) {
     out_ << "{\"event\":\"finished\",\"index\":" << end.Index << ",\"source\":" << JsonString(files_[end.Index].Path)
-         << ",\"status\":\"" << StatusNames[static_cast<int>(end.Outcome)] << "\"";
+         << TrackMember(files_[end.Index]) << ",\"status\":\"" << StatusNames[static_cast<int>(end.Outcome)] << "\"";
     if (!end.Output.empty()) out_ << ",\"output\":" << JsonString(end.Output);
     if (end.Outcome == TBatchOutcome::Failed) out_ << ",\"error\":" << JsonString(end.Error);
     if (!end.Notice.empty()) out_ << ",\"notice\":" << JsonString(end.Notice);

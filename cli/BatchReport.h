@@ -2,9 +2,9 @@
 // What tembrio-convert tells about a batch: a line per file and the totals
 // for a person, with a live bar on a terminal; or, with --progress=jsonl, one
 // JSON object per line on standard output for a program:
-//   {"event":"started","index":I,"source":S,"output":O}
+//   {"event":"started","index":I,"source":S[,"track":T],"output":O}
 //   {"event":"progress","index":I,"time":SECONDS[,"percent":P]}
-//   {"event":"finished","index":I,"source":S,"status":ST[,"output":O][,"error":E][,"notice":N][,"warning":W]
+//   {"event":"finished","index":I,"source":S[,"track":T],"status":ST[,"output":O][,"error":E][,"notice":N][,"warning":W]
 //    [,"loudness":LUFS,"true_peak":DBTP[,"gain":DB]]}
 //     with ST "converted", "failed", "skipped" or "stopped"; W: a converted
 //     file whose source could not be read to its end; the loudness of a
@@ -14,7 +14,8 @@
 //     an album's gain and peak are in its files' tags (but those of E)
 //   {"event":"summary","total":N,"converted":C,"failed":F,"skipped":K,"stopped":T[,"not_files":X]}
 // Every file of the batch gets one "finished" object; I is its place in the
-// batch, from 0. Messages for the user still go to standard error. Any
+// batch, from 0. A track of an image has the image as its source S and its
+// number T; a cue sheet that gives no tracks is a failed file of its own. Messages for the user still go to standard error. Any
 // thread: the report keeps its own lock.
 #include <cstdint>
 #include <iosfwd>

@@ -1,4 +1,5 @@
 // tembrio-convert --info and --list-presets.
+#include <algorithm>
 #include <cstring>
 #include <ostream>
 #include <strings.h>
@@ -6,7 +7,9 @@
 #include "AVUtilStubs.h"
 #include "Arguments.h"
 #include "Batch.h"
+#include "EmbeddedTracks.h"
 #include "FFDecode.h"
+#include "FFUtils.h"
 #include "FormatPresets.h"
 #include "ReplayGainTags.h"
 #include "StopSignals.h"
@@ -104,33 +107,77 @@ void PrintStreams(std::ostream& out, const AVFormatContext* ic) {
         << c.Index << ")\n";
 }
 
+// "01" for track 1 of 15, "001" for track 1 of 150: as the outputs number them.
+std::string TrackLabel(const TSourceTrack& track) {
+    const size_t width = std::max<size_t>(2, std::to_string(std::max(track.Total, track.Number)).size());
+    const std::string number = std::to_string(track.Number);
+    return std::string(number.size() < width ? width - number.size() : 0, '0') + number;
+}
+
+// The tracks of a file of `duration` microseconds (-1: unknown), each with
+// its title, performer and length.
+void PrintTracks(std::ostream& out, const std::vector<TSourceTrack>& tracks, int64_t duration) {
+    out << "Tracks: " << tracks.size() << "\n";
+    for (const TSourceTrack& track : tracks) {
+        const std::string key = "Track." + TrackLabel(track);
+        const int64_t length = TrackDuration(track, duration);
+        out << key << ".Title: " << track.Title << "\n"
+            << key << ".Performer: " << track.Performer << "\n"
+            << key << ".Length: " << (length >= 0 ? TimeText(length) : "N/A") << "\n";
+    }
+}
+
 } // namespace
 
-int PrintInfo(const std::vector<TSourceFile>& files, std::ostream& out, std::ostream& err) {
+int PrintInfo(const std::vector<TSourceFile>& files, bool splitChapters, std::ostream& out, std::ostream& err) {
     TFFDecoder probe;
     TStopCheck stopCheck;
     int status = 0;
-    for (const TSourceFile& source : files) {
+    for (size_t i = 0; i < files.size();) {
+        const TSourceFile& source = files[i];
         const std::string& file = source.Path;
         if (StopRequested()) return 1;
+        if (!source.Problem.empty()) {
+            err << ShownName(source.Problem) << "\n";
+            status = 1;
+            ++i;
+            continue;
+        }
         out << "File: " << ShownName(file) << "\n";
-        if (!probe.LoadFile(Utf8ToWide(file))) {
+        const bool loaded = probe.LoadFile(Utf8ToWide(file));
+        if (!loaded) {
             if (StopRequested()) return 1;  // the probe gave up because of the stop
             err << ShownName(probe.LastErrMsg()) << "\n";
             status = 1;
-            out << "\n";
-            continue;
         }
         TFileStreamInfo info;
-        if (probe.GetFileStreamInfo(info)) PrintFileInfo(out, info);
-        TAudioStreamInfo audio;
-        if (probe.FirstAudioStream() >= 0 && probe.GetAudioStreamInfo(probe.FirstAudioStream(), audio))
-            PrintAudioInfo(out, audio);
-        TVideoStreamInfo video;
-        if (probe.FirstVideoStream() >= 0 && probe.GetVideoStreamInfo(probe.FirstVideoStream(), video))
-            PrintVideoInfo(out, video);
-        PrintReplayGain(out, probe.FormatContext(), file);
-        PrintStreams(out, probe.FormatContext());
+        const int64_t duration = loaded && probe.GetFileStreamInfo(info) ? info.Duration : -1;
+        if (source.Track) {
+            // A sheet's tracks of one image are listed together, under it.
+            std::vector<TSourceTrack> tracks;
+            for (; i < files.size() && files[i].Track && files[i].Problem.empty() && files[i].Path == file; ++i)
+                tracks.push_back(*files[i].Track);
+            PrintTracks(out, tracks, duration);
+        } else {
+            ++i;
+            if (!loaded) {
+                out << "\n";
+                continue;
+            }
+            PrintFileInfo(out, info);
+            TAudioStreamInfo audio;
+            if (probe.FirstAudioStream() >= 0 && probe.GetAudioStreamInfo(probe.FirstAudioStream(), audio))
+                PrintAudioInfo(out, audio);
+            TVideoStreamInfo video;
+            if (probe.FirstVideoStream() >= 0 && probe.GetVideoStreamInfo(probe.FirstVideoStream(), video))
+                PrintVideoInfo(out, video);
+            PrintReplayGain(out, probe.FormatContext(), file);
+            PrintStreams(out, probe.FormatContext());
+            std::string problem;
+            const std::vector<TSourceTrack> tracks = EmbeddedTracks(file, probe, splitChapters, &problem);
+            if (!problem.empty()) err << ShownName(problem) << "\n";
+            if (!tracks.empty()) PrintTracks(out, tracks, duration);
+        }
         probe.CloseFile();
         out << "\n";
     }

@@ -1,10 +1,14 @@
 #include "Sources.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <ostream>
 #include <unistd.h>
 
+#include "EmbeddedTracks.h"
+#include "FFDecode.h"
 #include "StopSignals.h"
 #include "UnicodeProtocol.h"
 
@@ -28,6 +32,21 @@ bool ReadAll(const std::string& name, std::string& text) {
     if (fd != STDIN_FILENO) ::close(fd);
     errno = code;
     return got == 0;
+}
+
+// The extension of the last path component, ASCII letters folded.
+std::string LowerExtension(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string extension = path.substr(dot);
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return extension;
+}
+
+bool OneOf(const std::string& extension, std::initializer_list<const char*> list) {
+    return std::any_of(list.begin(), list.end(), [&](const char* e) { return extension == e; });
 }
 
 } // namespace
@@ -78,4 +97,46 @@ bool CollectSources(const TCliOptions& options, std::vector<TSourceFile>& source
         for (const TSourceFile& file : others) *notFiles += InShard(file, options.ShardIndex, options.ShardCount);
     }
     return true;
+}
+
+bool MayHoldTracks(const std::string& path, bool splitChapters) {
+    const std::string extension = LowerExtension(path);
+    // A cue sheet is embedded in a FLAC file (its CUESHEET block or a tag)
+    // or in APE tags.
+    if (OneOf(extension, {".flac", ".ape", ".wv", ".tta"})) return true;
+    return splitChapters && OneOf(extension, {".m4b", ".m4a", ".mp4", ".mov", ".3gp", ".mka", ".mkv", ".webm",
+                                              ".ogg", ".oga", ".opus", ".mp3"});
+}
+
+void ExpandEmbeddedTracks(std::vector<TSourceFile>& sources, bool splitChapters, std::ostream& err) {
+    TFFDecoder probe;
+    TStopCheck stopCheck;
+    // Most files hold no tracks: the list is only made anew from the first
+    // one that does.
+    std::vector<TSourceFile> expanded;
+    bool changed = false;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        TSourceFile& file = sources[i];
+        std::vector<TSourceTrack> tracks;
+        // A file that cannot be opened here stays whole: its conversion
+        // reports why.
+        if (!file.Track && file.Problem.empty() && !StopRequested() && MayHoldTracks(file.Path, splitChapters) &&
+            probe.LoadFile(Utf8ToWide(file.Path))) {
+            std::string problem;
+            tracks = EmbeddedTracks(file.Path, probe, splitChapters, &problem);
+            probe.CloseFile();
+            if (!problem.empty()) err << ShownName(problem) << "\n" << std::flush;
+        }
+        if (tracks.empty()) {
+            if (changed) expanded.push_back(std::move(file));
+            continue;
+        }
+        if (!changed) {
+            expanded.reserve(sources.size() + tracks.size());
+            std::move(sources.begin(), sources.begin() + static_cast<std::ptrdiff_t>(i), std::back_inserter(expanded));
+            changed = true;
+        }
+        for (TSourceTrack& track : tracks) expanded.push_back({file.Path, file.Root, std::move(track), {}});
+    }
+    if (changed) sources = std::move(expanded);
 }

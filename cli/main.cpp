@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
         std::cerr << FFLoader()->LastError() << "\n";
         return 1;
     }
-    return options.Info ? PrintInfo(files, std::cout, std::cerr)
-                        : ConvertBatch(options, files, std::cout, std::cerr, notFiles);
+    if (options.Info) return PrintInfo(files, options.SplitChapters, std::cout, std::cerr);
+    ExpandEmbeddedTracks(files, options.SplitChapters, std::cerr);
+    return ConvertBatch(options, files, std::cout, std::cerr, notFiles);
 }

@@ -8,8 +8,8 @@
 # in /usr/lib/tembrio, the program opens them by name through the dynamic
 # linker (convert/ProgramFiles.h). The package names and versions are read from
 # dpkg when the package is made (cmake/PackageDepends.cmake); the Qt libraries,
-# TagLib (libtag1v5), libebur128 (libebur128-1) and the C and C++ runtimes come
-# from dpkg-shlibdeps.
+# TagLib (libtag1v5), libebur128 (libebur128-1), libcue (libcue2) and the C and
+# C++ runtimes come from dpkg-shlibdeps.
 
 set(CPACK_PACKAGE_NAME tembrio)
 set(CPACK_PACKAGE_VENDOR Tembrio)

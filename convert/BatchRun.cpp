@@ -36,6 +36,7 @@ struct TBatchRun::TLooked {
     bool Replace = false;               // with --update: an older output is replaced
     TSourceIdentity Identity;           // without --update: the source as found, recorded on its output
     std::string Album, AlbumName;       // with ReplayGain: the album it belongs to (AlbumKeyOf), if any
+    int64_t Length = -1;                // a track's, microseconds; -1: the file's own (or unknown)
 };
 
 // One encoder component and the file it converts.
@@ -57,6 +58,9 @@ struct TBatchRun::TSlot {
     std::optional<TTerminateInfo> Info;
     bool Ended = false;
     std::string Album, AlbumName;
+    // A track's length in microseconds, the total its progress is told
+    // against; -1 for the task's own. Set before the task starts.
+    int64_t Length = -1;
     // Normalising: the task is the file's measuring pass (read by the
     // component's worker too), and its conversion's records wait meanwhile.
     std::atomic<bool> Measuring{false};
@@ -108,6 +112,13 @@ TBatchFileEnd NotQueued(size_t index, const std::string& line) {
     return end;
 }
 
+const TSourceTrack* TrackOf(const TBatchSource& source) { return source.Track ? &*source.Track : nullptr; }
+
+// The name the output of `source` has before it is numbered.
+std::string PlainOutput(const TBatchSource& source, int format) {
+    return WideToUtf8(PlainOutputFileName(OutputStem(source.Path, TrackOf(source)), source.Folder, format));
+}
+
 TBatchFileEnd Skipped(size_t index, const std::string& output, const std::string& notice = {}) {
     TBatchFileEnd end;
     end.Index = index;
@@ -138,8 +149,8 @@ bool TBatchRun::Append(TBatchSource source) {
     std::unique_lock<std::mutex> lock(lock_);
     if (ended_) return false;
     TFile file{std::move(source), {}, {}, false};
-    if (settings_.Update) {
-        file.Output = WideToUtf8(PlainOutputFileName(Utf8ToWide(file.Source.Path), file.Source.Folder, settings_.Format));
+    if (settings_.Update && file.Source.Problem.empty()) {
+        file.Output = PlainOutput(file.Source, settings_.Format);
         // Two sources with one output would take turns replacing it; the
         // first in the batch keeps it.
         const auto claim = outputs_.emplace(file.Output, files_.size());
@@ -305,13 +316,18 @@ TBatchRun::TLooked TBatchRun::Look(TFFDecoder& probe, size_t index) {
     }
     TInterruptWhile interrupt(this, InterruptCheck);
     TLooked looked;
+    if (!file.Source.Problem.empty()) {
+        looked.End = NotQueued(index, file.Source.Problem);
+        return looked;
+    }
+    const TSourceTrack* track = TrackOf(file.Source);
     if (settings_.Update) {
         if (!file.OutputOf.empty()) {
             looked.End = NotQueued(index, "Cannot do convert, error: " + file.Output + " is the output of " +
                                               file.OutputOf + " already");
             return looked;
         }
-        const TOutputState state = CheckOutput(file.Output, file.Source.Path);
+        const TOutputState state = CheckOutput(file.Output, file.Source.Path, track ? track->Cut : TSourceCut{});
         // A look cut short by a stop judges nothing; the file counts as stopped.
         if (Stopping()) return looked;
         if (state == TOutputState::UpToDate) {
@@ -326,17 +342,22 @@ TBatchRun::TLooked TBatchRun::Look(TFFDecoder& probe, size_t index) {
     } else {
         looked.Identity = SourceIdentityOf(file.Source.Path);
     }
-    const TOutputTarget target{file.Source.Folder, settings_.Format, settings_.Preset, nullptr, settings_.Update};
+    const TOutputTarget target{file.Source.Folder, settings_.Format, settings_.Preset, nullptr, settings_.Update, track};
     looked.Probed = ProbeFile(probe, Utf8ToWide(file.Source.Path), target);
     TCloseFileGuard close(probe);
     if (!looked.Probed.Loaded) return looked;
+    if (track) {
+        TFileStreamInfo whole;
+        looked.Length = TrackDuration(*track, probe.GetFileStreamInfo(whole) ? whole.Duration : -1);
+    }
     // The record would win over its own text: an option of the run takes
     // the place of the preset's.
     TakeExtraLines(looked.Probed.Output, settings_.ExtraLines);
     const TLoudnessChoice& loudness = settings_.Loudness;
     looked.Probed.Output.ReplayGainTags = loudness.ReplayGain;
     looked.Probed.Output.MeasureLoudness = loudness.ReplayGain || loudness.NormaliseTo != 0;
-    if (loudness.ReplayGain) looked.Album = AlbumKeyOf(probe.FormatContext(), file.Source.Path, looked.AlbumName);
+    if (loudness.ReplayGain)
+        looked.Album = AlbumKeyOf(probe.FormatContext(), file.Source.Path, looked.AlbumName, track);
     return looked;
 }
 
@@ -384,7 +405,7 @@ void TBatchRun::Take(size_t index, TLooked& looked) {
         slot->Encoder.OnProgress = [this, slot](void*, PProgressInfo info) {
             // The measuring pass before a file is normalised is no part of its conversion's progress.
             if (info->TaskIndex == 0 && !slot->Measuring)
-                Progress(*slot, ConvertedDuration(*info), info->TotalDuration);
+                Progress(*slot, ConvertedDuration(*info), slot->Length > 0 ? slot->Length : info->TotalDuration);
         };
     }
     slot->File = index;
@@ -393,13 +414,15 @@ void TBatchRun::Take(size_t index, TLooked& looked) {
     slot->Identity = looked.Identity;
     slot->Album = looked.Album;
     slot->AlbumName = looked.AlbumName;
+    slot->Length = looked.Length;
     slot->Measuring = false;
     slot->Conversion.reset();
     slot->Resumed = false;
     slot->Notice.clear();
     if (settings_.Update && looked.Probed.Loaded && !Claim(index, *slot)) return;
     TInterruptWhile interrupt(this, InterruptCheck);
-    const TOutputTarget target{file.Source.Folder, settings_.Format, settings_.Preset, &reserved_, settings_.Update};
+    const TOutputTarget target{file.Source.Folder, settings_.Format, settings_.Preset, &reserved_, settings_.Update,
+                               TrackOf(file.Source)};
     TQueueResult queued;
     if (settings_.Loudness.NormaliseTo != 0 && looked.Probed.Loaded) {
         // The output is named now, in file order, and its conversion is
@@ -595,13 +618,11 @@ std::string TBatchRun::QueueNormalised(TSlot& slot, const TTerminateInfo& measur
 // failure short; then it is as much a stopped file as any.
 void TBatchRun::KeepStopped(const TSlot& slot, TBatchFileEnd& end) {
     if (end.Output.empty()) return;
-    std::string source, folder;
+    std::string meant;
     {
         std::lock_guard<std::mutex> lock(lock_);
-        source = files_[slot.File].Source.Path;
-        folder = files_[slot.File].Source.Folder;
+        meant = PlainOutput(files_[slot.File].Source, settings_.Format);
     }
-    const std::string meant = WideToUtf8(PlainOutputFileName(Utf8ToWide(source), folder, settings_.Format));
     std::string error;
     const std::string kept = KeepStoppedOutput(end.Output, meant, error);
     if (!error.empty()) end.Notice += (end.Notice.empty() ? "" : "; ") + error;

@@ -43,6 +43,9 @@ struct TBatchSource {
     // A track of an image (its sheet's or chapter's): only its stretch is
     // converted, under its own name and tags.
     std::optional<TSourceTrack> Track;
+    // Set for a name that gave nothing to convert (TSourceFile::Problem): it
+    // is never opened, and settles as failed with this line.
+    std::string Problem;
 };
 
 struct TBatchSettings {

@@ -75,7 +75,8 @@ std::string SourceFolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash + (slash == 0));
 }
 
-std::string AlbumKeyOf(const AVFormatContext* ic, const std::string& path, std::string& name) {
+std::string AlbumKeyOf(const AVFormatContext* ic, const std::string& path, std::string& name,
+                       const TSourceTrack* track) {
     name.clear();
     if (!ic) return {};
     TUserTags tags;
@@ -86,7 +87,14 @@ std::string AlbumKeyOf(const AVFormatContext* ic, const std::string& path, std::
             GatherUserTags(ic->streams[i]->metadata, tags);
             break;
         }
-    name = TagValue(tags, "album");
-    if (name.empty()) return {};
-    return SourceFolderOf(path) + '\n' + name + '\n' + TagValue(tags, "album_artist");
+    name = track && !track->Album.empty() ? track->Album : TagValue(tags, "album");
+    const std::string artist =
+        track && !track->AlbumArtist.empty() ? track->AlbumArtist : TagValue(tags, "album_artist");
+    if (!name.empty()) return SourceFolderOf(path) + '\n' + name + '\n' + artist;
+    if (!track) return {};
+    // An image is an album, whatever its sheet calls it; the key cannot be
+    // one of a named album (no album name has a line end in front).
+    const size_t slash = path.find_last_of('/');
+    name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    return SourceFolderOf(path) + "\n\n" + path;
 }

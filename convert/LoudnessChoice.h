@@ -9,6 +9,7 @@
 
 #include "Loudness.h"
 #include "QueueFile.h"
+#include "SourceTrack.h"
 
 struct AVFormatContext;
 
@@ -40,5 +41,8 @@ std::string SourceFolderOf(const std::string& path);
 
 // The album of a batch the file open in `ic` (found as `path`) belongs to:
 // its folder with its album and album-artist tags; "" when it names no
-// album. `name` gets the album's title.
-std::string AlbumKeyOf(const AVFormatContext* ic, const std::string& path, std::string& name);
+// album. `name` gets the album's title. A track of the file (`track`) takes
+// the album and album artist its sheet gives, else the file's; the tracks of
+// a file that names no album still form one, named after the file.
+std::string AlbumKeyOf(const AVFormatContext* ic, const std::string& path, std::string& name,
+                       const TSourceTrack* track = nullptr);

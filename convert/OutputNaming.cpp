@@ -63,16 +63,17 @@ std::string UniqueFileName(const std::string& name, const std::string& folder, c
     return {};
 }
 
-std::wstring PlainOutputFileName(const std::wstring& source, const std::string& outputDir, int format) {
-    const std::string bare = BareName(WideToUtf8(source));
-    return Utf8ToWide(IncludeBackslash(outputDir) + FitName(StripExtension(bare) + OutputExtension(format)));
+std::string OutputStem(const std::string& source, const TSourceTrack* track) {
+    return track ? TrackOutputStem(*track) : StripExtension(BareName(source));
 }
 
-std::wstring OutputFileNameFor(const std::wstring& source, const std::string& outputDir, int format,
+std::wstring PlainOutputFileName(const std::string& stem, const std::string& outputDir, int format) {
+    return Utf8ToWide(IncludeBackslash(outputDir) + FitName(stem + OutputExtension(format)));
+}
+
+std::wstring OutputFileNameFor(const std::string& stem, const std::string& outputDir, int format,
                                const TNameReservations* reserved, std::string* problem) {
-    const std::string bare = BareName(WideToUtf8(source));
-    const std::string name =
-        UniqueFileName(StripExtension(bare) + OutputExtension(format), outputDir, reserved, problem);
+    const std::string name = UniqueFileName(stem + OutputExtension(format), outputDir, reserved, problem);
     if (name.empty()) return {};
     return Utf8ToWide(IncludeBackslash(outputDir) + name);
 }

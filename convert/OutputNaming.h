@@ -1,10 +1,11 @@
 #pragma once
-// Naming the output files: the source's name with the format's extension,
-// never the name of a file that exists already.
+// Naming the output files: the source's name (a track's "NN - Title") with
+// the format's extension, never the name of a file that exists already.
 #include <set>
 #include <string>
 
 #include "OutputNames.h"
+#include "SourceTrack.h"
 
 // The output names the files of one batch have taken while queued, before
 // their files exist (a file is created only when its conversion starts).
@@ -35,12 +36,18 @@ std::string StripExtension(const std::string& fileName);
 std::string UniqueFileName(const std::string& name, const std::string& folder,
                            const TNameReservations* reserved = nullptr, std::string* problem = nullptr);
 
-// The output file for `source`: its name with the format's extension, made
-// unique in `outputDir` against the files that exist there now and the names
-// in `reserved`; empty when no name can be had (`problem` says why).
-std::wstring OutputFileNameFor(const std::wstring& source, const std::string& outputDir, int format,
+// What the output of `source` is named after: the source's name without its
+// folder and extension, or, for a track of it, TrackOutputStem. Every name an
+// output of the source may get (numbered, temporary, stopped) comes from it.
+std::string OutputStem(const std::string& source, const TSourceTrack* track = nullptr);
+
+// The output file of stem `stem` (OutputStem): the stem with the format's
+// extension, made unique in `outputDir` against the files that exist there
+// now and the names in `reserved`; empty when no name can be had (`problem`
+// says why).
+std::wstring OutputFileNameFor(const std::string& stem, const std::string& outputDir, int format,
                                const TNameReservations* reserved = nullptr, std::string* problem = nullptr);
-// The name OutputFileNameFor numbers: the source's name with the format's
-// extension in `outputDir`, its stem shortened (FitName) when the name would
-// be too long for the file system.
-std::wstring PlainOutputFileName(const std::wstring& source, const std::string& outputDir, int format);
+// The name OutputFileNameFor numbers: the stem with the format's extension
+// in `outputDir`, the stem shortened (FitName) when the name would be too
+// long for the file system.
+std::wstring PlainOutputFileName(const std::string& stem, const std::string& outputDir, int format);

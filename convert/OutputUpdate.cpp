@@ -101,7 +101,7 @@ bool MadeFrom(const std::string& output, const TSourceIdentity& source) {
     return ::lstat(output.c_str(), &st) == 0 && S_ISREG(st.st_mode) && Nanoseconds(st.st_mtim) == source.ModifiedNs;
 }
 
-TOutputState CheckOutput(const std::string& output, const std::string& source) {
+TOutputState CheckOutput(const std::string& output, const std::string& source, const TSourceCut& cut) {
     struct stat out {};
     if (::lstat(output.c_str(), &out) != 0) return TOutputState::Missing;
     if (!S_ISREG(out.st_mode)) return TOutputState::InTheWay;
@@ -114,7 +114,7 @@ TOutputState CheckOutput(const std::string& output, const std::string& source) {
     // Newer than its source but not known to be made from it: a run without
     // --update that was killed mid-file leaves it as far as it got, under the
     // real name (a stopped one renames it).
-    if (OutputCutShort(output, source)) return TOutputState::CutShort;
+    if (OutputCutShort(output, source, cut)) return TOutputState::CutShort;
     RecordSourceIdentity(output, now, TIdentityRecord::AttributeElseTime);
     return TOutputState::UpToDate;
 }

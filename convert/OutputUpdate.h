@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "SourceCut.h"
+
 // What a source was when its conversion began: enough to tell later whether
 // an output was made from the file that is there now.
 struct TSourceIdentity {
@@ -58,8 +60,9 @@ enum class TOutputState {
 // is marked as made from the source (TIdentityRecord::AttributeElseTime),
 // so the next run need not look again. A source that cannot be examined
 // counts as changed, so its file is converted again and the open reports
-// what is wrong with it. Needs the libraries loaded.
-TOutputState CheckOutput(const std::string& output, const std::string& source);
+// what is wrong with it. The output of a stretch of the source (a track) is
+// held against the stretch's length, `cut`. Needs the libraries loaded.
+TOutputState CheckOutput(const std::string& output, const std::string& source, const TSourceCut& cut = {});
 
 // Whether `output` is clearly shorter than `source`: by more than the
 // encoder frames at either end of each (an encoder's delay and padding) and
@@ -68,8 +71,9 @@ TOutputState CheckOutput(const std::string& output, const std::string& source);
 // says); the source's is what its container says, counted from its packets
 // where that is only an estimate from the bit rate. An output that cannot be
 // read is cut short; a source whose length cannot be told is not compared.
-// Needs the libraries loaded.
-bool OutputCutShort(const std::string& output, const std::string& source);
+// For the output of a stretch of the source the stretch's length counts,
+// `cut` (to the source's end when it runs there). Needs the libraries loaded.
+bool OutputCutShort(const std::string& output, const std::string& source, const TSourceCut& cut = {});
 
 // The temporary name a new version of `output` is written under: in the same
 // folder, hidden, and with an extension no folder search takes for a source

@@ -112,6 +112,15 @@ TLength MeasureLength(const std::string& path, bool countPackets) {
     return length;
 }
 
+// How long the stretch `cut` of a source of `whole` seconds lasts.
+double StretchSeconds(double whole, const TSourceCut& cut) {
+    if (cut.Whole() || cut.TimeBaseDen <= 0) return whole;
+    const double unit = static_cast<double>(cut.TimeBaseNum) / cut.TimeBaseDen;
+    const double start = std::max<int64_t>(0, cut.Start) * unit;
+    const double length = cut.Length < 0 ? whole - start : cut.Length * unit;
+    return std::min(length, whole - start);
+}
+
 bool RegularFile(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -119,12 +128,12 @@ bool RegularFile(const std::string& path) {
 
 } // namespace
 
-bool OutputCutShort(const std::string& output, const std::string& source) {
+bool OutputCutShort(const std::string& output, const std::string& source, const TSourceCut& cut) {
     // A source that is not a file is not read here: the open reports it.
     if (!RegularFile(source)) return false;
     const TLength out = MeasureLength(output, true);
     if (!out.Readable) return true;
     const TLength src = MeasureLength(source, false);
     if (!src.Readable || src.Seconds <= 0 || out.Seconds < 0) return false;
-    return out.Seconds + out.Margin + src.Margin < src.Seconds;
+    return out.Seconds + out.Margin + src.Margin < StretchSeconds(src.Seconds, cut);
 }

@@ -7,6 +7,7 @@
 #include "FormatPresets.h"
 #include "OptionNumbers.h"
 #include "OutputNaming.h"
+#include "UnicodeProtocol.h"
 
 namespace {
 
@@ -204,7 +205,7 @@ void TakeExtraLines(TOutputOptions& options, const std::vector<std::string>& lin
 
 TOutputOptions BuildOutputOptions(TCustomDecoder& probe, const std::string& outputDir, int format, int presetIndex) {
     TOutputOptions options;
-    options.FileName = OutputFileNameFor(probe.GetFileName(), outputDir, format);
+    options.FileName = OutputFileNameFor(OutputStem(WideToUtf8(probe.GetFileName())), outputDir, format);
     options.DisableSubtitle = true;
 
     if (const TFormatPresets* presets = PresetsOf(format)) {

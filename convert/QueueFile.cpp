@@ -15,6 +15,10 @@ TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOu
     result.Loaded = true;
     result.Output = BuildOutputOptions(probe, target.Folder, target.Format, target.Preset);
     result.Input = BuildInputOptions(probe, target.Format);
+    if (target.Track) {
+        result.Input.Cut = target.Track->Cut;
+        result.Output.Tags = TrackTags(*target.Track);
+    }
     return result;
 }
 
@@ -29,10 +33,11 @@ TQueueResult QueueProbedFile(TCustomEncoder& encoder, TProbedFile& file, const T
 }
 
 std::string NameProbedOutput(TProbedFile& file, const TOutputTarget& target) {
+    const std::string stem = OutputStem(WideToUtf8(file.Input.FileName), target.Track);
     if (target.ViaTemporary) {
         // Claimed by the caller: the one name of this output's new version,
         // never numbered.
-        const std::string plain = WideToUtf8(PlainOutputFileName(file.Input.FileName, target.Folder, target.Format));
+        const std::string plain = WideToUtf8(PlainOutputFileName(stem, target.Folder, target.Format));
         file.Output.FileName = Utf8ToWide(TemporaryOutputName(plain));
         file.Output.FileFormat = ContainerOf(target.Format);
         file.Output.DiscardUnlessCompleted = true;
@@ -40,12 +45,11 @@ std::string NameProbedOutput(TProbedFile& file, const TOutputTarget& target) {
         return {};
     }
     std::string problem;
-    file.Output.FileName =
-        OutputFileNameFor(file.Input.FileName, target.Folder, target.Format, target.Reserved, &problem);
+    file.Output.FileName = OutputFileNameFor(stem, target.Folder, target.Format, target.Reserved, &problem);
     if (file.Output.FileName.empty()) return "Cannot do convert, error: " + problem;
     // Should another program take the name before the file is created, the
     // next free number is used.
-    file.Output.UniqueBaseName = PlainOutputFileName(file.Input.FileName, target.Folder, target.Format);
+    file.Output.UniqueBaseName = PlainOutputFileName(stem, target.Folder, target.Format);
     return {};
 }
 

@@ -8,6 +8,7 @@
 
 #include "FFDecode.h"
 #include "OutputNaming.h"
+#include "SourceTrack.h"
 #include "TaskRecords.h"
 
 class TCustomEncoder;
@@ -25,6 +26,10 @@ struct TOutputTarget {
     // the format's container, and removed unless its conversion completes;
     // moving it into place is the caller's (MoveIntoPlace).
     bool ViaTemporary = false;
+    // The file's track to convert (it outlives the target), or none for the
+    // whole file: only its stretch is converted, under its own name
+    // (OutputStem) and with its own tags.
+    const TSourceTrack* Track = nullptr;
 };
 
 // What probing one file gave: its task's records, or the probe's error text.
@@ -42,7 +47,8 @@ struct TQueueResult {
     bool Queued() const { return TaskIndex >= 0; }
 };
 
-// Opens `file` in `probe` and builds its records for `target`. The file stays
+// Opens `file` in `probe` and builds its records for `target` (for a track:
+// its cut of the input, its tags in the output's). The file stays
 // open so that the caller may read more of it; closing it is the caller's.
 // Any thread, each with a probe of its own.
 TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOutputTarget& target);
@@ -51,8 +57,9 @@ TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOu
 // "File load error: …". The output is named again here, in file.Output, so
 // that the name is unique against the outputs of the files queued before it,
 // and reserved in target.Reserved: its file is only created when the
-// conversion starts. The name is the plain one (PlainOutputFileName),
-// numbered when taken, or its claimed temporary name.
+// conversion starts. The name is the plain one (PlainOutputFileName of the
+// OutputStem of the file or its target.Track), numbered when taken, or its
+// claimed temporary name.
 TQueueResult QueueProbedFile(TCustomEncoder& encoder, TProbedFile& file, const TOutputTarget& target);
 
 // Names the output of a probed file that loaded as QueueProbedFile does,

@@ -2,14 +2,25 @@
 
 #include <algorithm>
 #include <dirent.h>
+#include <map>
 #include <memory>
 #include <set>
 #include <sys/stat.h>
 #include <utility>
 
+#include "CueSheet.h"
+
 namespace {
 
 using TFolderId = std::pair<dev_t, ino_t>;
+using TFileId = std::pair<dev_t, ino_t>;
+
+bool FileIdOf(const std::string& path, TFileId& id) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
 
 bool IsFolder(const std::string& path, TFolderId* id = nullptr) {
     struct stat st {};
@@ -77,6 +88,48 @@ void SearchFolder(const std::string& folder, TSearch& search) {
         for (const std::string& sub : *list) SearchFolder(sub, search);
 }
 
+// The tracks of `sheet` as source files under `root`, those of the images
+// `ownImage` accepts (all without it), then the entry that tells what is
+// wrong with the sheet, if anything.
+template <typename TAccept>
+void AddSheetTracks(const std::string& path, const TCueSheet& sheet, const std::string& root,
+                    std::vector<TSourceFile>& sources, TAccept ownImage) {
+    for (const TSheetTrack& track : sheet.Tracks)
+        if (ownImage(track.Image)) sources.push_back({track.Image, root, track.Track, {}});
+    if (!sheet.Error.empty()) sources.push_back({path, root, std::nullopt, sheet.Error});
+}
+
+// The files a folder search found, in path order, with its sheets turned
+// into their tracks: each image a sheet names goes to the first sheet (in
+// path order) that names it, and is not taken whole as well.
+void AddFound(std::vector<std::string>& found, const std::string& root, std::vector<TSourceFile>& sources) {
+    std::map<size_t, TCueSheet> sheets;
+    std::map<TFileId, size_t> owner;  // image -> the sheet that takes it
+    for (size_t i = 0; i < found.size(); ++i) {
+        if (!IsCueSheetName(found[i])) continue;
+        TCueSheet& sheet = sheets[i] = ReadCueSheet(found[i]);
+        for (const TSheetTrack& track : sheet.Tracks) {
+            TFileId id;
+            if (FileIdOf(track.Image, id)) owner.emplace(id, i);
+        }
+    }
+    for (size_t i = 0; i < found.size(); ++i) {
+        const auto sheet = sheets.find(i);
+        if (sheet != sheets.end()) {
+            AddSheetTracks(found[i], sheet->second, root, sources, [&](const std::string& image) {
+                TFileId id;
+                if (!FileIdOf(image, id)) return true;
+                const auto taker = owner.find(id);
+                return taker == owner.end() || taker->second == i;
+            });
+            continue;
+        }
+        TFileId id;
+        if (FileIdOf(found[i], id) && owner.count(id)) continue;
+        sources.push_back({std::move(found[i]), root, std::nullopt, {}});
+    }
+}
+
 } // namespace
 
 const std::vector<std::string>& VideoExtensions() {
@@ -105,7 +158,7 @@ bool IsSupportedExtension(const std::string& fileName) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     for (const auto* list : {&VideoExtensions(), &AudioExtensions()})
         if (std::find(list->begin(), list->end(), extension) != list->end()) return true;
-    return false;
+    return extension == ".cue";
 }
 
 std::string RelativeFolder(const TSourceFile& file) {
@@ -131,7 +184,10 @@ std::vector<TSourceFile> ExpandSources(const std::vector<std::string>& names, bo
     for (const std::string& name : names) {
         if (stop && stop->load()) break;
         if (!searchFolders || !IsFolder(name)) {
-            sources.push_back({name, {}});
+            if (IsCueSheetName(name) && !IsFolder(name))
+                AddSheetTracks(name, ReadCueSheet(name), {}, sources, [](const std::string&) { return true; });
+            else
+                sources.push_back({name, {}, std::nullopt, {}});
             continue;
         }
         const std::string root = WithoutTrailingSeparators(name);
@@ -139,9 +195,9 @@ std::vector<TSourceFile> ExpandSources(const std::vector<std::string>& names, bo
         search.notFiles.clear();
         SearchFolder(root, search);
         std::sort(search.found.begin(), search.found.end());
-        for (std::string& path : search.found) sources.push_back({std::move(path), root});
+        AddFound(search.found, root, sources);
         if (notFiles)
-            for (std::string& path : search.notFiles) notFiles->push_back({std::move(path), root});
+            for (std::string& path : search.notFiles) notFiles->push_back({std::move(path), root, std::nullopt, {}});
     }
     return sources;
 }

@@ -17,7 +17,8 @@ const std::vector<std::string>& VideoExtensions();
 const std::vector<std::string>& AudioExtensions();
 
 // Whether the extension of the last path component, ASCII letters folded, is
-// one of VideoExtensions or AudioExtensions. A name without an extension
+// one of VideoExtensions or AudioExtensions, or names a cue sheet (".cue"),
+// which stands for the tracks of its image. A name without an extension
 // never is.
 bool IsSupportedExtension(const std::string& fileName);
 
@@ -29,6 +30,11 @@ struct TSourceFile {
     // A track of the image at Path (its sheet's or chapter's), converted on
     // its own; none for a file converted whole.
     std::optional<TSourceTrack> Track;
+    // Set when the name was meant to give files to convert but gives none:
+    // a cue sheet that cannot be read, or whose FILE is not there. Path is
+    // then the sheet, and this the line that tells the user why, in the
+    // program's words; such an entry is reported, never opened.
+    std::string Problem;
 };
 
 // The folder of `file` relative to its root, with a trailing separator: ""
@@ -50,6 +56,15 @@ std::string MirroredFolder(const TSourceFile& file, const std::string& outputFol
 // not `searchFolders`, stay as named: whoever opens them reports what is
 // wrong. Folders that cannot be read are skipped. `stop`, when set, ends the
 // search early with what was found so far.
+//
+// A cue sheet, named or found, becomes its tracks in its place: one entry
+// per track, whose Path is the image it is cut from, with Track set and the
+// sheet's Root. In a folder search an image that a sheet found there names
+// is taken once, as the tracks of the first such sheet in path order, and
+// not again whole or as another sheet's tracks; an image named by itself is
+// converted whole. A sheet that gives no tracks, or names a FILE that is not
+// there, gives an entry with its Problem set, in its place (after the tracks
+// it did give).
 std::vector<TSourceFile> ExpandSources(const std::vector<std::string>& names, bool searchFolders,
                                        const std::atomic<bool>* stop = nullptr,
                                        std::vector<TSourceFile>* notFiles = nullptr);

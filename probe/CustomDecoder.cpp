@@ -1,4 +1,5 @@
 // Opening a media file and describing it: TCustomDecoder's life cycle.
+#include <algorithm>
 #include <sys/stat.h>
 
 #include "Exception.h"
@@ -150,12 +151,15 @@ void TCustomDecoder::RefreshStreamInfo() {
     streamCount_ = programCount_ = -1;
     audioStreamCount_ = videoStreamCount_ = subtitleStreamCount_ = -1;
     firstAudioStream_ = firstVideoStream_ = firstSubtitleStream_ = -1;
+    chapters_.clear();
+    embeddedCueSheet_.clear();
     if (!formatContext_) {
         streamCodecs_.clear();
         return;
     }
     RefreshFileSize();
     RefreshStreamCodecs();
+    RefreshChapters();
     streamCount_ = static_cast<int>(formatContext_->nb_streams);
     programCount_ = static_cast<int>(formatContext_->nb_programs);
     audioStreamCount_ = videoStreamCount_ = subtitleStreamCount_ = 0;
@@ -176,6 +180,25 @@ void TCustomDecoder::RefreshStreamInfo() {
         default: break;  // data and attachments count nowhere
         }
     }
+}
+
+void TCustomDecoder::RefreshChapters() {
+    for (unsigned i = 0; i < formatContext_->nb_chapters; ++i) {
+        const AVChapter* c = formatContext_->chapters[i];
+        if (c->time_base.num <= 0 || c->time_base.den <= 0) continue;
+        chapters_.push_back(
+            {c->start, c->end, c->time_base.num, c->time_base.den, MetadataValue(c->metadata, "title", "")});
+    }
+    // Demuxers keep the order they read; files list their chapters in any.
+    std::stable_sort(chapters_.begin(), chapters_.end(), [](const TChapterInfo& a, const TChapterInfo& b) {
+        return static_cast<__int128>(a.Start) * a.TimeBaseNum * b.TimeBaseDen <
+               static_cast<__int128>(b.Start) * b.TimeBaseNum * a.TimeBaseDen;
+    });
+    embeddedCueSheet_ = MetadataValue(formatContext_->metadata, "cuesheet", "");
+    // Ogg keeps the comments with the stream they belong to.
+    for (unsigned i = 0; embeddedCueSheet_.empty() && i < formatContext_->nb_streams; ++i)
+        if (formatContext_->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            embeddedCueSheet_ = MetadataValue(formatContext_->streams[i]->metadata, "cuesheet", "");
 }
 
 std::wstring TCustomDecoder::GetFileName() {

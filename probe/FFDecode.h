@@ -54,6 +54,16 @@ struct TVideoStreamInfo {
     int32_t FrameRateDen = -1;
 };
 
+// A chapter of the open file: its stretch in its own time base
+// (TimeBaseNum/TimeBaseDen seconds), as the container gives it.
+struct TChapterInfo {
+    int64_t Start = 0;
+    int64_t End = 0;
+    int TimeBaseNum = 1;
+    int TimeBaseDen = 1;
+    std::string Title;
+};
+
 // Library log levels the probe reports at.
 constexpr int LevelError = 16;
 constexpr int LevelWarning = 24;
@@ -96,6 +106,12 @@ public:
     int FirstAudioStream() const { return firstAudioStream_; }
     int FirstVideoStream() const { return firstVideoStream_; }
     int FirstSubtitleStream() const { return firstSubtitleStream_; }
+    // The open file's chapters, in the order of their starts (FLAC's embedded
+    // cue sheet block comes as chapters too, one per track).
+    const std::vector<TChapterInfo>& Chapters() const { return chapters_; }
+    // The cue sheet an album image carries as its "cuesheet" tag (FLAC,
+    // APE, WavPack); "" when none.
+    const std::string& EmbeddedCueSheet() const { return embeddedCueSheet_; }
 
 protected:
     // The decoder context of stream `index`, holding the stream's parameters.
@@ -118,11 +134,14 @@ protected:
     int firstAudioStream_ = -1;
     int firstVideoStream_ = -1;
     int firstSubtitleStream_ = -1;
+    std::vector<TChapterInfo> chapters_;
+    std::string embeddedCueSheet_;
 
 private:
     void CloseContext();
     void RefreshFileSize();
     void RefreshStreamCodecs();
+    void RefreshChapters();
 
     // One decoder context per stream of the open file, made from the stream's
     // parameters; the video decoder opens the one of its stream in place.

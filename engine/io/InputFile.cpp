@@ -8,6 +8,7 @@
 #include "CustomFFmpeg.h"
 #include "FileSetup.h"
 #include "Format.h"
+#include "SourceCutter.h"
 #include "UnicodeProtocol.h"
 
 namespace {
@@ -141,14 +142,18 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& FileName) {
     }
 
     ReadInputStreams(*this, input.get());
+    // A cut input is only its stretch: its length is the stretch's, and its
+    // clock starts where the stretch does.
+    const TSourceCut cut = CutOfSlot(InputOptionCopies, InputFileCount);
     // What the file promised when it was queued counts, not what is left of
     // it when its turn comes.
-    if (!reopening_) SourceCheck_.NoteOpened(InputFileCount, input.get());
+    if (!reopening_) SourceCheck_.NoteOpened(InputFileCount, input.get(), cut);
 
     AVFormatContext* ic = input.get();
-    if (ic->duration != AV_NOPTS_VALUE && ic->duration > TotalDuration) TotalDuration = ic->duration;
+    const int64_t length = CutLengthMicroseconds(cut, ic->duration != AV_NOPTS_VALUE ? ic->duration : -1);
+    if (length >= 0 && length > TotalDuration) TotalDuration = length;
     InputFiles[InputFileCount] = std::move(input);
-    InputTsOffsets[InputFileCount] = Opt.InputTsOffset - (Opt.CopyTs ? 0 : timestamp);
+    InputTsOffsets[InputFileCount] = Opt.InputTsOffset - (Opt.CopyTs ? 0 : timestamp + CutStartMicroseconds(cut));
     if (Opt.Verbose >= 0) ff::av_dump_format(ic, InputFileCount, url.c_str(), 0);
     ++InputFileCount;
     return true;

@@ -6,6 +6,7 @@
 #include "FFLog.h"
 #include "FileSetup.h"
 #include "Format.h"
+#include "SourceCutter.h"
 
 namespace {
 
@@ -149,7 +150,7 @@ void TCustomFFmpeg::SetUpJoin() {
     int64_t total = 0;
     for (int i = 0; i < InputFileCount; ++i)
         if (InputFiles[i] && InputFiles[i]->duration != AV_NOPTS_VALUE && InputFiles[i]->duration > 0)
-            total += InputFiles[i]->duration;
+            total += CutLengthMicroseconds(CutOfSlot(InputOptionCopies, i), InputFiles[i]->duration);
     TotalDuration = total == 0 ? -1 : total;
 
     for (int n = 1; n < InputFileCount; ++n) {

@@ -21,6 +21,8 @@ struct TMuxSettings {
     // (ReplayGain) or given a gain.
     bool MeasuredAnew = false;
     bool GainApplied = false;
+    // The output's own tags, in place of the source's of the same names.
+    TGivenTags Tags;
 };
 
 class TOutputMux final : public TPacketSink {

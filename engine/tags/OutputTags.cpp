@@ -74,6 +74,7 @@ void TOutputMux::PlaceTags() {
     GatherUserTags(oc->metadata, job.Tags);
     // The source's loudness notes no longer hold for a file measured or given a gain anew.
     if (settings_.MeasuredAnew || settings_.GainApplied) DropLoudnessTags(job.Tags, settings_.GainApplied);
+    ReplaceUserTags(job.Tags, settings_.Tags);
     const bool afterMuxer = job.Format != TTagFormat::None;
     const bool ogg = std::strcmp(oc->oformat->name, "ogg") == 0 || std::strcmp(oc->oformat->name, "oga") == 0;
 

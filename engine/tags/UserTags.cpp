@@ -138,6 +138,38 @@ void GatherUserTags(const AVDictionary* dict, TUserTags& tags) {
     }
 }
 
+bool IsWholeFileTag(const std::string& key) {
+    const std::string lower = Lower(key);
+    std::string language;
+    const std::string common = CommonName(lower, language);
+    return common == "title" || common == "track" || common == "track_total" || common == "lyrics" ||
+           lower == "cuesheet" || StartsWith(lower, "replaygain_") || StartsWith(lower, "r128_");
+}
+
+void CopySourceTags(AVDictionary** to, const AVDictionary* from, bool stretch) {
+    const AVDictionaryEntry* entry = nullptr;
+    while ((entry = ff::av_dict_get(from, "", entry, AV_DICT_IGNORE_SUFFIX))) {
+        if (stretch && IsWholeFileTag(entry->key)) continue;
+        ff::av_dict_set(to, entry->key, entry->value, AV_DICT_DONT_OVERWRITE);
+    }
+}
+
+void ReplaceUserTags(TUserTags& tags, const TGivenTags& given) {
+    for (const auto& [name, value] : given) {
+        std::string language;
+        const std::string common = CommonName(Lower(name), language);
+        const std::string key = common.empty() ? name : common;
+        const bool number = key == "track" || key == "disc";
+        const bool withTotal = number && value.find('/') != std::string::npos;
+        std::erase_if(tags, [&](const TUserTag& tag) {
+            const std::string lower = Lower(tag.Key);
+            return lower == Lower(key) || (withTotal && lower == key + "_total");
+        });
+        if (withTotal) AddNumber(tags, key, value);
+        else Add(tags, key, value);
+    }
+}
+
 const std::string& ProgramEncoderName() {
     static const std::string name = TEMBRIO_ENCODER_NAME;
     return name;

@@ -45,5 +45,21 @@ bool IsContainerKey(const std::string& key);
 // English.
 void GatherUserTags(const AVDictionary* dict, TUserTags& tags);
 
+// Whether a source's tag `key` tells of the whole file rather than of any
+// stretch of it: its title, track number and total, lyrics, cue sheet and
+// loudness (ReplayGain, R128). A track cut from an album image has none of these.
+bool IsWholeFileTag(const std::string& key);
+
+// Copies into `to` the entries of the source's `from` that `to` lacks; of a
+// source only a stretch of which is converted (`stretch`), not those of the
+// whole file.
+void CopySourceTags(AVDictionary** to, const AVDictionary* from, bool stretch);
+
+// Tags given for an output by their common names ("title", "track", …, or
+// any other name), in place of the source's: an empty value leaves the tag
+// out. "3/12" in a track or disc number is the number and its total.
+using TGivenTags = std::vector<std::pair<std::string, std::string>>;
+void ReplaceUserTags(TUserTags& tags, const TGivenTags& given);
+
 // The name and version of this program, as its files name their encoder.
 const std::string& ProgramEncoderName();

@@ -16,6 +16,7 @@
 #include "FileSetup.h"
 #include "Format.h"
 #include "RunTables.h"
+#include "SourceCutter.h"
 
 namespace {
 
@@ -55,6 +56,28 @@ struct TReading {
     std::string Text() const { return SourceDamagedText((std::max(Read, Start) - Start) / 1e6, Length / 1e6); }
 };
 
+// What `e` promises of the stretch `cut`: the part of each span that lies
+// in it. The stretch alone promises nothing: a sheet may name more than the
+// file holds.
+void NarrowToCut(TSourceExpectation& e, const TSourceCut& cut) {
+    const int64_t from = CutStartMicroseconds(cut);
+    const int64_t length = cut.Length < 0 ? -1 : CutLengthMicroseconds(cut, -1);
+    // A span from `start` lasting `span` (-1: unknown) and ending at `end`, narrowed to the stretch.
+    const auto narrow = [&](int64_t& start, int64_t end, int64_t& span) {
+        start += from;
+        if (span < 0) return;
+        if (length >= 0) end = std::min(end, start + length);
+        span = end > start ? end - start : -1;
+    };
+    if (e.Length > 0) {
+        narrow(e.Start, e.End, e.Length);
+        e.End = e.Length > 0 ? e.Start + e.Length : INT64_MIN;
+    } else {
+        e.Start += from;
+    }
+    for (TSourceExpectation::TSpan& span : e.Streams) narrow(span.Start, span.Start + span.Length, span.Length);
+}
+
 } // namespace
 
 std::string SourceDamagedText(double readSeconds, double promisedSeconds) {
@@ -70,7 +93,7 @@ bool ClearlyShort(int64_t read, int64_t promised) {
     return missing > Second && missing > promised / 100;
 }
 
-void TSourceCheck::NoteOpened(int slot, const AVFormatContext* ic) {
+void TSourceCheck::NoteOpened(int slot, const AVFormatContext* ic, const TSourceCut& cut) {
     TSourceExpectation e;
     e.Size = ic->pb ? ff::avio_size(ic->pb) : -1;
     e.Stated = ic->duration_estimation_method == AVFMT_DURATION_FROM_STREAM;
@@ -89,6 +112,7 @@ void TSourceCheck::NoteOpened(int slot, const AVFormatContext* ic) {
         if (st->duration != NoPts && st->duration > 0) span.Length = ToMicroseconds(st->duration, st->time_base);
         e.Streams.push_back(span);
     }
+    if (!cut.Whole()) NarrowToCut(e, cut);
     if (expectations_.size() <= static_cast<size_t>(slot)) expectations_.resize(slot + 1);
     expectations_[slot] = std::move(e);
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "SourceCut.h"
+
 extern "C" {
 #include <libavformat/avformat.h>
 }
@@ -43,8 +45,9 @@ bool ClearlyShort(int64_t read, int64_t promised);
 // ended (the worker, in each stream's own clock).
 class TSourceCheck {
 public:
-    // `ic` is opened as input slot `slot`.
-    void NoteOpened(int slot, const AVFormatContext* ic);
+    // `ic` is opened as input slot `slot`, of which `cut` is converted: a
+    // cut input promises what the file holds of its stretch.
+    void NoteOpened(int slot, const AVFormatContext* ic, const TSourceCut& cut = {});
     // A packet the run read from input slot `file`.
     void NotePacket(int file, const AVPacket& pkt);
     // What input slot `file` promised; null when it was not noted.

@@ -9,12 +9,14 @@
 #include "SourceDecoder.h"
 
 TSourceDecoder::TSourceDecoder(TDecodedRoute& route, const TDecodeSettings& settings, TPictureHooks& pictureHooks,
-                               TFrameHookList& frameHooks, const TAudioHookRelay& audioHook, TCustomFFmpeg* sender)
+                               TFrameHookList& frameHooks, const TAudioHookRelay& audioHook, TSourceCutter& cutter,
+                               TCustomFFmpeg* sender)
     : route_(route),
       settings_(settings),
       pictureHooks_(pictureHooks),
       frameHooks_(frameHooks),
       audioHook_(audioHook),
+      cutter_(cutter),
       sender_(sender) {}
 
 size_t TSourceDecoder::BufferSizeFor(size_t current, int64_t packetSize) {
@@ -107,22 +109,30 @@ void TSourceDecoder::DeliverAudioFrame(TInputStream& ist, int index, AVFrame* fr
     const int channels = frame->ch_layout.nb_channels;
     const int bytes = ff::av_get_bytes_per_sample(packed);
     if (channels <= 0 || bytes <= 0 || frame->sample_rate <= 0 || frame->nb_samples <= 0) return;
+    // Of a cut source only the samples of its stretch go on, where it puts them.
+    TKeptSamples kept{0, frame->nb_samples, ist.Pts};
+    if (cutter_.Cuts(ist.FileIndex)) {
+        kept = cutter_.Audio(ist, *frame);
+        if (kept.Count <= 0) return;
+        ist.Pts = kept.Pts;
+    }
     const int64_t size64 = static_cast<int64_t>(frame->nb_samples) * channels * bytes;
     if (size64 > INT_MAX) throw FFmpegException("frame_bytes invalid.");
-    const int size = static_cast<int>(size64);
     // A decoder may hand back more than the packet-size rule expects.
-    if (samples_.size() < static_cast<size_t>(size)) samples_.resize(size);
+    if (samples_.size() < static_cast<size_t>(size64)) samples_.resize(size64);
     InterleaveSamples(frame, samples_.data(), bytes, channels);
+    uint8_t* data = samples_.data() + static_cast<size_t>(kept.First) * channels * bytes;
+    const int size = kept.Count * channels * bytes;
     ist.DeliveredFormat = packed;
     ist.DeliveredRate = frame->sample_rate;
     ist.DeliveredChannels = channels;
-    ist.NextPts += (1000000 / bytes) * static_cast<int64_t>(size) / (static_cast<int64_t>(frame->sample_rate) * channels);
+    ist.NextPts = ist.Pts + (1000000 / bytes) * static_cast<int64_t>(size) / (static_cast<int64_t>(frame->sample_rate) * channels);
 
-    if (audioHook_) audioHook_(sender_, ist.Pts, samples_.data(), size, frame->sample_rate, channels, packed);
-    if (settings_.AudioVolume != 256) ApplySampleVolume(samples_.data(), size, packed, settings_.AudioVolume);
+    if (audioHook_) audioHook_(sender_, ist.Pts, data, size, frame->sample_rate, channels, packed);
+    if (settings_.AudioVolume != 256) ApplySampleVolume(data, size, packed, settings_.AudioVolume);
     EmulateRate(ist);
     TDecodedData samples;
-    samples.Samples = samples_.data();
+    samples.Samples = data;
     samples.Size = size;
     route_.Route(ist, index, nullptr, samples);
 }

@@ -7,6 +7,8 @@
 #include "RunTables.h"
 #include "FileSetup.h"
 #include "Format.h"
+#include "SourceCutter.h"
+#include "UserTags.h"
 
 void TCustomFFmpeg::InitTimestamps() {
     for (auto& ist : Run_->InputStreams) {
@@ -61,7 +63,8 @@ void TCustomFFmpeg::ApplyMetadataMaps() {
     }
     if (Opt.ChapterMaps.empty()) {
         for (int f = 0; f < InputFileCount; ++f) {
-            if (InputFiles[f]->nb_chapters == 0) continue;
+            // A stretch of a file is no longer divided as the whole was.
+            if (InputFiles[f]->nb_chapters == 0 || !CutOfSlot(InputOptionCopies, f).Whole()) continue;
             // A joined output is one container behind every slot: give it the chapters once.
             const int outputs = JoinMode ? std::min(OutputFileCount, 1) : OutputFileCount;
             for (int g = 0; g < outputs; ++g) CopyChapters(f, g);
@@ -83,18 +86,20 @@ void TCustomFFmpeg::ApplyMetadataMaps() {
         if (!in) RaiseAfterDescription(Format("Invalid %s index %d while processing metadata maps", word, map.In.Index));
         ff::av_dict_copy(out, *in, AV_DICT_DONT_OVERWRITE);
     }
-    if (Opt.MetadataGlobalAutocopy && InputFileCount > 0)
+    if (Opt.MetadataGlobalAutocopy && InputFileCount > 0) {
+        const bool stretch = !CutOfSlot(InputOptionCopies, 0).Whole();
         for (int i = 0; i < OutputFileCount; ++i) {
-            ff::av_dict_copy(&OutputFiles[i]->metadata, InputFiles[0]->metadata, AV_DICT_DONT_OVERWRITE);
+            CopySourceTags(&OutputFiles[i]->metadata, InputFiles[0]->metadata, stretch);
             // Ogg keeps a file's tags in its audio stream.
             const AVFormatContext* in = InputFiles[0].get();
             if (std::strcmp(in->iformat->name, "ogg") != 0) continue;
             for (unsigned s = 0; s < in->nb_streams; ++s)
                 if (in->streams[s]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
-                    ff::av_dict_copy(&OutputFiles[i]->metadata, in->streams[s]->metadata, AV_DICT_DONT_OVERWRITE);
+                    CopySourceTags(&OutputFiles[i]->metadata, in->streams[s]->metadata, stretch);
                     break;
                 }
         }
+    }
 }
 
 void TCustomFFmpeg::CopyChapters(int inFile, int outFile) {

@@ -111,6 +111,7 @@ void TCustomFFmpeg::TranscodeLoop() {
     run.CurrentFile = 0;
     PacketPtr pkt = MakePacket();
     if (!pkt) throw FFmpegException("av_mallocz fail");
+    run.Cutter.Begin(this);
 
     while (!StopRequested) {
         const int file = ChooseInputFile();
@@ -159,6 +160,14 @@ void TCustomFFmpeg::TranscodeLoop() {
             }
         }
         ff::av_packet_unref(pkt.get());
+        if (run.Cutter.RestartPending(file)) {
+            run.Cutter.Restart(file);
+        } else if (run.Cutter.Ended(file)) {
+            // Past its stretch, nothing more of the file is read.
+            for (auto& ist : run.InputStreams)
+                if (ist->FileIndex == file) ist->PastRecordingTime = 1;
+            if (JoinMode && EndJoinedFile(file)) break;
+        }
         const int64_t now = ff::av_gettime();
         if (now - run.LastReportTime > ProgressIntervalUs) {
             run.LastReportTime = now;

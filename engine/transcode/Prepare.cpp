@@ -5,6 +5,8 @@
 
 #include "RunTables.h"
 #include "Format.h"
+#include "SourceCutter.h"
+#include "UserTags.h"
 #include "AudioOutput.h"
 #include "SubtitleOutput.h"
 #include "VideoOutput.h"
@@ -32,7 +34,7 @@ void TCustomFFmpeg::PrepareStreams() {
         AVCodecContext* enc = EncoderOf(ost);
         AVCodecContext* dec = ist.Decoder.get();
         if (Opt.MetadataStreamsAutocopy)
-            ff::av_dict_copy(&ost.Stream->metadata, ist.Stream->metadata, AV_DICT_DONT_OVERWRITE);
+            CopySourceTags(&ost.Stream->metadata, ist.Stream->metadata, !CutOfSlot(InputOptionCopies, ist.FileIndex).Whole());
         ost.Stream->disposition = ist.Stream->disposition;
         if (enc) {
             enc->bits_per_raw_sample = dec->bits_per_raw_sample;

@@ -30,6 +30,9 @@ void TCustomFFmpeg::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPa
 
 void TCustomFFmpeg::RouteDecoded(TInputStream& ist, int index, const AVPacket* pkt, const TDecodedData& decoded) {
     if (Opt.StartTime != 0 && ist.Pts < Opt.StartTime) return;
+    // Of a cut source, pictures, subtitles and copied packets go on while they
+    // lie in its stretch (its samples were cut as they were decoded).
+    if (!decoded.Samples && Run_->Cutter.Cuts(ist.FileIndex) && !Run_->Cutter.Keeps(ist)) return;
     for (TOutputStream* ost : Run_->OutputStreams) {
         if (ost->SourceIndex != index) continue;
         if (!ost->NeedsEncoding) {

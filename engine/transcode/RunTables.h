@@ -41,7 +41,9 @@ struct TCustomFFmpeg::TRun {
     std::vector<std::unique_ptr<TOutputMux>> Muxes;
     std::vector<TOutputMux*> SlotMuxes;
     TOutputMux& MuxOf(int slot) { return *SlotMuxes.at(slot); }
-    // The decoding side, and the output side as it sees it.
+    // The stretches of the cut inputs, and the decoding side, which keeps
+    // their samples only, and the output side as it sees it.
+    TSourceCutter Cutter;
     std::unique_ptr<TSourceDecoder> Decoder;
     struct TOutputRoute final : TDecodedRoute {
         explicit TOutputRoute(TCustomFFmpeg& task) : Task(task) {}

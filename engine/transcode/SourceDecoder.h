@@ -13,6 +13,7 @@
 #include "FrameHook.h"
 #include "OutputStage.h"
 #include "PictureHooks.h"
+#include "SourceCutter.h"
 #include "StreamRecords.h"
 
 // The output side, as the decoding side sees it.
@@ -38,9 +39,11 @@ struct TDecodeSettings {
 
 class TSourceDecoder {
 public:
-    // The hooks and the relay are the task's (`sender`).
+    // The hooks and the relay are the task's (`sender`); `cutter` keeps the
+    // samples of the cut sources' stretches.
     TSourceDecoder(TDecodedRoute& route, const TDecodeSettings& settings, TPictureHooks& pictureHooks,
-                   TFrameHookList& frameHooks, const TAudioHookRelay& audioHook, TCustomFFmpeg* sender);
+                   TFrameHookList& frameHooks, const TAudioHookRelay& audioHook, TSourceCutter& cutter,
+                   TCustomFFmpeg* sender);
     TSourceDecoder(const TSourceDecoder&) = delete;
     TSourceDecoder& operator=(const TSourceDecoder&) = delete;
 
@@ -77,6 +80,7 @@ private:
     TPictureHooks& pictureHooks_;
     TFrameHookList& frameHooks_;
     const TAudioHookRelay& audioHook_;
+    TSourceCutter& cutter_;
     TCustomFFmpeg* sender_;
     std::vector<uint8_t> samples_;             // decoded interleaved samples of every input stream
     std::vector<FilterGraphPtr> filterGraphs_; // the "vf" chains; their ends are the input streams'

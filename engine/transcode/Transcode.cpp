@@ -36,9 +36,18 @@ void TCustomFFmpeg::TranscodeSetup() {
     CreateMuxes();
     const TDecodeSettings decoding{Opt.AudioVolume, Opt.RateEmulation, Opt.Deinterlace, Opt.VideoHookActive};
     Run_->Decoder = std::make_unique<TSourceDecoder>(Run_->Outputs, decoding, PictureHooks, VideoHooks,
-                                                     AudioHookRelay, this);
+                                                     AudioHookRelay, Run_->Cutter, this);
     NoteAudioStreams();
     PrepareStreams();
+    // Which streams are decoded is known now: the cutter follows those of the cut inputs.
+    for (int f = 0; f < InputFileCount; ++f) {
+        const TSourceCut cut = CutOfSlot(InputOptionCopies, f);
+        if (cut.Whole()) continue;
+        std::vector<TInputStream*> streams;
+        for (auto& ist : Run_->InputStreams)
+            if (ist->FileIndex == f) streams.push_back(ist.get());
+        Run_->Cutter.AddFile(f, InputFiles[f].get(), cut, InputTsOffsets[f], streams);
+    }
     OpenEncoders();                                         // step 4
     OpenDecoders();                                         // step 5
     InitTimestamps();                                       // step 6
@@ -51,8 +60,9 @@ void TCustomFFmpeg::TranscodeSetup() {
 TOutputStream& TCustomFFmpeg::LeadOf(TOutputStream& ost) const { return ost.Lead ? *ost.Lead : ost; }
 
 void TCustomFFmpeg::CreateMuxes() {
-    const TMuxSettings settings{Opt.ExitOnError, JoinMode, Opt.ReplayGainTags, Opt.AudioGain != 0};
+    TMuxSettings settings{Opt.ExitOnError, JoinMode, Opt.ReplayGainTags, Opt.AudioGain != 0, {}};
     for (int i = 0; i < OutputFileCount; ++i) {
+        settings.Tags = i < static_cast<int>(OutputOptionCopies.size()) ? OutputOptionCopies[i].Tags : TGivenTags{};
         // Joined files write one after the other into the first slot's container.
         if (JoinMode && i > 0) {
             Run_->SlotMuxes.push_back(Run_->Muxes.front().get());
