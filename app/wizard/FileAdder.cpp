@@ -87,7 +87,7 @@ void AppendFiles(std::vector<TSourceFile> found, std::vector<TAddedFile>& files)
         }
         TAddedFile* image = files.size() > searched ? &files.back() : nullptr;
         if (!image || image->Tracks.empty() || image->File.Path != source.Path || image->File.Root != source.Root) {
-            files.push_back({TSourceFile{source.Path, source.Root, std::nullopt}, {}});
+            files.push_back({TSourceFile{source.Path, source.Root, std::nullopt, {}}, {}});
             image = &files.back();
         }
         image->Tracks.push_back(std::move(*source.Track));
@@ -98,6 +98,11 @@ TProbedRow Probe(TFFDecoder& probe, const TAddedFile& added, const QSize& pictur
     const TSourceFile& file = added.File;
     const QString name = NameFromBytes(file.Path);
     TProbedRow probed;
+    // A sheet that gave nothing to probe is only reported.
+    if (!file.Problem.empty()) {
+        probed.Error = file.Problem;
+        return probed;
+    }
     try {
         probed = ProbeFileRow(probe, name, pictureArea);
     } catch (const std::exception& e) {

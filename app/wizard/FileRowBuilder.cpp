@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "BitmapImage.h"
+#include "EmbeddedTracks.h"
 #include "FFDecode.h"
 #include "FileNames.h"
 #include "MinimizeName.h"
@@ -30,8 +31,13 @@ QSize ShownSize(const QSize& coded, float aspectRatio, const QSize& area) {
 QImage VideoPicture(TFFDecoder& decoder, float aspectRatio, const QSize& area) {
     TFileStreamInfo info;
     decoder.GetFileStreamInfo(info);
+    // The cover of an audio file (an album image's) comes once, before
+    // everything else: a seek would pass it.
+    const AVFormatContext* context = decoder.FormatContext();
+    const int stream = decoder.FirstVideoStream();
+    const bool cover = context && stream >= 0 && (context->streams[stream]->disposition & AV_DISPOSITION_ATTACHED_PIC);
     // A still picture cannot seek and says so in the log; decoding still works.
-    decoder.Seek(AVSEEK_FLAG_BACKWARD, info.Duration > 0 ? info.Duration / 2 : 0);
+    if (!cover) decoder.Seek(AVSEEK_FLAG_BACKWARD, info.Duration > 0 ? info.Duration / 2 : 0);
     if (!decoder.DecodeVideoFrame(decoder.FirstVideoStream())) return {};
     TBitmap bitmap;
     if (!decoder.CopyToBitmap(bitmap)) return {};
@@ -106,6 +112,12 @@ TProbedRow ProbeFileRow(TFFDecoder& decoder, const QString& fileName, const QSiz
     c[NxTextColumnAudioEncoder] = Labelled("Audio Codec: ", Text(audio.CodecDesc));
     c[NxTextColumnFrameRate] = Labelled("Frame Rate: ", FrameRateText(video));
     c[NxTextColumnRealDuration] = file.Duration < 0 ? QStringLiteral("0") : QString::number(file.Duration);
+
+    // A sheet it holds makes it its tracks whatever the switch says; its
+    // chapters are kept for the switch to decide, now and when it changes.
+    const std::string path = NameBytes(fileName);
+    probed.SheetTracks = EmbeddedTracks(path, decoder, false, &probed.TracksProblem);
+    if (probed.SheetTracks.empty()) probed.Chapters = EmbeddedTracks(path, decoder, true);
     return probed;
 }
 

@@ -44,6 +44,9 @@ struct TProbedRow {
     std::vector<TSourceTrack> SheetTracks;
     // Its chapters: it is added as these while chapters are split.
     std::vector<TSourceTrack> Chapters;
+    // Why the sheet it holds could not be read (it is added whole); "" when
+    // nothing went wrong.
+    std::string TracksProblem;
 };
 
 // "hh:mm:ss.zzz" of microseconds, or the unknown-duration text for -1 (and
@@ -53,7 +56,7 @@ QString DurationText(int64_t duration);
 QString AudioBitRateText(int32_t bitRate);
 
 // Probes `fileName` and takes a picture from the middle of a video, scaled to
-// fit `pictureArea` (device pixels). Not Opened when the probe cannot open the
+// fit `pictureArea` (device pixels), and the tracks it holds (EmbeddedTracks). Not Opened when the probe cannot open the
 // file (Error then holds the probe's LastErrMsg) or finds neither an audio
 // nor a video stream in it (Error says so). The probe is closed again in
 // every case. Raises what the probe raises.

@@ -112,7 +112,7 @@ void TPageConverting::StartRunner(const TFileListModel& files) {
     run_ = std::make_unique<TBatchRun>(std::move(settings), *events_);
     for (int row = 0; row < files.rowCount(); ++row) {
         const QString path = files.FileFullName(row);
-        run_->Append({NameBytes(path), OutputFolderOf(path, files.Root(row)), files.Track(row)});
+        run_->Append({NameBytes(path), OutputFolderOf(path, files.Root(row)), files.Track(row), {}});
     }
     vars_.BatchStartTime = Clock();
     runReturned_ = false;
@@ -131,7 +131,9 @@ void TPageConverting::StartRunner(const TFileListModel& files) {
 }
 
 std::string TPageConverting::OutputFolderOf(const QString& path, const QString& root) const {
-    const TSourceFile source{NameBytes(path), NameBytes(root)};
+    TSourceFile source;
+    source.Path = NameBytes(path);
+    source.Root = NameBytes(root);
     if (vars_.KeepFolderStructure && !RelativeFolder(source).empty())
         return MirroredFolder(source, vars_.OutputFileDir);
     return vars_.OutputFileDir;
@@ -140,7 +142,7 @@ std::string TPageConverting::OutputFolderOf(const QString& path, const QString& 
 bool TPageConverting::QueueFile(const QString& path, int64_t durationUs, const QString& root,
                                 const std::optional<TSourceTrack>& track) {
     // The file's index in the batch is the number of entries before it.
-    if (!run_ || !run_->Append({NameBytes(path), OutputFolderOf(path, root), track})) return false;
+    if (!run_ || !run_->Append({NameBytes(path), OutputFolderOf(path, root), track, {}})) return false;
     NewEntry(path, durationUs, track);
     StatusChanged();
     return true;

@@ -105,6 +105,10 @@ void TPageInputList::AddedFile(TProbedRow& file) {
         failures_.push_back(file.Error);
         return;
     }
+    if (!file.TracksProblem.empty()) {
+        vars_.LogLines.push_back(file.TracksProblem);
+        failures_.push_back(file.TracksProblem);
+    }
     for (TFileRow& row : MakeFileRows(std::move(file), look_, vars_.SplitChapters)) model_->AppendRow(std::move(row));
 }
 

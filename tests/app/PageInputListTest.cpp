@@ -483,7 +483,8 @@ private slots:
     void openDialogListsEveryAcceptedFile() {
         QTemporaryDir folder;
         QStringList expected;
-        for (const auto* list : {&VideoExtensions(), &AudioExtensions()})
+        const std::vector<std::string> sheets{".cue"};
+        for (const auto* list : {&VideoExtensions(), &AudioExtensions(), &sheets})
             for (const std::string& e : *list) {
                 const QString extension = QString::fromStdString(e);
                 for (const QString& name : {"a" + extension, "B" + extension.toUpper()}) {
