@@ -201,7 +201,8 @@ private:
     // The folder the output of `path` goes to.
     std::string OutputFolderOf(const QString& path, const QString& root) const;
     QTreeWidgetItem* NewEntry(const QString& path, int64_t durationUs, const std::optional<TSourceTrack>& track);
-    // The file an entry converts as shown, with the track's caption for a track.
+    // The file an entry converts, in its folder, as the page names it in
+    // its texts: "folder/image.flac: NN - Title" for a track.
     static QString SourceText(const QTreeWidgetItem* entry);
     // Takes the runner's events and shows them, until none is left; the
     // events that come while a box is open wait for it.

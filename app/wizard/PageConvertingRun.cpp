@@ -174,9 +174,10 @@ QTreeWidgetItem* TPageConverting::NewEntry(const QString& path, int64_t duration
 }
 
 QString TPageConverting::SourceText(const QTreeWidgetItem* entry) {
-    const QString file = DisplayName(entry->data(ccName, PathRole).toString());
     const QString track = entry->data(ccName, TrackRole).toString();
-    return track.isEmpty() ? file : file + QStringLiteral(": ") + track;
+    if (track.isEmpty()) return entry->text(ccPath) + entry->text(ccName);
+    const QString image = QFileInfo(DisplayName(entry->data(ccName, PathRole).toString())).fileName();
+    return entry->text(ccPath) + image + QStringLiteral(": ") + track;
 }
 
 void TPageConverting::TakeEvents() {
