@@ -55,10 +55,11 @@ QString DurationText(int64_t duration);
 // "N Kbps" for a known bit rate (bits per second, at least 1), else the unknown text.
 QString AudioBitRateText(int32_t bitRate);
 
-// Probes `fileName` and takes a picture from the middle of a video, scaled to
-// fit `pictureArea` (device pixels), and the tracks it holds (EmbeddedTracks). Not Opened when the probe cannot open the
-// file (Error then holds the probe's LastErrMsg) or finds neither an audio
-// nor a video stream in it (Error says so). The probe is closed again in
+// Probes `fileName`, takes a picture from the middle of a video (or its
+// cover), scaled to fit `pictureArea` (device pixels), and the tracks it
+// holds (EmbeddedTracks). Not Opened when the probe cannot open the file
+// (Error then holds the probe's LastErrMsg) or finds neither an audio nor a
+// video stream in it (Error says so). The probe is closed again in
 // every case. Raises what the probe raises.
 TProbedRow ProbeFileRow(TFFDecoder& decoder, const QString& fileName, const QSize& pictureArea);
 

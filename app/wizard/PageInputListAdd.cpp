@@ -105,6 +105,7 @@ void TPageInputList::AddedFile(TProbedRow& file) {
         failures_.push_back(file.Error);
         return;
     }
+    // Its sheet could not be read: it is listed whole, and the user is told why.
     if (!file.TracksProblem.empty()) {
         vars_.LogLines.push_back(file.TracksProblem);
         failures_.push_back(file.TracksProblem);
