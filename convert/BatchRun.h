@@ -42,10 +42,10 @@ struct TBatchSource {
     std::string Folder;
     // A track of an image (its sheet's or chapter's): only its stretch is
     // converted, under its own name and tags.
-    std::optional<TSourceTrack> Track;
+    std::optional<TSourceTrack> Track = {};
     // Set for a name that gave nothing to convert (TSourceFile::Problem): it
     // is never opened, and settles as failed with this line.
-    std::string Problem;
+    std::string Problem = {};
 };
 
 struct TBatchSettings {

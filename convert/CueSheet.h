@@ -19,7 +19,10 @@ struct TSheetTrack {
 struct TCueSheet {
     std::vector<TSheetTrack> Tracks;   // in the sheet's order
     std::vector<std::string> Images;   // every file the sheet's tracks are cut from, once each
-    std::string Error;                 // why the sheet gave no tracks, in the program's words
+    // Why the sheet gave no tracks, in the program's words; or, beside the
+    // tracks it did give, which files it names that are not there (their
+    // tracks are left out).
+    std::string Error;
 };
 
 // Whether `path` names a cue sheet (".cue", any case).

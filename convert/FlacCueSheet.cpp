@@ -14,6 +14,7 @@ constexpr int CueSheetBlock = 5;
 constexpr size_t SheetHead = 396, TrackHead = 36, IndexSize = 12;
 // Sheets of 99 tracks with a few indexes each are a few kilobytes.
 constexpr uint32_t MaxSheetBlock = 1 << 20;
+constexpr uint32_t MaxStreamInfoBlock = 1024;  // 34 bytes, as every FLAC file writes it
 
 uint64_t BigEndian(const std::string& bytes, size_t at, size_t count) {
     uint64_t value = 0;
@@ -86,7 +87,9 @@ std::vector<TChapterInfo> FlacCueSheetChapters(const std::string& path) {
         last = (static_cast<uint8_t>(head[0]) & 0x80) != 0;
         const int type = static_cast<uint8_t>(head[0]) & 0x7F;
         const auto size = static_cast<uint32_t>(BigEndian(std::string(head, 4), 1, 3));
-        if (type == StreamInfoBlock || (type == CueSheetBlock && size <= MaxSheetBlock)) {
+        const bool wanted =
+            (type == StreamInfoBlock && size <= MaxStreamInfoBlock) || (type == CueSheetBlock && size <= MaxSheetBlock);
+        if (wanted) {
             std::string block(size, '\0');
             if (!in.read(block.data(), size)) break;
             if (type == StreamInfoBlock && size >= 13) rate = static_cast<int>(BigEndian(block, 10, 3) >> 4);

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <vector>
 
 #include "FileNameEncoding.h"
@@ -65,26 +67,6 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// Every keyword libcue's grammar knows, with whether its value is a text
-// (which its lexer takes only quoted when it holds a space).
-struct TKeyword {
-    const char* Name;
-    bool Text;
-};
-constexpr TKeyword Keywords[] = {
-    {"REM", false},      {"CATALOG", false},   {"CDTEXTFILE", true}, {"FILE", false},     {"FLAGS", false},
-    {"TRACK", false},    {"INDEX", false},     {"PREGAP", false},    {"POSTGAP", false},  {"ISRC", false},
-    {"TITLE", true},     {"PERFORMER", true},  {"SONGWRITER", true}, {"COMPOSER", true},  {"ARRANGER", true},
-    {"MESSAGE", true},   {"DISC_ID", true},    {"GENRE", true},      {"TOC_INFO1", true}, {"TOC_INFO2", true},
-    {"UPC_EAN", true},   {"SIZE_INFO", true},
-};
-
-const TKeyword* FindKeyword(const std::string& upper) {
-    for (const TKeyword& k : Keywords)
-        if (upper == k.Name) return &k;
-    return nullptr;
-}
-
 // A value as the lexer takes it: quoted, and without quotes inside, which
 // would end it early.
 std::string Quoted(std::string value) {
@@ -94,23 +76,15 @@ std::string Quoted(std::string value) {
     return '"' + value + '"';
 }
 
-// FILE "name" TYPE, with the name quoted (an unquoted name may hold spaces:
-// everything before the last word is the name) and the type in upper case.
-std::string FileLine(const std::string& rest, std::string& named) {
-    std::string name, type;
+// The name of FILE "name" TYPE: quoted, or unquoted with spaces (then
+// everything before the last word).
+std::string FileName(const std::string& rest) {
     if (!rest.empty() && rest.front() == '"') {
         const size_t close = rest.find('"', 1);
-        name = close == std::string::npos ? rest.substr(1) : rest.substr(1, close - 1);
-        type = close == std::string::npos ? std::string() : Trim(rest.substr(close + 1));
-    } else {
-        const size_t space = rest.find_last_of(" \t");
-        name = space == std::string::npos ? rest : Trim(rest.substr(0, space));
-        type = space == std::string::npos ? std::string() : rest.substr(space + 1);
+        return close == std::string::npos ? rest.substr(1) : rest.substr(1, close - 1);
     }
-    named = Quoted(name);
-    const std::string line = "FILE " + named + " " + (type.empty() ? std::string("WAVE") : Upper(type));
-    named = named.substr(1, named.size() - 2);
-    return line;
+    const size_t space = rest.find_last_of(" \t");
+    return space == std::string::npos ? rest : Trim(rest.substr(0, space));
 }
 
 int Number(const std::string& text) {
@@ -142,6 +116,111 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// A sheet rewritten line by line in the form libcue's grammar takes without
+// a complaint: on an error its parser prints to the terminal and leaks what
+// it had built. Only what the program reads of it is written (FILE, TRACK,
+// INDEX, TITLE, PERFORMER, REM DATE), keywords in upper case, numbers in
+// their usual width, texts quoted; the other remarks are read elsewhere.
+class TSheetWriter {
+public:
+    // False when the sheet makes no sense as a list of tracks.
+    bool Take(const std::string& word, const std::string& rest) {
+        if (word == "FILE") {
+            file_ = FileName(rest);
+            haveFile_ = true;
+        } else if (word == "TRACK") {
+            return Track(rest);
+        } else if (word == "INDEX") {
+            Index(rest);
+        } else if (word == "TITLE" || word == "PERFORMER") {
+            text_ += word + " " + Quoted(rest) + "\n";
+        } else if (word == "REM") {
+            const size_t space = rest.find_first_of(" \t");
+            if (space != std::string::npos && Upper(rest.substr(0, space)) == "DATE")
+                text_ += "REM DATE " + Quoted(Trim(rest.substr(space + 1))) + "\n";
+        }
+        return true;
+    }
+
+    bool InTrack() const { return !files_.empty(); }
+    const std::string& Text() {
+        CloseTrack();
+        return text_;
+    }
+    const std::vector<std::string>& TrackFiles() const { return files_; }
+
+private:
+    static constexpr int MaxTracks = 99;
+
+    bool Track(const std::string& rest) {
+        const size_t space = rest.find_first_of(" \t");
+        const int number = Number(rest.substr(0, space));
+        if (!haveFile_ || number <= 0 || number > MaxTracks || files_.size() >= MaxTracks) return false;
+        const std::string mode = space == std::string::npos ? std::string() : Upper(Trim(rest.substr(space + 1)));
+        CloseTrack();
+        WriteFile();
+        files_.push_back(file_);
+        text_ += "TRACK " + TwoDigits(number) + " " + TrackMode(mode) + "\n";
+        return true;
+    }
+
+    // INDEX nn mm:ss:ff; an index of another form, outside a track or given
+    // twice is left out (a track without its INDEX 01 is reported as such).
+    void Index(const std::string& rest) {
+        int number = -1, minutes = -1, seconds = -1, frames = -1;
+        char tail = 0;
+        if (!InTrack() ||
+            std::sscanf(rest.c_str(), "%d %d:%d:%d%c", &number, &minutes, &seconds, &frames, &tail) != 4 ||
+            number < 0 || number > MaxTracks || minutes < 0 || minutes > 9999 || seconds < 0 || seconds >= 60 ||
+            frames < 0 || frames >= 75 || given_.count(number))
+            return;
+        given_.insert(number);
+        // The track's file is the one its INDEX 01 is in.
+        if (number == 1) {
+            WriteFile();
+            files_.back() = file_;
+        }
+        text_ += "INDEX " + TwoDigits(number) + " " + TwoDigits(minutes) + ":" + TwoDigits(seconds) + ":" +
+                 TwoDigits(frames) + "\n";
+    }
+
+    // The parser refuses a track of no index at all; one without its INDEX 01
+    // is refused later, by its number.
+    void CloseTrack() {
+        if (InTrack() && given_.empty()) text_ += "INDEX 00 00:00:00\n";
+        given_.clear();
+    }
+
+    // The FILE line, written only where a track or index needs it: two in a
+    // row are a complaint of the parser's.
+    void WriteFile() {
+        if (written_ && writtenFile_ == file_) return;
+        text_ += "FILE " + Quoted(file_) + " WAVE\n";
+        written_ = true;
+        writtenFile_ = file_;
+    }
+
+    // The modes libcue knows; CD+G is sound with pictures beside, any other
+    // mode data.
+    static std::string TrackMode(const std::string& mode) {
+        static const char* const known[] = {"AUDIO",      "MODE1/2048", "MODE1/2352", "MODE2/2336",
+                                            "MODE2/2048", "MODE2/2332", "MODE2/2352"};
+        for (const char* k : known)
+            if (mode == k) return mode;
+        return mode == "CDG" ? "AUDIO" : "MODE1/2352";
+    }
+
+    static std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+
+    std::string text_;
+    std::string file_;
+    bool haveFile_ = false;
+    bool written_ = false;
+    std::string writtenFile_;
+    std::vector<std::string> files_;
+    std::set<int> given_;  // the index numbers of the track being written
+};
+
 } // namespace
 
 std::string SheetTextToUtf8(const std::string& bytes) {
@@ -158,34 +237,16 @@ std::string SheetTextToUtf8(const std::string& bytes) {
 
 TPreparedSheet PrepareSheet(const std::string& text) {
     TPreparedSheet sheet;
-    bool inTrack = false;
-    std::string file;
+    TSheetWriter writer;
     for (const std::string& raw : Lines(text)) {
         const std::string line = Trim(raw);
         const size_t space = line.find_first_of(" \t");
         const std::string word = Upper(line.substr(0, space));
         const std::string rest = space == std::string::npos ? std::string() : Trim(line.substr(space + 1));
-        const TKeyword* keyword = FindKeyword(word);
-        if (!keyword) continue;
-        std::string out;
-        if (word == "FILE") {
-            out = FileLine(rest, file);
-        } else if (word == "INDEX") {
-            out = word + " " + rest;
-            if (inTrack && Number(rest) == 1) sheet.TrackFiles.back() = file;
-        } else if (word == "REM") {
-            if (!inTrack) TakeRemark(rest, sheet.Remarks);
-            out = rest.empty() ? std::string() : "REM " + rest;
-        } else if (word == "TRACK" || word == "FLAGS") {
-            if (word == "TRACK") sheet.TrackFiles.push_back(file);
-            inTrack = inTrack || word == "TRACK";
-            out = word + " " + Upper(rest);
-        } else if (keyword->Text) {
-            out = word + " " + Quoted(rest);
-        } else {
-            out = word + " " + rest;
-        }
-        if (!out.empty()) sheet.Text += out + "\n";
+        if (word == "REM" && !writer.InTrack()) TakeRemark(rest, sheet.Remarks);
+        if (!writer.Take(word, rest)) return {};
     }
+    sheet.Text = writer.Text();
+    sheet.TrackFiles = writer.TrackFiles();
     return sheet;
 }

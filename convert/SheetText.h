@@ -25,9 +25,11 @@ struct TPreparedSheet {
     std::vector<std::string> TrackFiles;
 };
 
-// `text` (UTF-8) in the form libcue's parser takes: its keywords in upper
-// case (writers of sheets by hand use any), titles and names that were
-// written without quotes quoted, blank lines and lines of no keyword it knows
-// left out, so that a sheet it could read in spirit is not refused for its
-// letter. The album's remarks are gathered on the way.
+// `text` (UTF-8) in the form libcue's parser takes without a complaint: the
+// lines the program reads, keywords in upper case (writers of sheets by hand
+// use any), titles and names written without quotes quoted, indexes of
+// another form left out; so that a sheet it could read in spirit is not
+// refused for its letter. The album's remarks are gathered on the way.
+// Nothing (no TrackFiles) when the sheet is no list of tracks: a TRACK
+// before any FILE, or one of no number from 1 to 99.
 TPreparedSheet PrepareSheet(const std::string& text);

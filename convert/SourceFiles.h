@@ -29,12 +29,12 @@ struct TSourceFile {
     std::string Root;
     // A track of the image at Path (its sheet's or chapter's), converted on
     // its own; none for a file converted whole.
-    std::optional<TSourceTrack> Track;
+    std::optional<TSourceTrack> Track = {};
     // Set when the name was meant to give files to convert but gives none:
     // a cue sheet that cannot be read, or whose FILE is not there. Path is
     // then the sheet, and this the line that tells the user why, in the
     // program's words; such an entry is reported, never opened.
-    std::string Problem;
+    std::string Problem = {};
 };
 
 // The folder of `file` relative to its root, with a trailing separator: ""

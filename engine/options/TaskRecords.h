@@ -113,9 +113,11 @@ struct TOutputOptions {
     double AudioGain = 0;
     // Tags given to the output in place of the source's tags of the same
     // common name (UserTags.h: "title", "artist", "track", "track_total",
-    // "disc", "date", …). When the input is cut (TInputOptions::Cut), the
-    // source's tags that belong to the whole file and not to a stretch of it
-    // (its title, track number, cue sheet, ReplayGain, chapters) are left out.
+    // "disc", "date", …); an empty value leaves the tag out. When the input is
+    // cut (TInputOptions::Cut), the source's tags that belong to the whole
+    // file and not to a stretch of it (its title, track number and total,
+    // lyrics, cue sheet, ReplayGain and R128 gains, chapters) are left out;
+    // its other tags and its cover stay.
     std::vector<std::pair<std::string, std::string>> Tags;
 };
 

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <sstream>
+#include <sys/xattr.h>
 #include <thread>
 
 #include "BatchRun.h"
@@ -38,12 +40,20 @@ public:
         if (end.Queued) --running_;
     }
     void Summary(const TBatchSummary& summary) override { summary_ = summary; }
+    void Progress(size_t index, const std::string&, int64_t, int64_t total) override {
+        std::lock_guard<std::mutex> lock(progressLock_);
+        totals_[index] = total;
+    }
+    void AlbumTagged(const TBatchAlbum& album) override { albums_.push_back(album.Files); }
 
     std::function<void(size_t)> OnStarted;
     std::vector<TEvent> events_;
     std::map<size_t, TBatchFileEnd> ends_;
     TBatchSummary summary_;
     int running_ = 0, maxRunning_ = 0;
+    std::mutex progressLock_;
+    std::map<size_t, int64_t> totals_;  // the last progress total of each file
+    std::vector<std::vector<size_t>> albums_;
     // Calls on other threads than Run's, but for progress.
     int otherThread_ = 0;
     std::thread::id runThread_ = std::this_thread::get_id();
@@ -158,4 +168,90 @@ TEST_F(BatchRunTest, AStopSettlesEveryFileAndStartsNoMore) {
               1);
     // Only the file that had started may be there, kept as far as it got.
     EXPECT_LE(std::distance(fs::directory_iterator(out_.Path()), fs::directory_iterator()), 1);
+}
+
+namespace {
+
+// The samples of the first audio stream of `file`, by ffprobe, and its tags.
+struct TProbedTrack {
+    int64_t Samples = 0;
+    std::map<std::string, std::string> Tags;
+};
+
+TProbedTrack ProbeTrack(const std::string& file) {
+    TProbedTrack probed;
+    std::istringstream lines(CommandOutput("ffprobe -v error -select_streams a:0 -show_entries "
+                                           "frame=nb_samples:format_tags -of default=nw=1 " + ShellQuote(file)));
+    for (std::string line; std::getline(lines, line);) {
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = line.substr(0, eq);
+        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (key == "nb_samples") probed.Samples += std::atoll(line.c_str() + eq + 1);
+        else if (key.rfind("tag:", 0) == 0) probed.Tags[key.substr(4)] = line.substr(eq + 1);
+    }
+    return probed;
+}
+
+} // namespace
+
+// Tracks of an image: each converts only its stretch, named "NN - Title" and
+// numbered like any name already taken, tagged as its sheet says, its
+// progress told against its own length; the tracks of one image make an
+// album. A sheet's problem settles as a failed file. With --update, a track's
+// output that records no source is held against the track's length, not the
+// whole image's.
+TEST_F(BatchRunTest, TracksOfAnImageConvertAsFilesOfTheirOwn) {
+    const std::string image = Tone("album.wav", 3.0);
+    TSourceTrack intro;
+    intro.Cut = {0, 75, 1, 75};
+    intro.Number = 1;
+    intro.Total = 2;
+    intro.Title = "Intro";
+    intro.Performer = "Band";
+    TSourceTrack song = intro;
+    song.Cut = {75, -1, 1, 75};
+    song.Number = 2;
+    song.Title = "Song";
+    WriteTextFile(out_.File("01 - Intro.flac"), "taken");
+
+    TRecorder recorder;
+    TBatchSettings settings = Settings(6, 2);
+    settings.Loudness.ReplayGain = true;
+    {
+        TBatchRun run(settings, recorder);
+        ASSERT_TRUE(run.Append({image, out_.Path(), intro}));
+        ASSERT_TRUE(run.Append({image, out_.Path(), song}));
+        ASSERT_TRUE(run.Append({src_.File("broken.cue"), out_.Path(), std::nullopt, "The sheet is broken"}));
+        const TBatchSummary summary = run.Run();
+        EXPECT_EQ(summary.Converted, 2u);
+        EXPECT_EQ(summary.Failed, 1u);
+    }
+    EXPECT_EQ(recorder.ends_[0].Output, out_.File("01 - Intro(1).flac"));
+    EXPECT_EQ(recorder.ends_[1].Output, out_.File("02 - Song.flac"));
+    EXPECT_EQ(recorder.ends_[2].Error, "The sheet is broken");
+    EXPECT_FALSE(recorder.ends_[2].Queued);
+    EXPECT_EQ(recorder.totals_[0], 1000000);
+    EXPECT_EQ(recorder.totals_[1], 2000000);
+    EXPECT_EQ(recorder.albums_, (std::vector<std::vector<size_t>>{{0, 1}}));
+    TProbedTrack first = ProbeTrack(recorder.ends_[0].Output), second = ProbeTrack(recorder.ends_[1].Output);
+    EXPECT_EQ(first.Samples, 44100);
+    EXPECT_EQ(second.Samples, 88200);
+    EXPECT_EQ(second.Tags["title"], "Song");
+    EXPECT_EQ(second.Tags["artist"], "Band");
+    EXPECT_EQ(second.Tags["track"], "2");
+
+    // Made without a record of their source and newer than it: only a
+    // comparison of lengths can tell whether they are whole.
+    for (size_t i : {0u, 1u}) ASSERT_EQ(::removexattr(recorder.ends_[i].Output.c_str(), "user.tembrio.source"), 0);
+    fs::rename(recorder.ends_[0].Output, out_.File("01 - Intro.flac"));
+    TRecorder again;
+    settings.Update = true;
+    settings.Loudness.ReplayGain = false;
+    TBatchRun update(settings, again);
+    ASSERT_TRUE(update.Append({image, out_.Path(), intro}));
+    ASSERT_TRUE(update.Append({image, out_.Path(), song}));
+    const TBatchSummary summary = update.Run();
+    EXPECT_EQ(summary.Skipped, 2u);
+    EXPECT_EQ(again.ends_[0].Output, out_.File("01 - Intro.flac"));
 }

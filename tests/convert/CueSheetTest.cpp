@@ -170,7 +170,7 @@ TEST(CueSheetTest, EachFileOfASheetGivesItsOwnTracks) {
 }
 
 // Sheets written by hand: keywords in any case, titles without quotes,
-// lines of no keyword, no FILE type.
+// lines of no keyword, no FILE type, a track left unfinished.
 TEST(CueSheetTest, ASheetWrittenByHandIsReadInSpirit) {
     const TCueSheet sheet = ReadEmbeddedCueSheet("performer The Band\n"
                                                  "this line means nothing\n"
@@ -186,6 +186,14 @@ TEST(CueSheetTest, ASheetWrittenByHandIsReadInSpirit) {
     EXPECT_EQ(sheet.Tracks[0].Track.Title, "A Song With Spaces");
     EXPECT_EQ(sheet.Tracks[1].Track.Performer, "The Band");
     EXPECT_EQ(sheet.Tracks[0].Track.Cut.Length, 30 * 75);
+
+    // libcue refuses a track of no index at all (and leaks what it read so
+    // far): the program names the track instead.
+    const TCueSheet unfinished = ReadEmbeddedCueSheet("FILE \"a.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                                      "  TRACK 02 AUDIO\n",
+                                                      "/music/image.flac");
+    EXPECT_TRUE(unfinished.Tracks.empty());
+    EXPECT_EQ(unfinished.Error, "The cue sheet in /music/image.flac cannot be read: its track 2 has no INDEX 01");
 }
 
 // libcue's parser keeps its state in globals; sheets read on several threads
