@@ -81,7 +81,8 @@ void TFormMain::SetTabOrder() {
     order << p2->EditOutputDir << p2->ButtonSelectDir;
     for (QWidget* tile : p2->FormatButtons) order << tile;
     for (QWidget* list : p2->PresetLists) order << list;
-    order << p2->SpinBoxParallelTasks << p2->ComboBoxLoudness << p2->CheckBoxKeepFolderStructure;
+    order << p2->SpinBoxParallelTasks << p2->ComboBoxLoudness << p2->CheckBoxKeepFolderStructure
+          << p2->CheckBoxSplitChapters;
     const TPageConverting* p3 = TabSheetStep3;
     order << p3->ListViewConverting << p3->CheckBoxPlayASound << p3->CheckBoxShutdown;
     order << LabelOpenFolder << ListViewUnfinished;

@@ -22,7 +22,7 @@ std::string ChoicesText(const TGlobalVars& g) {
     for (int32_t preset : g.Presets) text += ' ' + std::to_string(preset);
     text += '\n' + std::to_string(g.PlayASoundWhenFinished) + std::to_string(g.ShutDownWhenFinished) + ' ' +
             std::to_string(g.ParallelTasks) + ' ' + std::to_string(g.KeepFolderStructure) + ' ' +
-            std::to_string(g.Loudness);
+            std::to_string(g.Loudness) + ' ' + std::to_string(g.SplitChapters);
     return text;
 }
 
@@ -46,6 +46,12 @@ void TFormMain::ConnectSettingsSaving() {
     connect(p2->SpinBoxParallelTasks, &QSpinBox::valueChanged, this, pageChanged);
     connect(p2->CheckBoxKeepFolderStructure, &QCheckBox::toggled, this, pageChanged);
     connect(p2->ComboBoxLoudness, &QComboBox::currentIndexChanged, this, pageChanged);
+    connect(p2->CheckBoxSplitChapters, &QCheckBox::toggled, this, pageChanged);
+    // Page 1 lists what will be converted: the files with chapters follow the
+    // switch at once, and so do the files added later (after pageChanged,
+    // which stores it).
+    connect(p2->CheckBoxSplitChapters, &QCheckBox::toggled, this,
+            [this](bool split) { TabSheetStep1->SplitChapters(split); });
     // The folder the next add dialog opens in is known once an add has begun.
     connect(TabSheetStep1, &TPageInputList::AddingChanged, this, [this] { SaveChoices(); });
     for (QCheckBox* box : {TabSheetStep3->CheckBoxPlayASound, TabSheetStep3->CheckBoxShutdown})

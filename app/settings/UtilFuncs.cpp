@@ -139,6 +139,7 @@ bool LoadSettings(TGlobalVars& g) {
     // keeps the files' loudness as it is.
     const int32_t loudness = ini.ReadInteger(SystemSection, "Loudness", g.Loudness);
     g.Loudness = loudness >= 0 && loudness < LoudnessChoiceCount ? loudness : lcKeep;
+    g.SplitChapters = ini.ReadBool(SystemSection, "SplitChapters", g.SplitChapters);
     return true;
 }
 
@@ -154,6 +155,7 @@ void SaveSettings(TGlobalVars& g) {
     ini.WriteBool(SystemSection, "KeepFolderStructure", g.KeepFolderStructure);
     for (const TPresetKey& p : LaterPresetKeys) ini.WriteInteger(SystemSection, p.Key, g.Presets[p.Format]);
     ini.WriteInteger(SystemSection, "Loudness", g.Loudness);
+    ini.WriteBool(SystemSection, "SplitChapters", g.SplitChapters);
     WriteSettingsFile(ini, g);
 }
 

@@ -31,8 +31,9 @@ std::string SettingsFilePath(const TGlobalVars& vars);
 bool LoadSettings(TGlobalVars& vars);
 
 // Writes the keys of section "System" from `vars` (the thirteen of the first
-// release, then ParallelTasks and KeepFolderStructure), keeping every other
-// section of the file. Raises Exception when the file cannot be written.
+// release, then ParallelTasks, KeepFolderStructure, the later formats'
+// presets, Loudness and SplitChapters), keeping every other section of the
+// file. Raises Exception when the file cannot be written.
 void SaveSettings(TGlobalVars& vars);
 
 // Writes a settings file (TIniFile::UpdateFile). A read-only one is left as it

@@ -63,6 +63,7 @@ struct TGlobalVars {
     int32_t ParallelTasks = DefaultParallelTasks();
     bool KeepFolderStructure = false;       // mirror the folders a file was found under
     int32_t Loudness = lcKeep;              // TLoudnessIndex
+    bool SplitChapters = false;             // a file with chapters converts as one file per chapter
     std::string HelpAddress;
     std::string HomePageAddress;
     std::string UpdatesAddress;

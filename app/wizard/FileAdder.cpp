@@ -28,6 +28,13 @@ constexpr qint64 DeliveryBudgetMs = 15;
 
 } // namespace
 
+// A file to probe: a file found, or an image with the tracks of its sheet
+// that were found one after the other, which one probe of the image serves.
+struct TAddedFile {
+    TSourceFile File;
+    std::vector<TSourceTrack> Tracks;
+};
+
 // One add: the names still to search, the files found, their results. The
 // workers and the main thread share it under `lock`, apart from the fields
 // said otherwise.
@@ -38,7 +45,7 @@ struct TFileAdder::TRun {
     std::condition_variable wake;                      // names or files arrived, or the end
     std::deque<std::vector<std::string>> names;        // batches not yet searched, in order
     bool searching = false;                            // a worker searches a batch
-    std::vector<TSourceFile> files;                    // found so far, in order
+    std::vector<TAddedFile> files;                     // found so far, in order
     std::vector<std::optional<TProbedRow>> results;  // one slot per file
     size_t nextProbe = 0;
     size_t delivered = 0;                              // written by the main thread under the lock
@@ -71,9 +78,31 @@ private:
     uint32_t threadId_;
 };
 
-TProbedRow Probe(TFFDecoder& probe, const TSourceFile& file, const QSize& pictureArea) {
+void AppendFiles(std::vector<TSourceFile> found, std::vector<TAddedFile>& files) {
+    const size_t searched = files.size();
+    for (TSourceFile& source : found) {
+        if (!source.Track) {
+            files.push_back({std::move(source), {}});
+            continue;
+        }
+        TAddedFile* image = files.size() > searched ? &files.back() : nullptr;
+        if (!image || image->Tracks.empty() || image->File.Path != source.Path || image->File.Root != source.Root) {
+            files.push_back({TSourceFile{source.Path, source.Root, std::nullopt, {}}, {}});
+            image = &files.back();
+        }
+        image->Tracks.push_back(std::move(*source.Track));
+    }
+}
+
+TProbedRow Probe(TFFDecoder& probe, const TAddedFile& added, const QSize& pictureArea) {
+    const TSourceFile& file = added.File;
     const QString name = NameFromBytes(file.Path);
     TProbedRow probed;
+    // A sheet that gave nothing to probe is only reported.
+    if (!file.Problem.empty()) {
+        probed.Error = file.Problem;
+        return probed;
+    }
     try {
         probed = ProbeFileRow(probe, name, pictureArea);
     } catch (const std::exception& e) {
@@ -81,6 +110,11 @@ TProbedRow Probe(TFFDecoder& probe, const TSourceFile& file, const QSize& pictur
         probed.Error = e.what();
     }
     probed.Root = NameFromBytes(file.Root);
+    // Added by its sheet, the image is what the sheet says it is.
+    if (!added.Tracks.empty()) {
+        probed.SheetTracks = added.Tracks;
+        probed.Chapters.clear();
+    }
     return probed;
 }
 
@@ -141,14 +175,14 @@ void TFileAdder::Work(TFileAdder* adder, TRun* run) {
                 lock.unlock();
                 std::vector<TSourceFile> found = ExpandSources(names, true, &run->stop);
                 lock.lock();
-                for (TSourceFile& file : found) run->files.push_back(std::move(file));
+                AppendFiles(std::move(found), run->files);
                 run->results.resize(run->files.size());
                 run->searching = false;
                 run->wake.notify_all();
                 adder->RequestDelivery();
             } else if (run->nextProbe < run->files.size()) {
                 const size_t index = run->nextProbe++;
-                const TSourceFile file = run->files[index];
+                const TAddedFile file = run->files[index];
                 lock.unlock();
                 TProbedRow probed = Probe(probe, file, run->pictureArea);
                 lock.lock();

@@ -2,7 +2,7 @@
 // Adding files without holding up the window. The names of an add are
 // searched on a worker thread (a folder becomes the media files below it), and
 // every file found is probed and its picture taken on worker threads, each with
-// a probe of its own. The results come back to the main thread one at a time,
+// a probe of its own; the tracks of a sheet share one probe of their image. The results come back to the main thread one at a time,
 // in the order the files were given, each as soon as it and all before it are
 // ready.
 #include <QObject>
@@ -47,7 +47,8 @@ public:
     void StopAndWait();
 
     bool Running() const { return run_ != nullptr; }
-    // The files handed over, and the files found so far.
+    // The files handed over, and the files found so far (the tracks of an
+    // image that a sheet gives count as one file: it is probed once).
     int Settled() const;
     int Found() const;
     // Whether names are still being searched.

@@ -15,11 +15,13 @@ int TFileListModel::columnCount(const QModelIndex& parent) const { return parent
 QVariant TFileListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= FileListColumnCount) return {};
     const TFileRow& row = Row(index.row());
+    if (role == TrackCaptionRole) return row.Track ? QVariant(row.Cells[NxTextColumnFileMinName]) : QVariant();
     if (index.column() == NxGraphicColumnMainImage) {
         if (role == Qt::DecorationRole) return row.Picture;
         // The values the row has no room for, for the curious.
         if (role == Qt::ToolTipRole) {
             QStringList lines{DisplayName(row.Cells[NxTextColumnFileFullName])};
+            if (row.Track) lines.prepend(row.Cells[NxTextColumnFileMinName]);
             for (int c = NxTextColumnFileSize; c <= NxTextColumnFrameRate; ++c) lines << row.Cells[static_cast<size_t>(c)];
             return lines.join('\n');
         }
@@ -65,6 +67,12 @@ void TFileListModel::AppendRow(TFileRow row) {
     beginInsertRows(QModelIndex(), index, index);
     rows_.push_back(std::move(row));
     endInsertRows();
+}
+
+void TFileListModel::ResetRows(std::vector<TFileRow> rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
 }
 
 void TFileListModel::Clear() {

@@ -1,14 +1,19 @@
 #pragma once
 // The rows of page 1's file list. Every row carries fourteen text columns; the
 // list shows only the first five (through its delegate), the others are the
-// row's data for building the batch. The model is read-only for the view,
-// apart from moving rows, which reorders the batch.
+// row's data for building the batch. A row converts a whole file, or one track
+// of it (a track of its cue sheet, or a chapter). The model is read-only for
+// the view, apart from moving rows, which reorders the batch.
 #include <QAbstractTableModel>
 #include <QPixmap>
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <vector>
+
+#include "SourceTrack.h"
 
 enum TFileListColumn : int {
     NxGraphicColumnMainImage,     // the row's picture (DecorationRole)
@@ -28,14 +33,30 @@ enum TFileListColumn : int {
     FileListColumnCount
 };
 
+struct TChapteredFile;
+
 struct TFileRow {
     // The row's own picture (an audio row shares the page's audio picture);
     // it goes with the row.
     QPixmap Picture;
+    // For a track, NxTextColumnFileMinName holds its caption ("NN - Title"),
+    // the duration columns its length; NxTextColumnFileFullName stays the
+    // file it is cut from.
     std::array<QString, FileListColumnCount> Cells;
     // The folder the file was found under when a folder was added, byte for
     // byte (FileNames.h); empty for a file added by itself.
     QString Root;
+    // The stretch of the file the row converts; none: the whole file.
+    std::optional<TSourceTrack> Track;
+    // A file with chapters, on its whole row or on each of its chapters'
+    // rows: what either kind of row is made from again when "Split by
+    // chapters" changes.
+    std::shared_ptr<const TChapteredFile> Chaptered;
+};
+
+struct TChapteredFile {
+    TFileRow Whole;  // its Chaptered is null: the rows that show it point here
+    std::vector<TSourceTrack> Chapters;
 };
 
 class TFileListModel : public QAbstractTableModel {
@@ -54,13 +75,21 @@ public:
                   int destinationChild) override;
 
     void AppendRow(TFileRow row);
+    // Every row at once, in place of the rows there are.
+    void ResetRows(std::vector<TFileRow> rows);
     void Clear();
     const TFileRow& Row(int row) const { return rows_[static_cast<size_t>(row)]; }
+    const std::vector<TFileRow>& Rows() const { return rows_; }
     QString Cell(int row, int column) const { return Row(row).Cells[static_cast<size_t>(column)]; }
     // The file of a row and its duration in microseconds (0 when unknown).
     QString FileFullName(int row) const { return Cell(row, NxTextColumnFileFullName); }
     int64_t RealDuration(int row) const { return Cell(row, NxTextColumnRealDuration).toLongLong(); }
     QString Root(int row) const { return Row(row).Root; }
+    const std::optional<TSourceTrack>& Track(int row) const { return Row(row).Track; }
+
+    // The caption a track's row shows in place of its file's name (a null
+    // QVariant for a whole file's row), for the row's delegate.
+    static constexpr int TrackCaptionRole = Qt::UserRole;
 
 private:
     std::vector<TFileRow> rows_;

@@ -2,12 +2,15 @@
 
 #include <QFontMetrics>
 #include <QImage>
+#include <set>
 #include <utility>
 
 #include "BitmapImage.h"
+#include "EmbeddedTracks.h"
 #include "FFDecode.h"
 #include "FileNames.h"
 #include "MinimizeName.h"
+#include "SourceTrack.h"
 #include "UtilFuncs.h"
 
 namespace {
@@ -28,8 +31,13 @@ QSize ShownSize(const QSize& coded, float aspectRatio, const QSize& area) {
 QImage VideoPicture(TFFDecoder& decoder, float aspectRatio, const QSize& area) {
     TFileStreamInfo info;
     decoder.GetFileStreamInfo(info);
+    // The cover of an audio file (an album image's) comes once, before
+    // everything else: a seek would pass it.
+    const AVFormatContext* context = decoder.FormatContext();
+    const int stream = decoder.FirstVideoStream();
+    const bool cover = context && stream >= 0 && (context->streams[stream]->disposition & AV_DISPOSITION_ATTACHED_PIC);
     // A still picture cannot seek and says so in the log; decoding still works.
-    decoder.Seek(AVSEEK_FLAG_BACKWARD, info.Duration > 0 ? info.Duration / 2 : 0);
+    if (!cover) decoder.Seek(AVSEEK_FLAG_BACKWARD, info.Duration > 0 ? info.Duration / 2 : 0);
     if (!decoder.DecodeVideoFrame(decoder.FirstVideoStream())) return {};
     TBitmap bitmap;
     if (!decoder.CopyToBitmap(bitmap)) return {};
@@ -104,6 +112,12 @@ TProbedRow ProbeFileRow(TFFDecoder& decoder, const QString& fileName, const QSiz
     c[NxTextColumnAudioEncoder] = Labelled("Audio Codec: ", Text(audio.CodecDesc));
     c[NxTextColumnFrameRate] = Labelled("Frame Rate: ", FrameRateText(video));
     c[NxTextColumnRealDuration] = file.Duration < 0 ? QStringLiteral("0") : QString::number(file.Duration);
+
+    // A sheet it holds makes it its tracks whatever the switch says; its
+    // chapters are kept for the switch to decide, now and when it changes.
+    const std::string path = NameBytes(fileName);
+    probed.SheetTracks = EmbeddedTracks(path, decoder, false, &probed.TracksProblem);
+    if (probed.SheetTracks.empty()) probed.Chapters = EmbeddedTracks(path, decoder, true);
     return probed;
 }
 
@@ -121,4 +135,60 @@ TFileRow MakeFileRow(TProbedRow probed, const TFileRowLook& look) {
         MinimizeName(DisplayName(fileName), QFontMetrics(look.NameFont), look.NameWidth);
     row.Root = std::move(probed.Root);
     return row;
+}
+
+std::vector<TFileRow> MakeFileRows(TProbedRow probed, const TFileRowLook& look, bool splitChapters) {
+    std::vector<TSourceTrack> tracks = std::move(probed.SheetTracks);
+    std::vector<TSourceTrack> chapters = std::move(probed.Chapters);
+    TFileRow whole = MakeFileRow(std::move(probed), look);
+    std::vector<TFileRow> rows;
+    if (!tracks.empty()) {
+        for (const TSourceTrack& t : tracks) rows.push_back(MakeTrackRow(whole, t));
+    } else if (chapters.empty()) {
+        rows.push_back(std::move(whole));
+    } else {
+        auto file = std::make_shared<TChapteredFile>();
+        file->Whole = std::move(whole);
+        file->Chapters = std::move(chapters);
+        TFileRow shown = file->Whole;
+        shown.Chaptered = file;
+        rows = RegroupChapterRows({std::move(shown)}, splitChapters);
+    }
+    return rows;
+}
+
+TFileRow MakeTrackRow(const TFileRow& file, const TSourceTrack& track) {
+    TFileRow row = file;
+    const int64_t fileDuration = file.Cells[NxTextColumnRealDuration].toLongLong();
+    const int64_t duration = TrackDuration(track, fileDuration > 0 ? fileDuration : -1);
+    auto& c = row.Cells;
+    c[NxTextColumnFileMinName] = QString::fromUtf8(TrackOutputStem(track).c_str());
+    c[NxTextColumnDuration] = Labelled("Duration: ", DurationText(duration));
+    c[NxTextColumnRealDuration] = duration < 0 ? QStringLiteral("0") : QString::number(duration);
+    row.Track = track;
+    return row;
+}
+
+std::vector<TFileRow> RegroupChapterRows(const std::vector<TFileRow>& rows, bool split) {
+    std::vector<TFileRow> regrouped;
+    regrouped.reserve(rows.size());
+    std::set<const TChapteredFile*> joined;
+    for (const TFileRow& row : rows) {
+        const std::shared_ptr<const TChapteredFile>& file = row.Chaptered;
+        if (!file || split == row.Track.has_value()) {
+            // Already as asked: a chapter's row moved or left on its own stays so.
+            regrouped.push_back(row);
+        } else if (split) {
+            for (const TSourceTrack& chapter : file->Chapters) {
+                TFileRow chapterRow = MakeTrackRow(file->Whole, chapter);
+                chapterRow.Chaptered = file;
+                regrouped.push_back(std::move(chapterRow));
+            }
+        } else if (joined.insert(file.get()).second) {
+            TFileRow whole = file->Whole;
+            whole.Chaptered = file;
+            regrouped.push_back(std::move(whole));
+        }
+    }
+    return regrouped;
 }

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "FileListModel.h"
 
@@ -38,6 +39,14 @@ struct TProbedRow {
     // thread.
     std::array<QString, FileListColumnCount> Cells;
     QString Root;          // as TFileRow::Root
+    // The tracks of its sheet (the one it was added by, else the one it
+    // holds): it is added as these.
+    std::vector<TSourceTrack> SheetTracks;
+    // Its chapters: it is added as these while chapters are split.
+    std::vector<TSourceTrack> Chapters;
+    // Why the sheet it holds could not be read (it is added whole); "" when
+    // nothing went wrong.
+    std::string TracksProblem;
 };
 
 // "hh:mm:ss.zzz" of microseconds, or the unknown-duration text for -1 (and
@@ -46,12 +55,27 @@ QString DurationText(int64_t duration);
 // "N Kbps" for a known bit rate (bits per second, at least 1), else the unknown text.
 QString AudioBitRateText(int32_t bitRate);
 
-// Probes `fileName` and takes a picture from the middle of a video, scaled to
-// fit `pictureArea` (device pixels). Not Opened when the probe cannot open the
-// file (Error then holds the probe's LastErrMsg) or finds neither an audio
-// nor a video stream in it (Error says so). The probe is closed again in
+// Probes `fileName`, takes a picture from the middle of a video (or its
+// cover), scaled to fit `pictureArea` (device pixels), and the tracks it
+// holds (EmbeddedTracks). Not Opened when the probe cannot open the file
+// (Error then holds the probe's LastErrMsg) or finds neither an audio nor a
+// video stream in it (Error says so). The probe is closed again in
 // every case. Raises what the probe raises.
 TProbedRow ProbeFileRow(TFFDecoder& decoder, const QString& fileName, const QSize& pictureArea);
 
-// The list row of an opened file. Main thread only.
+// The list row of an opened file, whole. Main thread only.
 TFileRow MakeFileRow(TProbedRow probed, const TFileRowLook& look);
+
+// The list rows of an opened file: one per track of its sheet; else one per
+// chapter when `splitChapters` and it has chapters; else the whole file's.
+// Main thread only.
+std::vector<TFileRow> MakeFileRows(TProbedRow probed, const TFileRowLook& look, bool splitChapters);
+
+// The row of a track of the file whose whole row is `file`: its caption
+// "NN - Title" (TrackOutputStem, the name its output gets) and its length.
+TFileRow MakeTrackRow(const TFileRow& file, const TSourceTrack& track);
+
+// The rows again after "Split by chapters" became `split`: a file with
+// chapters is its chapters' rows, in its place, or its whole row in place of
+// the first of its chapters' rows there are. The other rows stay as they are.
+std::vector<TFileRow> RegroupChapterRows(const std::vector<TFileRow>& rows, bool split);

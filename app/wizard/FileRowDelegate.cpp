@@ -92,13 +92,17 @@ void TFileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         painter->setFont(font);
         const QFontMetrics metrics(font);
         const QRect rect(row.left() + TextLeft, row.top() + tops[i], textWidth, metrics.height());
-        // The path is shortened to the width the row has now, folders first.
+        // The path is shortened to the width the row has now, folders first;
+        // a track shows its caption instead.
+        const QVariant caption = index.data(TFileListModel::TrackCaptionRole);
         const QString text =
-            line.Column == NxTextColumnFileMinName
+            line.Column == NxTextColumnFileMinName && !caption.isValid()
                 ? MinimizeName(DisplayName(index.sibling(index.row(), NxTextColumnFileFullName).data().toString()),
                                metrics, textWidth)
-                : metrics.elidedText(index.sibling(index.row(), line.Column).data().toString(), Qt::ElideRight,
-                                     textWidth);
+                : metrics.elidedText(line.Column == NxTextColumnFileMinName
+                                         ? caption.toString()
+                                         : index.sibling(index.row(), line.Column).data().toString(),
+                                     Qt::ElideRight, textWidth);
         painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
     }
     painter->restore();

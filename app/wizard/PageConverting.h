@@ -14,9 +14,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "SourceTrack.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -83,7 +86,9 @@ public:
     // under ("" for a file added by itself); with KeepFolderStructure its
     // output goes to the same folder below the output folder. False, and
     // nothing added, when no batch runs.
-    bool QueueFile(const QString& path, int64_t durationUs, const QString& root = QString());
+    // track: the stretch of the file to convert, none for the whole file.
+    bool QueueFile(const QString& path, int64_t durationUs, const QString& root = QString(),
+                   const std::optional<TSourceTrack>& track = std::nullopt);
 
     // What the runner tells, on the main thread, in the order it told it;
     // the view follows from these alone. A file runs from its start, or from
@@ -170,6 +175,9 @@ private:
     static constexpr int KeptRole = Qt::UserRole + 4;
     static constexpr int ErrorRole = Qt::UserRole + 5;
     static constexpr int StartedRole = Qt::UserRole + 6;
+    // A track's caption ("NN - Title"), which the entry shows as its name;
+    // none for a whole file.
+    static constexpr int TrackRole = Qt::UserRole + 7;
     enum TEntryOutcome { eoPending, eoSucceeded, eoFailed, eoStopped };
     static TEntryOutcome Outcome(const QTreeWidgetItem* entry);
     // Records the outcome and shows its status text.
@@ -192,7 +200,10 @@ private:
     void StartRunner(const TFileListModel& files);
     // The folder the output of `path` goes to.
     std::string OutputFolderOf(const QString& path, const QString& root) const;
-    QTreeWidgetItem* NewEntry(const QString& path, int64_t durationUs);
+    QTreeWidgetItem* NewEntry(const QString& path, int64_t durationUs, const std::optional<TSourceTrack>& track);
+    // The file an entry converts, in its folder, as the page names it in
+    // its texts: "folder/image.flac: NN - Title" for a track.
+    static QString SourceText(const QTreeWidgetItem* entry);
     // Takes the runner's events and shows them, until none is left; the
     // events that come while a box is open wait for it.
     void TakeEvents();

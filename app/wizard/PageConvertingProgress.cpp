@@ -95,11 +95,16 @@ void TPageConverting::FileFinished(const TBatchFileEnd& end) {
     if (failed && !end.Queued) {
         // It never became a task: the failure box names it with the others.
         Log(end.Error);
-        Log("File not queued for conversion: " + NameBytes(entry->data(ccName, PathRole).toString()));
+        std::string source = NameBytes(entry->data(ccName, PathRole).toString());
+        if (const QString track = entry->data(ccName, TrackRole).toString(); !track.isEmpty())
+            source += ": " + track.toStdString();
+        Log("File not queued for conversion: " + source);
         Settle(entry, eoFailed);
         entry->setData(ccName, ErrorRole, DisplayText(end.Error));
         vars_.FailedCount += 1;
-        queueFailures_ << DisplayName(entry->data(ccName, PathRole).toString()) + "\n" + DisplayText(end.Error);
+        const bool track = !entry->data(ccName, TrackRole).toString().isEmpty();
+        queueFailures_ << (track ? SourceText(entry) : DisplayName(entry->data(ccName, PathRole).toString())) + "\n" +
+                              DisplayText(end.Error);
         queueFailureCame_ = true;
         StatusChanged();
         return;
@@ -126,7 +131,7 @@ void TPageConverting::FileFinished(const TBatchFileEnd& end) {
     StatusChanged();
     // The next files run meanwhile; their progress is painted under this
     // box, their ends wait until it is closed.
-    if (failed) ShowFailure(DisplayText(end.Error), entry->text(ccPath) + entry->text(ccName));
+    if (failed) ShowFailure(DisplayText(end.Error), SourceText(entry));
 }
 
 void TPageConverting::AlbumTagged(const TBatchAlbum& album) {
@@ -216,7 +221,7 @@ void TPageConverting::ShowRunningFiles() {
         return;
     }
     const QTreeWidgetItem* first = Entry(running_.begin()->first);
-    QString text = first->text(ccPath) + first->text(ccName);
+    QString text = SourceText(first);
     if (running_.size() > 1) text += QStringLiteral(" + %1 more").arg(running_.size() - 1);
     LabelCurrentFile->setText(text);
 }

@@ -20,6 +20,7 @@
 #include "PageConverting.h"
 #include "PageConvertingEvents.h"
 #include "SourceFiles.h"
+#include "SourceTrack.h"
 #include "UtilFuncs.h"
 #include "UtilFuncsGui.h"
 #include "WizardEvents.h"
@@ -94,7 +95,8 @@ void TPageConverting::BeginBatch(const TFileListModel& files) {
     vars_.FailedCount = 0;
     ClearEntries();
     ShowRestTexts();
-    for (int row = 0; row < files.rowCount(); ++row) NewEntry(files.FileFullName(row), files.RealDuration(row));
+    for (int row = 0; row < files.rowCount(); ++row)
+        NewEntry(files.FileFullName(row), files.RealDuration(row), files.Track(row));
 }
 
 void TPageConverting::StartRunner(const TFileListModel& files) {
@@ -115,7 +117,7 @@ void TPageConverting::StartRunner(const TFileListModel& files) {
     run_ = std::make_unique<TBatchRun>(std::move(settings), *events_);
     for (int row = 0; row < files.rowCount(); ++row) {
         const QString path = files.FileFullName(row);
-        run_->Append({NameBytes(path), OutputFolderOf(path, files.Root(row))});
+        run_->Append({NameBytes(path), OutputFolderOf(path, files.Root(row)), files.Track(row), {}});
     }
     vars_.BatchStartTime = Clock();
     runReturned_ = false;
@@ -134,38 +136,53 @@ void TPageConverting::StartRunner(const TFileListModel& files) {
 }
 
 std::string TPageConverting::OutputFolderOf(const QString& path, const QString& root) const {
-    const TSourceFile source{NameBytes(path), NameBytes(root)};
+    TSourceFile source;
+    source.Path = NameBytes(path);
+    source.Root = NameBytes(root);
     if (vars_.KeepFolderStructure && !RelativeFolder(source).empty())
         return MirroredFolder(source, vars_.OutputFileDir);
     return vars_.OutputFileDir;
 }
 
-bool TPageConverting::QueueFile(const QString& path, int64_t durationUs, const QString& root) {
+bool TPageConverting::QueueFile(const QString& path, int64_t durationUs, const QString& root,
+                                const std::optional<TSourceTrack>& track) {
     // The file's index in the batch is the number of entries before it.
-    if (!run_ || !run_->Append({NameBytes(path), OutputFolderOf(path, root)})) return false;
-    NewEntry(path, durationUs);
+    if (!run_ || !run_->Append({NameBytes(path), OutputFolderOf(path, root), track, {}})) return false;
+    NewEntry(path, durationUs, track);
     StatusChanged();
     return true;
 }
 
-QTreeWidgetItem* TPageConverting::NewEntry(const QString& path, int64_t durationUs) {
+// A track is named as its output will be, in the folder of its image.
+QTreeWidgetItem* TPageConverting::NewEntry(const QString& path, int64_t durationUs,
+                                           const std::optional<TSourceTrack>& track) {
     const QFileInfo file(DisplayName(path));
     QString folder = file.absolutePath();
     if (!folder.endsWith('/')) folder += '/';
     const QString durationText = DurationText(durationUs);
-    auto* entry = new QTreeWidgetItem({file.fileName(), durationText, QStringLiteral("Waiting"), QString(), folder});
+    const QString name = track ? QString::fromUtf8(TrackOutputStem(*track).c_str()) : file.fileName();
+    auto* entry = new QTreeWidgetItem({name, durationText, QStringLiteral("Waiting"), QString(), folder});
     entry->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    if (track) entry->setData(ccName, TrackRole, name);
     // Whole, for a column too narrow to show it.
-    entry->setToolTip(ccName, file.fileName());
+    entry->setToolTip(ccName, name);
     entry->setToolTip(ccDuration, durationText);
     entry->setToolTip(ccPath, folder);
     entry->setData(ccName, DurationRole, QVariant::fromValue<qlonglong>(durationUs));
     entry->setData(ccName, OutcomeRole, int(eoPending));
     entry->setData(ccName, PathRole, path);
+    if (track) entry->setToolTip(ccName, SourceText(entry));
     ListViewConverting->addTopLevelItem(entry);
     entries_.push_back(entry);
     if (durationUs > 0) vars_.BatchDuration += durationUs;
     return entry;
+}
+
+QString TPageConverting::SourceText(const QTreeWidgetItem* entry) {
+    const QString track = entry->data(ccName, TrackRole).toString();
+    if (track.isEmpty()) return entry->text(ccPath) + entry->text(ccName);
+    const QString image = QFileInfo(DisplayName(entry->data(ccName, PathRole).toString())).fileName();
+    return entry->text(ccPath) + image + QStringLiteral(": ") + track;
 }
 
 void TPageConverting::TakeEvents() {

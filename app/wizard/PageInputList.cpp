@@ -215,7 +215,8 @@ void TPageInputList::CreateOpenDialog(QWidget* host) {
         return list;
     };
     const QString video = patterns(VideoExtensions());
-    const QString audio = patterns(AudioExtensions());
+    // A cue sheet stands for the tracks of its album image.
+    const QString audio = patterns(AudioExtensions()) + patterns({".cue"});
     // Qt separates a filter's patterns with spaces.
     auto filter = [](const char* description, const QString& patterns) {
         QStringList list = patterns.split(';', Qt::SkipEmptyParts);

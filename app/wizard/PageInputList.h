@@ -60,6 +60,11 @@ public:
     // Adds the names the program was started with (CommandLine.h).
     void AddCommandLineFiles(const QStringList& fileNames);
 
+    // "Split by chapters" changed: every file with chapters is listed as its
+    // chapters (split), or whole again. Files added later follow
+    // TGlobalVars::SplitChapters as they come.
+    void SplitChapters(bool split);
+
     // Whether an add is running; "Next" waits for it.
     bool Adding() const;
     // "Stop": ends the running add. The rows appended stay; the failures found

@@ -105,7 +105,22 @@ void TPageInputList::AddedFile(TProbedRow& file) {
         failures_.push_back(file.Error);
         return;
     }
-    model_->AppendRow(MakeFileRow(std::move(file), look_));
+    // Its sheet could not be read: it is listed whole, and the user is told why.
+    if (!file.TracksProblem.empty()) {
+        vars_.LogLines.push_back(file.TracksProblem);
+        failures_.push_back(file.TracksProblem);
+    }
+    for (TFileRow& row : MakeFileRows(std::move(file), look_, vars_.SplitChapters)) model_->AppendRow(std::move(row));
+}
+
+void TPageInputList::SplitChapters(bool split) {
+    if (model_->rowCount() == 0) return;
+    std::vector<TFileRow> rows = RegroupChapterRows(model_->Rows(), split);
+    // The list changes only when a file with chapters is in it.
+    bool same = rows.size() == static_cast<size_t>(model_->rowCount());
+    for (size_t i = 0; same && i < rows.size(); ++i)
+        same = rows[i].Track.has_value() == model_->Row(static_cast<int>(i)).Track.has_value();
+    if (!same) model_->ResetRows(std::move(rows));
 }
 
 void TPageInputList::AddProgress() {

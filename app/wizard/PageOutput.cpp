@@ -220,7 +220,7 @@ QWidget* TPageOutput::CreatePresetStack() {
 }
 
 // How the batch runs: the files converted at once, what it does about
-// loudness, and where their outputs go.
+// loudness, where their outputs go, and whether chapters become files.
 QWidget* TPageOutput::CreateRunOptions() {
     auto* options = new QWidget(this);
     SpinBoxParallelTasks = new QSpinBox(options);
@@ -243,6 +243,10 @@ QWidget* TPageOutput::CreateRunOptions() {
     ComboBoxLoudness->setAccessibleName(labelLoudness->text());
     CheckBoxKeepFolderStructure = new QCheckBox(QStringLiteral("Keep the folder structure"), options);
     CheckBoxKeepFolderStructure->setObjectName("CheckBoxKeepFolderStructure");
+    CheckBoxSplitChapters = new QCheckBox(QStringLiteral("Split by chapters"), options);
+    CheckBoxSplitChapters->setObjectName("CheckBoxSplitChapters");
+    CheckBoxSplitChapters->setToolTip(
+        QStringLiteral("A file with chapters (an audiobook, a concert) becomes one file per chapter."));
 
     auto* grid = new QGridLayout(options);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -252,6 +256,7 @@ QWidget* TPageOutput::CreateRunOptions() {
     grid->addWidget(labelLoudness, 1, 0);
     grid->addWidget(ComboBoxLoudness, 1, 1, Qt::AlignLeft);
     grid->addWidget(CheckBoxKeepFolderStructure, 2, 0, 1, 2);
+    grid->addWidget(CheckBoxSplitChapters, 3, 0, 1, 2);
     return options;
 }
 
@@ -325,6 +330,7 @@ void TPageOutput::ApplyOutputSettings() {
     }
     SpinBoxParallelTasks->setValue(g.ParallelTasks);  // the box keeps a stored count within its range
     CheckBoxKeepFolderStructure->setChecked(g.KeepFolderStructure);
+    CheckBoxSplitChapters->setChecked(g.SplitChapters);
     ComboBoxLoudness->setCurrentIndex(g.Loudness >= 0 && g.Loudness < ComboBoxLoudness->count() ? g.Loudness : lcKeep);
 }
 
@@ -335,6 +341,7 @@ void TPageOutput::ReadOutputSettings() {
     g.ParallelTasks = SpinBoxParallelTasks->value();
     g.KeepFolderStructure = CheckBoxKeepFolderStructure->isChecked();
     g.Loudness = ComboBoxLoudness->currentIndex();
+    g.SplitChapters = CheckBoxSplitChapters->isChecked();
 }
 
 void TPageOutput::ButtonSelectDirClick() {

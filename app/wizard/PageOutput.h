@@ -2,9 +2,10 @@
 // Page 2 of the wizard: the output folder, one of the output formats and a
 // preset of that format. The format is stored the moment its button is
 // clicked and the folder when a folder choice is confirmed; the presets, the
-// number of files converted at once, whether the folder structure is kept and
-// the loudness choice are stored only by ReadOutputSettings (the main window
-// calls it as they change, and when the batch starts).
+// number of files converted at once, whether the folder structure is kept,
+// the loudness choice and whether chapters are split are stored only by
+// ReadOutputSettings (the main window calls it as they change, and when the
+// batch starts).
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -32,11 +33,13 @@ public:
     // Fills every format's preset list from the preset table, in its order.
     void FillPresetLists();
     // Shows the stored choice: folder, format, every format's preset, the
-    // files at once, the folder structure switch and the loudness choice. An OutputFormat of no
-    // format leaves every format unchosen.
+    // files at once, the folder structure switch, the loudness choice and the
+    // chapters switch. An OutputFormat of no format leaves every format
+    // unchosen.
     void ApplyOutputSettings();
     // Stores the folder shown, the preset of every list (-1: none chosen), the
-    // files at once, the folder structure switch and the loudness choice.
+    // files at once, the folder structure switch, the loudness choice and the
+    // chapters switch.
     void ReadOutputSettings();
 
     // The handler of every format button: chooses format `code` (below
@@ -85,6 +88,9 @@ public:
     // "Keep the folder structure": a file found in a folder goes to the same
     // folder below the output folder.
     QCheckBox* CheckBoxKeepFolderStructure = nullptr;
+    // "Split by chapters": a file with chapters converts as one file per
+    // chapter; page 1 lists it so as soon as the box changes.
+    QCheckBox* CheckBoxSplitChapters = nullptr;
     // "Loudness:", one item per TLoudnessIndex, in its order.
     QComboBox* ComboBoxLoudness = nullptr;
 

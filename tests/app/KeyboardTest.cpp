@@ -147,7 +147,8 @@ private slots:
         QCOMPARE(Names(TabRound(form_.get())),
                  Names(QList<QWidget*>{p2->EditOutputDir, p2->ButtonSelectDir, p2->FormatButtons[ofMP3],
                                        p2->PresetLists[ofMP3], p2->SpinBoxParallelTasks,
-                                       p2->ComboBoxLoudness, p2->CheckBoxKeepFolderStructure, form_->ButtonBack, form_->ButtonNext,
+                                       p2->ComboBoxLoudness, p2->CheckBoxKeepFolderStructure,
+                                       p2->CheckBoxSplitChapters, form_->ButtonBack, form_->ButtonNext,
                                        form_->ButtonExit, form_->ButtonHelp, form_->ButtonLog}));
 
         // Page 4 starts on "Finish", and Tab reaches "Open folder".

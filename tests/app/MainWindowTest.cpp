@@ -139,13 +139,13 @@ private slots:
         QVERIFY(written.startsWith("[System]\nLastOpenDir=" + home_->path().toUtf8() + "\nOutputFileDir="));
         QVERIFY(!written.contains("[Form]"));
         const QList<QByteArray> lines = written.trimmed().split('\n');
-        QCOMPARE(lines.size(), 19);
+        QCOMPARE(lines.size(), 20);
         const char* keys[] = {"LastOpenDir", "OutputFileDir", "OutputFormat", "OutputWAVPreset", "OutputMP3Preset",
                               "OutputWMAPreset", "OutputOGGPreset", "OutputM4APreset", "OutputAACPreset",
                               "OutputFLACPreset", "OutputMP2Preset", "PlayASoundWhenFinished", "ShutDownWhenFinished",
                               "ParallelTasks", "KeepFolderStructure", "OutputOpusPreset", "OutputALACPreset",
-                              "Loudness"};
-        for (int i = 0; i < 18; ++i) QVERIFY2(lines[i + 1].startsWith(QByteArray(keys[i]) + "="), keys[i]);
+                              "Loudness", "SplitChapters"};
+        for (int i = 0; i < 19; ++i) QVERIFY2(lines[i + 1].startsWith(QByteArray(keys[i]) + "="), keys[i]);
 
         QCOMPARE(form->size(), QSize(698, 542));
         QCOMPARE(form->x(), (ScreenSize().width() - 698) / 2);

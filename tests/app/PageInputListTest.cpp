@@ -2,6 +2,7 @@
 // the failure report, the rows' texts and pictures, and the list actions.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -31,10 +32,17 @@
 #include "FormMain.h"
 #include "MainThread.h"
 #include "PageInputList.h"
+#include "PageOutput.h"
 #include "SourceFiles.h"
 #include "globals.h"
 
 namespace {
+
+void WriteText(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(text), text.size());
+}
 
 bool IsRedish(QRgb c) { return qRed(c) > 180 && qGreen(c) < 80 && qBlue(c) < 80; }
 bool IsBlueish(QRgb c) { return qBlue(c) > 180 && qRed(c) < 80 && qGreen(c) < 80; }
@@ -245,6 +253,89 @@ private slots:
         QVERIFY(!page_->Model()->Row(0).Picture.isNull());  // decoded from the start
     }
 
+    // A sheet is its tracks: a row each, named as its output will be, as long
+    // as its stretch of the image (a pregap stays with the track before),
+    // with the image's cover; every row converts the image. A sheet that
+    // names a file that is not there is reported with the files that could
+    // not be added.
+    void aSheetIsListedAsItsTracks() {
+        const QString image = Media("album.flac");
+        TFixtureMedia flac;
+        flac.Seconds = 6.0;
+        flac.Audio.push_back({"flac", 44100, 2});
+        flac.Pictures.push_back({});
+        WriteMedia(WidePath(image.toStdString()), flac);
+        WriteText(Media("album.cue"), "PERFORMER \"Artist\"\nTITLE \"Album\"\nFILE \"album.flac\" WAVE\n"
+                                      "  TRACK 01 AUDIO\n    TITLE \"First\"\n    INDEX 01 00:00:00\n"
+                                      "  TRACK 02 AUDIO\n    TITLE \"Second\"\n    INDEX 01 00:01:00\n"
+                                      "  TRACK 03 AUDIO\n    TITLE \"Third\"\n    INDEX 00 00:02:50\n"
+                                      "    INDEX 01 00:03:00\n");
+        WriteText(Media("lost.cue"), "FILE \"lost.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+        Add({Media("album.cue"), Media("lost.cue")});
+
+        QCOMPARE(Order(), QStringList(3, image));
+        QStringList captions;
+        QList<int64_t> lengths;
+        for (int row = 0; row < 3; ++row) {
+            captions << page_->Model()->data(page_->Model()->index(row, 0), TFileListModel::TrackCaptionRole).toString();
+            lengths << page_->Model()->RealDuration(row);
+            QVERIFY(page_->Model()->Track(row));
+        }
+        QCOMPARE(captions, QStringList({"01 - First", "02 - Second", "03 - Third"}));
+        QCOMPARE(lengths, QList<int64_t>({1000000, 2000000, 3000000}));
+        QCOMPARE(Cell(2, NxTextColumnDuration), QString("Duration: 00:00:03.000"));
+        QCOMPARE(page_->LabelFileCount->text(), QString("3 files, 6 s"));
+        const QPixmap cover = page_->Model()->Row(0).Picture;
+        QVERIFY(!cover.isNull());
+        QVERIFY(cover.cacheKey() != page_->ImageAudioIcon->pixmap().cacheKey());
+
+        QCOMPARE(Vars().FailedFiles.size(), size_t(1));
+        QVERIFY2(Vars().FailedFiles[0].find("lost.wav") != std::string::npos, Vars().FailedFiles[0].c_str());
+    }
+
+    // "Split by chapters" lists a file with chapters as its chapters, at once
+    // and for the files added later, and as the whole file again when it is
+    // turned off; a chapter's row the user deleted stays deleted only while
+    // the file is split.
+    void chaptersFollowTheSplitSwitch() {
+        const QString book = Media("book.m4a");
+        TFixtureMedia m4a;
+        m4a.Seconds = 3.0;
+        m4a.Audio.push_back({"aac", 44100, 2});
+        m4a.Chapters = {{0, 1, "Opening"}, {1, 2, "Middle"}, {2, 3, "End"}};
+        WriteMedia(WidePath(book.toStdString()), m4a);
+        QCheckBox* split = form_->TabSheetStep2->CheckBoxSplitChapters;
+        const auto captions = [this] {
+            QStringList list;
+            for (int row = 0; row < page_->Model()->rowCount(); ++row)
+                list << page_->Model()->data(page_->Model()->index(row, 0), TFileListModel::TrackCaptionRole).toString();
+            return list;
+        };
+
+        Add({Media("tone-44k-stereo.wav"), book});
+        QCOMPARE(captions(), QStringList({"", ""}));
+        const int64_t whole = page_->Model()->RealDuration(1);
+        QVERIFY(whole > 0);
+        split->setChecked(true);
+        QVERIFY(Vars().SplitChapters);
+        QCOMPARE(captions(), QStringList({"", "01 - Opening", "02 - Middle", "03 - End"}));
+        QCOMPARE(Order(), QStringList({Media("tone-44k-stereo.wav"), book, book, book}));
+        QCOMPARE(page_->Model()->RealDuration(2), int64_t(1000000));
+
+        Add({book});
+        QCOMPARE(page_->Model()->rowCount(), 7);
+        page_->SelectRow(2);
+        page_->ActionDelete->trigger();
+        QCOMPARE(captions(), QStringList({"", "01 - Opening", "03 - End", "01 - Opening", "02 - Middle", "03 - End"}));
+
+        split->setChecked(false);
+        QCOMPARE(captions(), QStringList({"", "", ""}));
+        QCOMPARE(Order(), QStringList({Media("tone-44k-stereo.wav"), book, book}));
+        QCOMPARE(page_->Model()->RealDuration(1), whole);
+        split->setChecked(true);
+        QCOMPARE(page_->Model()->rowCount(), 7);
+    }
+
     void bitRateIsShownInWholeKbps() {
         Add({Media("nominal.ogg")});
         QCOMPARE(Cell(0, NxTextColumnBitrate), QString("Audio Bit rate: 127 Kbps"));
@@ -392,7 +483,8 @@ private slots:
     void openDialogListsEveryAcceptedFile() {
         QTemporaryDir folder;
         QStringList expected;
-        for (const auto* list : {&VideoExtensions(), &AudioExtensions()})
+        const std::vector<std::string> sheets{".cue"};
+        for (const auto* list : {&VideoExtensions(), &AudioExtensions(), &sheets})
             for (const std::string& e : *list) {
                 const QString extension = QString::fromStdString(e);
                 for (const QString& name : {"a" + extension, "B" + extension.toUpper()}) {

@@ -203,6 +203,7 @@ private slots:
         page_->ImageComboBoxMP2Presets->setCurrentIndex(-1);
         page_->SpinBoxParallelTasks->setValue(5);
         page_->CheckBoxKeepFolderStructure->setChecked(true);
+        page_->CheckBoxSplitChapters->setChecked(true);
         page_->ComboBoxLoudness->setCurrentIndex(lcReplayGain);
         g.Presets.fill(99);
         page_->ReadOutputSettings();
@@ -211,6 +212,7 @@ private slots:
         QCOMPARE(int(g.OutputFormat), int(ofOGG));
         QCOMPARE(g.ParallelTasks, 5);
         QVERIFY(g.KeepFolderStructure);
+        QVERIFY(g.SplitChapters);
         QCOMPARE(g.Loudness, int32_t(lcReplayGain));
 
         // An empty folder stays empty: it does not become the root.

@@ -48,7 +48,8 @@ const QByteArray OldSystemSection =
 // Later keys follow the thirteen, the presets of the formats added later last.
 const QByteArray DefaultSystemSection = OldSystemSection + "ParallelTasks=" +
                                         QByteArray::number(DefaultParallelTasks()) +
-                                        "\nKeepFolderStructure=0\nOutputOpusPreset=2\nOutputALACPreset=0\nLoudness=0\n";
+                                        "\nKeepFolderStructure=0\nOutputOpusPreset=2\nOutputALACPreset=0\nLoudness=0\n"
+                                        "SplitChapters=0\n";
 
 } // namespace
 
@@ -220,6 +221,7 @@ private slots:
                             "KeepFolderStructure=0\n"
                             "OutputOpusPreset=2\nOutputALACPreset=0\n"
                             "Loudness=0\n"
+                            "SplitChapters=0\n"
                             "[Form]\nx=10\ny=20\n"));
         vars = FreshVars(vars.AppDataDir);
         QVERIFY(LoadSettings(vars));
@@ -283,7 +285,7 @@ private slots:
         vars.Presets[ofALAC] = 1;
         SaveSettings(vars);
         QVERIFY(ReadAll(SettingsFilePath(vars))
-                    .endsWith("KeepFolderStructure=1\nOutputOpusPreset=4\nOutputALACPreset=1\nLoudness=0\n"));
+                    .endsWith("KeepFolderStructure=1\nOutputOpusPreset=4\nOutputALACPreset=1\nLoudness=0\nSplitChapters=0\n"));
         vars = FreshVars(vars.AppDataDir);
         QVERIFY(LoadSettings(vars));
         QCOMPARE(int(vars.OutputFormat), int(ofALAC));
@@ -300,7 +302,7 @@ private slots:
         TGlobalVars vars = FreshVars(Str(tmp.path()) + "/");
         vars.Loudness = lcNormalise16;
         SaveSettings(vars);
-        QVERIFY(ReadAll(SettingsFilePath(vars)).endsWith("OutputALACPreset=0\nLoudness=4\n"));
+        QVERIFY(ReadAll(SettingsFilePath(vars)).endsWith("OutputALACPreset=0\nLoudness=4\nSplitChapters=0\n"));
         vars = FreshVars(vars.AppDataDir);
         QVERIFY(LoadSettings(vars));
         QCOMPARE(vars.Loudness, int32_t(lcNormalise16));
@@ -308,10 +310,24 @@ private slots:
         for (const QByteArray& stored : {QByteArray(), QByteArray("Loudness=10\n"), QByteArray("Loudness=-1\n"),
                                          QByteArray("Loudness=loud\n")}) {
             vars = FreshVars(vars.AppDataDir);
-            WriteAll(SettingsFilePath(vars), DefaultSystemSection.chopped(QByteArray("Loudness=0\n").size()) + stored);
+            WriteAll(SettingsFilePath(vars),
+                     DefaultSystemSection.chopped(QByteArray("Loudness=0\nSplitChapters=0\n").size()) + stored);
             QVERIFY(LoadSettings(vars));
             QVERIFY2(vars.Loudness == lcKeep, stored.constData());
         }
+    }
+
+    // "Split by chapters" came after the loudness choice: stored last, and
+    // read back.
+    void splitChaptersFollowsEveryOtherKey() {
+        QTemporaryDir tmp;
+        TGlobalVars vars = FreshVars(Str(tmp.path()) + "/");
+        vars.SplitChapters = true;
+        SaveSettings(vars);
+        QVERIFY(ReadAll(SettingsFilePath(vars)).endsWith("Loudness=0\nSplitChapters=1\n"));
+        vars = FreshVars(vars.AppDataDir);
+        QVERIFY(LoadSettings(vars));
+        QVERIFY(vars.SplitChapters);
     }
 
     void saveSettingsReportsAnUnwritableFolder() {

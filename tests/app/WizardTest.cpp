@@ -27,7 +27,9 @@
 #include "GuiTestSupport.h"
 #include "EndSound.h"
 #include "FFLoad.h"
+#include "FFDecode.h"
 #include "FakePowerRequests.h"
+#include "FileNames.h"
 #include "Fixtures.h"
 #include "FormShutdown.h"
 #include "FormMain.h"
@@ -206,6 +208,49 @@ private slots:
         QCOMPARE(form_->LabelFinishTotalFiles->text(), QString("0"));
         QCOMPARE(form_->ButtonNext->text(), QString("&Next"));
         QVERIFY(!form_->ButtonBack->isEnabled());
+    }
+
+    // A sheet's tracks, listed on page 1, convert into a file each, named
+    // and as long as the sheet says, two at once.
+    void aSheetConvertsIntoItsTracks() {
+        TFixtureMedia image;
+        image.Seconds = 6.0;
+        image.Audio.push_back({"flac", 44100, 2});
+        WriteMedia(WidePath(Media("image.flac").toStdString()), image);
+        QFile sheet(Media("image.cue"));
+        QVERIFY(sheet.open(QIODevice::WriteOnly));
+        sheet.write("TITLE \"Album\"\nFILE \"image.flac\" WAVE\n"
+                    "  TRACK 01 AUDIO\n    TITLE \"Intro\"\n    INDEX 01 00:00:00\n"
+                    "  TRACK 02 AUDIO\n    TITLE \"Song\"\n    INDEX 01 00:01:00\n"
+                    "  TRACK 03 AUDIO\n    TITLE \"Outro\"\n    INDEX 00 00:02:50\n    INDEX 01 00:03:00\n");
+        sheet.close();
+        QVERIFY(AddAndWait(form_->TabSheetStep1, {Media("image.cue")}));
+        QCOMPARE(Rows(), 3);
+        const QString out = home_->path() + "/tracks";
+        form_->ActionNext->trigger();
+        form_->TabSheetStep2->SpinBoxParallelTasks->setValue(2);
+        form_->TabSheetStep2->ButtonFormatClick(ofFLAC);
+        form_->TabSheetStep2->EditOutputDir->setText(out);
+        form_->ActionNext->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(Page(), 3, 60000);
+
+        QCOMPARE(form_->LabelFinishSuccessed->text(), QString("3"));
+        QStringList entries;
+        for (int i = 0; i < 3; ++i)
+            entries << form_->TabSheetStep3->ListViewConverting->topLevelItem(i)->text(TPageConverting::ccName);
+        QCOMPARE(entries, QStringList({"01 - Intro", "02 - Song", "03 - Outro"}));
+        QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name),
+                 QStringList({"01 - Intro.flac", "02 - Song.flac", "03 - Outro.flac"}));
+        QList<int64_t> samples;
+        for (const QString& name : QDir(out).entryList(QDir::Files, QDir::Name)) {
+            TFFDecoder probe;
+            QVERIFY(probe.LoadFile(WideName(out + "/" + name)));
+            TAudioStreamInfo audio;
+            QVERIFY(probe.GetAudioStreamInfo(probe.FirstAudioStream(), audio));
+            samples << audio.StreamDuration;
+            probe.CloseFile();
+        }
+        QCOMPARE(samples, QList<int64_t>({44100, 88200, 132300}));
     }
 
     // Two at once, and a file gone from its folder by the time the batch is
