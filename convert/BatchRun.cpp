@@ -39,11 +39,10 @@ struct TBatchRun::TLooked {
     int64_t Length = -1;                // a track's, microseconds; -1: the file's own (or unknown)
 };
 
-// One encoder component and the file it converts.
-struct TBatchRun::TSlot {
-    enum class TState { Idle, Ready, Running };
-    TFFEncoder Encoder;
-    TState State = TState::Idle;
+// What a file on its way holds besides a component: its output and claim,
+// its album, what normalising gave it. A slot holds it while the file is
+// queued or converting, and a file waiting for its album keeps it without one.
+struct TBatchRun::TPrepared {
     size_t File = 0;
     std::string Output;  // the name it was queued with
     std::string Shown;   // the name the listener is told
@@ -54,36 +53,35 @@ struct TBatchRun::TSlot {
     // source as it was when claimed; let go when the file has settled.
     std::unique_ptr<TOutputClaim> Claim;
     TSourceIdentity Claimed;
-    // Set on the component's delivery thread, under the run's lock.
-    std::optional<TTerminateInfo> Info;
-    bool Ended = false;
     std::string Album, AlbumName;
     // A track's length in microseconds, the total its progress is told
     // against; -1 for the task's own. Set before the task starts.
     int64_t Length = -1;
+    std::string Notice;       // what normalising has to tell
+    std::string GainOfAlbum;  // normalised with the gain of this album
+};
+
+// One encoder component and the file it converts.
+struct TBatchRun::TSlot : TPrepared {
+    enum class TState { Idle, Ready, Running };
+    TFFEncoder Encoder;
+    TState State = TState::Idle;
+    // Set on the component's delivery thread, under the run's lock.
+    std::optional<TTerminateInfo> Info;
+    bool Ended = false;
     // Normalising: the task is the file's measuring pass (read by the
     // component's worker too), and its conversion's records wait meanwhile.
     std::atomic<bool> Measuring{false};
     std::optional<TProbedFile> Conversion;
     bool Resumed = false;   // the conversion after the measuring pass: started already as far as anyone is told
-    std::string Notice;     // what normalising has to tell
-    std::string GainOfAlbum;  // normalised with the gain of this album
 };
 
 // A measured file of an album to normalise, while it waits for the rest of
 // its album and then for a component: what its slot held for it, and no task.
-struct TBatchRun::TWaiting {
-    size_t File = 0;
+struct TBatchRun::TWaiting : TPrepared {
     std::string Folder;  // its source's
-    std::string Output, Shown, UpdateOutput;
-    bool Replace = false;
-    TSourceIdentity Identity, Claimed;
-    std::unique_ptr<TOutputClaim> Claim;
-    std::string Album, AlbumName;
     TProbedFile Conversion;
     TLoudness Measured;  // its measuring pass's, with the meter, until its album's gain is known
-    std::string Notice, GainOfAlbum;
-    int64_t Length = -1;  // a track's
 };
 
 // An album of the batch while its files convert: each converted file's
@@ -419,6 +417,7 @@ void TBatchRun::Take(size_t index, TLooked& looked) {
         }
     }
     TSlot* slot = &IdleSlot();
+    static_cast<TPrepared&>(*slot) = TPrepared{};
     slot->File = index;
     slot->UpdateOutput = file.Output;
     slot->Replace = looked.Replace;
@@ -429,8 +428,6 @@ void TBatchRun::Take(size_t index, TLooked& looked) {
     slot->Measuring = false;
     slot->Conversion.reset();
     slot->Resumed = false;
-    slot->Notice.clear();
-    slot->GainOfAlbum.clear();
     if (settings_.Update && looked.Probed.Loaded && !Claim(index, *slot)) return;
     TInterruptWhile interrupt(this, InterruptCheck);
     const TOutputTarget target{file.Source.Folder, settings_.Format, settings_.Preset, &reserved_, settings_.Update,
@@ -686,21 +683,11 @@ std::string TBatchRun::QueueConversion(TSlot& slot) {
 // only then is its album whole, as ReplayGain's albums are.
 void TBatchRun::WaitForAlbum(TSlot& slot, const TLoudness& measured) {
     TWaiting file;
-    file.File = slot.File;
+    static_cast<TPrepared&>(file) = std::move(static_cast<TPrepared&>(slot));
     {
         std::lock_guard<std::mutex> lock(lock_);
         file.Folder = SourceFolderOf(files_[slot.File].Source.Path);
     }
-    file.Output = slot.Output;
-    file.Shown = slot.Shown;
-    file.UpdateOutput = slot.UpdateOutput;
-    file.Replace = slot.Replace;
-    file.Identity = slot.Identity;
-    file.Length = slot.Length;
-    file.Claimed = slot.Claimed;
-    file.Claim = std::move(slot.Claim);
-    file.Album = slot.Album;
-    file.AlbumName = slot.AlbumName;
     file.Conversion = std::move(*slot.Conversion);
     slot.Conversion.reset();
     file.Measured = measured;
@@ -782,21 +769,9 @@ void TBatchRun::QueueDue() {
     TWaiting file = std::move(due_.front());
     due_.pop_front();
     TSlot& slot = IdleSlot();
-    slot.File = file.File;
-    slot.Output = file.Output;
-    slot.Shown = file.Shown;
-    slot.UpdateOutput = file.UpdateOutput;
-    slot.Replace = file.Replace;
-    slot.Identity = file.Identity;
-    slot.Claimed = file.Claimed;
-    slot.Claim = std::move(file.Claim);
-    slot.Album = file.Album;
-    slot.AlbumName = file.AlbumName;
+    static_cast<TPrepared&>(slot) = std::move(static_cast<TPrepared&>(file));
     slot.Measuring = false;
     slot.Conversion = std::move(file.Conversion);
-    slot.Notice = file.Notice;
-    slot.GainOfAlbum = file.GainOfAlbum;
-    slot.Length = file.Length;
     const std::string error = QueueConversion(slot);
     if (error.empty()) return;
     TTerminateInfo failed;

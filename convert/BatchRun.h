@@ -147,6 +147,7 @@ public:
 private:
     struct TFile;
     struct TLooked;
+    struct TPrepared;
     struct TSlot;
     struct TAlbum;
     struct TWaiting;
