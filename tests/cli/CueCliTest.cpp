@@ -38,28 +38,6 @@ const int64_t TrackSamples[] = {2 * 44100 + 37 * 588, 4 * 44100 + 10 * 588 - (2 
                                 6 * 44100 - (4 * 44100 + 10 * 588)};
 const char* const TrackNames[] = {"01 - One", "02 - Two", "03 - Three"};
 
-// What ffprobe finds of the first audio stream: the samples of its frames,
-// and the file's tags (keys in lower case).
-struct TProbed {
-    int64_t Samples = 0;
-    std::map<std::string, std::string> Tags;
-};
-
-TProbed ProbeAudio(const std::string& file) {
-    TProbed probed;
-    std::istringstream lines(CommandOutput("ffprobe -v error -select_streams a:0 -show_entries "
-                                           "frame=nb_samples:format_tags -of default=nw=1 " + ShellQuote(file)));
-    for (std::string line; std::getline(lines, line);) {
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        std::string key = line.substr(0, eq);
-        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (key == "nb_samples") probed.Samples += std::atoll(line.c_str() + eq + 1);
-        else if (key.rfind("tag:", 0) == 0) probed.Tags[key.substr(4)] = line.substr(eq + 1);
-    }
-    return probed;
-}
-
 // The sound of `file` decoded to 16-bit samples, byte for byte.
 std::string DecodedPcm(const std::string& file) {
     return CommandOutput("ffmpeg -v error -nostdin -i " + ShellQuote(file) + " -map 0:a:0 -f s16le -c:a pcm_s16le -");
@@ -99,7 +77,7 @@ TEST_F(CueCliTest, ASheetConvertsToSampleExactTaggedTracks) {
     std::string joined;
     for (int i = 0; i < 3; ++i) {
         const std::string output = out_.File(std::string(TrackNames[i]) + ".flac");
-        TProbed track = ProbeAudio(output);
+        TProbedAudio track = ProbeAudioFrames(output);
         EXPECT_EQ(track.Samples, TrackSamples[i]) << output;
         EXPECT_EQ(track.Tags["track"], std::to_string(i + 1)) << output;
         EXPECT_EQ(track.Tags["album"], "The Album") << output;
@@ -107,10 +85,10 @@ TEST_F(CueCliTest, ASheetConvertsToSampleExactTaggedTracks) {
         EXPECT_EQ(track.Tags["genre"], "Rock") << output;
         joined += DecodedPcm(output);
     }
-    TProbed two = ProbeAudio(out_.File("02 - Two.flac"));
+    TProbedAudio two = ProbeAudioFrames(out_.File("02 - Two.flac"));
     EXPECT_EQ(two.Tags["title"], "Two");
     EXPECT_EQ(two.Tags["artist"], "Track Artist");
-    EXPECT_EQ(ProbeAudio(out_.File("01 - One.flac")).Tags["artist"], "Album Artist");
+    EXPECT_EQ(ProbeAudioFrames(out_.File("01 - One.flac")).Tags["artist"], "Album Artist");
     const std::string image = DecodedPcm(src_.File("album.wav"));
     EXPECT_EQ(joined.size(), image.size());
     EXPECT_TRUE(joined == image);
@@ -181,9 +159,9 @@ TEST_F(CueCliTest, SplitChaptersGivesAFilePerChapter) {
     ASSERT_EQ(split.exitCode, 0) << split.out << split.err;
     EXPECT_EQ(FilesIn(out_.File("split")),
               (std::vector<std::string>{"01 - Opening.flac", "02 - Middle.flac", "03 - Ending.flac"}));
-    TProbed middle = ProbeAudio(out_.File("split/02 - Middle.flac"));
+    TProbedAudio middle = ProbeAudioFrames(out_.File("split/02 - Middle.flac"));
     EXPECT_EQ(middle.Tags["title"], "Middle");
     EXPECT_EQ(middle.Tags["track"], "2");
     EXPECT_EQ(middle.Samples, 66150);
-    EXPECT_EQ(ProbeAudio(out_.File("split/01 - Opening.flac")).Samples, 66150);
+    EXPECT_EQ(ProbeAudioFrames(out_.File("split/01 - Opening.flac")).Samples, 66150);
 }

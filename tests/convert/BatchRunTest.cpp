@@ -170,31 +170,6 @@ TEST_F(BatchRunTest, AStopSettlesEveryFileAndStartsNoMore) {
     EXPECT_LE(std::distance(fs::directory_iterator(out_.Path()), fs::directory_iterator()), 1);
 }
 
-namespace {
-
-// The samples of the first audio stream of `file`, by ffprobe, and its tags.
-struct TProbedTrack {
-    int64_t Samples = 0;
-    std::map<std::string, std::string> Tags;
-};
-
-TProbedTrack ProbeTrack(const std::string& file) {
-    TProbedTrack probed;
-    std::istringstream lines(CommandOutput("ffprobe -v error -select_streams a:0 -show_entries "
-                                           "frame=nb_samples:format_tags -of default=nw=1 " + ShellQuote(file)));
-    for (std::string line; std::getline(lines, line);) {
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        std::string key = line.substr(0, eq);
-        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (key == "nb_samples") probed.Samples += std::atoll(line.c_str() + eq + 1);
-        else if (key.rfind("tag:", 0) == 0) probed.Tags[key.substr(4)] = line.substr(eq + 1);
-    }
-    return probed;
-}
-
-} // namespace
-
 // Tracks of an image: each converts only its stretch, named "NN - Title" and
 // numbered like any name already taken, tagged as its sheet says, its
 // progress told against its own length; the tracks of one image make an
@@ -234,7 +209,7 @@ TEST_F(BatchRunTest, TracksOfAnImageConvertAsFilesOfTheirOwn) {
     EXPECT_EQ(recorder.totals_[0], 1000000);
     EXPECT_EQ(recorder.totals_[1], 2000000);
     EXPECT_EQ(recorder.albums_, (std::vector<std::vector<size_t>>{{0, 1}}));
-    TProbedTrack first = ProbeTrack(recorder.ends_[0].Output), second = ProbeTrack(recorder.ends_[1].Output);
+    TProbedAudio first = ProbeAudioFrames(recorder.ends_[0].Output), second = ProbeAudioFrames(recorder.ends_[1].Output);
     EXPECT_EQ(first.Samples, 44100);
     EXPECT_EQ(second.Samples, 88200);
     EXPECT_EQ(second.Tags["title"], "Song");

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <cctype>
 #include <csignal>
 #include <sys/wait.h>
 
@@ -60,6 +61,21 @@ std::string ShellQuote(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
+}
+
+TProbedAudio ProbeAudioFrames(const std::string& file) {
+    TProbedAudio probed;
+    std::istringstream lines(CommandOutput("ffprobe -v error -select_streams a:0 -show_entries "
+                                           "frame=nb_samples:format_tags -of default=nw=1 " + ShellQuote(file)));
+    for (std::string line; std::getline(lines, line);) {
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = line.substr(0, eq);
+        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (key == "nb_samples") probed.Samples += std::atoll(line.c_str() + eq + 1);
+        else if (key.rfind("tag:", 0) == 0) probed.Tags[key.substr(4)] = line.substr(eq + 1);
+    }
+    return probed;
 }
 
 CliResult RunConvert(const std::vector<std::string>& args, const TempDir& scratch, const std::string& shellPrefix) {

@@ -3,6 +3,8 @@
 // a fixture that has the engine's libraries loaded.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,14 @@ void WriteTextFile(const std::string& path, const std::string& text);
 std::string CommandOutput(const std::string& command);
 // `text` as one single-quoted shell word.
 std::string ShellQuote(const std::string& text);
+
+// What ffprobe finds of the first audio stream of a file: the samples of its
+// frames, and the file's tags (keys in lower case).
+struct TProbedAudio {
+    int64_t Samples = 0;
+    std::map<std::string, std::string> Tags;
+};
+TProbedAudio ProbeAudioFrames(const std::string& file);
 
 // What one run of tembrio-convert gave.
 struct CliResult {
