@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "OutputNaming.h"
 #include "SheetText.h"
 #include "SourceFiles.h"
 #include "TextEncoding.h"
@@ -108,11 +109,6 @@ std::string LowerAscii(std::string text) {
     return text;
 }
 
-std::string StemOf(const std::string& name) {
-    const size_t dot = name.find_last_of('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
 struct TDirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
@@ -153,10 +149,10 @@ public:
         }
         for (const std::string& name : names_)
             if (SameName(name, wanted) && IsRegularFile(folder_ + name)) return folder_ + name;
-        const std::string stem = StemOf(wanted);
+        const std::string stem = StripExtension(wanted);
         for (const std::string& name : names_) {
             if (IsCueSheetName(name) || !IsSupportedExtension(name)) continue;
-            if (SameName(StemOf(name), stem) && IsRegularFile(folder_ + name)) return folder_ + name;
+            if (SameName(StripExtension(name), stem) && IsRegularFile(folder_ + name)) return folder_ + name;
         }
         return {};
     }
@@ -286,28 +282,4 @@ TCueSheet ReadEmbeddedCueSheet(const std::string& text, const std::string& image
     return SheetTracks(ParseSheet(prepared), prepared.Remarks, true,
                        [&](const std::string&) { return image; },
                        "The cue sheet in " + image + " cannot be read");
-}
-
-std::string SheetBeside(const std::string& image) {
-    struct stat wanted {};
-    if (::stat(image.c_str(), &wanted) != 0) return {};
-    const std::string folder = FolderOf(image);
-    std::vector<std::string> sheets;
-    for (const std::string& name : FolderNames(folder))
-        if (IsCueSheetName(name) && IsRegularFile(folder + name)) sheets.push_back(name);
-    // The sheet named like the image is the likeliest: "album.cue" or
-    // "album.flac.cue" beside "album.flac".
-    const std::string bare = LowerAscii(LastComponent(image));
-    std::stable_partition(sheets.begin(), sheets.end(), [&](const std::string& name) {
-        const std::string stem = LowerAscii(StemOf(name));
-        return stem == StemOf(bare) || stem == bare;
-    });
-    for (const std::string& name : sheets) {
-        for (const std::string& named : ReadCueSheet(folder + name).Images) {
-            struct stat st {};
-            if (::stat(named.c_str(), &st) == 0 && st.st_dev == wanted.st_dev && st.st_ino == wanted.st_ino)
-                return folder + name;
-        }
-    }
-    return {};
 }

@@ -34,7 +34,3 @@ TCueSheet ReadCueSheet(const std::string& path);
 // A sheet embedded in `image` (its "cuesheet" tag): its tracks are all cut
 // from `image`, whatever its FILE lines name.
 TCueSheet ReadEmbeddedCueSheet(const std::string& text, const std::string& image);
-
-// The sheet beside `image` that names it (a ".cue" in the same folder), or
-// "" when none does.
-std::string SheetBeside(const std::string& image);
