@@ -34,17 +34,6 @@ bool ReadAll(const std::string& name, std::string& text) {
     return got == 0;
 }
 
-// The extension of the last path component, ASCII letters folded.
-std::string LowerExtension(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string extension = path.substr(dot);
-    for (char& c : extension)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return extension;
-}
-
 bool OneOf(const std::string& extension, std::initializer_list<const char*> list) {
     return std::any_of(list.begin(), list.end(), [&](const char* e) { return extension == e; });
 }

@@ -259,8 +259,7 @@ bool ReadSheetFile(const std::string& path, std::string& bytes, std::string& pro
 } // namespace
 
 bool IsCueSheetName(const std::string& path) {
-    const std::string name = LastComponent(path);
-    return name.size() > 4 && LowerAscii(name.substr(name.size() - 4)) == ".cue";
+    return LowerExtension(path) == ".cue";
 }
 
 TCueSheet ReadCueSheet(const std::string& path) {

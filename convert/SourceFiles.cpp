@@ -148,14 +148,20 @@ const std::vector<std::string>& AudioExtensions() {
     return extensions;
 }
 
-bool IsSupportedExtension(const std::string& fileName) {
-    const size_t slash = fileName.rfind('/');
-    const size_t dot = fileName.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-    std::string extension = fileName.substr(dot);
-    // Only ASCII letters are folded: every accepted extension is plain ASCII.
+std::string LowerExtension(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string extension = path.substr(dot);
+    // Only ASCII letters are folded: every extension the program knows is plain ASCII.
     for (char& c : extension)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return extension;
+}
+
+bool IsSupportedExtension(const std::string& fileName) {
+    const std::string extension = LowerExtension(fileName);
+    if (extension.empty()) return false;
     for (const auto* list : {&VideoExtensions(), &AudioExtensions()})
         if (std::find(list->begin(), list->end(), extension) != list->end()) return true;
     return extension == ".cue";

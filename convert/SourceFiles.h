@@ -22,6 +22,10 @@ const std::vector<std::string>& AudioExtensions();
 // never is.
 bool IsSupportedExtension(const std::string& fileName);
 
+// The extension of the last path component with its dot, ASCII letters
+// folded to lower case; "" when it has none.
+std::string LowerExtension(const std::string& path);
+
 struct TSourceFile {
     std::string Path;  // byte for byte, as named or as found
     // The folder it was found under, as named, without a trailing separator;
