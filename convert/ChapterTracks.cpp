@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
+#include "AVUtilStubs.h"
+
 namespace {
 
 // `value` in units of num/den seconds taken to units of toNum/toDen seconds,
 // to the nearest.
 int64_t Rescale(int64_t value, int num, int den, int toNum, int toDen) {
-    const __int128 a = static_cast<__int128>(value) * num * toDen;
-    const __int128 b = static_cast<__int128>(den) * toNum;
-    return static_cast<int64_t>(a >= 0 ? (a + b / 2) / b : (a - b / 2) / b);
+    return ff::av_rescale_q(value, AVRational{num, den}, AVRational{toNum, toDen});
 }
 
 } // namespace
