@@ -104,17 +104,15 @@ TProbedRow Probe(TFFDecoder& probe, const TAddedFile& added, const QSize& pictur
         return probed;
     }
     try {
-        probed = ProbeFileRow(probe, name, pictureArea);
+        // Added by its sheet, the image is what that sheet says it is, not
+        // what it may hold itself.
+        probed = ProbeFileRow(probe, name, pictureArea, added.Tracks.empty());
     } catch (const std::exception& e) {
         probed = TProbedRow{};
         probed.Error = e.what();
     }
     probed.Root = NameFromBytes(file.Root);
-    // Added by its sheet, the image is what the sheet says it is.
-    if (!added.Tracks.empty()) {
-        probed.SheetTracks = added.Tracks;
-        probed.Chapters.clear();
-    }
+    if (!added.Tracks.empty()) probed.SheetTracks = added.Tracks;
     return probed;
 }
 

@@ -72,7 +72,8 @@ QString AudioBitRateText(int32_t bitRate) {
     return QString::asprintf("%d Kbps", bitRate / 1000);
 }
 
-TProbedRow ProbeFileRow(TFFDecoder& decoder, const QString& fileName, const QSize& pictureArea) {
+TProbedRow ProbeFileRow(TFFDecoder& decoder, const QString& fileName, const QSize& pictureArea,
+                        bool lookForTracks) {
     TProbedRow probed;
     if (!decoder.LoadFile(WideName(fileName), "")) {
         probed.Error = decoder.LastErrMsg();
@@ -115,9 +116,11 @@ TProbedRow ProbeFileRow(TFFDecoder& decoder, const QString& fileName, const QSiz
 
     // A sheet it holds makes it its tracks whatever the switch says; its
     // chapters are kept for the switch to decide, now and when it changes.
+    if (!lookForTracks) return probed;
     const std::string path = NameBytes(fileName);
     probed.SheetTracks = EmbeddedTracks(path, decoder, false, &probed.TracksProblem);
-    if (probed.SheetTracks.empty()) probed.Chapters = EmbeddedTracks(path, decoder, true);
+    if (probed.SheetTracks.empty() && !decoder.Chapters().empty())
+        probed.Chapters = EmbeddedTracks(path, decoder, true);
     return probed;
 }
 

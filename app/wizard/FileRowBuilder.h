@@ -56,12 +56,13 @@ QString DurationText(int64_t duration);
 QString AudioBitRateText(int32_t bitRate);
 
 // Probes `fileName`, takes a picture from the middle of a video (or its
-// cover), scaled to fit `pictureArea` (device pixels), and the tracks it
-// holds (EmbeddedTracks). Not Opened when the probe cannot open the file
+// cover), scaled to fit `pictureArea` (device pixels), and, with
+// `lookForTracks`, the tracks it holds (EmbeddedTracks). Not Opened when the probe cannot open the file
 // (Error then holds the probe's LastErrMsg) or finds neither an audio nor a
 // video stream in it (Error says so). The probe is closed again in
 // every case. Raises what the probe raises.
-TProbedRow ProbeFileRow(TFFDecoder& decoder, const QString& fileName, const QSize& pictureArea);
+TProbedRow ProbeFileRow(TFFDecoder& decoder, const QString& fileName, const QSize& pictureArea,
+                        bool lookForTracks = true);
 
 // The list row of an opened file, whole. Main thread only.
 TFileRow MakeFileRow(TProbedRow probed, const TFileRowLook& look);

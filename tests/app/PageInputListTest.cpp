@@ -264,6 +264,8 @@ private slots:
         flac.Seconds = 6.0;
         flac.Audio.push_back({"flac", 44100, 2});
         flac.Pictures.push_back({});
+        // Its own sheet cannot be read; added by the sheet beside it, that is no failure.
+        flac.Tags["cuesheet"] = "no tracks here";
         WriteMedia(WidePath(image.toStdString()), flac);
         WriteText(Media("album.cue"), "PERFORMER \"Artist\"\nTITLE \"Album\"\nFILE \"album.flac\" WAVE\n"
                                       "  TRACK 01 AUDIO\n    TITLE \"First\"\n    INDEX 01 00:00:00\n"
