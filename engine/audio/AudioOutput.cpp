@@ -83,6 +83,7 @@ void TAudioOutput::Prepare(TInputStream& ist) {
         throw FFmpegException("av_fifo_alloc fail");
     }
     reformatPair_ = -6;
+    floatLimit_ = ff::av_get_packed_sample_fmt(enc->sample_fmt) == AV_SAMPLE_FMT_FLT ? FloatSampleLimit(enc->codec->name) : 0;
     resample_ = dec->sample_rate != enc->sample_rate || settings_.SyncMethod > 1;
     resampleFormat_ = dec->sample_fmt < 0 ? -1 : ff::av_get_packed_sample_fmt(dec->sample_fmt);
     resampleRate_ = dec->sample_rate;

@@ -79,6 +79,10 @@ private:
     std::vector<uint8_t> buffer_;  // converted samples; at least one encoder frame
     std::vector<uint8_t> silence_; // decoded samples behind inserted silence
     std::vector<uint8_t> gained_;  // decoded samples with the gain given
+    std::vector<uint8_t> tamed_;   // float samples made safe for the encoder
+    // The widest float samples the encoder takes (FloatSampleLimit); 0 when
+    // it takes no float samples.
+    float floatLimit_ = 0;
 
     // The encoder's side; used on the lead stage only.
     int64_t encoderPts_ = 0;       // the next frame's pts, in samples

@@ -54,6 +54,14 @@ void TAudioOutput::EncodeBlock(const uint8_t* data, int size) {
     const int sampleBytes = osize * enc->ch_layout.nb_channels;
     TOutputStream& ost = *links_.Stream;
     Lead().samplesDecoded_ += size / sampleBytes;
+    // A damaged source can decode to NaN or to samples far out of range: the
+    // MP3 encoder's float path aborts the whole process on either, the AAC
+    // encoder's quantiser never ends. The meter measures what is encoded.
+    if (floatLimit_ > 0) {
+        tamed_.assign(data, data + size);
+        TameFloatSamples(reinterpret_cast<float*>(tamed_.data()), tamed_.size() / sizeof(float), floatLimit_);
+        data = tamed_.data();
+    }
     if (settings_.MeasureLoudness) Lead().Measure(data, size / sampleBytes);
     if (enc->frame_size <= 1) {
         // Encoders that take any number of samples (PCM) get the block as it is.
@@ -104,10 +112,6 @@ void TAudioOutput::SendFrame(const uint8_t* data, int samples) {
         throw FFmpegException("Audio encoding failed");
     }
     DeinterleaveSamples(data, frame, osize, enc->ch_layout.nb_channels);
-    // A damaged source can decode to NaN or to samples far out of range: the
-    // MP3 encoder's float path aborts the whole process on either, the AAC
-    // encoder's quantiser never ends.
-    TameFloatSamples(frame, enc->ch_layout.nb_channels, FloatSampleLimit(enc->codec->name));
     // The samples start at the output stream's sync position.
     frame->pts = FramePts();
     lead.encoderPts_ += samples;
@@ -171,4 +175,5 @@ void TAudioOutput::Drain() {
     buffer_ = {};
     silence_ = {};
     gained_ = {};
+    tamed_ = {};
 }

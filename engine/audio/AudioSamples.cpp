@@ -130,18 +130,10 @@ void ApplySampleGain(uint8_t* data, int size, AVSampleFormat packedFormat, doubl
     }
 }
 
-void TameFloatSamples(AVFrame* frame, int channels, float limit) {
-    const auto format = static_cast<AVSampleFormat>(frame->format);
-    if (format != AV_SAMPLE_FMT_FLT && format != AV_SAMPLE_FMT_FLTP) return;
-    const bool planar = format == AV_SAMPLE_FMT_FLTP;
-    const int planes = planar ? channels : 1;
-    const int count = planar ? frame->nb_samples : frame->nb_samples * channels;
-    for (int p = 0; p < planes; ++p) {
-        auto* samples = reinterpret_cast<float*>(frame->extended_data[p]);
-        for (int i = 0; i < count; ++i) {
-            float& s = samples[i];
-            s = std::isfinite(s) ? std::clamp(s, -limit, limit) : 0.0f;
-        }
+void TameFloatSamples(float* samples, size_t count, float limit) {
+    for (size_t i = 0; i < count; ++i) {
+        float& s = samples[i];
+        s = std::isfinite(s) ? std::clamp(s, -limit, limit) : 0.0f;
     }
 }
 

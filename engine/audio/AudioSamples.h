@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 // Sample-level helpers of the audio path: packing decoded frames into
 // interleaved samples, the volume change, and unpacking interleaved samples
 // into an encoder's (possibly planar) frame.
@@ -16,9 +17,8 @@ void InterleaveSamples(const AVFrame* frame, uint8_t* out, int bytesPerSample, i
 // Fills `frame` (format, channels and nb_samples already set, buffers
 // allocated) from `samples` interleaved samples at `in`.
 // Float samples an encoder may choke on: NaN and infinities become silence,
-// and every sample is kept within -`limit` to `limit`. Other sample formats
-// are left alone.
-void TameFloatSamples(AVFrame* frame, int channels, float limit);
+// and every one of the `count` samples is kept within -`limit` to `limit`.
+void TameFloatSamples(float* samples, size_t count, float limit);
 // The widest float samples `codec` takes: full scale for the MP3 encoder,
 // whose float path asserts on louder samples; far above any real sound for
 // the others, whose quantisers can loop for ever on samples near 1e10.

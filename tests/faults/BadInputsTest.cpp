@@ -123,6 +123,12 @@ TEST_F(BadInputsTest, SamplesThatAreNotNumbersConvertAsSilence) {
     const CliResult r = Convert(path);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_GT(fs::file_size(out_.File("float.mp3")), 1000u);
+    // Measured as encoded: its loudness is known, and its peak at most full scale.
+    const CliResult measured =
+        RunConvert({"-f", "mp3", "--replaygain", "-o", out_.Path() + "/measured", path}, scratch_);
+    EXPECT_EQ(measured.exitCode, 0) << measured.err;
+    EXPECT_NE(measured.out.find("LUFS, peak"), std::string::npos) << measured.out << measured.err;
+    EXPECT_EQ(measured.err.find("cannot be measured"), std::string::npos) << measured.err;
     // A whole stretch far out of range: the AAC encoder refuses it, or, at
     // some levels, never ends.
     for (size_t at = samples + 4 * 4000; at + 4 <= data.size(); at += 4) std::memcpy(&data[at], &bad[2], 4);
