@@ -86,37 +86,23 @@ void TLoudnessMeter::Add(const uint8_t* data, int samples, AVSampleFormat packed
     if (samples <= 0 || !st) return;
     const auto frames = static_cast<size_t>(samples);
     const size_t count = frames * st->channels;
+    // One float copy serves the meter and the true peak alike.
     const float* floats = reinterpret_cast<const float*>(data);
-    int ret = EBUR128_SUCCESS;
     switch (packedFormat) {
-    case AV_SAMPLE_FMT_FLT:
-        ret = ebur128_add_frames_float(st, floats, frames);
-        break;
-    case AV_SAMPLE_FMT_S16:
-        ret = ebur128_add_frames_short(st, reinterpret_cast<const short*>(data), frames);
-        ToFloats(reinterpret_cast<const int16_t*>(data), count, 1.0 / 32768, 0, floats_);
-        floats = floats_.data();
-        break;
+    case AV_SAMPLE_FMT_FLT: break;
+    case AV_SAMPLE_FMT_S16: ToFloats(reinterpret_cast<const int16_t*>(data), count, 1.0 / 32768, 0, floats_); break;
     case AV_SAMPLE_FMT_S32:
-        ret = ebur128_add_frames_int(st, reinterpret_cast<const int*>(data), frames);
         ToFloats(reinterpret_cast<const int32_t*>(data), count, 1.0 / 2147483648.0, 0, floats_);
-        floats = floats_.data();
         break;
-    case AV_SAMPLE_FMT_DBL:
-        ret = ebur128_add_frames_double(st, reinterpret_cast<const double*>(data), frames);
-        ToFloats(reinterpret_cast<const double*>(data), count, 1, 0, floats_);
-        floats = floats_.data();
-        break;
-    case AV_SAMPLE_FMT_U8:
+    case AV_SAMPLE_FMT_DBL: ToFloats(reinterpret_cast<const double*>(data), count, 1, 0, floats_); break;
+    case AV_SAMPLE_FMT_U8: ToFloats(data, count, 1.0 / 128, 128, floats_); break;
     case AV_SAMPLE_FMT_S64:
-        // Formats the library takes no integers of.
-        if (packedFormat == AV_SAMPLE_FMT_U8) ToFloats(data, count, 1.0 / 128, 128, floats_);
-        else ToFloats(reinterpret_cast<const int64_t*>(data), count, 1.0 / 9223372036854775808.0, 0, floats_);
-        floats = floats_.data();
-        ret = ebur128_add_frames_float(st, floats, frames);
+        ToFloats(reinterpret_cast<const int64_t*>(data), count, 1.0 / 9223372036854775808.0, 0, floats_);
         break;
     default: return;
     }
+    if (packedFormat != AV_SAMPLE_FMT_FLT) floats = floats_.data();
+    const int ret = ebur128_add_frames_float(st, floats, frames);
     if (ret != EBUR128_SUCCESS) throw Exception("Out of memory for the loudness meter");
     truePeak_.Add(floats, samples);
 }
