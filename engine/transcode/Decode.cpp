@@ -110,12 +110,9 @@ void TSourceDecoder::DeliverAudioFrame(TInputStream& ist, int index, AVFrame* fr
     const int bytes = ff::av_get_bytes_per_sample(packed);
     if (channels <= 0 || bytes <= 0 || frame->sample_rate <= 0 || frame->nb_samples <= 0) return;
     // Of a cut source only the samples of its stretch go on, where it puts them.
-    TKeptSamples kept{0, frame->nb_samples, ist.Pts};
-    if (cutter_.Cuts(ist.FileIndex)) {
-        kept = cutter_.Audio(ist, *frame);
-        if (kept.Count <= 0) return;
-        ist.Pts = kept.Pts;
-    }
+    const TKeptSamples kept = cutter_.Audio(ist, *frame);
+    if (kept.Count <= 0) return;
+    ist.Pts = kept.Pts;
     const int64_t size64 = static_cast<int64_t>(frame->nb_samples) * channels * bytes;
     if (size64 > INT_MAX) throw FFmpegException("frame_bytes invalid.");
     // A decoder may hand back more than the packet-size rule expects.

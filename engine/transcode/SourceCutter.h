@@ -51,8 +51,9 @@ public:
     // Before the first packet is read: each source whose stretch starts late
     // enough is read from a little before it.
     void Begin(void* logSender);
-    // Of a frame decoded for `ist`, which samples to keep. A file's samples
-    // are kept only once they can be placed.
+    // Of a frame decoded for `ist`, which samples to keep: all of them, where
+    // the stream's clock puts them, when its file is not cut. A cut file's
+    // samples are kept only once they can be placed.
     TKeptSamples Audio(TInputStream& ist, const AVFrame& frame);
     // Whether what `ist` now gives (a picture, a subtitle, a packet copied as
     // it is) lies in the stretch, by its time; one past the stretch ends the
