@@ -25,9 +25,3 @@ struct TCoverPicture {
 TCoverPicture CoverOfStream(const AVStream* st);
 // The picture decoded and coded again as PNG. Raises FFmpegException.
 TCoverPicture CoverAsPng(const TCoverPicture& picture);
-
-// The cover one output of a run carries.
-struct TOutputCover {
-    int File = 0;                  // output file index
-    TCoverPicture Picture;
-};

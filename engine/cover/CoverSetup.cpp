@@ -35,13 +35,11 @@ void TCustomFFmpeg::AddCovers() {
         if (index < 0) continue;
 
         const AVStream* picture = InputFiles[source]->streams[index];
-        TOutputCover cover;
-        cover.File = j;
-        cover.Picture = CoverOfStream(picture);
+        TCoverPicture cover = CoverOfStream(picture);
         const char* how = "copied";
-        if (PictureMimeType(cover.Picture.Codec).empty()) {
+        if (PictureMimeType(cover.Codec).empty()) {
             try {
-                cover.Picture = CoverAsPng(cover.Picture);
+                cover = CoverAsPng(cover);
                 how = "coded as PNG";
             } catch (const FFmpegException& e) {
                 GlobalLogger()->LogFmt(this, llWarning, "The cover picture of %s is left out: %s",
@@ -51,8 +49,8 @@ void TCustomFFmpeg::AddCovers() {
         }
         GlobalLogger()->LogFmt(this, llInfo, "Cover picture: stream #%d.%d (%s, %dx%d) %s into output #%d, %d bytes",
                                source, index, ff::avcodec_get_name(picture->codecpar->codec_id),
-                               cover.Picture.Width, cover.Picture.Height, how, j,
-                               static_cast<int64_t>(cover.Picture.Data.size()));
+                               cover.Width, cover.Height, how, j,
+                               static_cast<int64_t>(cover.Data.size()));
         Run_->MuxOf(j).SetCover(std::move(cover));
     }
 }

@@ -35,7 +35,7 @@ public:
 
     AVFormatContext* Container() const { return oc_; }
     // The cover the output carries, chosen by the run before the header.
-    void SetCover(TOutputCover cover) { cover_ = std::move(cover); }
+    void SetCover(TCoverPicture cover) { cover_ = std::move(cover); }
 
     // Gives the bit-stream filters of `ost` (a stream that writes through its
     // own encoder) their input and the muxer stream their output.
@@ -66,6 +66,6 @@ private:
     TMuxSettings settings_;
     void* logSender_;
     TTagJob tagJob_;                     // the tags and cover TagLib writes
-    std::optional<TOutputCover> cover_;
+    std::optional<TCoverPicture> cover_;
     std::vector<PacketPtr> filtered_;    // by filter of a chain: what it lets out, reused
 };

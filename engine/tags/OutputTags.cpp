@@ -96,7 +96,7 @@ void TOutputMux::PlaceTags() {
     }
     if (!afterMuxer) return;
     job.Language = AudioLanguage(oc, job.Tags);
-    if (cover_) job.Cover = std::move(cover_->Picture);
+    if (cover_) job.Cover = std::move(*cover_);
     cover_.reset();
     // The MP3 muxer's own ID3 tag would only be replaced.
     if (std::strcmp(oc->oformat->name, "mp3") == 0) ff::av_opt_set_int(oc->priv_data, "id3v2_version", 0, 0);
