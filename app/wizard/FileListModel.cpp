@@ -42,6 +42,7 @@ Qt::DropActions TFileListModel::supportedDropActions() const { return Qt::MoveAc
 bool TFileListModel::removeRows(int row, int count, const QModelIndex& parent) {
     if (parent.isValid() || row < 0 || count <= 0 || row + count > rowCount()) return false;
     beginRemoveRows(QModelIndex(), row, row + count - 1);
+    for (int i = row; i < row + count; ++i) Count(rows_[static_cast<size_t>(i)], -1);
     rows_.erase(rows_.begin() + row, rows_.begin() + row + count);
     endRemoveRows();
     return true;
@@ -65,6 +66,7 @@ bool TFileListModel::moveRows(const QModelIndex& sourceParent, int sourceRow, in
 void TFileListModel::AppendRow(TFileRow row) {
     const int index = rowCount();
     beginInsertRows(QModelIndex(), index, index);
+    Count(row, 1);
     rows_.push_back(std::move(row));
     endInsertRows();
 }
@@ -72,6 +74,9 @@ void TFileListModel::AppendRow(TFileRow row) {
 void TFileListModel::ResetRows(std::vector<TFileRow> rows) {
     beginResetModel();
     rows_ = std::move(rows);
+    knownDuration_ = 0;
+    unknownDurations_ = 0;
+    for (const TFileRow& row : rows_) Count(row, 1);
     endResetModel();
 }
 
@@ -79,5 +84,13 @@ void TFileListModel::Clear() {
     if (rows_.empty()) return;
     beginResetModel();
     rows_.clear();
+    knownDuration_ = 0;
+    unknownDurations_ = 0;
     endResetModel();
+}
+
+void TFileListModel::Count(const TFileRow& row, int sign) {
+    const int64_t duration = row.Cells[NxTextColumnRealDuration].toLongLong();
+    if (duration > 0) knownDuration_ += sign * duration;
+    else unknownDurations_ += sign;
 }

@@ -91,6 +91,17 @@ public:
     // QVariant for a whole file's row), for the row's delegate.
     static constexpr int TrackCaptionRole = Qt::UserRole;
 
+    // The sum of the known durations (microseconds), and the rows of unknown
+    // duration: kept as rows come and go, so that showing them costs nothing
+    // per added file.
+    int64_t KnownDuration() const { return knownDuration_; }
+    int UnknownDurations() const { return unknownDurations_; }
+
 private:
+    // Counts `row` in (sign 1) or out (sign -1) of the two sums.
+    void Count(const TFileRow& row, int sign);
+
     std::vector<TFileRow> rows_;
+    int64_t knownDuration_ = 0;
+    int unknownDurations_ = 0;
 };

@@ -279,15 +279,9 @@ void TPageInputList::ShowFileCount() {
         LabelFileCount->clear();
         return;
     }
-    int64_t total = 0;
-    int unknown = 0;
-    for (int row = 0; row < count; ++row) {
-        const int64_t duration = model_->RealDuration(row);
-        if (duration > 0) total += duration;
-        else ++unknown;
-    }
+    const int unknown = model_->UnknownDurations();
     QString text = count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
-    if (unknown < count) text += ", " + LengthText(total);
+    if (unknown < count) text += ", " + LengthText(model_->KnownDuration());
     if (unknown > 0) text += QStringLiteral(" (%1 of unknown length)").arg(unknown);
     LabelFileCount->setText(text);
 }

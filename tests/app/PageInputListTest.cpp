@@ -218,6 +218,10 @@ private slots:
         const int x = video.width() * 3 / 4;
         QVERIFY(IsRedish(video.pixel(x, video.height() / 4)));
         QVERIFY(IsBlueish(video.pixel(x, video.height() * 3 / 4)));
+
+        // The count follows the rows that go.
+        page_->Model()->removeRows(0, 1);
+        QCOMPARE(page_->LabelFileCount->text(), QString("1 file, 4 s"));
     }
 
     // Text that a format's probe takes (subtitles, here under a video CD's
