@@ -20,7 +20,7 @@ cmake --build "$build" --target tembrio-gui-batch-bench >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-source bench/tone-copies.sh
+source bench/lib/tone-copies.bash
 tone_copies "$count" "$seconds"
 desktop_user
 
