@@ -10,4 +10,8 @@ TEST(TextEncodingTest, ValidUtf8StaysAndCodePageBytesAreRead) {
     EXPECT_EQ(LegacyTextToUtf8("a\x81z\xFF"), "a\xEF\xBF\xBDz\xC3\xBF");
     // An overlong form is no UTF-8: its bytes are code-page letters.
     EXPECT_EQ(LegacyTextToUtf8("\xC0\xAF"), "\xC3\x80\xC2\xAF");
+    // Nor is a surrogate, a code point beyond U+10FFFF, or a sequence cut at the end.
+    EXPECT_EQ(LegacyTextToUtf8("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xE2\x82\xAC");
+    EXPECT_EQ(LegacyTextToUtf8("\xF4\x90\x80\x80"), "\xC3\xB4\xEF\xBF\xBD\xE2\x82\xAC\xE2\x82\xAC");
+    EXPECT_EQ(LegacyTextToUtf8("ab\xE2\x80"), "ab\xC3\xA2\xE2\x82\xAC");
 }
