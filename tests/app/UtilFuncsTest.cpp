@@ -294,18 +294,21 @@ private slots:
         QCOMPARE(vars.Presets[ofM4A], 1);
     }
 
-    // The loudness choice came after every other key. It reads back as
-    // stored; a file without it, or with an index the list does not have,
-    // keeps the loudness as it is.
-    void loudnessChoiceFollowsEveryOtherKey() {
+    // The loudness choice came after every other key, and "Split by
+    // chapters" after it. They read back as stored; a file without the
+    // loudness, or with an index its list does not have, keeps the loudness
+    // as it is.
+    void loudnessAndSplitChaptersFollowEveryOtherKey() {
         QTemporaryDir tmp;
         TGlobalVars vars = FreshVars(Str(tmp.path()) + "/");
         vars.Loudness = lcNormalise16;
+        vars.SplitChapters = true;
         SaveSettings(vars);
-        QVERIFY(ReadAll(SettingsFilePath(vars)).endsWith("OutputALACPreset=0\nLoudness=4\nSplitChapters=0\n"));
+        QVERIFY(ReadAll(SettingsFilePath(vars)).endsWith("OutputALACPreset=0\nLoudness=4\nSplitChapters=1\n"));
         vars = FreshVars(vars.AppDataDir);
         QVERIFY(LoadSettings(vars));
         QCOMPARE(vars.Loudness, int32_t(lcNormalise16));
+        QVERIFY(vars.SplitChapters);
 
         for (const QByteArray& stored : {QByteArray(), QByteArray("Loudness=10\n"), QByteArray("Loudness=-1\n"),
                                          QByteArray("Loudness=loud\n")}) {
@@ -315,19 +318,6 @@ private slots:
             QVERIFY(LoadSettings(vars));
             QVERIFY2(vars.Loudness == lcKeep, stored.constData());
         }
-    }
-
-    // "Split by chapters" came after the loudness choice: stored last, and
-    // read back.
-    void splitChaptersFollowsEveryOtherKey() {
-        QTemporaryDir tmp;
-        TGlobalVars vars = FreshVars(Str(tmp.path()) + "/");
-        vars.SplitChapters = true;
-        SaveSettings(vars);
-        QVERIFY(ReadAll(SettingsFilePath(vars)).endsWith("Loudness=0\nSplitChapters=1\n"));
-        vars = FreshVars(vars.AppDataDir);
-        QVERIFY(LoadSettings(vars));
-        QVERIFY(vars.SplitChapters);
     }
 
     void saveSettingsReportsAnUnwritableFolder() {
