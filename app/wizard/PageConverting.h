@@ -253,7 +253,6 @@ private:
 
     bool starting_ = false;                  // from PrepareRun until StartConvert has started the batch
     bool stopping_ = false;                  // "Cancel" stopped the run
-    bool cancelQuestionOpen_ = false;
     // The question while it is open: the batch's end closes it, since its
     // answer no longer matters then.
     QPointer<QMessageBox> cancelQuestion_;

@@ -65,7 +65,7 @@ void TPageConverting::PrepareRun() {
 
 void TPageConverting::StartConvert(const TFileListModel& files) {
     if (!starting_ || run_) return;
-    if (cancelQuestionOpen_) {
+    if (cancelQuestion_) {
         deferredStart_ = &files;
         return;
     }
@@ -250,14 +250,12 @@ bool TPageConverting::CancelConversion() {
 }
 
 bool TPageConverting::AskCancelConversion() {
-    cancelQuestionOpen_ = true;
     QMessageBox question(QMessageBox::Question, Text(ApplicationTitle()),
                          QStringLiteral("Do you really want to cancel the conversion?"),
                          QMessageBox::Yes | QMessageBox::No, host_);
     cancelQuestion_ = &question;
     const bool yes = question.exec() == QMessageBox::Yes;
     cancelQuestion_ = nullptr;
-    cancelQuestionOpen_ = false;
     if (yes) stopping_ = true;
     // Stopped, the batch starts nothing and ends at once.
     if (const TFileListModel* files = std::exchange(deferredStart_, nullptr)) StartConvert(*files);
