@@ -35,7 +35,7 @@ enum TLoudnessIndex : int32_t {
     lcNormaliseAlbums16,
     lcNormaliseAlbums14
 };
-constexpr int LoudnessChoiceCount = 10;
+constexpr int LoudnessChoiceCount = lcNormaliseAlbums14 + 1;
 
 constexpr const char* ApplicationTitleText = "Tembrio Audio Converter";
 constexpr const char* SettingsFileName = "system20120110.dat";

@@ -19,6 +19,7 @@
 #include "FileDialog.h"
 #include "FileNames.h"
 #include "FormatPresets.h"
+#include "LoudnessChoice.h"
 #include "OutputNaming.h"
 
 namespace {
@@ -231,13 +232,10 @@ QWidget* TPageOutput::CreateRunOptions() {
     label->setBuddy(SpinBoxParallelTasks);
     ComboBoxLoudness = new QComboBox(options);
     ComboBoxLoudness->setObjectName("ComboBoxLoudness");
-    ComboBoxLoudness->addItems({QStringLiteral("Keep as is"), QStringLiteral("Write ReplayGain tags"),
-                                QStringLiteral("Normalise to -23 LUFS"), QStringLiteral("Normalise to -18 LUFS"),
-                                QStringLiteral("Normalise to -16 LUFS"), QStringLiteral("Normalise to -14 LUFS"),
-                                QStringLiteral("Normalise albums to -23 LUFS"),
-                                QStringLiteral("Normalise albums to -18 LUFS"),
-                                QStringLiteral("Normalise albums to -16 LUFS"),
-                                QStringLiteral("Normalise albums to -14 LUFS")});
+    // In the order of the stored choices (TLoudnessIndex).
+    ComboBoxLoudness->addItems({QStringLiteral("Keep as is"), QStringLiteral("Write ReplayGain tags")});
+    for (const char* each : {"Normalise to %1 LUFS", "Normalise albums to %1 LUFS"})
+        for (const int target : NormaliseTargets()) ComboBoxLoudness->addItem(QString(each).arg(target));
     auto* labelLoudness = new QLabel(QStringLiteral("Loudness:"), options);
     labelLoudness->setBuddy(ComboBoxLoudness);
     ComboBoxLoudness->setAccessibleName(labelLoudness->text());
