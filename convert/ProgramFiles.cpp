@@ -41,9 +41,13 @@ std::string ProgramLibraryFolder(const std::string& exeFolder) {
     return std::string();
 }
 
+std::string ProgramFile(const std::string& exeFolder, const std::string& beside, const std::string& installed) {
+    if (Exists(exeFolder + beside)) return exeFolder + beside;
+    if (Exists(exeFolder + installed)) return Folded(exeFolder + installed);
+    return std::string();
+}
+
 std::string ProgramDataFile(const std::string& exeFolder, const std::string& name) {
-    const std::string beside = exeFolder + name;
-    if (Exists(beside)) return beside;
-    const std::string installed = exeFolder + InstalledDataFolder + name;
-    return Exists(installed) ? Folded(installed) : beside;
+    const std::string found = ProgramFile(exeFolder, name, InstalledDataFolder + name);
+    return found.empty() ? exeFolder + name : found;
 }

@@ -19,6 +19,11 @@ std::string ExecutableFolder();
 // copies). `exeFolder` ends with a separator.
 std::string ProgramLibraryFolder(const std::string& exeFolder);
 
+// A file of the program: `exeFolder` + `beside` when it exists (a build),
+// else `exeFolder` + `installed` when that exists ("../share/…", with "bin/.."
+// folded), else "".
+std::string ProgramFile(const std::string& exeFolder, const std::string& beside, const std::string& installed);
+
 // A data file of the program, `name` relative to the data folder ("splash.png",
 // "sounds/done.wav"): `exeFolder` + name when it exists, else
 // `exeFolder` + "../share/tembrio/" + name when that exists, else the first

@@ -4,14 +4,10 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
-#include <filesystem>
-#include <system_error>
 
 #include "FileNames.h"
 #include "ProgramFiles.h"
 #include "UtilFuncsGui.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -19,16 +15,6 @@ const char* const BuildManual = "manual.html";
 const char* const InstalledManual = "../share/doc/tembrio/manual.html";
 const char* const BuildManPage = "man/man1/tembrio.1.gz";
 const char* const InstalledManPage = "../share/man/man1/tembrio.1.gz";
-
-// The first of the two that is a file, with "bin/.." folded; "" when neither is.
-std::string FirstFile(const std::string& exeFolder, const char* beside, const char* installed) {
-    for (const char* name : {beside, installed}) {
-        const fs::path path = fs::path(exeFolder + name).lexically_normal();
-        std::error_code ec;
-        if (fs::is_regular_file(path, ec)) return path.string();
-    }
-    return std::string();
-}
 
 QString OnPath(const char* program) { return QStandardPaths::findExecutable(QString::fromLatin1(program)); }
 
@@ -61,9 +47,9 @@ bool ShowManPageInTerminal(const std::string& manPage) {
 
 } // namespace
 
-std::string ManualFile(const std::string& exeFolder) { return FirstFile(exeFolder, BuildManual, InstalledManual); }
+std::string ManualFile(const std::string& exeFolder) { return ProgramFile(exeFolder, BuildManual, InstalledManual); }
 
-std::string ManPageFile(const std::string& exeFolder) { return FirstFile(exeFolder, BuildManPage, InstalledManPage); }
+std::string ManPageFile(const std::string& exeFolder) { return ProgramFile(exeFolder, BuildManPage, InstalledManPage); }
 
 std::string HelpAddressFor(const std::string& exeFolder, const std::string& webAddress) {
     const std::string manual = ManualFile(exeFolder);
