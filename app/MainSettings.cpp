@@ -18,11 +18,8 @@ namespace {
 
 // What section "System" is written from, as one text to compare.
 std::string ChoicesText(const TGlobalVars& g) {
-    std::string text = g.LastOpenDir + '\n' + g.OutputFileDir + '\n' + std::to_string(g.OutputFormat);
-    for (int32_t preset : g.Presets) text += ' ' + std::to_string(preset);
-    text += '\n' + std::to_string(g.PlayASoundWhenFinished) + std::to_string(g.ShutDownWhenFinished) + ' ' +
-            std::to_string(g.ParallelTasks) + ' ' + std::to_string(g.KeepFolderStructure) + ' ' +
-            std::to_string(g.Loudness) + ' ' + std::to_string(g.SplitChapters);
+    std::string text;
+    for (const auto& [key, value] : SystemSettings(g)) text += key + '=' + value + '\n';
     return text;
 }
 

@@ -143,19 +143,27 @@ bool LoadSettings(TGlobalVars& g) {
     return true;
 }
 
+std::vector<std::pair<std::string, std::string>> SystemSettings(const TGlobalVars& g) {
+    std::vector<std::pair<std::string, std::string>> keys;
+    auto number = [&](const char* key, int64_t value) { keys.emplace_back(key, std::to_string(value)); };
+    auto flag = [&](const char* key, bool value) { keys.emplace_back(key, value ? "1" : "0"); };
+    keys.emplace_back("LastOpenDir", g.LastOpenDir);
+    keys.emplace_back("OutputFileDir", g.OutputFileDir);
+    number("OutputFormat", g.OutputFormat);
+    for (const TPresetKey& p : PresetKeys) number(p.Key, g.Presets[p.Format]);
+    flag("PlayASoundWhenFinished", g.PlayASoundWhenFinished);
+    flag("ShutDownWhenFinished", g.ShutDownWhenFinished);
+    number("ParallelTasks", g.ParallelTasks);
+    flag("KeepFolderStructure", g.KeepFolderStructure);
+    for (const TPresetKey& p : LaterPresetKeys) number(p.Key, g.Presets[p.Format]);
+    number("Loudness", g.Loudness);
+    flag("SplitChapters", g.SplitChapters);
+    return keys;
+}
+
 void SaveSettings(TGlobalVars& g) {
     TIniFile ini(SettingsFilePath(g));
-    ini.WriteString(SystemSection, "LastOpenDir", g.LastOpenDir);
-    ini.WriteString(SystemSection, "OutputFileDir", g.OutputFileDir);
-    ini.WriteInteger(SystemSection, "OutputFormat", g.OutputFormat);
-    for (const TPresetKey& p : PresetKeys) ini.WriteInteger(SystemSection, p.Key, g.Presets[p.Format]);
-    ini.WriteBool(SystemSection, "PlayASoundWhenFinished", g.PlayASoundWhenFinished);
-    ini.WriteBool(SystemSection, "ShutDownWhenFinished", g.ShutDownWhenFinished);
-    ini.WriteInteger(SystemSection, "ParallelTasks", g.ParallelTasks);
-    ini.WriteBool(SystemSection, "KeepFolderStructure", g.KeepFolderStructure);
-    for (const TPresetKey& p : LaterPresetKeys) ini.WriteInteger(SystemSection, p.Key, g.Presets[p.Format]);
-    ini.WriteInteger(SystemSection, "Loudness", g.Loudness);
-    ini.WriteBool(SystemSection, "SplitChapters", g.SplitChapters);
+    for (const auto& [key, value] : SystemSettings(g)) ini.WriteString(SystemSection, key, value);
     WriteSettingsFile(ini, g);
 }
 

@@ -4,6 +4,8 @@
 // need the desktop are in UtilFuncsGui.h.
 #include <cstdint>
 #include <string>
+#include <vector>
+#include <utility>
 
 class TIniFile;
 struct TGlobalVars;
@@ -29,6 +31,10 @@ std::string SettingsFilePath(const TGlobalVars& vars);
 // current value; true when the file existed. On a first start the defaults are
 // written (SaveSettings) and the result is false.
 bool LoadSettings(TGlobalVars& vars);
+
+// The keys of section "System" and their values as written, in the order
+// they are written.
+std::vector<std::pair<std::string, std::string>> SystemSettings(const TGlobalVars& vars);
 
 // Writes the keys of section "System" from `vars` (the thirteen of the first
 // release, then ParallelTasks, KeepFolderStructure, the later formats'
