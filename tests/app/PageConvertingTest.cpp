@@ -652,9 +652,7 @@ private slots:
         for (const double dbfs : {-20.0, -30.0}) {
             const QString name = QString("album/%1.wav").arg(-dbfs);
             QVERIFY(QDir(media_.path()).mkpath("album"));
-            const double amplitude = std::pow(10.0, dbfs / 20);
-            WriteSignalWav(Media(qPrintable(name)).toStdString(), 48000, 2, 4,
-                           [&](int64_t n) { return amplitude * std::sin(2 * M_PI * 1000.0 * n / 48000); },
+            WriteSignalWav(Media(qPrintable(name)).toStdString(), 48000, 2, 4, SineAt(dbfs, 1000, 48000),
                            {{"IPRD", "An Album"}});
             AppendRow(files, Media(qPrintable(name)), 4000000);
         }

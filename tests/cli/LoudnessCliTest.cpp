@@ -23,9 +23,7 @@ protected:
 // Of an MP3, and of a WAV, whose ID3 chunk the media libraries do not read.
 TEST_F(LoudnessCliTest, ReplayGainIsShownWhenConvertingAndInTheInfo) {
     const std::string source = src_.File("sine.wav");
-    const double amplitude = std::pow(10.0, -23.0 / 20);
-    WriteSignalWav(source, 48000, 2, 10,
-                   [&](int64_t n) { return amplitude * std::sin(2 * M_PI * 1000.0 * n / 48000); });
+    WriteSignalWav(source, 48000, 2, 10, SineAt(-23, 1000, 48000));
     for (const std::string format : {"mp3", "wav"}) {
         SCOPED_TRACE(format);
         const std::string output = "sine." + format;
@@ -50,7 +48,7 @@ TEST_F(LoudnessCliTest, ReplayGainIsShownWhenConvertingAndInTheInfo) {
                               &gain, &linear), 2)
             << info.out;
         EXPECT_NEAR(gain, 5, 0.1);
-        EXPECT_NEAR(linear, amplitude, 0.001);
+        EXPECT_NEAR(linear, std::pow(10.0, -23.0 / 20), 0.001);
         EXPECT_EQ(info.out.find("ReplayGain.AlbumGain"), std::string::npos) << info.out;
     }
 }
@@ -83,10 +81,7 @@ TEST_F(LoudnessCliTest, NormalizeAlbumShowsTheAlbumGainOnEachLine) {
     std::vector<std::string> sources;
     for (const double dbfs : {-23.0, -33.0}) {
         sources.push_back(src_.File("song" + std::to_string(sources.size()) + ".wav"));
-        const double amplitude = std::pow(10.0, dbfs / 20);
-        WriteSignalWav(sources.back(), 48000, 2, 3,
-                       [&](int64_t n) { return amplitude * std::sin(2 * M_PI * 1000.0 * n / 48000); },
-                       {{"IPRD", "Album"}});
+        WriteSignalWav(sources.back(), 48000, 2, 3, SineAt(dbfs, 1000, 48000), {{"IPRD", "Album"}});
     }
     const CliResult r = RunConvert({"--normalize-album=-16", "-f", "flac", "-o", out_.Path(), sources[0], sources[1]},
                                    dir_);

@@ -84,10 +84,10 @@ protected:
                        const std::map<std::string, std::string>& info = {}, int every = 0, double click = 0) {
         const std::string path = src_.File(name);
         fs::create_directories(fs::path(path).parent_path());
-        const double amplitude = std::pow(10.0, dbfs / 20);
+        const auto sine = SineAt(dbfs, 1000, 48000);
         WriteSignalWav(path, 48000, 2, seconds, [&](int64_t n) {
             if (every > 0 && n % every == every / 2) return click;
-            return amplitude * std::sin(2 * M_PI * 1000.0 * n / 48000);
+            return sine(n);
         }, info);
         return path;
     }

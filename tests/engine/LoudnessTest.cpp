@@ -20,9 +20,7 @@ protected:
     // A 1 kHz sine in both channels at `dbfs`, at 48 kHz.
     std::string Sine(const std::string& name, double dbfs, double seconds) {
         const std::string path = dir.File(name);
-        const double amplitude = std::pow(10.0, dbfs / 20);
-        WriteSignalWav(path, 48000, 2, seconds,
-                       [&](int64_t n) { return amplitude * std::sin(2 * M_PI * 1000.0 * n / 48000); });
+        WriteSignalWav(path, 48000, 2, seconds, SineAt(dbfs, 1000, 48000));
         return path;
     }
 };
