@@ -26,19 +26,6 @@ namespace {
 
 using TFields = std::vector<std::pair<std::string, std::string>>;
 
-bool HasPrefix(const std::string& key, const char* prefix) {
-    std::string lower = key.substr(0, std::char_traits<char>::length(prefix));
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    return lower == prefix;
-}
-
-template <typename File>
-void Check(File& file) {
-    if (!file.isOpen()) throw Exception("the file cannot be opened");
-    if (file.readOnly()) throw Exception("the file cannot be written");
-    if (!file.isValid()) throw Exception("the file cannot be read as its format");
-}
-
 void SetUserTexts(ID3v2::Tag& tag, const TFields& fields) {
     for (const auto& [name, value] : fields) {
         while (ID3v2::UserTextIdentificationFrame* old = ID3v2::UserTextIdentificationFrame::find(&tag, Text(name)))
@@ -53,7 +40,7 @@ void SetComments(Ogg::XiphComment& comment, const TFields& fields) {
 
 void WriteMpeg(const std::string& path, const TFields& fields) {
     MPEG::File file(path.c_str(), false);
-    Check(file);
+    CheckWritable(file);
     SetUserTexts(*file.ID3v2Tag(true), fields);
     if (!file.save(MPEG::File::ID3v2, File::StripOthers, ID3v2::v4)) throw Exception("the tags cannot be saved");
 }
@@ -62,14 +49,14 @@ void WriteWav(const std::string& path, const TFields& fields) {
     // The INFO fields are read back and written again as they are.
     UseLatin1RiffInfo();
     RIFF::WAV::File file(path.c_str(), false);
-    Check(file);
+    CheckWritable(file);
     SetUserTexts(*file.ID3v2Tag(), fields);
     if (!file.save(RIFF::WAV::File::AllTags, File::StripOthers, ID3v2::v4)) throw Exception("the tags cannot be saved");
 }
 
 void WriteFlac(const std::string& path, const TFields& fields) {
     FLAC::File file(path.c_str(), false);
-    Check(file);
+    CheckWritable(file);
     SetComments(*file.xiphComment(true), fields);
     if (!file.save()) throw Exception("the tags cannot be saved");
 }
@@ -77,14 +64,14 @@ void WriteFlac(const std::string& path, const TFields& fields) {
 template <typename File>
 void WriteOgg(const std::string& path, const TFields& fields) {
     File file(path.c_str(), false);
-    Check(file);
+    CheckWritable(file);
     SetComments(*file.tag(), fields);
     if (!file.save()) throw Exception("the tags cannot be saved");
 }
 
 void WriteMp4(const std::string& path, const TFields& fields) {
     MP4::File file(path.c_str(), false);
-    Check(file);
+    CheckWritable(file);
     for (const auto& [name, value] : fields)
         file.tag()->setItem("----:com.apple.iTunes:" + Text(name), StringList(Text(value)));
     if (!file.save()) throw Exception("the tags cannot be saved");
@@ -92,7 +79,7 @@ void WriteMp4(const std::string& path, const TFields& fields) {
 
 void WriteAsf(const std::string& path, const TFields& fields) {
     ASF::File file(path.c_str(), false);
-    Check(file);
+    CheckWritable(file);
     for (const auto& [name, value] : fields) file.tag()->setAttribute(Text(name), ASF::Attribute(Text(value)));
     if (!file.save()) throw Exception("the tags cannot be saved");
 }
@@ -115,12 +102,13 @@ void WriteFields(const std::string& path, TTagFormat format, const TFields& fiel
 
 void DropLoudnessTags(TUserTags& tags, bool levelChanged) {
     std::erase_if(tags, [&](const TUserTag& tag) {
-        return HasPrefix(tag.Key, "replaygain_") || (levelChanged && HasPrefix(tag.Key, "r128_"));
+        return HasPrefixIgnoringCase(tag.Key, "replaygain_") ||
+               (levelChanged && HasPrefixIgnoringCase(tag.Key, "r128_"));
     });
 }
 
 void SetTrackReplayGain(TUserTags& tags, const TLoudness& loudness) {
-    std::erase_if(tags, [](const TUserTag& tag) { return HasPrefix(tag.Key, "replaygain_track_"); });
+    std::erase_if(tags, [](const TUserTag& tag) { return HasPrefixIgnoringCase(tag.Key, "replaygain_track_"); });
     tags.push_back({"REPLAYGAIN_TRACK_GAIN", ReplayGainText(loudness.Integrated), {}});
     tags.push_back({"REPLAYGAIN_TRACK_PEAK", ReplayGainPeakText(loudness.TruePeak), {}});
 }
@@ -139,7 +127,7 @@ std::vector<std::pair<std::string, std::string>> WavReplayGainTags(const std::st
         const auto* text = dynamic_cast<const ID3v2::UserTextIdentificationFrame*>(frame);
         if (!text || text->fieldList().size() < 2) continue;
         const std::string name = text->description().to8Bit(true);
-        if (HasPrefix(name, "replaygain_")) found.emplace_back(name, text->fieldList()[1].to8Bit(true));
+        if (HasPrefixIgnoringCase(name, "replaygain_")) found.emplace_back(name, text->fieldList()[1].to8Bit(true));
     }
     return found;
 }

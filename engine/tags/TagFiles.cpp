@@ -31,13 +31,6 @@ bool Named(const char* name, std::initializer_list<const char*> names) {
 }
 
 template <typename File>
-void Check(File& file) {
-    if (!file.isOpen()) throw Exception("the file cannot be opened");
-    if (file.readOnly()) throw Exception("the file cannot be written");
-    if (!file.isValid()) throw Exception("the file cannot be read as its format");
-}
-
-template <typename File>
 void Save(File& file) {
     if (!file.save()) throw Exception("the tags cannot be saved");
 }
@@ -46,7 +39,7 @@ void Save(File& file) {
 // the first tag only.
 void WriteMpeg(const TTagJob& job) {
     MPEG::File file(job.Path.c_str(), false);
-    Check(file);
+    CheckWritable(file);
     FillId3v2(*file.ID3v2Tag(true), job);
     if (!file.save(MPEG::File::ID3v2, File::StripOthers, ID3v2::v4)) throw Exception("the tags cannot be saved");
 }
@@ -54,7 +47,7 @@ void WriteMpeg(const TTagJob& job) {
 void WriteWav(const TTagJob& job) {
     UseLatin1RiffInfo();
     RIFF::WAV::File file(job.Path.c_str(), false);
-    Check(file);
+    CheckWritable(file);
     FillRiffInfo(*file.InfoTag(), job);
     FillId3v2(*file.ID3v2Tag(), job);
     if (!file.save(RIFF::WAV::File::AllTags, File::StripOthers, ID3v2::v4))
@@ -63,7 +56,7 @@ void WriteWav(const TTagJob& job) {
 
 void WriteFlac(const TTagJob& job) {
     FLAC::File file(job.Path.c_str(), false);
-    Check(file);
+    CheckWritable(file);
     FillXiphComment(*file.xiphComment(true), job);
     file.removePictures();
     if (job.Cover) file.addPicture(NewFlacPicture(*job.Cover));
@@ -75,7 +68,7 @@ void WriteFlac(const TTagJob& job) {
 template <typename File>
 void WriteOgg(const TTagJob& job) {
     File file(job.Path.c_str(), false);
-    Check(file);
+    CheckWritable(file);
     FillXiphComment(*file.tag(), job);
     if (job.Cover) file.tag()->addPicture(NewFlacPicture(*job.Cover));
     Save(file);
@@ -83,14 +76,14 @@ void WriteOgg(const TTagJob& job) {
 
 void WriteMp4(const TTagJob& job) {
     MP4::File file(job.Path.c_str(), false);
-    Check(file);
+    CheckWritable(file);
     FillMp4(*file.tag(), job);
     Save(file);
 }
 
 void WriteAsf(const TTagJob& job) {
     ASF::File file(job.Path.c_str(), false);
-    Check(file);
+    CheckWritable(file);
     FillAsf(*file.tag(), job);
     Save(file);
 }

@@ -6,6 +6,7 @@
 
 #include <taglib/tstring.h>
 
+#include "Exception.h"
 #include "TagFiles.h"
 
 namespace TagLib {
@@ -33,6 +34,14 @@ std::string FreeFormName(const std::string& key);
 std::string LanguageOf(const TUserTag& tag, const TTagJob& job);
 
 TagLib::String Text(const std::string& utf8);
+
+// A file TagLib opened, ready to be written, or Exception saying why not.
+template <typename File>
+void CheckWritable(File& file) {
+    if (!file.isOpen()) throw Exception("the file cannot be opened");
+    if (file.readOnly()) throw Exception("the file cannot be written");
+    if (!file.isValid()) throw Exception("the file cannot be read as its format");
+}
 
 void FillId3v2(TagLib::ID3v2::Tag& tag, const TTagJob& job);
 void FillXiphComment(TagLib::Ogg::XiphComment& comment, const TTagJob& job);

@@ -138,6 +138,10 @@ void GatherUserTags(const AVDictionary* dict, TUserTags& tags) {
     }
 }
 
+bool HasPrefixIgnoringCase(const std::string& key, const char* prefix) {
+    return StartsWith(Lower(key.substr(0, std::char_traits<char>::length(prefix))), prefix);
+}
+
 bool IsWholeFileTag(const std::string& key) {
     const std::string lower = Lower(key);
     std::string language;

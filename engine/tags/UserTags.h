@@ -36,6 +36,9 @@ std::string NumberWithTotal(const TUserTags& tags, const std::string& key);
 // (REPLAYGAIN_TRACK_GAIN, …) in upper case, whatever the source's case.
 std::string ExtraTagName(const std::string& key);
 
+// Whether `key` begins with `prefix` (lower case), whatever the key's case.
+bool HasPrefixIgnoringCase(const std::string& key, const char* prefix);
+
 // True for keys a demuxer reports about its container or the program that
 // wrote the file, never a user's tag ("major_brand", "handler_name", "encoder", …).
 bool IsContainerKey(const std::string& key);
