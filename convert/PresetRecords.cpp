@@ -5,6 +5,7 @@
 #include <map>
 
 #include "FormatPresets.h"
+#include "MediaIO.h"
 #include "OptionNumbers.h"
 #include "OutputNaming.h"
 #include "UnicodeProtocol.h"
@@ -236,6 +237,7 @@ TInputOptions BuildInputOptions(TCustomDecoder& probe, int format) {
     TInputOptions options;
     options.FileName = probe.GetFileName();
     options.FileFormat = probe.ForceFormat();
+    options.PlainPcm = PcmSearchedPlain(probe.FormatContext());
     const TFormatPresets* presets = PresetsOf(format);
     if (!presets || !presets->KeepsPicture) options.ExtOptions = "vn=1";
     return options;

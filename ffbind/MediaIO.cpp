@@ -33,6 +33,16 @@ bool NamesWav(const std::string& url) {
 
 } // namespace
 
+bool PcmSearchedPlain(const AVFormatContext* ic) {
+    if (!ic || !ic->iformat || ic->nb_streams == 0) return false;
+    const std::string name = ic->iformat->name;
+    if (name != "wav" && name != "w64") return false;
+    // Only 16-bit PCM is searched; what the search found has another codec.
+    for (unsigned i = 0; i < ic->nb_streams; ++i)
+        if (ic->streams[i]->codecpar->codec_id != AV_CODEC_ID_PCM_S16LE) return false;
+    return true;
+}
+
 int OpenInputURL(AVFormatContext** ctx, const std::string& url, const AVInputFormat* format,
                  AVDictionary** options) {
     *ctx = nullptr;

@@ -12,6 +12,11 @@ extern "C" {
 // place). Returns 0, or a negative library error code with *ctx left nullptr.
 int OpenInputURL(AVFormatContext** ctx, const std::string& url, const AVInputFormat* format,
                  AVDictionary** options);
+// After an open that searched the PCM of `ic` for another codec stored in it
+// (a WAV's 16-bit PCM): whether nothing else was found. The same file opened
+// again with "max_probe_packets" 1 is then the same, without the search.
+bool PcmSearchedPlain(const AVFormatContext* ic);
+
 // "" when `url` may be opened as an input, else why not. Only regular files
 // and block devices are read: a FIFO or a character device would block the
 // program, or be drained by the probe before the conversion reads it.

@@ -21,8 +21,13 @@ void SetEntry(AVDictionary** dict, const char* key, const std::string& value) {
 
 // The format parameters of the task become options of the demuxer; only
 // demuxers that declare them take them (raw audio and video, devices).
-static DictionaryPtr FormatParameters(const TCustomFFmpeg& task) {
+static DictionaryPtr FormatParameters(const TCustomFFmpeg& task, const std::wstring& fileName) {
     AVDictionary* dict = nullptr;
+    // Searched when it was probed: not again on every opening.
+    const int slot = task.InputFileCount;
+    if (slot < static_cast<int>(task.InputOptionCopies.size()) && task.InputOptionCopies[slot].PlainPcm &&
+        task.InputOptionCopies[slot].FileName == fileName)
+        SetEntry(&dict, "max_probe_packets", "1");
     if (task.Opt.AudioSampleRate > 0) SetEntry(&dict, "sample_rate", std::to_string(task.Opt.AudioSampleRate));
     if (task.Opt.AudioChannels > 0) SetEntry(&dict, "channels", std::to_string(task.Opt.AudioChannels));
     if (task.Opt.FrameRate.num > 0 && task.Opt.FrameRate.den > 0)
@@ -80,7 +85,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& FileName) {
             throw FFmpegException(FileMessage(DiskName(url), Format("Unknown input format: \"%s\"", Opt.ForcedFormat)));
         Opt.ForcedFormat.clear();
     }
-    DictionaryPtr parameters = FormatParameters(*this);
+    DictionaryPtr parameters = FormatParameters(*this, FileName);
 
     AVCodecID forced[3] = {AV_CODEC_ID_NONE, AV_CODEC_ID_NONE, AV_CODEC_ID_NONE};
     if (!FindCodec(Opt.VideoCodecName, mkVideo, false, StrictLevelOf(mkVideo), forced[0]) ||

@@ -38,6 +38,10 @@ struct TInputOptions {
     // precision, and the outputs start at its beginning. The whole input by
     // default.
     TSourceCut Cut;
+    // The probe that made this record searched the input's PCM for another
+    // codec stored in it and found none (PcmSearchedPlain): its openings
+    // look only at the first packet.
+    bool PlainPcm = false;
 };
 
 struct TOutputOptions {
