@@ -24,7 +24,7 @@ struct MainQueue {
     std::condition_variable queued;    // a hand-off arrived
     std::condition_variable finished;  // a hand-off ran
     std::deque<HandOff*> items;
-    std::function<void()> wakeHook;
+    std::function<void(bool)> wakeHook;
     std::thread::id mainId;
     bool haveMain = false;
 };
@@ -57,14 +57,14 @@ void RunInMainThread(const std::function<void()>& fn) {
     MainQueue& q = Queue();
     HandOff item;
     item.fn = fn;
-    std::function<void()> hook;
+    std::function<void(bool)> hook;
     {
         std::lock_guard<std::mutex> lock(q.mutex);
         q.items.push_back(&item);
         hook = q.wakeHook;
     }
     q.queued.notify_all();
-    if (hook) hook();
+    if (hook) hook(true);
     {
         std::unique_lock<std::mutex> lock(q.mutex);
         q.finished.wait(lock, [&] { return item.done; });
@@ -85,14 +85,15 @@ void PostToMainThread(std::function<void()> fn, const void* owner) {
     item->fn = std::move(fn);
     item->posted = true;
     item->owner = owner;
-    std::function<void()> hook;
+    std::function<void(bool)> hook;
     {
         std::lock_guard<std::mutex> lock(q.mutex);
+        // Anything already queued has had its call, and runs with this one.
+        if (q.items.empty()) hook = q.wakeHook;
         q.items.push_back(item.release());
-        hook = q.wakeHook;
     }
     q.queued.notify_all();
-    if (hook) hook();
+    if (hook) hook(false);
 }
 
 void DiscardPosted(const void* owner) {
@@ -139,7 +140,7 @@ bool CheckSynchronize(int timeoutMs) {
     return !batch.empty();
 }
 
-void SetWakeMainThreadHook(std::function<void()> hook) {
+void SetWakeMainThreadHook(std::function<void(bool)> hook) {
     MainQueue& q = Queue();
     std::lock_guard<std::mutex> lock(q.mutex);
     q.wakeHook = std::move(hook);

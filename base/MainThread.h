@@ -28,6 +28,9 @@ void DiscardPosted(const void* owner);
 // to arrive when the queue is empty. True when at least one ran.
 bool CheckSynchronize(int timeoutMs = 0);
 
-// Called (on the queuing thread) whenever a hand-off is queued, so the owner of
-// the main loop can wake up and call CheckSynchronize.
-void SetWakeMainThreadHook(std::function<void()> hook);
+// Called (on the queuing thread) so the owner of the main loop can wake up and
+// call CheckSynchronize: `waiting` for every hand-off a worker waits for, which
+// should run at once, else for a posted one that finds the queue empty. The
+// posted ones queued after it until the queue is run again need no call: they
+// may run a little later, all together.
+void SetWakeMainThreadHook(std::function<void(bool waiting)> hook);

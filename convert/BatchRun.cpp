@@ -373,7 +373,10 @@ TBatchRun::TLooked TBatchRun::Look(TFFDecoder& probe, size_t index) {
         looked.Identity = SourceIdentityOf(file.Source.Path);
     }
     const TOutputTarget target{file.Source.Folder, settings_.Format, settings_.Preset, nullptr, settings_.Update, track};
-    looked.Probed = ProbeFile(probe, Utf8ToWide(file.Source.Path), target);
+    const bool plainPcm = file.Source.PlainPcmAt.Known &&
+                          (looked.Identity.Known ? looked.Identity : SourceIdentityOf(file.Source.Path)) ==
+                              file.Source.PlainPcmAt;
+    looked.Probed = ProbeFile(probe, Utf8ToWide(file.Source.Path), target, plainPcm);
     TCloseFileGuard close(probe);
     if (!looked.Probed.Loaded) return looked;
     if (track) {

@@ -32,6 +32,7 @@
 #include "EncoderEvents.h"
 #include "LoudnessChoice.h"
 #include "OutputNaming.h"
+#include "OutputUpdate.h"
 #include "SourceTrack.h"
 
 enum class TBatchOutcome { Converted, Failed, Skipped, Stopped };
@@ -47,6 +48,10 @@ struct TBatchSource {
     // Set for a name that gave nothing to convert (TSourceFile::Problem): it
     // is never opened, and settles as failed with this line.
     std::string Problem = {};
+    // The file as it was when an earlier look found nothing but PCM in its
+    // PCM (PcmSearchedPlain); while it is still the same, its PCM is not
+    // searched again. Not Known: searched.
+    TSourceIdentity PlainPcmAt = {};
 };
 
 struct TBatchSettings {

@@ -6,9 +6,9 @@
 #include "UnicodeProtocol.h"
 #include "PresetRecords.h"
 
-TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOutputTarget& target) {
+TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOutputTarget& target, bool plainPcm) {
     TProbedFile result;
-    if (!probe.LoadFile(file)) {
+    if (!probe.LoadFile(file, "", plainPcm)) {
         result.LoadError = probe.LastErrMsg();
         return result;
     }

@@ -50,8 +50,10 @@ struct TQueueResult {
 // Opens `file` in `probe` and builds its records for `target` (for a track:
 // its cut of the input, its tags in the output's). The file stays
 // open so that the caller may read more of it; closing it is the caller's.
-// Any thread, each with a probe of its own.
-TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOutputTarget& target);
+// `plainPcm`: its PCM was searched before and held nothing else (as
+// TCustomDecoder::LoadFile). Any thread, each with a probe of its own.
+TProbedFile ProbeFile(TCustomDecoder& probe, const std::wstring& file, const TOutputTarget& target,
+                      bool plainPcm = false);
 
 // Queues a probed file on `encoder`: a file that did not load is reported as
 // "File load error: …". The output is named again here, in file.Output, so

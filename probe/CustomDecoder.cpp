@@ -5,6 +5,7 @@
 #include "Exception.h"
 #include "FFDecode.h"
 #include "FFLoad.h"
+#include "FFPtr.h"
 #include "FFLog.h"
 #include "FFUtils.h"
 #include "Format.h"
@@ -42,7 +43,7 @@ void TCustomDecoder::ReportError(int level, const std::string& text) {
     GlobalLogger()->Log(this, FromLibraryLevel(level), text);
 }
 
-bool TCustomDecoder::LoadFile(const std::wstring& fileName, const std::string& formatName) {
+bool TCustomDecoder::LoadFile(const std::wstring& fileName, const std::string& formatName, bool plainPcm) {
     CheckLibraries();
     CloseFile();
 
@@ -62,7 +63,10 @@ bool TCustomDecoder::LoadFile(const std::wstring& fileName, const std::string& f
         return false;
     }
     AVFormatContext* context = nullptr;
-    int r = OpenInputURL(&context, url, format, nullptr);
+    AVDictionary* dict = nullptr;
+    if (plainPcm) ff::av_dict_set(&dict, "max_probe_packets", "1", 0);
+    int r = OpenInputURL(&context, url, format, &dict);
+    const DictionaryPtr unused(dict);
     if (r < 0) {
         ReportError(LevelError, InputOpenErrorText(url, r));
         CloseFile();

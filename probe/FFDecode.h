@@ -76,7 +76,9 @@ public:
     ~TCustomDecoder() override;
 
     // Opens `fileName`; `formatName` forces an input format (empty: detect).
-    bool LoadFile(const std::wstring& fileName, const std::string& formatName = "");
+    // `plainPcm`: an earlier opening of this file found nothing but PCM in
+    // its PCM (PcmSearchedPlain), which is not searched again.
+    bool LoadFile(const std::wstring& fileName, const std::string& formatName = "", bool plainPcm = false);
     virtual void CloseFile();
     virtual void RefreshStreamInfo();
     // Describes a context opened elsewhere; the probe does not close it.

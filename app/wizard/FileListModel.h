@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "OutputUpdate.h"
 #include "SourceTrack.h"
 
 enum TFileListColumn : int {
@@ -52,6 +53,10 @@ struct TFileRow {
     // rows: what either kind of row is made from again when "Split by
     // chapters" changes.
     std::shared_ptr<const TChapteredFile> Chaptered;
+    // The file as it was when its probe found nothing but PCM in its PCM
+    // (PcmSearchedPlain): its conversion need not search again while it is
+    // the same. Not Known otherwise.
+    TSourceIdentity PlainPcmAt;
 };
 
 struct TChapteredFile {
@@ -86,6 +91,7 @@ public:
     int64_t RealDuration(int row) const { return Cell(row, NxTextColumnRealDuration).toLongLong(); }
     QString Root(int row) const { return Row(row).Root; }
     const std::optional<TSourceTrack>& Track(int row) const { return Row(row).Track; }
+    const TSourceIdentity& PlainPcmAt(int row) const { return Row(row).PlainPcmAt; }
 
     // The caption a track's row shows in place of its file's name (a null
     // QVariant for a whole file's row), for the row's delegate.

@@ -9,6 +9,7 @@
 #include "EmbeddedTracks.h"
 #include "FFDecode.h"
 #include "FileNames.h"
+#include "MediaIO.h"
 #include "MinimizeName.h"
 #include "SourceTrack.h"
 #include "UtilFuncs.h"
@@ -75,11 +76,14 @@ QString AudioBitRateText(int32_t bitRate) {
 TProbedRow ProbeFileRow(TFFDecoder& decoder, const QString& fileName, const QSize& pictureArea,
                         bool lookForTracks) {
     TProbedRow probed;
+    // Taken before the file is read: a change while it is read shows later.
+    const TSourceIdentity identity = SourceIdentityOf(NameBytes(fileName));
     if (!decoder.LoadFile(WideName(fileName), "")) {
         probed.Error = decoder.LastErrMsg();
         return probed;
     }
     TCloseFileGuard guard(decoder);
+    if (PcmSearchedPlain(decoder.FormatContext())) probed.PlainPcmAt = identity;
     // A file with nothing to hear or see (text that some format's probe
     // takes) is refused now, with the other files that cannot be added,
     // rather than failing once its turn in the batch comes.
@@ -137,6 +141,7 @@ TFileRow MakeFileRow(TProbedRow probed, const TFileRowLook& look) {
     row.Cells[NxTextColumnFileMinName] =
         MinimizeName(DisplayName(fileName), QFontMetrics(look.NameFont), look.NameWidth);
     row.Root = std::move(probed.Root);
+    row.PlainPcmAt = probed.PlainPcmAt;
     return row;
 }
 

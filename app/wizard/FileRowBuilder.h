@@ -47,6 +47,7 @@ struct TProbedRow {
     // Why the sheet it holds could not be read (it is added whole); "" when
     // nothing went wrong.
     std::string TracksProblem;
+    TSourceIdentity PlainPcmAt;  // as TFileRow::PlainPcmAt
 };
 
 // "hh:mm:ss.zzz" of microseconds, or the unknown-duration text for -1 (and

@@ -44,6 +44,9 @@ TPageConverting::TPageConverting(TGlobalVars& vars, QWidget* host) : Clock(Local
     CreateControls();
     refreshTimer_ = new QTimer(this);
     connect(refreshTimer_, &QTimer::timeout, this, [this] { Tick(); });
+    eventsTimer_ = new QTimer(this);
+    eventsTimer_->setSingleShot(true);
+    connect(eventsTimer_, &QTimer::timeout, this, [this] { TakeEvents(); });
 }
 
 TPageConverting::~TPageConverting() { EndRun(); }

@@ -5,6 +5,7 @@
 // status and progress, the running files, the whole batch's progress and its
 // times. When every file has settled it posts WM_CONVERTDONE to the main
 // window.
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
@@ -147,6 +148,10 @@ public:
     // and the running files' progress is painted this often; 0: the status
     // group after every event.
     int StatusRefreshMs = 250;
+    // The list follows the runner's events at most this often
+    // (milliseconds): events that come closer together are taken together,
+    // with one painting. 0: each as it comes.
+    int EventsRefreshMs = 50;
 
     QTreeWidget* ListViewConverting = nullptr;
     TElidedLabel* LabelCurrentFile = nullptr;
@@ -207,6 +212,9 @@ private:
     // Takes the runner's events and shows them, until none is left; the
     // events that come while a box is open wait for it.
     void TakeEvents();
+    // The runner has told events: they are taken now, or once
+    // EventsRefreshMs have passed since the last time. Its end is taken at once.
+    void EventsArrived();
     // The runner has returned: its thread is joined and it goes. Main thread.
     void ReleaseRunner();
     void ShowQueueFailures();
@@ -241,6 +249,8 @@ private:
     std::map<size_t, int64_t> running_;      // file index -> media time converted (microseconds)
     int64_t lastStarted_ = -1;               // the file started last, until the list has scrolled to it
     QTimer* refreshTimer_ = nullptr;         // Tick
+    QTimer* eventsTimer_ = nullptr;          // TakeEvents, when events came sooner than EventsRefreshMs
+    QElapsedTimer eventsTaken_;              // since the last TakeEvents
     bool statusDirty_ = false;               // events came since the status group was shown
 
     // The batch's runner, its thread and what it tells; all three live from

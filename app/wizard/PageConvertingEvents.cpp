@@ -34,17 +34,17 @@ void TPageBatchEvents::AlbumTagged(const TBatchAlbum& album) {
     Push(std::move(event));
 }
 
-void TPageBatchEvents::Summary(const TBatchSummary&) { Push(TPageBatchEvent{}); }
+void TPageBatchEvents::Summary(const TBatchSummary&) { Push(TPageBatchEvent{}, true); }
 
-void TPageBatchEvents::Push(TPageBatchEvent event) {
+void TPageBatchEvents::Push(TPageBatchEvent event, bool last) {
     bool wake = false;
     {
         std::lock_guard<std::mutex> lock(lock_);
         events_.push_back(std::move(event));
-        wake = !woken_;
+        wake = !woken_ || last;
         woken_ = true;
     }
-    if (wake && wake_) wake_();
+    if (wake && wake_) wake_(last);
 }
 
 std::vector<TPageBatchEvent> TPageBatchEvents::Take() {

@@ -31,9 +31,9 @@ struct TFileProgress {
 class TPageBatchEvents : public TBatchListener {
 public:
     // `wake` is called on the runner's thread when an event finds nothing
-    // waiting to be taken: it must only hand a call of the page's to its
-    // event loop.
-    explicit TPageBatchEvents(std::function<void()> wake) : wake_(std::move(wake)) {}
+    // waiting to be taken, and for the batch's end (`last`), which nothing
+    // follows: it must only hand a call of the page's to its event loop.
+    explicit TPageBatchEvents(std::function<void(bool last)> wake) : wake_(std::move(wake)) {}
 
     void Queued(size_t index, const std::string& output) override;
     void Started(size_t index, const std::string& output) override;
@@ -49,9 +49,9 @@ public:
     std::map<size_t, TFileProgress> TakeProgress();
 
 private:
-    void Push(TPageBatchEvent event);
+    void Push(TPageBatchEvent event, bool last = false);
 
-    std::function<void()> wake_;
+    std::function<void(bool last)> wake_;
     std::mutex lock_;                     // events_, woken_
     std::vector<TPageBatchEvent> events_;
     bool woken_ = false;                  // the page is woken and has not yet found the queue empty

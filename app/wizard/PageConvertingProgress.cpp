@@ -13,6 +13,7 @@
 #include "Exception.h"
 #include "FileNames.h"
 #include "Loudness.h"
+#include "MainThread.h"
 #include "MessageDlg.h"
 #include "PageConverting.h"
 #include "PageConvertingEvents.h"
@@ -146,6 +147,8 @@ void TPageConverting::BatchEnded() {
     // the summary follows.
     if (cancelQuestion_) cancelQuestion_->done(QMessageBox::No);
     ReleaseRunner();
+    // The run's last log lines are in the log before its summary shows.
+    CheckSynchronize();
     // Files the runner did not report (it reports every one) did not convert either.
     StopUnsettledEntries();
     running_.clear();

@@ -113,11 +113,13 @@ void TPageConverting::StartRunner(const TFileListModel& files) {
     settings.MakeFolders = g.KeepFolderStructure;
     settings.Loudness = LoudnessChoiceOf(g.Loudness);
     events_ = std::make_unique<TPageBatchEvents>(
-        [this] { QMetaObject::invokeMethod(this, [this] { TakeEvents(); }, Qt::QueuedConnection); });
+        [this](bool last) {
+            QMetaObject::invokeMethod(this, [this, last] { last ? TakeEvents() : EventsArrived(); }, Qt::QueuedConnection);
+        });
     run_ = std::make_unique<TBatchRun>(std::move(settings), *events_);
     for (int row = 0; row < files.rowCount(); ++row) {
         const QString path = files.FileFullName(row);
-        run_->Append({NameBytes(path), OutputFolderOf(path, files.Root(row)), files.Track(row), {}});
+        run_->Append({NameBytes(path), OutputFolderOf(path, files.Root(row)), files.Track(row), {}, files.PlainPcmAt(row)});
     }
     vars_.BatchStartTime = Clock();
     runReturned_ = false;
@@ -185,10 +187,20 @@ QString TPageConverting::SourceText(const QTreeWidgetItem* entry) {
     return entry->text(ccPath) + image + QStringLiteral(": ") + track;
 }
 
+// With many short files the events come every few milliseconds; taking and
+// painting each at once would cost the conversions a good part of a core.
+void TPageConverting::EventsArrived() {
+    if (eventsTimer_->isActive()) return;
+    const qint64 since = eventsTaken_.isValid() ? eventsTaken_.elapsed() : EventsRefreshMs;
+    if (since >= EventsRefreshMs) TakeEvents();
+    else eventsTimer_->start(static_cast<int>(EventsRefreshMs - since));
+}
+
 void TPageConverting::TakeEvents() {
     // The call under way, held by a box, goes on once the box is closed.
     if (takingEvents_) return;
     takingEvents_ = true;
+    eventsTaken_.start();
     // EndRun lets the batch go meanwhile: what it told is then dropped.
     TPageBatchEvents* const events = events_.get();
     while (events && events == events_.get()) {

@@ -10,7 +10,9 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "GuiTestSupport.h"
 #include "FFLoad.h"
@@ -259,6 +261,30 @@ private slots:
         form->FFLogger.Log(nullptr, llDebug, "filtered at the default level");
         QCOMPARE(form->Vars().LogLines,
                  (std::vector<std::string>{"#" + std::to_string(CurrentThreadId()) + ".4: hello"}));
+    }
+
+    // A worker's lines reach the log through the event loop alone, a few at
+    // a time; a hand-off the worker waits for is not held behind them.
+    void workerLinesReachTheLogThroughTheEventLoop() {
+        LinkLibraries();
+        auto form = Start();
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            form->FFLogger.Log(nullptr, llWarning, "first");
+            form->FFLogger.Log(nullptr, llWarning, "second");
+            RunInMainThread([] {});
+            form->FFLogger.Log(nullptr, llWarning, "third");
+            done = true;
+        });
+        QTRY_VERIFY(done);
+        worker.join();
+        QTRY_COMPARE(form->Vars().LogLines.size(), size_t(3));
+        const std::vector<std::string>& lines = form->Vars().LogLines;
+        for (size_t i = 0; i < 3; ++i) {
+            const std::string text = std::vector<std::string>{"first", "second", "third"}[i];
+            QVERIFY2(lines[i].size() > text.size() && lines[i].substr(lines[i].size() - text.size()) == text,
+                     lines[i].c_str());
+        }
     }
 
     void pageCaptionsFollowTheCurrentPage() {

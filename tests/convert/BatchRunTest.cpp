@@ -127,6 +127,23 @@ TEST_F(BatchRunTest, FilesRunTwoAtOnceInOrderUnderTheirNames) {
     EXPECT_FALSE(run.Append({sources[0], out_.Path()}));
 }
 
+// Page 1 found nothing but PCM in the file; it has changed since, and holds
+// AC-3 frames now: its PCM is searched again, and the AC-3 is converted.
+TEST_F(BatchRunTest, AFileChangedSinceItWasFoundPlainIsSearchedAgain) {
+    const std::string source = Tone("song.wav", 1.0);
+    const TSourceIdentity plainAt = SourceIdentityOf(source);
+    WriteAc3InWav(source, 1.0);
+    TRecorder recorder;
+    {
+        TBatchRun run(Settings(6, 1), recorder);
+        ASSERT_TRUE(run.Append({source, out_.Path(), std::nullopt, {}, plainAt}));
+        run.Run();
+    }
+    ASSERT_EQ(recorder.ends_[0].Outcome, TBatchOutcome::Converted) << recorder.ends_[0].Error;
+    // A second at 48 kHz, not its bytes read as samples.
+    EXPECT_GT(ProbeAudioFrames(recorder.ends_[0].Output).Samples, 40000);
+}
+
 // A file added while the batch runs is converted in the same run, with the
 // next index; its name counts the outputs of the files before it.
 TEST_F(BatchRunTest, AFileAppendedWhileItRunsIsConverted) {

@@ -90,24 +90,14 @@ TEST_F(QueueFileTest, EachRefusalIsReportedByItsOwnLineAndLeavesNoTask) {
 TEST_F(QueueFileTest, AWavIsSearchedForAHiddenCodecOnceUnlessOneWasFound) {
     EXPECT_TRUE(Probe(Tone("plain")).Input.PlainPcm);
 
-    // MP3 frames in a WAV that calls them 16-bit PCM.
-    const std::string mp3 = src_.File("frames.mp3");
-    WriteTone(WidePath(mp3), "libmp3lame", 44100, 2, 1.0);
-    const std::string frames = ReadTextFile(mp3);
-    auto le = [](uint32_t v, int bytes) {
-        std::string s;
-        for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
-        return s;
-    };
-    const std::string format = le(1, 2) + le(2, 2) + le(44100, 4) + le(176400, 4) + le(4, 2) + le(16, 2);
-    const std::string data = "data" + le(static_cast<uint32_t>(frames.size()), 4) + frames;
-    const std::string body = "WAVE" + ("fmt " + le(16, 4) + format) + data;
     const std::string hidden = src_.File("hidden.wav");
-    WriteTextFile(hidden, "RIFF" + le(static_cast<uint32_t>(body.size()), 4) + body);
-
-    const TProbedFile probed = ProbeFile(probe_, WidePath(hidden), target_);
+    WriteAc3InWav(hidden, 1.0);
+    TProbedFile probed = ProbeFile(probe_, WidePath(hidden), target_);
     ASSERT_TRUE(probed.Loaded) << probed.LoadError;
-    EXPECT_EQ(probe_.FormatContext()->streams[0]->codecpar->codec_id, AV_CODEC_ID_MP3);
+    EXPECT_EQ(probe_.FormatContext()->streams[0]->codecpar->codec_id, AV_CODEC_ID_AC3);
     EXPECT_FALSE(probed.Input.PlainPcm);
+    // Told that its PCM holds nothing else, the probe takes the header's word.
+    probed = ProbeFile(probe_, WidePath(hidden), target_, true);
+    EXPECT_EQ(probe_.FormatContext()->streams[0]->codecpar->codec_id, AV_CODEC_ID_PCM_S16LE);
     probe_.CloseFile();
 }

@@ -324,7 +324,7 @@ TEST_F(LogTest, WorkerLinesReachTheMainThreadWithoutDeadlock) {
     // The worker announces each hand-off; at that moment it waits for the main
     // thread, and the main thread logs through the library itself.
     ManualResetEvent workerWaiting;
-    SetWakeMainThreadHook([&] { workerWaiting.Set(); });
+    SetWakeMainThreadHook([&](bool) { workerWaiting.Set(); });
     constexpr int kLines = 200;
     std::atomic<bool> done{false};
     uint32_t workerId = 0;
