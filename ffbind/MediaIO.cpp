@@ -43,6 +43,8 @@ bool PcmSearchedPlain(const AVFormatContext* ic) {
     return true;
 }
 
+void SkipPcmSearch(AVDictionary** options) { ff::av_dict_set(options, "max_probe_packets", "1", 0); }
+
 int OpenInputURL(AVFormatContext** ctx, const std::string& url, const AVInputFormat* format,
                  AVDictionary** options) {
     *ctx = nullptr;

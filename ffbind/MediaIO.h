@@ -14,8 +14,11 @@ int OpenInputURL(AVFormatContext** ctx, const std::string& url, const AVInputFor
                  AVDictionary** options);
 // After an open that searched the PCM of `ic` for another codec stored in it
 // (a WAV's 16-bit PCM): whether nothing else was found. The same file opened
-// again with "max_probe_packets" 1 is then the same, without the search.
+// again with SkipPcmSearch is then the same, without the search.
 bool PcmSearchedPlain(const AVFormatContext* ic);
+// Sets the open options of a file whose PCM was searched and held nothing
+// else (PcmSearchedPlain): only its first packet is looked at.
+void SkipPcmSearch(AVDictionary** options);
 
 // "" when `url` may be opened as an input, else why not. Only regular files
 // and block devices are read: a FIFO or a character device would block the

@@ -9,6 +9,7 @@
 #include "FFLog.h"
 #include "FFUtils.h"
 #include "Format.h"
+#include "MediaIO.h"
 #include "UnicodeProtocol.h"
 
 namespace {
@@ -64,7 +65,7 @@ bool TCustomDecoder::LoadFile(const std::wstring& fileName, const std::string& f
     }
     AVFormatContext* context = nullptr;
     AVDictionary* dict = nullptr;
-    if (plainPcm) ff::av_dict_set(&dict, "max_probe_packets", "1", 0);
+    if (plainPcm) SkipPcmSearch(&dict);
     int r = OpenInputURL(&context, url, format, &dict);
     const DictionaryPtr unused(dict);
     if (r < 0) {

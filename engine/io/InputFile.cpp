@@ -7,6 +7,7 @@
 #include "FFLog.h"
 #include "CustomFFmpeg.h"
 #include "FileSetup.h"
+#include "MediaIO.h"
 #include "Format.h"
 #include "SourceCutter.h"
 #include "UnicodeProtocol.h"
@@ -27,7 +28,7 @@ static DictionaryPtr FormatParameters(const TCustomFFmpeg& task, const std::wstr
     const int slot = task.InputFileCount;
     if (slot < static_cast<int>(task.InputOptionCopies.size()) && task.InputOptionCopies[slot].PlainPcm &&
         task.InputOptionCopies[slot].FileName == fileName)
-        SetEntry(&dict, "max_probe_packets", "1");
+        SkipPcmSearch(&dict);
     if (task.Opt.AudioSampleRate > 0) SetEntry(&dict, "sample_rate", std::to_string(task.Opt.AudioSampleRate));
     if (task.Opt.AudioChannels > 0) SetEntry(&dict, "channels", std::to_string(task.Opt.AudioChannels));
     if (task.Opt.FrameRate.num > 0 && task.Opt.FrameRate.den > 0)
