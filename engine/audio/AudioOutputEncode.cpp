@@ -57,7 +57,8 @@ void TAudioOutput::EncodeBlock(const uint8_t* data, int size) {
     // A damaged source can decode to NaN or to samples far out of range: the
     // MP3 encoder's float path aborts the whole process on either, the AAC
     // encoder's quantiser never ends. The meter measures what is encoded.
-    if (floatLimit_ > 0) {
+    // Sound as it should be is passed on without a copy.
+    if (floatLimit_ > 0 && !FloatSamplesTame(reinterpret_cast<const float*>(data), size / sizeof(float), floatLimit_)) {
         tamed_.assign(data, data + size);
         TameFloatSamples(reinterpret_cast<float*>(tamed_.data()), tamed_.size() / sizeof(float), floatLimit_);
         data = tamed_.data();

@@ -137,6 +137,10 @@ void TameFloatSamples(float* samples, size_t count, float limit) {
     }
 }
 
+bool FloatSamplesTame(const float* samples, size_t count, float limit) {
+    return std::all_of(samples, samples + count, [limit](float s) { return s >= -limit && s <= limit; });
+}
+
 float FloatSampleLimit(const char* codec) {
     // 60 dB above full scale: no sound, however hot, comes near it.
     return std::strcmp(codec, "libmp3lame") == 0 ? 1.0f : 1000.0f;

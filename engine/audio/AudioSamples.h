@@ -19,6 +19,8 @@ void InterleaveSamples(const AVFrame* frame, uint8_t* out, int bytesPerSample, i
 // Float samples an encoder may choke on: NaN and infinities become silence,
 // and every one of the `count` samples is kept within -`limit` to `limit`.
 void TameFloatSamples(float* samples, size_t count, float limit);
+// Whether TameFloatSamples would leave all `count` samples as they are.
+bool FloatSamplesTame(const float* samples, size_t count, float limit);
 // The widest float samples `codec` takes: full scale for the MP3 encoder,
 // whose float path asserts on louder samples; far above any real sound for
 // the others, whose quantisers can loop for ever on samples near 1e10.
