@@ -648,16 +648,21 @@ void TBatchRun::EndFile(TSlot& slot, TTerminateInfo info) {
 // conversion, with the gain it calls for, takes the slot's place among the
 // files ready to start. The line that reports why it cannot be queued, or "".
 std::string TBatchRun::QueueNormalised(TSlot& slot, const TTerminateInfo& measured) {
-    TProbedFile& file = *slot.Conversion;
+    GiveOwnGain(*slot.Conversion, measured.Loudness, slot.Notice);
+    return QueueConversion(slot);
+}
+
+// The gain that brings the measured file `file` to the target on its own, in
+// its conversion's record; `notice` says when its peak holds the gain back.
+void TBatchRun::GiveOwnGain(TProbedFile& file, const TLoudness& measured, std::string& notice) {
     const int target = settings_.Loudness.NormaliseTo;
-    file.Output.AudioGain = NormalisingGain(measured.Loudness, target, slot.Notice);
+    file.Output.AudioGain = NormalisingGain(measured, target, notice);
     const std::string source = WideToUtf8(file.Input.FileName);
-    if (!slot.Notice.empty())
-        GlobalLogger()->LogFmt(this, llInfo, "%s: %s", source, slot.Notice);
+    if (!notice.empty())
+        GlobalLogger()->LogFmt(this, llInfo, "%s: %s", source, notice);
     else
         GlobalLogger()->LogFmt(this, llInfo, "%s: a gain of %+.2f dB brings it to %d LUFS", source,
                                file.Output.AudioGain, target);
-    return QueueConversion(slot);
 }
 
 // The conversion of the measured file of `slot`, with its gain, among the
@@ -733,18 +738,11 @@ void TBatchRun::ReleaseAlbums(bool all) {
 // the album's, so that their levels stay as they are to each other. A file
 // alone is no album: it gets a gain of its own.
 void TBatchRun::GiveAlbumGain(std::vector<TWaiting>& files) {
-    const int target = settings_.Loudness.NormaliseTo;
     if (files.size() < 2) {
-        TWaiting& file = files.front();
-        const double gain = NormalisingGain(file.Measured, target, file.Notice);
-        file.Conversion.Output.AudioGain = gain;
-        const std::string source = WideToUtf8(file.Conversion.Input.FileName);
-        if (!file.Notice.empty())
-            GlobalLogger()->LogFmt(this, llInfo, "%s: %s", source, file.Notice);
-        else
-            GlobalLogger()->LogFmt(this, llInfo, "%s: a gain of %+.2f dB brings it to %d LUFS", source, gain, target);
+        GiveOwnGain(files.front().Conversion, files.front().Measured, files.front().Notice);
         return;
     }
+    const int target = settings_.Loudness.NormaliseTo;
     std::vector<TLoudness> measured;
     for (const TWaiting& file : files) measured.push_back(file.Measured);
     TLoudness album;

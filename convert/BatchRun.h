@@ -171,6 +171,7 @@ private:
     void EndSlot(TSlot& slot);
     void EndFile(TSlot& slot, TTerminateInfo info);
     std::string QueueNormalised(TSlot& slot, const TTerminateInfo& measured);
+    void GiveOwnGain(TProbedFile& file, const TLoudness& measured, std::string& notice);
     std::string QueueConversion(TSlot& slot);
     void WaitForAlbum(TSlot& slot, const TLoudness& measured);
     void ReleaseAlbums(bool all);
