@@ -115,10 +115,8 @@ TLength MeasureLength(const std::string& path, bool countPackets) {
 // How long the stretch `cut` of a source of `whole` seconds lasts.
 double StretchSeconds(double whole, const TSourceCut& cut) {
     if (cut.Whole() || cut.TimeBaseDen <= 0) return whole;
-    const double unit = static_cast<double>(cut.TimeBaseNum) / cut.TimeBaseDen;
-    const double start = std::max<int64_t>(0, cut.Start) * unit;
-    const double length = cut.Length < 0 ? whole - start : cut.Length * unit;
-    return std::min(length, whole - start);
+    const double rest = whole - CutStartMicroseconds(cut) / 1e6;
+    return cut.Length < 0 ? rest : std::min(CutLengthMicroseconds(cut, -1) / 1e6, rest);
 }
 
 bool RegularFile(const std::string& path) {

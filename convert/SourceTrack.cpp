@@ -78,12 +78,5 @@ std::vector<std::pair<std::string, std::string>> TrackTags(const TSourceTrack& t
 int64_t TrackDuration(const TSourceTrack& track, int64_t sourceDuration) {
     const TSourceCut& cut = track.Cut;
     if (cut.TimeBaseDen <= 0 || cut.TimeBaseNum <= 0) return -1;
-    auto microseconds = [&](int64_t units) {
-        const __int128 scaled = static_cast<__int128>(units) * cut.TimeBaseNum * 1000000;
-        return static_cast<int64_t>((scaled + cut.TimeBaseDen / 2) / cut.TimeBaseDen);
-    };
-    if (cut.Length >= 0) return microseconds(cut.Length);
-    if (sourceDuration < 0) return -1;
-    const int64_t rest = sourceDuration - microseconds(std::max<int64_t>(cut.Start, 0));
-    return rest > 0 ? rest : 0;
+    return CutLengthMicroseconds(cut, sourceDuration);
 }

@@ -45,37 +45,9 @@ bool StampsPlaceSamples(const AVFormatContext* ic, const AVStream* st) {
     return !SeeksRoughly(ic, st);
 }
 
-// num / den to the nearest integer, ties to even; den > 0.
-int64_t DivideRounded(__int128 num, __int128 den) {
-    __int128 q = num / den, r = num % den;
-    if (r < 0) {
-        q -= 1;
-        r += den;
-    }
-    if (2 * r > den || (2 * r == den && (q & 1))) q += 1;
-    return static_cast<int64_t>(q);
-}
-
 std::string Seconds(int64_t microseconds) { return Format("%.3f", static_cast<double>(microseconds) / 1e6); }
 
 } // namespace
-
-int64_t CutStartMicroseconds(const TSourceCut& cut) {
-    if (cut.Start <= 0 || cut.TimeBaseDen <= 0) return 0;
-    return DivideRounded(static_cast<__int128>(cut.Start) * cut.TimeBaseNum * 1000000, cut.TimeBaseDen);
-}
-
-int64_t CutLengthMicroseconds(const TSourceCut& cut, int64_t duration) {
-    if (cut.Length >= 0 && cut.TimeBaseDen > 0)
-        return DivideRounded(static_cast<__int128>(cut.Length) * cut.TimeBaseNum * 1000000, cut.TimeBaseDen);
-    if (duration < 0) return -1;
-    return std::max<int64_t>(duration - CutStartMicroseconds(cut), 0);
-}
-
-int64_t CutSamples(int64_t value, const TSourceCut& cut, int rate) {
-    if (cut.TimeBaseDen <= 0) return 0;
-    return DivideRounded(static_cast<__int128>(value) * cut.TimeBaseNum * rate, cut.TimeBaseDen);
-}
 
 TSourceCut CutOfSlot(const std::vector<TInputOptions>& records, int slot) {
     return slot >= 0 && static_cast<size_t>(slot) < records.size() ? records[slot].Cut : TSourceCut{};

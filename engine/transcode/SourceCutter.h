@@ -19,15 +19,6 @@
 #include "StreamRecords.h"
 #include "TaskRecords.h"
 
-// The stretch's start in microseconds after the source's first sample.
-int64_t CutStartMicroseconds(const TSourceCut& cut);
-// Its length in microseconds: the cut's own, or what the source's
-// `duration` (microseconds, negative when unknown) leaves after its start;
-// -1 when that is not known.
-int64_t CutLengthMicroseconds(const TSourceCut& cut, int64_t duration);
-// `value` units of the cut's time base as samples at `rate`, to the nearest
-// (ties to even).
-int64_t CutSamples(int64_t value, const TSourceCut& cut, int rate);
 // The stretch input slot `slot` converts, by the records kept for the slots:
 // the whole input when its record says none.
 TSourceCut CutOfSlot(const std::vector<TInputOptions>& records, int slot);
