@@ -94,15 +94,16 @@ void TFileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         const QRect rect(row.left() + TextLeft, row.top() + tops[i], textWidth, metrics.height());
         // The path is shortened to the width the row has now, folders first;
         // a track shows its caption instead.
+        QString text;
         const QVariant caption = index.data(TFileListModel::TrackCaptionRole);
-        const QString text =
-            line.Column == NxTextColumnFileMinName && !caption.isValid()
-                ? MinimizeName(DisplayName(index.sibling(index.row(), NxTextColumnFileFullName).data().toString()),
-                               metrics, textWidth)
-                : metrics.elidedText(line.Column == NxTextColumnFileMinName
-                                         ? caption.toString()
-                                         : index.sibling(index.row(), line.Column).data().toString(),
-                                     Qt::ElideRight, textWidth);
+        if (line.Column != NxTextColumnFileMinName)
+            text = metrics.elidedText(index.sibling(index.row(), line.Column).data().toString(), Qt::ElideRight,
+                                      textWidth);
+        else if (caption.isValid())
+            text = metrics.elidedText(caption.toString(), Qt::ElideRight, textWidth);
+        else
+            text = MinimizeName(DisplayName(index.sibling(index.row(), NxTextColumnFileFullName).data().toString()),
+                                metrics, textWidth);
         painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
     }
     painter->restore();

@@ -166,14 +166,13 @@ QTreeWidgetItem* TPageConverting::NewEntry(const QString& path, int64_t duration
     auto* entry = new QTreeWidgetItem({name, durationText, QStringLiteral("Waiting"), QString(), folder});
     entry->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     if (track) entry->setData(ccName, TrackRole, name);
-    // Whole, for a column too narrow to show it.
-    entry->setToolTip(ccName, name);
-    entry->setToolTip(ccDuration, durationText);
-    entry->setToolTip(ccPath, folder);
     entry->setData(ccName, DurationRole, QVariant::fromValue<qlonglong>(durationUs));
     entry->setData(ccName, OutcomeRole, int(eoPending));
     entry->setData(ccName, PathRole, path);
-    if (track) entry->setToolTip(ccName, SourceText(entry));
+    // Whole, for a column too narrow to show it; a track with its image.
+    entry->setToolTip(ccName, track ? SourceText(entry) : name);
+    entry->setToolTip(ccDuration, durationText);
+    entry->setToolTip(ccPath, folder);
     ListViewConverting->addTopLevelItem(entry);
     entries_.push_back(entry);
     if (durationUs > 0) vars_.BatchDuration += durationUs;
